@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs what stikkel needs to build, run and test (Debian packages), then
+# configures and builds it. Sourced by run.sh and test.sh.
+set -euo pipefail
+
+STIKKEL_PACKAGES=(
+  g++ cmake make pkg-config
+  libx11-dev libxt-dev libxaw7-dev libxmu-dev libgtest-dev
+  xvfb twm xdotool x11-utils x11-apps x11-xserver-utils imagemagick
+  xfonts-base xfonts-75dpi xfonts-100dpi
+  python3 groff-base desktop-file-utils
+  clang libclang-rt-14-dev
+)
+
+stikkel_install_packages() {
+  local missing=()
+  local pkg
+  for pkg in "${STIKKEL_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "stikkel needs these Debian packages; install them with:" >&2
+    echo "  sudo apt-get install -y ${missing[*]}" >&2
+    exit 1
+  fi
+  echo "Installing: ${missing[*]}" >&2
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
+}
+
+# stikkel_build DIR [cmake options...]
+stikkel_build() {
+  local dir=$1
+  shift
+  cmake -S "$STIKKEL_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$dir" -j "$(nproc)"
+}

@@ -1,0 +1,54 @@
+// Process-wide state of stikkel: the toolkit handles, the screen size and the
+// configuration read from X resources and the command line at start-up.
+#pragma once
+
+#include <X11/Intrinsic.h>
+
+#include <string>
+#include <vector>
+
+// The configuration record, filled once by XtGetApplicationResources.
+struct AppResources {
+  int bufSize;
+  String noteDir;  // absolute once EnsureNoteDir has run
+  int interval;
+  Boolean scrollBar;
+  Boolean saveNotes;
+  Boolean compatibility;
+  Boolean noSave;
+  Boolean noAlarm;
+  Boolean help;
+  Boolean version;
+  int nameWidth;
+  int anchorOffset;
+  String tmpDir;
+  String printCmd;
+  String calendarCmd;
+  String emailCmd;
+  String homeDir;  // may be null
+};
+
+extern AppResources app_res;
+extern XtAppContext app_context;
+extern Widget toplevel;
+extern Display* display;
+extern int screen_width;
+extern int screen_height;
+// Auto-save period in milliseconds (interval minutes); read by AutoSave.
+extern long autosave_period_ms;
+// Alarm check period in milliseconds; read by CheckAlarms.
+constexpr unsigned long kAlarmCheckPeriodMs = 60000;
+
+constexpr const char* kAppClass = "Kleebord";
+
+// The fallback resource lines, in order, as compiled in from resources/Kleebord.
+const std::vector<std::string>& FallbackLines();
+
+// Initialises the toolkit under the class Kleebord with the program's option
+// table and fallback resources (removing parsed words from argv), records the
+// display and the screen size, and fetches the application resources.
+void InitToolkit(int* argc, char** argv);
+
+// Puts interval and bufSize into a usable range, warning on standard error
+// about each value replaced; sets autosave_period_ms.
+void SanitizeResources();

@@ -1,0 +1,8 @@
+// Texts compiled in from resources/ (see resources/embedded.cc.in).
+#pragma once
+
+// The Kleebord app-defaults file as it stands in resources/: comment lines
+// start with '!'; every other non-empty line is one fallback resource line.
+extern const char* const kAppDefaultsText;
+// The -help text, byte for byte.
+extern const char* const kHelpText;

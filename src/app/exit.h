@@ -1,0 +1,29 @@
+// Ending the program: the exit request, the save prompt, auto-save, and the
+// signals and X errors that lead to the exit request.
+#pragma once
+
+#include <X11/Intrinsic.h>
+
+// Sets SIGQUIT (and, unless it was ignored, SIGINT) to be ignored and
+// reports whether the interrupts were ignored before the program started.
+bool ProbeInterruptSignals();
+
+// Installs handlers that lead to RequestExit for SIGTERM and SIGHUP, and for
+// SIGINT and SIGQUIT unless interrupts_ignored; an X error handler that does
+// the same; and an I/O error handler that writes every changed note from
+// memory when the display connection is lost. The handlers only wake the
+// main loop; RequestExit runs there.
+void InstallExitHandlers(bool interrupts_ignored);
+
+// With saveNotes on, saves every changed or moved note and ends the program;
+// otherwise puts up the "Save Changed Notes?" prompt.
+void RequestExit();
+
+// Unmaps toplevel, closes the display and exits with status 0.
+[[noreturn]] void EndProgram();
+
+// The auto-save timeout: saves all notes and arms itself again.
+void AutoSave(XtPointer client_data, XtIntervalId* id);
+
+// The newest save prompt shell, or null (for tests).
+Widget SavePromptShell();

@@ -1,0 +1,74 @@
+#include "app/note_dir.h"
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "app/app.h"
+
+bool FindHomeDirectory(std::string* home) {
+  if (const char* env = std::getenv("HOME")) {
+    *home = env;
+    return true;
+  }
+  if (const passwd* pw = getpwuid(getuid())) {
+    *home = pw->pw_dir ? pw->pw_dir : "";
+    return true;
+  }
+  return false;
+}
+
+NoteDirOutcome EnsureNoteDirAt(const std::string& note_dir, bool home_known, const std::string& home,
+                               FILE* out, FILE* err) {
+  NoteDirOutcome result{note_dir, -1};
+  if (note_dir.empty() || note_dir[0] != '/') {
+    if (!home_known) {
+      std::fputs("stikkel: who are you?\n", err);
+      result.exit_status = 1;
+      return result;
+    }
+    result.path = home + "/" + note_dir;
+  }
+  const char* path = result.path.c_str();
+  struct stat st;
+  if (stat(path, &st) == 0) return result;
+  switch (errno) {
+    case ENOENT:
+      std::fprintf(out, "%s: no such file or directory\n", path);
+      std::fputs("Trying to create.\n", out);
+      if (mkdir(path, 0755) == 0) return result;
+      std::fprintf(out, "Can't create %s\n; Aborting", path);
+      break;
+    case ENOTDIR:
+      std::fprintf(out, "A portion of the pathname to %s", path);
+      std::fputs(" is invalid\n", out);
+      std::fputs("Aborting.\n", out);
+      break;
+    case EACCES:
+      std::fputs("Search permission denied for portion of path", out);
+      std::fprintf(out, " leading to %s\n", path);
+      std::fputs("Aborting.\n", out);
+      break;
+    default:
+      std::fprintf(out, "Unknown error (%d) while stat()'ing %s\n", errno, path);
+      break;
+  }
+  std::fflush(out);
+  result.exit_status = 255;
+  return result;
+}
+
+void EnsureNoteDir() {
+  static std::string absolute;
+  std::string home;
+  bool home_known = true;
+  if (app_res.noteDir == nullptr || app_res.noteDir[0] != '/') home_known = FindHomeDirectory(&home);
+  NoteDirOutcome outcome = EnsureNoteDirAt(app_res.noteDir ? app_res.noteDir : "", home_known, home,
+                                           stdout, stderr);
+  if (outcome.exit_status >= 0) std::exit(outcome.exit_status);
+  absolute = outcome.path;
+  app_res.noteDir = const_cast<char*>(absolute.c_str());
+}

@@ -1,0 +1,25 @@
+// Making sure the note directory exists (X-free).
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+struct NoteDirOutcome {
+  std::string path;  // the absolute note directory
+  int exit_status;   // -1 to go on; otherwise the program ends with it
+};
+
+// Returns the home directory for a relative note directory: $HOME when set,
+// else the password entry of the real user; false when neither exists.
+bool FindHomeDirectory(std::string* home);
+
+// Makes note_dir absolute (relative to home) and makes sure it exists,
+// creating the last component with mode 0755 when missing. Messages go to
+// out and err as the user sees them. home_known is false when no home
+// directory could be found.
+NoteDirOutcome EnsureNoteDirAt(const std::string& note_dir, bool home_known, const std::string& home,
+                               FILE* out, FILE* err);
+
+// EnsureNoteDir for the running program: replaces app_res.noteDir by its
+// absolute form, or ends the program.
+void EnsureNoteDir();

@@ -1,0 +1,116 @@
+#include "app/popups.h"
+
+#include <X11/Shell.h>
+#include <X11/StringDefs.h>
+#include <X11/Xatom.h>
+#include <X11/Xaw/Command.h>
+#include <X11/Xaw/Dialog.h>
+#include <X11/Xaw/Form.h>
+
+#include "app/app.h"
+
+namespace {
+
+struct ConfirmPopup {
+  Widget shell = nullptr;
+  Widget form = nullptr;
+  Widget confirm = nullptr;
+  Widget cancel = nullptr;
+} confirm_popup;
+
+void DestroyErrorPopup(Widget, XtPointer client_data, XtPointer) {
+  if (client_data) XtDestroyWidget(static_cast<Widget>(client_data));
+}
+
+struct CloseHandler {
+  XtCallbackProc proc;
+  XtPointer data;
+};
+
+void WindowManagerMessage(Widget w, XtPointer client_data, XEvent* event, Boolean*) {
+  if (event->type != ClientMessage) return;
+  static Atom wm_protocols = XInternAtom(XtDisplay(w), "WM_PROTOCOLS", False);
+  static Atom wm_delete = XInternAtom(XtDisplay(w), "WM_DELETE_WINDOW", False);
+  if (event->xclient.message_type != wm_protocols ||
+      static_cast<Atom>(event->xclient.data.l[0]) != wm_delete)
+    return;
+  auto* handler = static_cast<CloseHandler*>(client_data);
+  handler->proc(w, handler->data, nullptr);
+}
+
+void FreeCloseHandler(Widget, XtPointer client_data, XtPointer) {
+  delete static_cast<CloseHandler*>(client_data);
+}
+
+}  // namespace
+
+Point PointerPosition() {
+  Window root, child;
+  int root_x = 0, root_y = 0, win_x, win_y;
+  unsigned int mask;
+  XQueryPointer(display, XtWindow(toplevel), &root, &child, &root_x, &root_y, &win_x, &win_y, &mask);
+  return {root_x, root_y};
+}
+
+void OnWindowClose(Widget shell, XtCallbackProc proc, XtPointer data) {
+  XtRealizeWidget(shell);
+  Atom wm_delete = XInternAtom(XtDisplay(shell), "WM_DELETE_WINDOW", False);
+  XSetWMProtocols(XtDisplay(shell), XtWindow(shell), &wm_delete, 1);
+  auto* handler = new CloseHandler{proc, data};
+  XtAddEventHandler(shell, NoEventMask, True, WindowManagerMessage, handler);
+  XtAddCallback(shell, XtNdestroyCallback, FreeCloseHandler, handler);
+}
+
+void ShowError(const std::string& message) {
+  Arg args[2];
+  XtSetArg(args[0], XtNtitle, "Stikkel Error");
+  Widget shell = XtCreatePopupShell("ErrorShell", transientShellWidgetClass, toplevel, args, 1);
+  Widget dialog = XtCreateManagedWidget("errorDialog", dialogWidgetClass, shell, nullptr, 0);
+  XtCallbackRec callbacks[] = {{DestroyErrorPopup, shell}, {nullptr, nullptr}};
+  XtSetArg(args[0], XtNcallback, callbacks);
+  XtSetArg(args[1], XtNlabel, "Continue");
+  XtCreateManagedWidget("errconfirm", commandWidgetClass, dialog, args, 2);
+  Point p = PointerPosition();
+  XtSetArg(args[0], XtNlabel, message.c_str());
+  XtSetValues(dialog, args, 1);
+  XtSetArg(args[0], XtNx, p.x);
+  XtSetArg(args[1], XtNy, p.y);
+  XtSetValues(shell, args, 2);
+  OnWindowClose(shell, DestroyErrorPopup, shell);
+  XtPopup(shell, XtGrabNone);
+}
+
+void AskConfirm(XtCallbackList confirm, XtCallbackList cancel) {
+  Point p = PointerPosition();
+  Arg args[3];
+  if (!confirm_popup.shell) {
+    XtSetArg(args[0], XtNx, p.x);
+    XtSetArg(args[1], XtNy, p.y);
+    confirm_popup.shell = XtCreatePopupShell("Confirm", overrideShellWidgetClass, toplevel, args, 2);
+    confirm_popup.form = XtCreateWidget("Buttons", formWidgetClass, confirm_popup.shell, nullptr, 0);
+    XtSetArg(args[0], XtNcallback, confirm);
+    confirm_popup.confirm = XtCreateWidget("Confirm", commandWidgetClass, confirm_popup.form, args, 1);
+    XtSetArg(args[0], XtNcallback, cancel);
+    XtSetArg(args[1], XtNfromHoriz, confirm_popup.confirm);
+    confirm_popup.cancel = XtCreateWidget("Cancel", commandWidgetClass, confirm_popup.form, args, 2);
+    Widget buttons[] = {confirm_popup.confirm, confirm_popup.cancel};
+    XtManageChildren(buttons, 2);
+    XtManageChild(confirm_popup.form);
+    XtRealizeWidget(confirm_popup.shell);
+  } else {
+    XtSetArg(args[0], XtNx, p.x);
+    XtSetArg(args[1], XtNy, p.y);
+    XtSetValues(confirm_popup.shell, args, 2);
+    XtSetArg(args[0], XtNcallback, confirm);
+    XtSetValues(confirm_popup.confirm, args, 1);
+    XtSetArg(args[0], XtNcallback, cancel);
+    XtSetValues(confirm_popup.cancel, args, 1);
+  }
+  XtPopup(confirm_popup.shell, XtGrabExclusive);
+}
+
+void DismissConfirm() {
+  if (confirm_popup.shell) XtPopdown(confirm_popup.shell);
+}
+
+Widget ConfirmShell() { return confirm_popup.shell; }

@@ -1,0 +1,34 @@
+// stikkel: sticky notes for the X Window System.
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/app.h"
+#include "app/embedded.h"
+#include "app/exit.h"
+#include "app/note_dir.h"
+#include "notes/note.h"
+
+int main(int argc, char** argv) {
+  InstallOutOfMemoryHandler();
+  bool interrupts_ignored = ProbeInterruptSignals();
+  InitToolkit(&argc, argv);
+  InstallExitHandlers(interrupts_ignored);
+  if (app_res.help) {
+    std::fputs(kHelpText, stdout);
+    return 0;
+  }
+  if (app_res.version) {
+    std::printf("stikkel+ v%s\n", STIKKEL_VERSION);
+    std::puts("sticky notes for the X Window System, written for the X Toolkit and the Athena widgets.");
+    std::puts("");
+    return 0;
+  }
+  SanitizeResources();
+  EnsureNoteDir();
+  // Control window and main menu: created here, before toplevel is realized.
+  XtRealizeWidget(toplevel);
+  XFlush(display);
+  // Loading the notes and arming the auto-save and alarm timers follow here.
+  XtAppMainLoop(app_context);
+  return 0;
+}

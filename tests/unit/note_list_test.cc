@@ -1,0 +1,125 @@
+// The note list: ids, lookup and removal.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <ctime>
+#include <vector>
+
+#include "app/app.h"
+#include "notes/note.h"
+#include "temp_dir.h"
+
+namespace {
+
+class NoteListTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    Notes().clear();
+    app_res.bufSize = 1024;
+    app_res.noteDir = const_cast<char*>(dir_.path().c_str());
+  }
+  void TearDown() override { Notes().clear(); }
+  std::vector<int> Ids() {
+    std::vector<int> ids;
+    for (const auto& n : Notes()) ids.push_back(n->id);
+    return ids;
+  }
+  TempDir dir_;
+};
+
+TEST_F(NoteListTest, NewNotePicksTheLowestFreeId) {
+  struct Case {
+    std::vector<int> existing;
+    int expected;
+  } cases[] = {
+      {{}, 1}, {{2, 1}, 3}, {{1, 2, 4}, 3}, {{3, 2}, 1}, {{0, -4, 1}, 2}, {{5, 5, 1}, 2},
+  };
+  for (const Case& c : cases) {
+    Notes().clear();
+    for (int id : c.existing) NewNote(id);
+    Note* note = NewNote(-1);
+    EXPECT_EQ(note->id, c.expected);
+    EXPECT_EQ(note->name, "Note " + std::to_string(c.expected));
+    EXPECT_EQ(Notes().back().get(), note) << "a new note stands last";
+  }
+}
+
+TEST_F(NoteListTest, NewNoteIsEmptyAndHoldsTheCreationTimeAsItsAlarm) {
+  std::tm t{};
+  t.tm_year = 126;
+  t.tm_mon = 11;
+  t.tm_mday = 31;
+  t.tm_hour = 23;
+  t.tm_min = 59;
+  t.tm_isdst = -1;
+  Note* note = NewNote(-1, std::mktime(&t));
+  EXPECT_EQ(note->alarm_month, 11);
+  EXPECT_EQ(note->alarm_day, 31);
+  EXPECT_EQ(note->alarm_hour, 23);
+  EXPECT_EQ(note->alarm_minute, 59);
+  EXPECT_FALSE(note->alarm_set);
+  EXPECT_EQ(note->buffer_size, 1024);
+  for (int i = 0; i < note->buffer_size; ++i) ASSERT_EQ(note->text[i], 0);
+  EXPECT_TRUE(note->file_path.empty());
+}
+
+TEST_F(NoteListTest, RemovedIdIsReusedAndTheNewNoteStandsLast) {
+  for (int i = 0; i < 3; ++i) NewNote(-1);
+  EXPECT_TRUE(RemoveNote(FindNote(2)));
+  EXPECT_EQ(NewNote(-1)->id, 2);
+  EXPECT_EQ(Ids(), (std::vector<int>{1, 3, 2}));
+}
+
+TEST_F(NoteListTest, GivenIdIsTakenUncheckedAndFindReturnsTheOlder) {
+  Note* first = NewNote(5);
+  Note* second = NewNote(5);
+  EXPECT_NE(first, second);
+  EXPECT_EQ(FindNote(5), first);
+  EXPECT_EQ(FindNote(99), nullptr);
+}
+
+TEST_F(NoteListTest, RemoveAtHeadMiddleAndTailKeepsTheOrder) {
+  struct Case {
+    int remove;
+    std::vector<int> left;
+  } cases[] = {{1, {2, 3, 4}}, {3, {1, 2, 4}}, {4, {1, 2, 3}}};
+  for (const Case& c : cases) {
+    Notes().clear();
+    for (int i = 1; i <= 4; ++i) NewNote(i);
+    EXPECT_TRUE(RemoveNote(FindNote(c.remove)));
+    EXPECT_EQ(Ids(), c.left);
+  }
+}
+
+TEST_F(NoteListTest, RemoveDeletesTheNoteFileOnlyWhenThereIsOne) {
+  Note* saved = NewNote(-1);
+  saved->file_path = NoteFilePath(saved->id);
+  WriteFile(saved->file_path, "x");
+  std::string other = dir_ / "note2";
+  WriteFile(other, "y");
+  Note* unsaved = NewNote(2);
+  EXPECT_TRUE(RemoveNote(saved));
+  EXPECT_TRUE(RemoveNote(unsaved));
+  struct stat st;
+  EXPECT_NE(stat((dir_ / "note1").c_str(), &st), 0);
+  EXPECT_EQ(stat(other.c_str(), &st), 0) << "a never-saved note deletes no file";
+}
+
+TEST_F(NoteListTest, RemoveReportsAFileThatCannotBeDeleted) {
+  Note* note = NewNote(-1);
+  std::string blocker = dir_ / "plain";
+  WriteFile(blocker, "");
+  note->file_path = blocker + "/note1";  // ENOTDIR
+  EXPECT_FALSE(RemoveNote(note));
+  EXPECT_EQ(errno, ENOTDIR);
+  EXPECT_TRUE(Notes().empty());
+}
+
+TEST_F(NoteListTest, NoteFilePathJoinsTheDirectoryAndTheId) {
+  app_res.noteDir = const_cast<char*>("/home/u/.tackonnotes");
+  EXPECT_EQ(NoteFilePath(7), "/home/u/.tackonnotes/note7");
+  EXPECT_EQ(NoteFilePath(-3), "/home/u/.tackonnotes/note-3");
+}
+
+}  // namespace
