@@ -35,11 +35,15 @@ NoteDirOutcome EnsureNoteDirAt(const std::string& note_dir, bool home_known, con
   const char* path = result.path.c_str();
   struct stat st;
   if (stat(path, &st) == 0) return result;
-  switch (errno) {
+  int error = errno;
+  switch (error) {
     case ENOENT:
       std::fprintf(out, "%s: no such file or directory\n", path);
       std::fputs("Trying to create.\n", out);
-      if (mkdir(path, 0755) == 0) return result;
+      if (mkdir(path, 0755) == 0) {
+        std::fflush(out);
+        return result;
+      }
       std::fprintf(out, "Can't create %s\n; Aborting", path);
       break;
     case ENOTDIR:
@@ -53,7 +57,7 @@ NoteDirOutcome EnsureNoteDirAt(const std::string& note_dir, bool home_known, con
       std::fputs("Aborting.\n", out);
       break;
     default:
-      std::fprintf(out, "Unknown error (%d) while stat()'ing %s\n", errno, path);
+      std::fprintf(out, "Unknown error (%d) while stat()'ing %s\n", error, path);
       break;
   }
   std::fflush(out);

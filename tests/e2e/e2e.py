@@ -1,0 +1,232 @@
+"""End-to-end helpers: the real stikkel under a private Xvfb (and twm),
+driven with xdotool and observed through xwininfo, xprop and its files."""
+
+import os
+import re
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SOURCE_DIR = os.environ.get("STIKKEL_SOURCE_DIR", os.path.dirname(os.path.dirname(HERE)))
+BIN = os.environ.get("STIKKEL_BIN", os.path.join(SOURCE_DIR, "build", "stikkel"))
+TWMRC = os.path.join(SOURCE_DIR, "tests", "support", "twmrc")
+ARTIFACTS = os.environ.get("STIKKEL_ARTIFACTS", os.path.join(SOURCE_DIR, "build", "e2e-artifacts"))
+
+
+def wait_for(cond, timeout=10.0, interval=0.05, what="condition"):
+    """Polls cond until it returns a true value; fails after timeout seconds."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = cond()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise AssertionError("timed out waiting for " + what)
+        time.sleep(interval)
+
+
+class XSession:
+    """A private Xvfb of 1920x1080 at 96 dpi, with twm when wm is true."""
+
+    def __init__(self, wm=True):
+        self.tmp = tempfile.mkdtemp(prefix="stikkel-e2e-")
+        rfd, wfd = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(wfd), "-screen", "0", "1920x1080x24", "-dpi", "96",
+             "-nolisten", "tcp"],
+            pass_fds=(wfd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(wfd)
+        number = b""
+        with os.fdopen(rfd, "rb") as r:
+            while not number.endswith(b"\n"):
+                chunk = r.read(1)
+                if not chunk:
+                    break
+                number += chunk
+        if not number.strip():
+            raise RuntimeError("Xvfb did not start")
+        self.display = ":" + number.decode().strip()
+        self.env = dict(os.environ)
+        self.env["DISPLAY"] = self.display
+        self.env.pop("XENVIRONMENT", None)
+        self.twm = None
+        if wm:
+            self.start_wm()
+
+    def start_wm(self):
+        self.twm = subprocess.Popen(["twm", "-f", TWMRC], env=self.env,
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # twm is ready once it has selected SubstructureRedirect on the root.
+        wait_for(lambda: "twm" in self.run(["xprop", "-root", "WM_ICON_SIZE"], check=False)
+                 or self.twm.poll() is not None or self._wm_running(), timeout=10, what="twm")
+
+    def _wm_running(self):
+        out = self.run(["xwininfo", "-root", "-children"], check=False)
+        return "child" in out and "twm" in out.lower()
+
+    def run(self, argv, check=True, input=None):
+        p = subprocess.run(argv, env=self.env, capture_output=True, text=True, input=input)
+        if check and p.returncode != 0:
+            raise AssertionError("%s failed: %s" % (argv, p.stderr))
+        return p.stdout
+
+    def xdotool(self, *args):
+        return self.run(["xdotool"] + [str(a) for a in args])
+
+    def close(self):
+        for p in (self.twm, self.xvfb):
+            if p and p.poll() is None:
+                p.terminate()
+                try:
+                    p.wait(5)
+                except subprocess.TimeoutExpired:
+                    p.kill()
+                    p.wait()
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    # --- looking at windows -------------------------------------------------
+
+    def windows(self):
+        """Every window of the tree: list of dicts with id, name, x, y, w, h
+        (absolute position), parsed from xwininfo -root -tree."""
+        out = self.run(["xwininfo", "-root", "-tree"], check=False)
+        result = []
+        pat = re.compile(r'^\s*(0x[0-9a-f]+) (?:"(.*)"|\(has no name\)):.*?\s+(\d+)x(\d+)\+(-?\d+)\+(-?\d+)\s+\+(-?\d+)\+(-?\d+)')
+        for line in out.splitlines():
+            m = pat.match(line)
+            if m:
+                result.append(dict(id=int(m.group(1), 16), name=m.group(2), w=int(m.group(3)),
+                                   h=int(m.group(4)), x=int(m.group(7)), y=int(m.group(8))))
+        return result
+
+    def find_windows(self, name):
+        return [w for w in self.windows() if w["name"] == name]
+
+    def mapped_window(self, name):
+        """The id of a viewable client window with this WM_NAME, or None."""
+        out = self.run(["xdotool", "search", "--onlyvisible", "--name", "^%s$" % re.escape(name)],
+                       check=False)
+        ids = [int(x) for x in out.split()]
+        return ids[0] if ids else None
+
+    def wait_mapped(self, name, timeout=10):
+        return wait_for(lambda: self.mapped_window(name), timeout, what="window %r" % name)
+
+    def wait_unmapped(self, name, timeout=10):
+        return wait_for(lambda: self.mapped_window(name) is None, timeout,
+                        what="window %r to go" % name)
+
+    def geometry(self, wid):
+        """Absolute x, y, width, height of a window."""
+        out = self.run(["xwininfo", "-id", str(wid)])
+        get = lambda key: int(re.search(key + r":\s+(-?\d+)", out).group(1))
+        return get("Absolute upper-left X"), get("Absolute upper-left Y"), get("Width"), get("Height")
+
+    def wm_name(self, wid):
+        out = self.run(["xprop", "-id", str(wid), "WM_NAME"], check=False)
+        m = re.search(r'= "(.*)"', out)
+        return m.group(1) if m else None
+
+    def screenshot(self, name):
+        os.makedirs(ARTIFACTS, exist_ok=True)
+        path = os.path.join(ARTIFACTS, name)
+        xwd = subprocess.run(["xwd", "-root", "-silent"], env=self.env, capture_output=True)
+        subprocess.run(["convert", "xwd:-", path], input=xwd.stdout, check=True)
+        return path
+
+    # --- input --------------------------------------------------------------
+
+    def click(self, x, y, button=1):
+        self.xdotool("mousemove", "--sync", x, y)
+        self.xdotool("click", button)
+
+    def click_window(self, wid, dx, dy, button=1):
+        x, y, _, _ = self.geometry(wid)
+        self.click(x + dx, y + dy, button)
+
+
+class Stikkel:
+    """One run of the program with its own HOME and note directory."""
+
+    def __init__(self, session, args=(), home=None, note_dir=None, env=None, pass_dir=True):
+        self.session = session
+        self.home = home or tempfile.mkdtemp(prefix="stikkel-home-", dir=session.tmp)
+        self.note_dir = note_dir or os.path.join(self.home, ".tackonnotes")
+        self.env = dict(session.env)
+        self.env["HOME"] = self.home
+        if env:
+            self.env.update(env)
+        self.stdout_path = os.path.join(session.tmp, "stdout-%d" % time.monotonic_ns())
+        self.stderr_path = self.stdout_path.replace("stdout", "stderr")
+        argv = [BIN] + list(args)
+        if pass_dir and "-dir" not in args:
+            argv += ["-dir", self.note_dir]
+        with open(self.stdout_path, "wb") as out, open(self.stderr_path, "wb") as err:
+            self.proc = subprocess.Popen(argv, env=self.env, stdout=out, stderr=err,
+                                         stdin=subprocess.DEVNULL)
+
+    def wait_ready(self, timeout=10):
+        """Waits until the control window (toplevel "stikkel") is mapped."""
+        return wait_for(lambda: self.session.mapped_window("stikkel") or self.proc.poll() is not None,
+                        timeout, what="stikkel to start")
+
+    def signal(self, sig):
+        self.proc.send_signal(sig)
+
+    def wait_exit(self, timeout=10):
+        return self.proc.wait(timeout)
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+
+    def stdout(self):
+        with open(self.stdout_path, "rb") as f:
+            return f.read().decode(errors="replace")
+
+    def stderr(self):
+        with open(self.stderr_path, "rb") as f:
+            return f.read().decode(errors="replace")
+
+    def note_files(self):
+        if not os.path.isdir(self.note_dir):
+            return {}
+        out = {}
+        for name in os.listdir(self.note_dir):
+            with open(os.path.join(self.note_dir, name), "rb") as f:
+                out[name] = f.read()
+        return out
+
+
+def note_file(name, text, x=100, y=100, height=169, width=227, hidden=0, anchored=0,
+              screen=(1080, 1920), alarm=(0, 0, 1, 12, 0)):
+    """The bytes of a note file in the current format."""
+    body = text.encode() if isinstance(text, str) else text
+    nums = [x, y, height, width, len(body), hidden, anchored, screen[0], screen[1]] + list(alarm)
+    header = "%%!!<tackonnote> " + " ".join(str(n) for n in nums) + " \n"
+    return header.encode() + name.encode() + b"\n" + body
+
+
+class E2ETest(unittest.TestCase):
+    """A test case with a fresh X session (twm unless WM is False)."""
+
+    WM = True
+
+    def setUp(self):
+        self.x = XSession(wm=self.WM)
+        self.apps = []
+
+    def tearDown(self):
+        for app in self.apps:
+            app.stop()
+        self.x.close()
+
+    def start(self, *args, **kw):
+        app = Stikkel(self.x, args, **kw)
+        self.apps.append(app)
+        return app

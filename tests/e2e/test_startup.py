@@ -1,0 +1,81 @@
+"""Start-up: help and version output, the note directory, statuses."""
+
+import os
+import signal
+import subprocess
+import unittest
+
+from e2e import BIN, E2ETest, wait_for
+
+
+class StartupTest(E2ETest):
+    WM = False
+
+    def test_help_wins_and_question_mark_is_help(self):
+        with open(os.path.join(os.environ.get("STIKKEL_SOURCE_DIR", ".."), "resources", "help.txt"), "rb") as f:
+            help_text = f.read()
+        for args in (["-help"], ["-?"], ["-version", "-help"], ["-help", "-version"]):
+            app = self.start(*args)
+            self.assertEqual(app.wait_exit(), 0, args)
+            with open(app.stdout_path, "rb") as f:
+                self.assertEqual(f.read(), help_text, args)
+            self.assertFalse(os.path.exists(app.note_dir), "help creates no note directory")
+
+    def test_version(self):
+        app = self.start("-version")
+        self.assertEqual(app.wait_exit(), 0)
+        lines = app.stdout().split("\n")
+        self.assertRegex(lines[0], r"^stikkel\+ v\S+$")
+        self.assertEqual(lines[2:], ["", ""][:len(lines) - 2])
+        self.assertTrue(app.stdout().endswith("\n\n"))
+
+    def test_note_directory_created_in_home(self):
+        app = self.start(pass_dir=False)
+        app.wait_ready()
+        path = app.note_dir
+        wait_for(lambda: os.path.isdir(path), what="note directory")
+        self.assertEqual(os.stat(path).st_mode & 0o777, 0o755)
+        self.assertEqual(app.stdout(), "%s: no such file or directory\nTrying to create.\n" % path)
+
+    def test_missing_parent_ends_with_255(self):
+        app = self.start("-dir", "/nonexistent-parent/notes")
+        self.assertEqual(app.wait_exit(), 255)
+        self.assertEqual(app.stdout(), "/nonexistent-parent/notes: no such file or directory\n"
+                         "Trying to create.\nCan't create /nonexistent-parent/notes\n; Aborting")
+
+    def test_file_in_path_ends_with_255(self):
+        app0 = self.start("-help")
+        app0.wait_exit()
+        blocker = os.path.join(app0.home, "plain")
+        open(blocker, "w").close()
+        app = self.start("-dir", blocker + "/notes")
+        self.assertEqual(app.wait_exit(), 255)
+        self.assertEqual(app.stdout(), "A portion of the pathname to %s/notes is invalid\nAborting.\n" % blocker)
+
+    def test_no_home_and_no_password_entry(self):
+        # A user id without a password entry, HOME unset: nobody to ask.
+        if os.geteuid() != 0 or not shutil_which("setpriv"):
+            self.skipTest("needs root and setpriv to run as an unknown user")
+        env = dict(self.x.env)
+        env.pop("HOME", None)
+        p = subprocess.run(["setpriv", "--reuid=54321", "--regid=54321", "--clear-groups", BIN],
+                           env=env, capture_output=True, timeout=20, cwd="/")
+        self.assertEqual(p.returncode, 1, p.stderr)
+        self.assertEqual(p.stderr, b"stikkel: who are you?\n")
+
+    def test_unknown_words_and_bad_interval_do_not_stop_it(self):
+        app = self.start("-interval", "0", "-bs", "1", "whatever", "-zzz")
+        app.wait_ready()
+        self.assertIsNone(app.proc.poll())
+        err = app.stderr()
+        self.assertIn("stikkel: interval 0 is out of range", err)
+        self.assertIn("stikkel: buffer size 1 is too small", err)
+
+
+def shutil_which(name):
+    import shutil
+    return shutil.which(name)
+
+
+if __name__ == "__main__":
+    unittest.main()
