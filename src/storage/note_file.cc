@@ -1,0 +1,157 @@
+#include "storage/note_file.h"
+
+#include <cctype>
+#include <climits>
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+bool IsSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+
+int ClampToInt(std::int64_t v) {
+  if (v > INT_MAX) return INT_MAX;
+  if (v < INT_MIN) return INT_MIN;
+  return static_cast<int>(v);
+}
+
+// Reads a signed decimal integer after optional white space, as %d does.
+bool ParseInt(std::string_view s, std::size_t* pos, std::int64_t* value) {
+  std::size_t i = *pos;
+  while (i < s.size() && IsSpace(s[i])) ++i;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
+  std::size_t digits = i;
+  std::int64_t v = 0;
+  while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) {
+    if (v < (std::int64_t{1} << 40)) v = v * 10 + (s[i] - '0');
+    ++i;
+  }
+  if (i == digits) return false;
+  *value = negative ? -v : v;
+  *pos = i;
+  return true;
+}
+
+bool Flag(std::int64_t v) { return (v & 0xff) != 0; }
+
+}  // namespace
+
+bool ReadNoteFile(std::string_view bytes, const NoteFileReadOptions& options, NoteFileData* note) {
+  std::size_t pos = 0;
+  while (pos < bytes.size() && IsSpace(bytes[pos])) ++pos;
+  std::size_t word_start = pos;
+  while (pos < bytes.size() && !IsSpace(bytes[pos])) ++pos;
+  if (pos == word_start) return false;
+  std::string_view word = bytes.substr(word_start, pos - word_start);
+
+  bool older = false;
+  if (options.compatibility) {
+    if (word == kOldNoteMagic) older = true;
+    else if (word != kNoteMagic) return false;
+  }
+
+  std::size_t line_end = bytes.find('\n', pos);
+  std::size_t after_header = line_end == std::string_view::npos ? bytes.size() : line_end + 1;
+  std::string_view header = bytes.substr(pos, after_header - pos);
+  const int wanted = older ? 8 : 14;
+  std::int64_t n[14] = {};
+  int count = 0;
+  std::size_t hpos = 0;
+  while (count < wanted && ParseInt(header, &hpos, &n[count])) ++count;
+  if (older ? count < 5 : count < 14) return false;
+  if (n[4] < 0) return false;  // a negative text length
+
+  *note = NoteFileData();
+  note->older_format = older;
+  note->x = ClampToInt(n[0]);
+  note->y = ClampToInt(n[1]);
+  note->height = ClampToInt(n[2]);
+  note->width = ClampToInt(n[3]);
+  note->stated_length = static_cast<long>(n[4]);
+  note->hidden = count >= 6 && Flag(n[5]);
+  if (older) {
+    note->screen_height = ClampToInt(n[6]);
+    note->screen_width = ClampToInt(n[7]);
+  } else {
+    note->anchored = Flag(n[6]);
+    note->screen_height = ClampToInt(n[7]);
+    note->screen_width = ClampToInt(n[8]);
+    note->alarm_set = Flag(n[9]);
+    note->alarm_month = ClampToInt(n[10]);
+    note->alarm_day = ClampToInt(n[11]);
+    note->alarm_hour = ClampToInt(n[12]);
+    note->alarm_minute = ClampToInt(n[13]);
+  }
+
+  // Positions follow the screen's size when it changed; a file that names
+  // no screen size is taken as it stands.
+  bool has_screen = !older || count == 8;
+  if (has_screen && note->screen_width != 0 && note->screen_height != 0 &&
+      (note->screen_height != options.screen_height || note->screen_width != options.screen_width)) {
+    note->x = ClampToInt(std::int64_t{note->x} * options.screen_width / note->screen_width);
+    note->y = ClampToInt(std::int64_t{note->y} * options.screen_height / note->screen_height);
+  }
+  if (note->height == 0 || note->width == 0) {
+    note->height = kDefaultNoteHeight;
+    note->width = kDefaultNoteWidth;
+  }
+
+  // The name line; its last character (the newline of a complete line) goes.
+  pos = after_header;
+  std::size_t name_end = bytes.find('\n', pos);
+  std::size_t after_name = name_end == std::string_view::npos ? bytes.size() : name_end + 1;
+  std::string_view name_line = bytes.substr(pos, after_name - pos);
+  if (!name_line.empty()) name_line.remove_suffix(1);
+  if (name_line.size() > kMaxNameLength) name_line = name_line.substr(0, kMaxNameLength);
+  note->name.assign(name_line);
+
+  std::size_t available = bytes.size() - after_name;
+  std::size_t length = static_cast<std::size_t>(note->stated_length);
+  note->text.assign(bytes.substr(after_name, length < available ? length : available));
+  return true;
+}
+
+std::string FormatNoteFile(const NoteFileData& note) {
+  std::size_t length = strnlen(note.text.data(), note.text.size());
+  const long numbers[] = {note.x,
+                          note.y,
+                          note.height,
+                          note.width,
+                          static_cast<long>(length),
+                          note.hidden ? 1 : 0,
+                          note.anchored ? 1 : 0,
+                          note.screen_height,
+                          note.screen_width,
+                          note.alarm_set ? 1 : 0,
+                          note.alarm_month,
+                          note.alarm_day,
+                          note.alarm_hour,
+                          note.alarm_minute};
+  std::string out = kNoteMagic;
+  for (long v : numbers) {
+    out += ' ';
+    out += std::to_string(v);
+  }
+  out += " \n";
+  // The name is one line: a line break in it would end the name early.
+  std::string name = note.name.substr(0, kMaxNameLength);
+  for (char& c : name)
+    if (c == '\n') c = ' ';
+  out += name;
+  out += '\n';
+  out.append(note.text.data(), length);
+  return out;
+}
+
+int NoteIdFromFileName(std::string_view file_name) {
+  if (file_name.size() < 4) return 0;
+  std::string_view rest = file_name.substr(4);
+  std::size_t pos = 0;
+  std::int64_t value = 0;
+  // atoi: leading white space, a sign, digits up to the first non-digit.
+  if (!ParseInt(rest, &pos, &value)) return 0;
+  return ClampToInt(value);
+}
+
+bool IsNoteFileName(std::string_view file_name) { return file_name.substr(0, 4) == "note"; }

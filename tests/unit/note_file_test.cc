@@ -1,0 +1,180 @@
+// The note file format: the bytes written and the rules by which files are read.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "storage/note_file.h"
+
+namespace {
+
+NoteFileReadOptions Screen(int width, int height, bool compatibility = false) {
+  NoteFileReadOptions o;
+  o.screen_width = width;
+  o.screen_height = height;
+  o.compatibility = compatibility;
+  return o;
+}
+
+TEST(NoteFile, WritesTheExampleByteForByte) {
+  NoteFileData note;
+  note.x = 40;
+  note.y = 60;
+  note.height = 169;
+  note.width = 227;
+  note.screen_height = 768;
+  note.screen_width = 1024;
+  note.alarm_month = 5;
+  note.alarm_day = 14;
+  note.alarm_hour = 9;
+  note.alarm_minute = 30;
+  note.name = "Note 3";
+  note.text = "milk\nbread\n";
+  EXPECT_EQ(FormatNoteFile(note),
+            "%%!!<tackonnote> 40 60 169 227 11 0 0 768 1024 0 5 14 9 30 \nNote 3\nmilk\nbread\n");
+  note.text.clear();
+  note.hidden = note.anchored = note.alarm_set = true;
+  note.x = -5;
+  EXPECT_EQ(FormatNoteFile(note), "%%!!<tackonnote> -5 60 169 227 0 1 1 768 1024 1 5 14 9 30 \nNote 3\n");
+}
+
+TEST(NoteFile, WritesTheTextUpToItsNulAndTheNameAsOneLine) {
+  NoteFileData note;
+  note.name = "two\nlines";
+  note.text = std::string("ab\0cd", 5);
+  std::string bytes = FormatNoteFile(note);
+  EXPECT_NE(bytes.find(" 2 0 0 "), std::string::npos);
+  EXPECT_EQ(bytes.substr(bytes.find('\n') + 1), "two lines\nab");
+}
+
+TEST(NoteFile, RoundTrip) {
+  NoteFileData note;
+  note.x = 12;
+  note.y = -7;
+  note.height = 300;
+  note.width = 400;
+  note.anchored = true;
+  note.alarm_set = true;
+  note.alarm_month = 11;
+  note.alarm_day = 31;
+  note.alarm_hour = 23;
+  note.alarm_minute = 59;
+  note.screen_height = 1080;
+  note.screen_width = 1920;
+  note.name = "Shopping";
+  note.text = "line 1\nline 2 \t\n\n";
+  NoteFileData back;
+  ASSERT_TRUE(ReadNoteFile(FormatNoteFile(note), Screen(1920, 1080), &back));
+  EXPECT_EQ(FormatNoteFile(back), FormatNoteFile(note));
+  EXPECT_FALSE(back.older_format);
+}
+
+struct ReadCase {
+  const char* what;
+  std::string bytes;
+  NoteFileReadOptions options;
+  bool accepted;
+  int x = 0, y = 0, height = 0, width = 0;
+  bool hidden = false, anchored = false;
+  std::string name = {}, text = {};
+};
+
+TEST(NoteFile, ReadingRules) {
+  const std::string cur = "%%!!<tackonnote> ";
+  const std::string old = "%!<tackonnote> ";
+  const ReadCase cases[] = {
+      {"the example", cur + "40 60 169 227 11 0 0 768 1024 0 5 14 9 30 \nNote 3\nmilk\nbread\n", Screen(1024, 768),
+       true, 40, 60, 169, 227, false, false, "Note 3", "milk\nbread\n"},
+      {"any first word without compatibility", "hello 1 2 3 4 1 1 1 768 1024 0 0 1 0 0\nN\nab", Screen(1024, 768),
+       true, 1, 2, 3, 4, true, true, "N", "a"},
+      {"older format without compatibility: eight numbers are too few", old + "1 2 3 4 0 0 768 1024\nN\n",
+       Screen(1024, 768), false},
+      {"unknown word with compatibility", "%%!!<TACKONNOTE> 1 2 3 4 0 0 0 768 1024 0 0 1 0 0\nN\n",
+       Screen(1024, 768, true), false},
+      {"older format, eight numbers, rescaled", old + "512 384 300 400 2 1 768 1024\nOld\nxyz",
+       Screen(2048, 1536, true), true, 1024, 768, 300, 400, true, false, "Old", "xy"},
+      {"older format, seven numbers, not rescaled", old + "512 384 300 400 2 1 768\nOld\nxy", Screen(2048, 1536, true),
+       true, 512, 384, 300, 400, true, false, "Old", "xy"},
+      {"older format, six numbers", old + "5 6 300 400 0 1\nOld\n", Screen(2048, 1536, true), true, 5, 6, 300, 400,
+       true, false, "Old", ""},
+      {"older format, five numbers", old + "5 6 300 400 0\nOld\n", Screen(2048, 1536, true), true, 5, 6, 300, 400,
+       false, false, "Old", ""},
+      {"older format, four numbers", old + "5 6 300 400\nOld\n", Screen(2048, 1536, true), false},
+      {"current format with compatibility", cur + "7 8 100 200 0 0 1 1080 1920 0 0 1 0 0 \nC\n",
+       Screen(1920, 1080, true), true, 7, 8, 100, 200, false, true, "C", ""},
+      {"rescaled in height only", cur + "512 384 100 200 0 0 0 768 1024 0 0 1 0 0 \nR\n", Screen(1024, 1536), true, 512,
+       768, 100, 200, false, false, "R", ""},
+      {"default size when the width is 0", cur + "1 1 300 0 0 0 0 768 1024 0 0 1 0 0 \nD\n", Screen(1024, 768), true,
+       1, 1, 169, 227, false, false, "D", ""},
+      {"a header continued on a second line", cur + "1 2 3 4 0 0 0\n768 1024 0 0 1 0 0 \nN\n", Screen(1024, 768),
+       false},
+      {"thirteen numbers", cur + "1 2 3 4 0 0 0 768 1024 0 0 1 0\nN\n", Screen(1024, 768), false},
+      {"length 0 reads nothing after the name", cur + "1 2 3 4 0 0 0 768 1024 0 0 1 0 0 \nN\nignored",
+       Screen(1024, 768), true, 1, 2, 3, 4, false, false, "N", ""},
+      {"fewer text bytes than stated", cur + "1 2 3 4 50 0 0 768 1024 0 0 1 0 0 \nN\nshort", Screen(1024, 768), true,
+       1, 2, 3, 4, false, false, "N", "short"},
+      {"a name without its newline loses its last character", cur + "1 2 3 4 0 0 0 768 1024 0 0 1 0 0 \nName",
+       Screen(1024, 768), true, 1, 2, 3, 4, false, false, "Nam", ""},
+      {"flags keep their low eight bits", cur + "1 2 3 4 0 256 257 768 1024 0 0 1 0 0 \nN\n", Screen(1024, 768), true,
+       1, 2, 3, 4, false, true, "N", ""},
+      {"a zero screen size means no rescaling", cur + "100 200 3 4 0 0 0 0 0 0 0 1 0 0 \nZ\n", Screen(1920, 1080),
+       true, 100, 200, 3, 4, false, false, "Z", ""},
+      {"a negative length is not a note", cur + "1 2 3 4 -1 0 0 768 1024 0 0 1 0 0 \nN\n", Screen(1024, 768), false},
+      {"an empty file", "", Screen(1024, 768), false},
+      {"white space only", " \n\t\n", Screen(1024, 768), false},
+  };
+  for (const ReadCase& c : cases) {
+    NoteFileData note;
+    bool accepted = ReadNoteFile(c.bytes, c.options, &note);
+    EXPECT_EQ(accepted, c.accepted) << c.what;
+    if (!accepted || !c.accepted) continue;
+    EXPECT_EQ(note.x, c.x) << c.what;
+    EXPECT_EQ(note.y, c.y) << c.what;
+    EXPECT_EQ(note.height, c.height) << c.what;
+    EXPECT_EQ(note.width, c.width) << c.what;
+    EXPECT_EQ(note.hidden, c.hidden) << c.what;
+    EXPECT_EQ(note.anchored, c.anchored) << c.what;
+    EXPECT_EQ(note.name, c.name) << c.what;
+    EXPECT_EQ(note.text, c.text) << c.what;
+  }
+}
+
+TEST(NoteFile, AlarmFieldsAndTheOlderFormat) {
+  NoteFileData note;
+  ASSERT_TRUE(ReadNoteFile("%%!!<tackonnote> 1 2 3 4 0 0 0 768 1024 1 5 14 25 30 \nA\n", Screen(1024, 768), &note));
+  EXPECT_TRUE(note.alarm_set);
+  EXPECT_EQ(note.alarm_month, 5);
+  EXPECT_EQ(note.alarm_day, 14);
+  EXPECT_EQ(note.alarm_hour, 25) << "numbers are not range-checked";
+  EXPECT_EQ(note.alarm_minute, 30);
+  ASSERT_TRUE(ReadNoteFile("%!<tackonnote> 1 2 3 4 0 0 768 1024\nA\n", Screen(1024, 768, true), &note));
+  EXPECT_TRUE(note.older_format);
+  EXPECT_FALSE(note.alarm_set);
+  EXPECT_FALSE(note.anchored);
+}
+
+TEST(NoteFile, LongNameLineIsCutWithoutOverrun) {
+  std::string name(5000, 'n');
+  NoteFileData note;
+  ASSERT_TRUE(ReadNoteFile("%%!!<tackonnote> 1 2 3 4 2 0 0 768 1024 0 0 1 0 0 \n" + name + "\nhi", Screen(1024, 768),
+                           &note));
+  EXPECT_EQ(note.name, std::string(1022, 'n'));
+  EXPECT_EQ(note.text, "hi");
+}
+
+TEST(NoteFile, IdsComeFromFileNames) {
+  struct {
+    const char* name;
+    int id;
+    bool candidate;
+  } cases[] = {{"note7", 7, true},   {"note07", 7, true},     {"note", 0, true},      {"notes.txt", 0, true},
+               {"note-3", -3, true}, {"note 12x", 12, true},  {"Note5", 0, false},    {"sk1.123", 0, false},
+               {"not", 0, false},    {"note99999999999", 2147483647, true}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(IsNoteFileName(c.name), c.candidate) << c.name;
+    if (c.candidate) {
+      EXPECT_EQ(NoteIdFromFileName(c.name), c.id) << c.name;
+    }
+  }
+}
+
+}  // namespace
