@@ -7,6 +7,7 @@
 #include "app/exit.h"
 #include "app/note_dir.h"
 #include "notes/note.h"
+#include "storage/load.h"
 
 int main(int argc, char** argv) {
   InstallOutOfMemoryHandler();
@@ -28,7 +29,10 @@ int main(int argc, char** argv) {
   // Control window and main menu: created here, before toplevel is realized.
   XtRealizeWidget(toplevel);
   XFlush(display);
-  // Loading the notes and arming the auto-save and alarm timers follow here.
+  LoadNotes();
+  if (!app_res.noSave)
+    XtAppAddTimeOut(app_context, static_cast<unsigned long>(autosave_period_ms), AutoSave, nullptr);
+  // The alarm check timer is armed here.
   XtAppMainLoop(app_context);
   return 0;
 }

@@ -3,10 +3,20 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 
+#include <X11/Shell.h>
+#include <X11/StringDefs.h>
+#include <X11/Xaw/Command.h>
+#include <X11/Xaw/Form.h>
+#include <X11/Xaw/Label.h>
+
 #include "app/app.h"
+#include "app/popups.h"
+#include "storage/save.h"
 
 namespace {
 
@@ -29,6 +39,83 @@ void WakeUp(XtPointer, int* fd, XtInputId*) {
   ssize_t n;
   while ((n = read(*fd, bytes, sizeof bytes)) > 0)
     for (ssize_t i = 0; i < n; ++i) RequestExit();
+}
+
+// The connection to the X server is gone: write what has changed from
+// memory, without another X request, and end.
+int DisplayLost(Display*) {
+  SaveChangedNotesWithoutDisplay();
+  std::fputs("stikkel: connection to the X server lost\n", stderr);
+  std::_Exit(1);
+}
+
+Widget save_prompt = nullptr;
+
+void DismissSaveOnExit() {
+  if (!save_prompt) return;
+  XtPopdown(save_prompt);
+  XtDestroyWidget(save_prompt);
+  save_prompt = nullptr;
+}
+
+void SaveAndExit(Widget, XtPointer, XtPointer) {
+  DismissSaveOnExit();
+  SaveAllNotes(false);
+  EndProgram();
+}
+
+void ExitWithoutSaving(Widget, XtPointer, XtPointer) {
+  DismissSaveOnExit();
+  EndProgram();
+}
+
+// The window manager's close button on the prompt: the program goes on.
+void ClosePrompt(Widget w, XtPointer, XtPointer) {
+  if (w == save_prompt) save_prompt = nullptr;
+  XtPopdown(w);
+  XtDestroyWidget(w);
+}
+
+void PutUpSavePrompt() {
+  Point p = PointerPosition();
+  Arg args[14];
+  Cardinal n = 0;
+  XtSetArg(args[n], XtNtitle, "Save Notes Prompt"); n++;
+  XtSetArg(args[n], XtNx, p.x); n++;
+  XtSetArg(args[n], XtNy, p.y); n++;
+  save_prompt = XtCreatePopupShell("SOEShell", transientShellWidgetClass, toplevel, args, n);
+  XtSetArg(args[0], XtNborderWidth, 0);
+  Widget form = XtCreateManagedWidget("SOEForm", formWidgetClass, save_prompt, args, 1);
+
+  n = 0;
+  XtSetArg(args[n], XtNborderWidth, 0); n++;
+  XtSetArg(args[n], XtNtop, XtChainTop); n++;
+  XtSetArg(args[n], XtNbottom, XtChainTop); n++;
+  XtSetArg(args[n], XtNleft, XtChainLeft); n++;
+  XtSetArg(args[n], XtNright, XtChainLeft); n++;
+  XtSetArg(args[n], XtNvertDistance, 0); n++;
+  XtSetArg(args[n], XtNhorizDistance, 0); n++;
+  XtSetArg(args[n], XtNdefaultDistance, 0); n++;
+  const Cardinal shared = n;
+  XtSetArg(args[n], XtNlabel, "Save Changed Notes?"); n++;
+  Widget label = XtCreateManagedWidget("SOELabel", labelWidgetClass, form, args, n);
+
+  XtCallbackRec yes_cb[] = {{SaveAndExit, nullptr}, {nullptr, nullptr}};
+  XtCallbackRec no_cb[] = {{ExitWithoutSaving, nullptr}, {nullptr, nullptr}};
+  Arg button[14];
+  n = 0;
+  XtSetArg(button[n], XtNcallback, yes_cb); n++;
+  XtSetArg(button[n], XtNlabel, "Yes"); n++;
+  for (Cardinal i = 0; i < shared; ++i) button[n++] = args[i];
+  XtSetArg(button[n], XtNfromVert, label); n++;
+  Widget yes = XtCreateManagedWidget("SOEButtons", commandWidgetClass, form, button, n);
+  XtSetArg(button[0], XtNcallback, no_cb);
+  XtSetArg(button[1], XtNlabel, "No");
+  XtSetArg(button[n], XtNfromHoriz, yes); n++;
+  XtCreateManagedWidget("SOEButtons", commandWidgetClass, form, button, n);
+
+  OnWindowClose(save_prompt, ClosePrompt, nullptr);
+  XtPopup(save_prompt, XtGrabNonexclusive);
 }
 
 void CatchSignal(int sig) {
@@ -59,6 +146,7 @@ void InstallExitHandlers(bool interrupts_ignored) {
   CatchSignal(SIGTERM);
   CatchSignal(SIGHUP);
   XSetErrorHandler(XErrorToExit);
+  XSetIOErrorHandler(DisplayLost);
 }
 
 void EndProgram() {
@@ -67,10 +155,17 @@ void EndProgram() {
   std::exit(0);
 }
 
-void RequestExit() { EndProgram(); }
-
-void AutoSave(XtPointer, XtIntervalId*) {
-  XtAppAddTimeOut(app_context, autosave_period_ms, AutoSave, nullptr);
+void RequestExit() {
+  if (app_res.saveNotes) {
+    SaveAllNotes(false);
+    EndProgram();
+  }
+  PutUpSavePrompt();
 }
 
-Widget SavePromptShell() { return nullptr; }
+void AutoSave(XtPointer, XtIntervalId*) {
+  SaveAllNotes(false);
+  XtAppAddTimeOut(app_context, static_cast<unsigned long>(autosave_period_ms), AutoSave, nullptr);
+}
+
+Widget SavePromptShell() { return save_prompt; }

@@ -1,3 +1,4 @@
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +15,18 @@ NoteList& Notes() {
   return notes;
 }
 
+namespace {
+
+// A file of that number in the note directory that no note has loaded (an
+// older or unreadable file) must not be overwritten by a new note.
+bool NoteFileExists(int id) {
+  if (app_res.noteDir == nullptr) return false;
+  struct stat st;
+  return lstat(NoteFilePath(id).c_str(), &st) == 0;
+}
+
+}  // namespace
+
 int LowestFreeId() {
   std::vector<int> ids;
   ids.reserve(Notes().size());
@@ -21,11 +34,15 @@ int LowestFreeId() {
     if (n->id > 0) ids.push_back(n->id);
   std::sort(ids.begin(), ids.end());
   int candidate = 1;
-  for (int id : ids) {
-    if (id == candidate) ++candidate;
-    else if (id > candidate) break;
+  std::size_t i = 0;
+  while (true) {
+    while (i < ids.size() && ids[i] < candidate) ++i;
+    if ((i < ids.size() && ids[i] == candidate) || NoteFileExists(candidate)) {
+      ++candidate;
+      continue;
+    }
+    return candidate;
   }
-  return candidate;
 }
 
 Note* NewNote(int id, std::time_t now) {

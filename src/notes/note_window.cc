@@ -47,7 +47,10 @@ Widget AddEntry(Widget menu, const MenuEntry& entry, Note* note) {
     return XtCreateManagedWidget(entry.name, smeLineObjectClass, menu, nullptr, 0);
   Arg args[2];
   Cardinal n = 0;
-  if (entry.label) XtSetArg(args[n++], XtNlabel, entry.label);
+  if (entry.label) {
+    XtSetArg(args[n], XtNlabel, entry.label);
+    n++;
+  }
   Widget w = XtCreateManagedWidget(entry.name, smeBSBObjectClass, menu, args, n);
   if (entry.command)
     XtAddCallback(w, XtNcallback, entry.command, reinterpret_cast<XtPointer>(static_cast<intptr_t>(note->id)));
@@ -58,6 +61,15 @@ Widget AddEntry(Widget menu, const MenuEntry& entry, Note* note) {
 // The window manager's close button hides a note instead of ending the program.
 void CloseNoteWindow(Widget, XtPointer client_data, XtPointer) {
   HideNoteWindow(static_cast<Note*>(client_data));
+}
+
+// Keeps the size of the note's window known without asking the server, for
+// writing the note when the display is lost.
+void TrackSize(Widget, XtPointer client_data, XEvent* event, Boolean*) {
+  if (event->type != ConfigureNotify) return;
+  auto* note = static_cast<Note*>(client_data);
+  note->saved_width = event->xconfigure.width;
+  note->saved_height = event->xconfigure.height;
 }
 
 // Reloads the text widget from the buffer; used after an edit that did not
@@ -193,7 +205,7 @@ void CreateNoteWindow(Note* note) {
   XtCreateManagedWidget("FileLine", smeLineObjectClass, note->file_menu, nullptr, 0);
 
   const MenuEntry file_entries[] = {
-      {"Save", nullptr, nullptr, &Note::save_entry},
+      {"Save", nullptr, SaveNote, &Note::save_entry},
       {"Open", nullptr, nullptr, nullptr},
       {"Export", nullptr, nullptr, nullptr},
       {"Print", nullptr, nullptr, nullptr},
@@ -251,6 +263,7 @@ void CreateNoteWindow(Note* note) {
   MarkNoteSaved(note);
   XtRealizeWidget(note->shell);
   OnWindowClose(note->shell, CloseNoteWindow, note);
+  XtAddEventHandler(note->shell, StructureNotifyMask, False, TrackSize, note);
 
   if (!note->has_geometry) {
     Position x = 0, y = 0;

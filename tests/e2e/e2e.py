@@ -60,13 +60,14 @@ class XSession:
     def start_wm(self):
         self.twm = subprocess.Popen(["twm", "-f", TWMRC], env=self.env,
                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        # twm is ready once it has selected SubstructureRedirect on the root.
-        wait_for(lambda: "twm" in self.run(["xprop", "-root", "WM_ICON_SIZE"], check=False)
-                 or self.twm.poll() is not None or self._wm_running(), timeout=10, what="twm")
-
-    def _wm_running(self):
-        out = self.run(["xwininfo", "-root", "-children"], check=False)
-        return "child" in out and "twm" in out.lower()
+        # twm is ready once it has set up its root window property and
+        # created its own windows.
+        wait_for(lambda: self.twm.poll() is not None or
+                 ("_MIT_PRIORITY_COLORS" in self.run(["xprop", "-root"], check=False) and
+                  "children" in self.run(["xwininfo", "-root", "-children"], check=False)),
+                 timeout=10, what="twm")
+        if self.twm.poll() is not None:
+            raise RuntimeError("twm did not start")
 
     def run(self, argv, check=True, input=None):
         p = subprocess.run(argv, env=self.env, capture_output=True, text=True, input=input)

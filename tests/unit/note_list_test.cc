@@ -45,6 +45,16 @@ TEST_F(NoteListTest, NewNotePicksTheLowestFreeId) {
   }
 }
 
+TEST_F(NoteListTest, NewNoteNeverTakesTheNumberOfAFileItDidNotLoad) {
+  // note1 failed to load (or is of the older format): a new note must not
+  // be saved over it.
+  WriteFile(dir_ / "note1", "%!<tackonnote> 1 2 3 4 0 0 768 1024\nold\n");
+  WriteFile(dir_ / "note3", "");
+  NewNote(2);
+  EXPECT_EQ(NewNote(-1)->id, 4);
+  EXPECT_EQ(NewNote(-1)->id, 5);
+}
+
 TEST_F(NoteListTest, NewNoteIsEmptyAndHoldsTheCreationTimeAsItsAlarm) {
   std::tm t{};
   t.tm_year = 126;

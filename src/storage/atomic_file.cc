@@ -1,0 +1,78 @@
+#include "storage/atomic_file.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace {
+
+bool WriteAll(int fd, const std::string& bytes) {
+  const char* p = bytes.data();
+  std::size_t left = bytes.size();
+  while (left > 0) {
+    ssize_t n = write(fd, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+void SyncDirectory(const std::string& path) {
+  int fd = open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
+}  // namespace
+
+std::string DirectoryOf(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+FileWriteResult ReplaceFile(const std::string& temp_path, const std::string& path, const std::string& bytes,
+                            bool no_replace) {
+  FileWriteResult result;
+  int fd = open(temp_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    result.stage = FileWriteResult::kOpen;
+    result.error = errno;
+    return result;
+  }
+  bool ok = WriteAll(fd, bytes) && fsync(fd) == 0;
+  int error = ok ? 0 : errno;
+  if (close(fd) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok) {
+    unlink(temp_path.c_str());
+    result.stage = FileWriteResult::kWrite;
+    result.error = error;
+    return result;
+  }
+  int renamed = no_replace ? renameat2(AT_FDCWD, temp_path.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE)
+                           : rename(temp_path.c_str(), path.c_str());
+  if (renamed != 0 && no_replace && (errno == EINVAL || errno == ENOSYS)) {
+    // The file system cannot rename without replacing: a hard link can.
+    renamed = link(temp_path.c_str(), path.c_str());
+    if (renamed == 0) unlink(temp_path.c_str());
+  }
+  if (renamed != 0) {
+    result.error = errno;
+    result.stage = result.error == EEXIST && no_replace ? FileWriteResult::kExists : FileWriteResult::kRename;
+    return result;
+  }
+  SyncDirectory(path);
+  return result;
+}

@@ -1,0 +1,20 @@
+// Replacing a file so that it is always either its old or its new version.
+#pragma once
+
+#include <string>
+
+struct FileWriteResult {
+  enum Stage { kOk, kOpen, kWrite, kRename, kExists } stage = kOk;
+  int error = 0;  // errno of the failed call
+};
+
+// Writes bytes to temp_path (created 0666 less umask, or emptied), checks
+// every write, flushes it to disk and closes it, then renames it over path
+// and flushes the directory. On a failed write, flush or close the
+// temporary file is removed and path is left as it was. With no_replace,
+// an existing path is never replaced (stage kExists).
+FileWriteResult ReplaceFile(const std::string& temp_path, const std::string& path, const std::string& bytes,
+                            bool no_replace = false);
+
+// The directory part of a path ("." when it has none).
+std::string DirectoryOf(const std::string& path);
