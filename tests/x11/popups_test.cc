@@ -1,0 +1,90 @@
+// The shared popups: error messages and the Confirm popup.
+#include <gtest/gtest.h>
+
+#include <X11/IntrinsicP.h>
+#include <X11/Shell.h>
+#include <X11/StringDefs.h>
+
+#include "app/popups.h"
+#include "x11_util.h"
+
+namespace {
+
+Widget ChildNamed(Widget parent, const char* name) { return XtNameToWidget(parent, name); }
+
+TEST(ErrorPopup, TwoMessagesTwoPopupsEachRemovedByItsOwnContinue) {
+  WarpPointer(300, 200);
+  ShowError("first");
+  ShowError("second");
+  std::vector<Widget> shells = PopupsNamed("ErrorShell");
+  ASSERT_EQ(shells.size(), 2u);
+  ASSERT_TRUE(PumpUntil([&] { return IsMapped(shells[0]) && IsMapped(shells[1]); }));
+  Widget dialog0 = ChildNamed(shells[0], "errorDialog");
+  EXPECT_EQ(LabelOf(dialog0), "first");
+  EXPECT_EQ(LabelOf(ChildNamed(dialog0, "errconfirm")), "Continue");
+  String title = nullptr;
+  Arg args[1];
+  XtSetArg(args[0], XtNtitle, &title);
+  XtGetValues(shells[0], args, 1);
+  EXPECT_STREQ(title, "Stikkel Error");
+  EXPECT_EQ(shells[0]->core.x, 300);
+  EXPECT_EQ(shells[0]->core.y, 200);
+
+  Press(ChildNamed(ChildNamed(shells[1], "errorDialog"), "errconfirm"));
+  Pump();
+  std::vector<Widget> left = PopupsNamed("ErrorShell");
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_EQ(LabelOf(ChildNamed(left[0], "errorDialog")), "first");
+  Press(ChildNamed(ChildNamed(left[0], "errorDialog"), "errconfirm"));
+  Pump();
+  EXPECT_TRUE(PopupsNamed("ErrorShell").empty());
+}
+
+int confirmed = 0;
+int cancelled = 0;
+void OnConfirm(Widget, XtPointer data, XtPointer) {
+  DismissConfirm();
+  confirmed += static_cast<int>(reinterpret_cast<long>(data));
+}
+void OnCancel(Widget, XtPointer data, XtPointer) {
+  DismissConfirm();
+  cancelled += static_cast<int>(reinterpret_cast<long>(data));
+}
+
+TEST(ConfirmPopup, ReusedAtTheNewPointerWithOnlyTheNewCallbacks) {
+  WarpPointer(100, 120);
+  XtCallbackRec yes1[] = {{OnConfirm, reinterpret_cast<XtPointer>(1)}, {nullptr, nullptr}};
+  XtCallbackRec no1[] = {{OnCancel, reinterpret_cast<XtPointer>(1)}, {nullptr, nullptr}};
+  AskConfirm(yes1, no1);
+  Widget shell = ConfirmShell();
+  ASSERT_NE(shell, nullptr);
+  ASSERT_TRUE(PumpUntil([&] { return IsMapped(shell); }));
+  EXPECT_EQ(shell->core.x, 100);
+  EXPECT_EQ(shell->core.y, 120);
+  Widget confirm = XtNameToWidget(shell, "Buttons.Confirm");
+  Widget cancel = XtNameToWidget(shell, "Buttons.Cancel");
+  ASSERT_TRUE(confirm && cancel);
+  EXPECT_EQ(LabelOf(confirm), "Confirm");
+  EXPECT_EQ(LabelOf(cancel), "Cancel");
+  EXPECT_LT(confirm->core.x, cancel->core.x) << "Confirm on the left";
+  Press(cancel);
+  Pump();
+  EXPECT_EQ(cancelled, 1);
+  EXPECT_FALSE(IsMapped(shell));
+
+  WarpPointer(500, 400);
+  XtCallbackRec yes2[] = {{OnConfirm, reinterpret_cast<XtPointer>(10)}, {nullptr, nullptr}};
+  XtCallbackRec no2[] = {{OnCancel, reinterpret_cast<XtPointer>(10)}, {nullptr, nullptr}};
+  AskConfirm(yes2, no2);
+  EXPECT_EQ(ConfirmShell(), shell) << "the same popup is reused";
+  ASSERT_TRUE(PumpUntil([&] { return IsMapped(shell); }));
+  EXPECT_EQ(shell->core.x, 500);
+  EXPECT_EQ(shell->core.y, 400);
+  Press(confirm);
+  Pump();
+  EXPECT_EQ(confirmed, 10) << "only the new procedure runs";
+  EXPECT_EQ(cancelled, 1);
+  EXPECT_FALSE(IsMapped(shell));
+}
+
+}  // namespace

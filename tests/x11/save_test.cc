@@ -1,0 +1,223 @@
+// Saving notes: what is written, when, and what failures leave behind.
+#include <gtest/gtest.h>
+
+#include <X11/IntrinsicP.h>
+#include <X11/StringDefs.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "app/app.h"
+#include "notes/note.h"
+#include "notes/note_window.h"
+#include "storage/load.h"
+#include "storage/save.h"
+#include "temp_dir.h"
+#include "x11_util.h"
+
+namespace {
+
+// Captures what is written to standard error while it lives.
+class StderrCapture {
+ public:
+  StderrCapture() : path_(dir_ / "stderr") {
+    std::fflush(stderr);
+    saved_ = dup(2);
+    int fd = open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(fd, 2);
+    close(fd);
+  }
+  ~StderrCapture() { Restore(); }
+  std::string Text() {
+    Restore();
+    return ReadFile(path_);
+  }
+
+ private:
+  void Restore() {
+    if (saved_ < 0) return;
+    std::fflush(stderr);
+    dup2(saved_, 2);
+    close(saved_);
+    saved_ = -1;
+  }
+  TempDir dir_;
+  std::string path_;
+  int saved_ = -1;
+};
+
+std::vector<std::string> Files(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class SaveTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ResetProgramState();
+    saved_ = app_res;
+    app_res.bufSize = 1024;
+    app_res.noteDir = const_cast<char*>(dir_.path().c_str());
+  }
+  void TearDown() override {
+    ResetProgramState();
+    DestroyPopupsNamed("ErrorShell");
+    app_res = saved_;
+  }
+  Note* Shown(const char* text, int x = 40, int y = 60) {
+    Note* note = NewNote(-1);
+    note->width = 227;
+    note->height = 169;
+    note->has_geometry = true;
+    note->x = x;
+    note->y = y;
+    std::strcpy(note->text.get(), text);
+    CreateNoteWindow(note);
+    EXPECT_TRUE(PumpUntil([&] { return IsMapped(note->shell); }));
+    return note;
+  }
+  void Save(Note* note) {
+    SaveNote(note->shell, reinterpret_cast<XtPointer>(static_cast<long>(note->id)), nullptr);
+    Pump();
+  }
+  TempDir dir_;
+  AppResources saved_;
+};
+
+TEST_F(SaveTest, ChangedNoteIsWrittenInTheNoteFormat) {
+  Note* note = Shown("milk\nbread\n");
+  note->name = "Note 3";
+  note->alarm_month = 5;
+  note->alarm_day = 14;
+  note->alarm_hour = 9;
+  note->alarm_minute = 30;
+  MarkNoteChanged(note);
+  Save(note);
+  std::string expected = "%%!!<tackonnote> 40 60 169 227 11 0 0 " + std::to_string(screen_height) + " " +
+                         std::to_string(screen_width) + " 0 5 14 9 30 \nNote 3\nmilk\nbread\n";
+  EXPECT_EQ(ReadFile(dir_ / "note1"), expected);
+  EXPECT_EQ(Files(dir_.path()), std::vector<std::string>{"note1"}) << "no temporary file is left";
+  EXPECT_FALSE(XtIsSensitive(note->save_entry));
+  EXPECT_EQ(note->file_path, dir_ / "note1");
+}
+
+TEST_F(SaveTest, UntouchedNoteIsNotWrittenAndAMovedOneIs) {
+  Note* note = Shown("text");
+  SaveAllNotes(false);
+  Pump();
+  EXPECT_TRUE(Files(dir_.path()).empty()) << "neither moved nor edited";
+
+  XMoveWindow(display, XtWindow(note->shell), 300, 310);
+  ASSERT_TRUE(PumpUntil([&] {
+    XWindowAttributes a;
+    XGetWindowAttributes(display, XtWindow(note->shell), &a);
+    return a.x == 300;
+  }));
+  EXPECT_FALSE(note->changed);
+  SaveAllNotes(false);
+  std::string bytes = ReadFile(dir_ / "note1");
+  EXPECT_EQ(bytes.substr(0, 25), "%%!!<tackonnote> 300 310 ");
+  EXPECT_EQ(note->x, 300);
+
+  // Written once: the next pass finds nothing to do.
+  struct stat before, after;
+  std::filesystem::last_write_time(dir_ / "note1", std::filesystem::file_time_type{});
+  stat((dir_ / "note1").c_str(), &before);
+  SaveAllNotes(false);
+  stat((dir_ / "note1").c_str(), &after);
+  EXPECT_EQ(before.st_mtim.tv_sec, after.st_mtim.tv_sec);
+}
+
+TEST_F(SaveTest, StoredSizeIsTheWindowsAtSaving) {
+  Note* note = Shown("text");
+  XResizeWindow(display, XtWindow(note->shell), 333, 222);
+  ASSERT_TRUE(PumpUntil([&] { return note->shell->core.width == 333; }));
+  MarkNoteChanged(note);
+  Save(note);
+  EXPECT_EQ(ReadFile(dir_ / "note1").substr(0, 30), "%%!!<tackonnote> 40 60 222 333");
+  EXPECT_EQ(note->width, 227) << "the note's own size fields stay";
+}
+
+TEST_F(SaveTest, LoadedNoteIsSavedBackToItsOwnFile) {
+  WriteFile(dir_ / "note07", "%%!!<tackonnote> 40 60 169 227 3 0 0 1080 1920 0 0 1 0 0 \nSeven\nold");
+  LoadNotes();
+  ASSERT_EQ(Notes().size(), 1u);
+  Note* note = Notes()[0].get();
+  EXPECT_EQ(note->id, 7);
+  ASSERT_TRUE(PumpUntil([&] { return IsMapped(note->shell); }));
+  EXPECT_FALSE(note->changed) << "loading changes nothing";
+  ASSERT_TRUE(InsertNoteText(note, 3, "er", 2));
+  Save(note);
+  EXPECT_EQ(Files(dir_.path()), std::vector<std::string>{"note07"});
+  std::string bytes = ReadFile(dir_ / "note07");
+  EXPECT_EQ(bytes.substr(bytes.find('\n') + 1), "Seven\nolder");
+}
+
+TEST_F(SaveTest, UnwritableDirectoryIsReportedOnStandardErrorOnly) {
+  Note* note = Shown("text");
+  std::string gone = dir_ / "gone";
+  app_res.noteDir = const_cast<char*>(gone.c_str());
+  XMoveWindow(display, XtWindow(note->shell), 120, 130);
+  ASSERT_TRUE(PumpUntil([&] {
+    XWindowAttributes a;
+    XGetWindowAttributes(display, XtWindow(note->shell), &a);
+    return a.x == 120;
+  }));
+  MarkNoteChanged(note);
+  StderrCapture err;
+  Save(note);
+  std::string text = err.Text();
+  EXPECT_EQ(text, "stikkel: " + gone + "/sk1." + std::to_string(getpid()) + ": No such file or directory\n");
+  EXPECT_TRUE(PopupsNamed("ErrorShell").empty()) << "no popup for a temporary file that cannot be opened";
+  EXPECT_TRUE(XtIsSensitive(note->save_entry));
+  EXPECT_EQ(note->x, 120) << "the moved position is already recorded";
+}
+
+TEST_F(SaveTest, FullDiskKeepsTheOldFileAndTheUnsavedFlag) {
+  Note* note = Shown("first version");
+  MarkNoteChanged(note);
+  Save(note);
+  const std::string old_bytes = ReadFile(dir_ / "note1");
+  ASSERT_FALSE(old_bytes.empty());
+  // The temporary file becomes /dev/full: every write fails with ENOSPC.
+  std::string temp = dir_ / ("sk1." + std::to_string(getpid()));
+  ASSERT_EQ(symlink("/dev/full", temp.c_str()), 0);
+  ASSERT_TRUE(InsertNoteText(note, 0, "second ", 7));
+  StderrCapture err;
+  Save(note);
+  std::string text = err.Text();
+  EXPECT_NE(text.find("No space left on device"), std::string::npos) << text;
+  EXPECT_EQ(ReadFile(dir_ / "note1"), old_bytes);
+  EXPECT_TRUE(XtIsSensitive(note->save_entry));
+  std::vector<Widget> popups = PopupsNamed("ErrorShell");
+  ASSERT_EQ(popups.size(), 1u);
+  EXPECT_NE(LabelOf(XtNameToWidget(popups[0], "errorDialog")).find("Save of note failed."), std::string::npos);
+  DestroyPopupsNamed("ErrorShell");
+
+  // Space is back: the next save succeeds.
+  unlink(temp.c_str());
+  Save(note);
+  EXPECT_NE(ReadFile(dir_ / "note1").find("second first version"), std::string::npos);
+  EXPECT_FALSE(XtIsSensitive(note->save_entry));
+}
+
+TEST_F(SaveTest, SaveAllWithNoNotes) {
+  SaveAllNotes(false);
+  Pump();
+  EXPECT_TRUE(PopupsNamed("ErrorShell").empty());
+  SaveAllNotes(true);
+  Pump();
+  std::vector<Widget> popups = PopupsNamed("ErrorShell");
+  ASSERT_EQ(popups.size(), 1u);
+  EXPECT_EQ(LabelOf(XtNameToWidget(popups[0], "errorDialog")), "There are no notes to save.");
+}
+
+}  // namespace
