@@ -58,16 +58,21 @@ class XSession:
             self.start_wm()
 
     def start_wm(self):
-        self.twm = subprocess.Popen(["twm", "-f", TWMRC], env=self.env,
-                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        # twm is ready once it has set up its root window property and
-        # created its own windows.
-        wait_for(lambda: self.twm.poll() is not None or
-                 ("_MIT_PRIORITY_COLORS" in self.run(["xprop", "-root"], check=False) and
-                  "children" in self.run(["xwininfo", "-root", "-children"], check=False)),
-                 timeout=10, what="twm")
-        if self.twm.poll() is not None:
-            raise RuntimeError("twm did not start")
+        log = os.path.join(self.tmp, "twm.log")
+        for _ in range(3):
+            with open(log, "wb") as err:
+                self.twm = subprocess.Popen(["twm", "-f", TWMRC], env=self.env,
+                                            stdout=subprocess.DEVNULL, stderr=err)
+            # twm is ready once it has set up its root window property and
+            # created its own windows.
+            wait_for(lambda: self.twm.poll() is not None or
+                     ("_MIT_PRIORITY_COLORS" in self.run(["xprop", "-root"], check=False) and
+                      "children" in self.run(["xwininfo", "-root", "-children"], check=False)),
+                     timeout=10, what="twm")
+            if self.twm.poll() is None:
+                return
+        with open(log, "rb") as f:
+            raise RuntimeError("twm did not start: " + f.read().decode(errors="replace")[-2000:])
 
     def run(self, argv, check=True, input=None):
         p = subprocess.run(argv, env=self.env, capture_output=True, text=True, input=input)
@@ -104,6 +109,32 @@ class XSession:
                                    h=int(m.group(4)), x=int(m.group(7)), y=int(m.group(8))))
         return result
 
+    def subwindows(self, wid):
+        """Every window below wid (widgets are windows): dicts with id, w, h
+        and absolute x, y, in the order xwininfo lists them."""
+        out = self.run(["xwininfo", "-id", str(wid), "-tree"], check=False)
+        result = []
+        pat = re.compile(r'^\s+(0x[0-9a-f]+) .*?(\d+)x(\d+)\+(-?\d+)\+(-?\d+)\s+\+(-?\d+)\+(-?\d+)\s*$')
+        for line in out.splitlines():
+            m = pat.match(line)
+            if m:
+                result.append(dict(id=int(m.group(1), 16), w=int(m.group(2)), h=int(m.group(3)),
+                                   x=int(m.group(6)), y=int(m.group(7))))
+        return result
+
+    def outer_window(self, wid):
+        """The ancestor of wid whose parent is the root (the window manager's
+        frame, or wid itself without one)."""
+        while True:
+            out = self.run(["xwininfo", "-id", str(wid), "-children"], check=False)
+            m = re.search(r"Parent window id: (0x[0-9a-f]+)( \(the root window\))?", out)
+            if not m or m.group(2):
+                return wid
+            wid = int(m.group(1), 16)
+
+    def click_center(self, win, button=1):
+        self.click(win["x"] + win["w"] // 2, win["y"] + win["h"] // 2, button)
+
     def find_windows(self, name):
         return [w for w in self.windows() if w["name"] == name]
 
@@ -114,7 +145,7 @@ class XSession:
         ids = [int(x) for x in out.split()]
         return ids[0] if ids else None
 
-    def wait_mapped(self, name, timeout=10):
+    def wait_mapped(self, name, timeout=20):
         return wait_for(lambda: self.mapped_window(name), timeout, what="window %r" % name)
 
     def wait_unmapped(self, name, timeout=10):
