@@ -53,6 +53,10 @@ class XSession:
         self.env = dict(os.environ)
         self.env["DISPLAY"] = self.display
         self.env.pop("XENVIRONMENT", None)
+        # The server answers before anything else runs on it.
+        wait_for(lambda: subprocess.run(["xprop", "-root", "-len", "0"], env=self.env,
+                                        capture_output=True).returncode == 0,
+                 timeout=10, what="Xvfb on " + self.display)
         self.twm = None
         if wm:
             self.start_wm()
@@ -201,10 +205,12 @@ class Stikkel:
             self.proc = subprocess.Popen(argv, env=self.env, stdout=out, stderr=err,
                                          stdin=subprocess.DEVNULL)
 
-    def wait_ready(self, timeout=10):
+    def wait_ready(self, timeout=20):
         """Waits until the control window (toplevel "stikkel") is mapped."""
-        return wait_for(lambda: self.session.mapped_window("stikkel") or self.proc.poll() is not None,
-                        timeout, what="stikkel to start")
+        wait_for(lambda: self.session.mapped_window("stikkel") or self.proc.poll() is not None,
+                 timeout, what="stikkel to start")
+        if self.proc.poll() is not None:
+            raise AssertionError("stikkel ended with %s at start-up: %s" % (self.proc.returncode, self.stderr()))
 
     def signal(self, sig):
         self.proc.send_signal(sig)

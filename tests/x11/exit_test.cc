@@ -1,0 +1,40 @@
+// The ways into the exit request: signals and X protocol errors reach the
+// main loop and put up the save prompt when notes are not saved unasked.
+#include <gtest/gtest.h>
+
+#include <X11/IntrinsicP.h>
+
+#include <csignal>
+
+#include "app/app.h"
+#include "app/exit.h"
+#include "x11_util.h"
+
+namespace {
+
+TEST(ExitRequest, SignalsAndXErrorsPutUpTheSavePrompt) {
+  AppResources saved = app_res;
+  app_res.saveNotes = False;
+  InstallExitHandlers(false);
+  WarpPointer(250, 260);
+
+  raise(SIGHUP);
+  ASSERT_TRUE(PumpUntil([] { return SavePromptShell() != nullptr && IsMapped(SavePromptShell()); }, 2000));
+  Widget first = SavePromptShell();
+  EXPECT_EQ(first->core.x, 250);
+  EXPECT_EQ(LabelOf(XtNameToWidget(first, "SOEForm.SOELabel")), "Save Changed Notes?");
+
+  // A request on a window that does not exist: an X protocol error.
+  XMapWindow(display, 0x3fffff);
+  ASSERT_TRUE(PumpUntil([&] { return SavePromptShell() != first && SavePromptShell() != nullptr; }, 2000));
+  EXPECT_EQ(PopupsNamed("SOEShell").size(), 2u) << "every request makes a new prompt";
+
+  DestroyPopupsNamed("SOEShell");
+  signal(SIGHUP, SIG_DFL);
+  signal(SIGTERM, SIG_DFL);
+  signal(SIGINT, SIG_DFL);
+  signal(SIGQUIT, SIG_DFL);
+  app_res = saved;
+}
+
+}  // namespace
