@@ -5,7 +5,7 @@ set -euo pipefail
 STIKKEL_ROOT=$(cd "$(dirname "$0")" && pwd)
 source "$STIKKEL_ROOT/scripts/setup.sh"
 stikkel_install_packages
-stikkel_build "$STIKKEL_ROOT/build" -DSTIKKEL_TESTS=OFF >&2
+stikkel_build "$STIKKEL_ROOT/build" stikkel >&2
 bin="$STIKKEL_ROOT/build/stikkel"
 
 if [ -n "${DISPLAY:-}" ]; then
@@ -22,7 +22,11 @@ export DISPLAY=":$(head -n1 "$work/display")"
 twm -f "$STIKKEL_ROOT/tests/support/twmrc" >/dev/null 2>&1 &
 twm=$!
 cleanup() {
-  [ -n "${app:-}" ] && kill "$app" 2>/dev/null
+  # Let stikkel end first (it may be saving), then its display.
+  if [ -n "${app:-}" ]; then
+    kill -TERM "$app" 2>/dev/null
+    for _ in $(seq 1 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+  fi
   kill "$twm" "$xvfb" 2>/dev/null
   wait 2>/dev/null || true
 }

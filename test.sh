@@ -5,8 +5,8 @@ set -euo pipefail
 STIKKEL_ROOT=$(cd "$(dirname "$0")" && pwd)
 source "$STIKKEL_ROOT/scripts/setup.sh"
 stikkel_install_packages
-stikkel_build "$STIKKEL_ROOT/build"
-stikkel_build "$STIKKEL_ROOT/build-asan" -DSTIKKEL_SANITIZE=ON
+stikkel_build "$STIKKEL_ROOT/build" all -DSTIKKEL_TESTS=ON -DSTIKKEL_SANITIZE=OFF
+stikkel_build "$STIKKEL_ROOT/build-asan" all -DSTIKKEL_TESTS=ON -DSTIKKEL_SANITIZE=ON
 
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

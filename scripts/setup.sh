@@ -30,10 +30,10 @@ stikkel_install_packages() {
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
 }
 
-# stikkel_build DIR [cmake options...]
+# stikkel_build DIR TARGET [cmake options...]   (TARGET "all" builds the tests too)
 stikkel_build() {
-  local dir=$1
-  shift
+  local dir=$1 target=$2
+  shift 2
   cmake -S "$STIKKEL_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-  cmake --build "$dir" -j "$(nproc)"
+  cmake --build "$dir" --target "$target" -j "$(nproc)"
 }
