@@ -108,8 +108,10 @@ bool WriteNote(Note* note, const NoteFileData& data, bool with_popups) {
 void SaveNote(Widget, XtPointer client_data, XtPointer) {
   Note* note = FindNote(NoteIdOf(client_data));
   if (!note || !note->shell || !XtIsRealized(note->shell)) return;
+  // A hidden note cannot have been moved; its window is not managed while
+  // it is withdrawn, so its own position would not be the frame's.
   int x = note->x, y = note->y;
-  OuterPosition(note, &x, &y);
+  if (!note->hidden) OuterPosition(note, &x, &y);
   if (x == note->x && y == note->y && !note->changed) return;
   note->x = x;
   note->y = y;
