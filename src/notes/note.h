@@ -53,6 +53,9 @@ struct Note {
   // Whether the note has changes not yet written; mirrors the sensitivity of
   // the Save entry and stays readable when the display is lost.
   bool changed = false;
+  // The window was moved and then hidden: the new place is in x and y but
+  // not yet in the note's file.
+  bool moved = false;
 };
 
 using NoteList = std::vector<std::unique_ptr<Note>>;

@@ -105,7 +105,31 @@ void MarkNoteSaved(Note* note) {
   if (note->save_entry) XtSetSensitive(note->save_entry, False);
 }
 
+bool OuterWindowPosition(Note* note, int* x, int* y) {
+  Window w = XtWindow(note->shell);
+  Window root = None, parent = None;
+  Window* children = nullptr;
+  unsigned int count = 0;
+  while (XQueryTree(display, w, &root, &parent, &children, &count)) {
+    if (children) XFree(children);
+    if (parent == root || parent == None) break;
+    w = parent;
+  }
+  XWindowAttributes attrs;
+  if (!XGetWindowAttributes(display, w, &attrs)) return false;
+  *x = attrs.x;
+  *y = attrs.y;
+  return true;
+}
+
 void HideNoteWindow(Note* note) {
+  // Remember where the note stood: once withdrawn its frame is gone.
+  int x = note->x, y = note->y;
+  if (!note->hidden && OuterWindowPosition(note, &x, &y) && (x != note->x || y != note->y)) {
+    note->x = x;
+    note->y = y;
+    note->moved = true;
+  }
   note->hidden = true;
   XtPopdown(note->shell);
 }

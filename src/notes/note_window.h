@@ -20,7 +20,13 @@ void MarkNoteChanged(Note* note);
 // Marks the note as saved (Save insensitive).
 void MarkNoteSaved(Note* note);
 
-// Pops the note's window down and flags it hidden.
+// The position of the note's outermost window (the window manager's frame,
+// or the shell's own window when nothing reparents it) as the X server
+// gives it: the outer corner of its border, which is also where a stored
+// geometry puts it back. False when the server cannot tell.
+bool OuterWindowPosition(Note* note, int* x, int* y);
+
+// Pops the note's window down and flags it hidden, remembering where it stood.
 void HideNoteWindow(Note* note);
 
 // Bytes that can still be added to the note's text.

@@ -23,27 +23,6 @@ void ReportFileError(const std::string& what, int error) {
   std::fprintf(stderr, "stikkel: %s: %s\n", what.c_str(), std::strerror(error));
 }
 
-// The position of the note's outermost window (the window manager's frame,
-// or the shell's own window when nothing reparents it), as the X server
-// gives it: the outer corner of its border, which is also where a stored
-// geometry puts it back.
-bool OuterPosition(Note* note, int* x, int* y) {
-  Window w = XtWindow(note->shell);
-  Window root = None, parent = None;
-  Window* children = nullptr;
-  unsigned int count = 0;
-  while (XQueryTree(display, w, &root, &parent, &children, &count)) {
-    if (children) XFree(children);
-    if (parent == root || parent == None) break;
-    w = parent;
-  }
-  XWindowAttributes attrs;
-  if (!XGetWindowAttributes(display, w, &attrs)) return false;
-  *x = attrs.x;
-  *y = attrs.y;
-  return true;
-}
-
 NoteFileData FileDataOf(const Note* note, int width, int height) {
   NoteFileData data;
   data.x = note->x;
@@ -111,8 +90,8 @@ void SaveNote(Widget, XtPointer client_data, XtPointer) {
   // A hidden note cannot have been moved; its window is not managed while
   // it is withdrawn, so its own position would not be the frame's.
   int x = note->x, y = note->y;
-  if (!note->hidden) OuterPosition(note, &x, &y);
-  if (x == note->x && y == note->y && !note->changed) return;
+  if (!note->hidden) OuterWindowPosition(note, &x, &y);
+  if (x == note->x && y == note->y && !note->changed && !note->moved) return;
   note->x = x;
   note->y = y;
   XWindowAttributes attrs;
@@ -120,7 +99,10 @@ void SaveNote(Widget, XtPointer client_data, XtPointer) {
     note->saved_width = attrs.width;
     note->saved_height = attrs.height;
   }
-  if (WriteNote(note, FileDataOf(note, note->saved_width, note->saved_height), true)) MarkNoteSaved(note);
+  if (WriteNote(note, FileDataOf(note, note->saved_width, note->saved_height), true)) {
+    note->moved = false;
+    MarkNoteSaved(note);
+  }
 }
 
 void SaveAllNotes(bool report) {
@@ -138,9 +120,9 @@ void SaveAllNotes(bool report) {
 
 void SaveChangedNotesWithoutDisplay() {
   for (const auto& note : Notes()) {
-    if (!note->changed) continue;
+    if (!note->changed && !note->moved) continue;
     int width = note->saved_width ? note->saved_width : note->width;
     int height = note->saved_height ? note->saved_height : note->height;
-    if (WriteNote(note.get(), FileDataOf(note.get(), width, height), false)) note->changed = false;
+    if (WriteNote(note.get(), FileDataOf(note.get(), width, height), false)) note->changed = note->moved = false;
   }
 }

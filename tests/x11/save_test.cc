@@ -136,6 +136,25 @@ TEST_F(SaveTest, UntouchedNoteIsNotWrittenAndAMovedOneIs) {
   EXPECT_EQ(before.st_mtim.tv_sec, after.st_mtim.tv_sec);
 }
 
+TEST_F(SaveTest, NoteMovedThenHiddenIsWrittenAtItsNewPlace) {
+  Note* note = Shown("text");
+  XMoveWindow(display, XtWindow(note->shell), 500, 510);
+  ASSERT_TRUE(PumpUntil([&] {
+    XWindowAttributes a;
+    XGetWindowAttributes(display, XtWindow(note->shell), &a);
+    return a.x == 500;
+  }));
+  HideNoteWindow(note);
+  Pump();
+  EXPECT_FALSE(note->changed) << "hiding is not an edit";
+  SaveAllNotes(false);
+  EXPECT_EQ(ReadFile(dir_ / "note1").substr(0, 29), "%%!!<tackonnote> 500 510 169 ");
+  EXPECT_NE(ReadFile(dir_ / "note1").find(" 4 1 0 "), std::string::npos) << "stored hidden";
+  std::filesystem::last_write_time(dir_ / "note1", std::filesystem::file_time_type{});
+  SaveAllNotes(false);
+  EXPECT_EQ(std::filesystem::last_write_time(dir_ / "note1"), std::filesystem::file_time_type{});
+}
+
 TEST_F(SaveTest, StoredSizeIsTheWindowsAtSaving) {
   Note* note = Shown("text");
   XResizeWindow(display, XtWindow(note->shell), 333, 222);
