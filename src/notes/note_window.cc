@@ -238,14 +238,14 @@ void CreateNoteWindow(Note* note) {
   for (const MenuEntry& entry : file_entries) AddEntry(note->file_menu, entry, note);
 
   const MenuEntry option_entries[] = {
-      {"Hide", nullptr, nullptr, nullptr},
-      {"Erase", nullptr, nullptr, nullptr},
+      {"Hide", nullptr, HideNote, nullptr},
+      {"Erase", nullptr, EraseNote, nullptr},
       {"Line", nullptr, nullptr, nullptr},
-      {"Destroy", nullptr, nullptr, nullptr},
+      {"Destroy", nullptr, DestroyNote, nullptr},
       {"Line", nullptr, nullptr, nullptr},
-      {"Name", "Name...", nullptr, nullptr},
-      {"Anchor", nullptr, nullptr, &Note::anchor_entry},
-      {"UnAnchor", nullptr, nullptr, &Note::unanchor_entry},
+      {"Name", "Name...", NameNote, nullptr},
+      {"Anchor", nullptr, AnchorNote, &Note::anchor_entry},
+      {"UnAnchor", nullptr, UnanchorNote, &Note::unanchor_entry},
       {"SetAlarm", "Set Alarm...", nullptr, &Note::set_alarm_entry},
       {"UnsetAlarm", "Unset Alarm", nullptr, &Note::unset_alarm_entry},
       {"InsertCalendar", "Insert Calendar", nullptr, nullptr},

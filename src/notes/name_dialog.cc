@@ -1,0 +1,107 @@
+#include "notes/name_dialog.h"
+
+#include <X11/Shell.h>
+#include <X11/StringDefs.h>
+#include <X11/Xaw/Command.h>
+#include <X11/Xaw/Dialog.h>
+
+#include <cstdint>
+#include <string>
+
+#include "app/app.h"
+#include "app/popups.h"
+#include "notes/note_commands.h"
+#include "notes/note_name.h"
+#include "notes/note_window.h"
+
+namespace {
+
+struct NameDialog {
+  Widget shell = nullptr;  // null until the first OpenNameDialog
+  Widget dialog = nullptr;
+  Widget confirm = nullptr;
+  Widget cancel = nullptr;
+} name_dialog;
+
+// Forgets the widgets should the shell ever be destroyed, so that the next
+// OpenNameDialog builds the dialog again.
+void ForgetNameDialog(Widget, XtPointer, XtPointer) { name_dialog = NameDialog{}; }
+
+void CreateNameDialog(const Note* note, Point at, XtCallbackList confirm, XtCallbackList cancel) {
+  Arg args[4];
+  XtSetArg(args[0], XtNx, at.x);
+  XtSetArg(args[1], XtNy, at.y);
+  name_dialog.shell = XtCreatePopupShell("Name", transientShellWidgetClass, toplevel, args, 2);
+  XtAddCallback(name_dialog.shell, XtNdestroyCallback, ForgetNameDialog, nullptr);
+
+  XtSetArg(args[0], XtNlabel, "Title for Note");
+  XtSetArg(args[1], XtNvalue, note->name.c_str());
+  XtSetArg(args[2], XtNresize, True);
+  XtSetArg(args[3], XtNresizable, True);
+  name_dialog.dialog = XtCreateManagedWidget("Dialog", dialogWidgetClass, name_dialog.shell, args, 4);
+
+  XtSetArg(args[0], XtNcallback, confirm);
+  name_dialog.confirm = XtCreateWidget("Confirm", commandWidgetClass, name_dialog.dialog, args, 1);
+  XtSetArg(args[0], XtNcallback, cancel);
+  XtSetArg(args[1], XtNfromHoriz, name_dialog.confirm);
+  name_dialog.cancel = XtCreateWidget("Cancel", commandWidgetClass, name_dialog.dialog, args, 2);
+  Widget buttons[] = {name_dialog.confirm, name_dialog.cancel};
+  XtManageChildren(buttons, 2);
+
+  OnWindowClose(name_dialog.shell, CancelName, nullptr);
+}
+
+void ReuseNameDialog(const Note* note, Point at, XtCallbackList confirm, XtCallbackList cancel) {
+  Arg args[2];
+  XtSetArg(args[0], XtNx, at.x);
+  XtSetArg(args[1], XtNy, at.y);
+  XtSetValues(name_dialog.shell, args, 2);
+  XtSetArg(args[0], XtNvalue, note->name.c_str());
+  XtSetValues(name_dialog.dialog, args, 1);
+  XtSetArg(args[0], XtNcallback, confirm);
+  XtSetValues(name_dialog.confirm, args, 1);
+  XtSetArg(args[0], XtNcallback, cancel);
+  XtSetValues(name_dialog.cancel, args, 1);
+}
+
+}  // namespace
+
+void OpenNameDialog(const Note* note, XtCallbackList confirm, XtCallbackList cancel) {
+  Point at = PointerPosition();
+  if (!name_dialog.shell)
+    CreateNameDialog(note, at, confirm, cancel);
+  else
+    ReuseNameDialog(note, at, confirm, cancel);
+  XtPopup(name_dialog.shell, XtGrabNonexclusive);
+  Arg args[1];
+  XtSetArg(args[0], XtNwidth, static_cast<Dimension>(NameDialogWidth(note->name.size(), app_res.nameWidth)));
+  XtSetValues(name_dialog.shell, args, 1);
+}
+
+void DismissNameDialog() {
+  if (name_dialog.shell) XtPopdown(name_dialog.shell);
+}
+
+void ApplyName(Widget, XtPointer client_data, XtPointer) {
+  DismissNameDialog();
+  Note* note = FindNote(NoteIdOf(client_data));
+  if (!note || !name_dialog.dialog) return;
+  String value = XawDialogGetValueString(name_dialog.dialog);
+  std::string name = NoteNameFromValue(value ? value : "");
+  if (name.empty()) return;
+  Arg args[1];
+  XtSetArg(args[0], XtNtitle, name.c_str());
+  XtSetValues(note->shell, args, 1);
+  note->name = std::move(name);
+  MarkNoteChanged(note);
+}
+
+void CancelName(Widget, XtPointer, XtPointer) { DismissNameDialog(); }
+
+void NameNote(Widget, XtPointer client_data, XtPointer) {
+  Note* note = FindNote(NoteIdOf(client_data));
+  if (!note) return;
+  XtCallbackRec confirm[] = {{ApplyName, client_data}, {nullptr, nullptr}};
+  XtCallbackRec cancel[] = {{CancelName, client_data}, {nullptr, nullptr}};
+  OpenNameDialog(note, confirm, cancel);
+}
