@@ -1,0 +1,253 @@
+// Hide, Erase, Destroy, Anchor and UnAnchor through a real note's Notes menu.
+#include <gtest/gtest.h>
+
+#include <X11/StringDefs.h>
+#include <X11/Xaw/Text.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "app/popups.h"
+#include "notes/note.h"
+#include "notes/note_commands.h"
+#include "notes/note_window.h"
+#include "temp_dir.h"
+#include "x11_util.h"
+
+namespace {
+
+XtPointer IdData(int id) { return reinterpret_cast<XtPointer>(static_cast<intptr_t>(id)); }
+
+class NoteCommandsTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ResetProgramState();
+    saved_dir_ = app_res.noteDir;
+    app_res.noteDir = const_cast<char*>(dir_.path().c_str());
+  }
+  void TearDown() override {
+    if (ConfirmUp()) Press(ConfirmButton("Cancel"));
+    DestroyPopupsNamed("ErrorShell");
+    ResetProgramState();
+    app_res.noteDir = saved_dir_;
+  }
+
+  Note* MakeNote(const char* text = "") {
+    Note* note = NewNote(-1);
+    std::strcpy(note->text.get(), text);
+    note->width = 200;
+    note->height = 120;
+    CreateNoteWindow(note);
+    Pump();
+    return note;
+  }
+  // Chooses an entry of the note's Notes menu.
+  void Choose(const Note* note, const char* entry) {
+    Widget w = XtNameToWidget(note->options_menu, entry);
+    ASSERT_NE(w, nullptr) << entry;
+    Press(w);
+    Pump();
+  }
+  static bool ConfirmUp() { return ConfirmShell() && IsMapped(ConfirmShell()); }
+  static Widget ConfirmButton(const char* name) {
+    return XtNameToWidget(ConfirmShell(), (std::string("Buttons.") + name).c_str());
+  }
+  void Answer(const char* button) {
+    ASSERT_TRUE(ConfirmUp());
+    Press(ConfirmButton(button));
+    Pump();
+    EXPECT_FALSE(ConfirmUp()) << "the Confirm popup goes away";
+  }
+  static std::vector<int> Ids() {
+    std::vector<int> ids;
+    for (const auto& n : Notes()) ids.push_back(n->id);
+    return ids;
+  }
+  // The text the widget shows (its source), whatever the buffer holds.
+  static std::string Shown(const Note* note) {
+    Widget source = XawTextGetSource(note->text_widget);
+    XawTextPosition end = XawTextSourceScan(source, 0, XawstAll, XawsdRight, 1, True);
+    std::string out;
+    for (XawTextPosition pos = 0; pos < end;) {
+      XawTextBlock block;
+      pos = XawTextSourceRead(source, pos, &block, static_cast<int>(end - pos));
+      if (block.length == 0) break;
+      out.append(block.ptr, static_cast<std::size_t>(block.length));
+    }
+    return out;
+  }
+  static bool SaveSensitive(const Note* note) { return XtIsSensitive(note->save_entry); }
+
+  TempDir dir_;
+  String saved_dir_ = nullptr;
+};
+
+TEST_F(NoteCommandsTest, EraseOfAnEmptyNoteAsksNothing) {
+  Note* note = MakeNote("");
+  Choose(note, "Erase");
+  EXPECT_FALSE(ConfirmUp());
+  EXPECT_FALSE(SaveSensitive(note));
+}
+
+TEST_F(NoteCommandsTest, EraseConfirmedZeroesTheWholeBufferAndMarksChanged) {
+  Note* note = MakeNote("shopping list");
+  // Bytes past the text, left from an older longer text, go as well.
+  std::memset(note->text.get() + 20, 'j', 30);
+  ASSERT_FALSE(SaveSensitive(note));
+  Choose(note, "Erase");
+  Answer("Confirm");
+  for (int i = 0; i < note->buffer_size; ++i) ASSERT_EQ(note->text[i], 0) << "byte " << i;
+  EXPECT_EQ(Shown(note), "");
+  EXPECT_TRUE(SaveSensitive(note));
+  // The widget edits the emptied buffer again.
+  const char typed[] = "new";
+  ASSERT_TRUE(InsertNoteText(note, 0, typed, 3));
+  Pump();
+  EXPECT_STREQ(note->text.get(), "new");
+}
+
+TEST_F(NoteCommandsTest, CancelLeavesTheNoteAsItWas) {
+  for (bool changed : {false, true}) {
+    for (const char* entry : {"Erase", "Destroy"}) {
+      SCOPED_TRACE(std::string(entry) + (changed ? " on a changed note" : " on a saved note"));
+      Note* note = MakeNote("keep me");
+      if (changed) MarkNoteChanged(note);
+      Choose(note, entry);
+      Answer("Cancel");
+      ASSERT_EQ(FindNote(note->id), note);
+      EXPECT_STREQ(note->text.get(), "keep me");
+      EXPECT_EQ(Shown(note), "keep me");
+      EXPECT_EQ(SaveSensitive(note), changed);
+      EXPECT_TRUE(IsMapped(note->shell));
+      ResetProgramState();
+    }
+  }
+}
+
+TEST_F(NoteCommandsTest, DestroyOfANeverSavedNoteDeletesNoFile) {
+  Note* note = MakeNote("");  // an empty note is asked about as well
+  const std::string stranger = NoteFilePath(note->id);
+  WriteFile(stranger, "not this note's file");
+  Choose(note, "Destroy");
+  Answer("Confirm");
+  EXPECT_TRUE(Notes().empty());
+  EXPECT_TRUE(PopupsNamed("TackOnNote").empty());
+  EXPECT_EQ(ReadFile(stranger), "not this note's file");
+  EXPECT_TRUE(PopupsNamed("ErrorShell").empty());
+}
+
+TEST_F(NoteCommandsTest, DestroyOfASavedNoteDeletesItsFile) {
+  Note* note = MakeNote("saved");
+  note->file_path = NoteFilePath(note->id);
+  WriteFile(note->file_path, "a note file");
+  const std::string path = note->file_path;
+  Choose(note, "Destroy");
+  Answer("Confirm");
+  EXPECT_TRUE(Notes().empty());
+  EXPECT_TRUE(PopupsNamed("TackOnNote").empty());
+  struct stat st;
+  EXPECT_NE(stat(path.c_str(), &st), 0) << "the file is gone";
+  EXPECT_TRUE(PopupsNamed("ErrorShell").empty());
+}
+
+TEST_F(NoteCommandsTest, DestroyingFirstMiddleAndLastKeepsTheOrder) {
+  for (int i = 0; i < 5; ++i) MakeNote("x");
+  struct Step {
+    int id;
+    std::vector<int> left;
+  } steps[] = {{1, {2, 3, 4, 5}}, {3, {2, 4, 5}}, {5, {2, 4}}};
+  for (const Step& step : steps) {
+    Choose(FindNote(step.id), "Destroy");
+    Answer("Confirm");
+    EXPECT_EQ(Ids(), step.left) << "after destroying " << step.id;
+    EXPECT_EQ(PopupsNamed("TackOnNote").size(), step.left.size());
+  }
+  EXPECT_EQ(NewNote(-1)->id, 1) << "a freed id is used again";
+}
+
+TEST_F(NoteCommandsTest, AFileThatCannotBeDeletedIsNamedInAMessage) {
+  Note* note = MakeNote("stuck");
+  // A directory in the place of the file: unlink fails even for root.
+  note->file_path = dir_ / "note1";
+  ASSERT_EQ(mkdir(note->file_path.c_str(), 0755), 0);
+  const std::string path = note->file_path;
+  Choose(note, "Destroy");
+  testing::internal::CaptureStderr();
+  Answer("Confirm");
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(Notes().empty()) << "the note goes all the same";
+  EXPECT_TRUE(PopupsNamed("TackOnNote").empty());
+  std::vector<Widget> errors = PopupsNamed("ErrorShell");
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(LabelOf(XtNameToWidget(errors[0], "errorDialog")),
+            "Couldn't delete " + path + ".\nThe note will come back at the next start.");
+  EXPECT_EQ(err, "stikkel: " + path + ": " + std::strerror(EISDIR) + "\n");
+}
+
+TEST_F(NoteCommandsTest, HideLeavesSaveAlone) {
+  for (bool changed : {false, true}) {
+    Note* note = MakeNote("hidden away");
+    if (changed) MarkNoteChanged(note);
+    ASSERT_TRUE(IsMapped(note->shell));
+    Choose(note, "Hide");
+    EXPECT_TRUE(note->hidden);
+    EXPECT_TRUE(PumpUntil([&] { return !IsMapped(note->shell); }));
+    EXPECT_EQ(SaveSensitive(note), changed);
+    EXPECT_EQ(FindNote(note->id), note) << "the note stays";
+  }
+}
+
+TEST_F(NoteCommandsTest, AnchorThenUnanchorSwapsTheEntriesAndMarksChanged) {
+  Note* note = MakeNote();
+  Choose(note, "Anchor");
+  EXPECT_TRUE(note->anchored);
+  EXPECT_FALSE(XtIsSensitive(note->anchor_entry));
+  EXPECT_TRUE(XtIsSensitive(note->unanchor_entry));
+  EXPECT_TRUE(SaveSensitive(note));
+  MarkNoteSaved(note);
+  Choose(note, "UnAnchor");
+  EXPECT_FALSE(note->anchored);
+  EXPECT_TRUE(XtIsSensitive(note->anchor_entry));
+  EXPECT_FALSE(XtIsSensitive(note->unanchor_entry));
+  EXPECT_TRUE(SaveSensitive(note));
+}
+
+TEST_F(NoteCommandsTest, CommandsForAVanishedNoteDoNothing) {
+  Note* note = MakeNote("still here");
+  const XtCallbackProc commands[] = {HideNote, EraseNote, DestroyNote, AnchorNote, UnanchorNote};
+  for (XtCallbackProc command : commands) {
+    command(nullptr, IdData(note->id + 1), nullptr);
+    Pump();
+    EXPECT_FALSE(ConfirmUp());
+  }
+  EXPECT_FALSE(note->hidden);
+  EXPECT_FALSE(note->anchored);
+  EXPECT_FALSE(SaveSensitive(note));
+  EXPECT_EQ(Ids(), std::vector<int>{1});
+}
+
+TEST_F(NoteCommandsTest, AnAnswerForANoteGoneMeanwhileDoesNothing) {
+  for (const char* entry : {"Erase", "Destroy"}) {
+    SCOPED_TRACE(entry);
+    Note* gone = MakeNote("going");
+    Note* other = MakeNote("staying");
+    Choose(gone, entry);
+    ASSERT_TRUE(ConfirmUp());
+    XtDestroyWidget(gone->shell);
+    RemoveNote(gone);
+    Answer("Confirm");
+    EXPECT_EQ(Ids(), std::vector<int>{other->id});
+    EXPECT_STREQ(other->text.get(), "staying");
+    EXPECT_FALSE(SaveSensitive(other));
+    EXPECT_TRUE(IsMapped(other->shell));
+    ResetProgramState();
+  }
+}
+
+}  // namespace
