@@ -3,7 +3,7 @@
 #include <algorithm>
 
 std::string NoteNameFromValue(const std::string& value) {
-  std::string name = value.substr(0, kMaxNoteNameLength);
+  std::string name = value.substr(0, kMaxNameLength);
   std::replace_if(name.begin(), name.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
   return name;
 }

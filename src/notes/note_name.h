@@ -5,12 +5,12 @@
 #include <cstddef>
 #include <string>
 
-// The longest name the name line of a note file holds.
-constexpr std::size_t kMaxNoteNameLength = 1022;
+#include "storage/note_file.h"
 
 // The name a confirmed value of the name field stands for: one line, with
-// every line break (\n or \r, which a paste can bring in) turned into a space,
-// cut at kMaxNoteNameLength characters. An empty value stays empty.
+// every line break (\n or \r, which a paste can bring in) turned into a
+// space, cut at kMaxNameLength characters, the most the name line of a note
+// file holds. An empty value stays empty.
 std::string NoteNameFromValue(const std::string& value);
 
 // Width in pixels of the name dialog for a name of name_length characters,

@@ -28,7 +28,7 @@ TEST(NoteNameTest, ValueBecomesOneLineOfAtMost1022Characters) {
     std::string name = NoteNameFromValue(c.value);
     EXPECT_EQ(name, c.name) << "value of " << c.value.size() << " bytes";
     EXPECT_EQ(name.find_first_of("\r\n"), std::string::npos);
-    EXPECT_LE(name.size(), kMaxNoteNameLength);
+    EXPECT_LE(name.size(), kMaxNameLength);
   }
 }
 

@@ -15,6 +15,8 @@
 #include "notes/name_dialog.h"
 #include "notes/note.h"
 #include "notes/note_window.h"
+#include "storage/load.h"
+#include "temp_dir.h"
 #include "x11_util.h"
 
 namespace {
@@ -206,6 +208,32 @@ TEST_F(NameDialogTest, ConfirmForANoteGoneMeanwhileOnlyCloses) {
   EXPECT_FALSE(Up());
   EXPECT_EQ(other->name, "Note 2");
   EXPECT_FALSE(SaveSensitive(other));
+}
+
+TEST_F(NameDialogTest, APastedTwoLineNameSavesAndLoadsAsOneLine) {
+  TempDir dir;
+  String saved_dir = app_res.noteDir;
+  app_res.noteDir = const_cast<char*>(dir.path().c_str());
+  Note* note = MakeNote("first line\nsecond line\n");
+  OpenFor(note);
+  SetField("Call Anna\r\nabout the flat\n");
+  PressButton("Confirm");
+  const std::string name = "Call Anna  about the flat ";
+  ASSERT_EQ(note->name, name);
+  Press(note->save_entry);
+  Pump();
+  ASSERT_FALSE(SaveSensitive(note)) << "saved";
+  std::string file = ReadFile(dir / "note1");
+  EXPECT_NE(file.find("\n" + name + "\nfirst line\nsecond line\n"), std::string::npos) << file;
+
+  ResetProgramState();
+  LoadNotes();
+  ASSERT_EQ(Notes().size(), 1u);
+  EXPECT_EQ(Notes()[0]->name, name);
+  EXPECT_STREQ(Notes()[0]->text.get(), "first line\nsecond line\n");
+  EXPECT_EQ(Title(Notes()[0].get()), name);
+  ResetProgramState();
+  app_res.noteDir = saved_dir;
 }
 
 // Counts the bells rung on the display, seen from a connection of its own.
