@@ -37,7 +37,7 @@ class XSession:
         rfd, wfd = os.pipe()
         self.xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(wfd), "-screen", "0", "1920x1080x24", "-dpi", "96",
-             "-nolisten", "tcp"],
+             "-nolisten", "tcp", "-noreset"],
             pass_fds=(wfd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(wfd)
         number = b""
@@ -166,6 +166,64 @@ class XSession:
         out = self.run(["xprop", "-id", str(wid), "WM_NAME"], check=False)
         m = re.search(r'= "(.*)"', out)
         return m.group(1) if m else None
+
+    def descendants(self, wid):
+        """Every window below wid: list of dicts with id, name, depth (1 for
+        a child), x, y (absolute), w, h, in xwininfo's order (topmost first
+        among siblings)."""
+        out = self.run(["xwininfo", "-tree", "-id", str(wid)], check=False)
+        pat = re.compile(r'^(\s*)(0x[0-9a-f]+) (?:"(.*)"|\(has no name\)):.*?\s+(\d+)x(\d+)\+(-?\d+)\+(-?\d+)\s+\+(-?\d+)\+(-?\d+)')
+        result = []
+        for line in out.splitlines():
+            m = pat.match(line)
+            if m:
+                result.append(dict(id=int(m.group(2), 16), name=m.group(3), depth=(len(m.group(1)) - 5) // 3 + 1,
+                                   w=int(m.group(4)), h=int(m.group(5)), x=int(m.group(8)), y=int(m.group(9))))
+        return result
+
+    def top_windows(self):
+        """The ids of the root window's children."""
+        out = self.run(["xwininfo", "-root", "-children"], check=False)
+        return set(int(m, 16) for m in re.findall(r"^\s+(0x[0-9a-f]+)", out, re.M))
+
+    def is_viewable_override(self, wid):
+        out = self.run(["xwininfo", "-id", str(wid)], check=False)
+        return "Map State: IsViewable" in out and "Override Redirect State: yes" in out
+
+    def viewable_overrides(self):
+        """The ids of the override-redirect windows (menus, undecorated
+        popups) on screen now."""
+        return set(wid for wid in self.top_windows() if self.is_viewable_override(wid))
+
+    def wait_new_override(self, before, timeout=10):
+        """The id of an override-redirect window on screen that was not in
+        before (a set from viewable_overrides)."""
+        return wait_for(lambda: next(iter(self.viewable_overrides() - before), None), timeout,
+                        what="a new popup")
+
+    def choose_from_menu(self, button_wid, layout, entry, mouse=1):
+        """Pops up the SimpleMenu of a menu button with mouse button `mouse`
+        and releases it on `entry`. layout lists the menu's objects from the
+        top: entry names, "-" for a one-pixel SmeLine; every other entry
+        (its label first) is one text line high."""
+        x, y, w, h = self.geometry(button_wid)
+        before = self.viewable_overrides()
+        self.xdotool("mousemove", "--sync", x + w // 2, y + h // 2)
+        self.xdotool("mousedown", mouse)
+        menu = self.wait_new_override(before)
+        mx, my, mw, mh = self.geometry(menu)
+        lines = layout.count("-")
+        line_height = (mh - lines) / (len(layout) - lines)
+        top = my
+        for name in layout:
+            if name == entry:
+                break
+            top += 1 if name == "-" else line_height
+        else:
+            raise AssertionError("no entry %r in the menu" % entry)
+        self.xdotool("mousemove", "--sync", mx + mw // 2, int(top + line_height / 2))
+        self.xdotool("mouseup", mouse)
+        wait_for(lambda: not self.is_viewable_override(menu), what="the menu to go")
 
     def screenshot(self, name):
         os.makedirs(ARTIFACTS, exist_ok=True)
