@@ -105,6 +105,12 @@ TEST_F(NoteCommandsTest, EraseConfirmedZeroesTheWholeBufferAndMarksChanged) {
   for (int i = 0; i < note->buffer_size; ++i) ASSERT_EQ(note->text[i], 0) << "byte " << i;
   EXPECT_EQ(Shown(note), "");
   EXPECT_TRUE(SaveSensitive(note));
+  // The next save writes an empty text.
+  Press(note->save_entry);
+  Pump();
+  EXPECT_FALSE(SaveSensitive(note));
+  std::string file = ReadFile(NoteFilePath(note->id));
+  EXPECT_EQ(file.substr(file.size() - 8), "\nNote 1\n") << file;
   // The widget edits the emptied buffer again.
   const char typed[] = "new";
   ASSERT_TRUE(InsertNoteText(note, 0, typed, 3));
