@@ -8,6 +8,7 @@
 #include "app/note_dir.h"
 #include "notes/note.h"
 #include "storage/load.h"
+#include "tools/alarms.h"
 
 int main(int argc, char** argv) {
   InstallOutOfMemoryHandler();
@@ -32,7 +33,7 @@ int main(int argc, char** argv) {
   LoadNotes();
   if (!app_res.noSave)
     XtAppAddTimeOut(app_context, static_cast<unsigned long>(autosave_period_ms), AutoSave, nullptr);
-  // The alarm check timer is armed here.
+  if (!app_res.noAlarm) StartAlarmChecks();
   XtAppMainLoop(app_context);
   return 0;
 }

@@ -246,8 +246,8 @@ void CreateNoteWindow(Note* note) {
       {"Name", "Name...", NameNote, nullptr},
       {"Anchor", nullptr, AnchorNote, &Note::anchor_entry},
       {"UnAnchor", nullptr, UnanchorNote, &Note::unanchor_entry},
-      {"SetAlarm", "Set Alarm...", nullptr, &Note::set_alarm_entry},
-      {"UnsetAlarm", "Unset Alarm", nullptr, &Note::unset_alarm_entry},
+      {"SetAlarm", "Set Alarm...", SetAlarmEntry, &Note::set_alarm_entry},
+      {"UnsetAlarm", "Unset Alarm", ClearAlarm, &Note::unset_alarm_entry},
       {"InsertCalendar", "Insert Calendar", nullptr, nullptr},
       {"InsertDate", "Insert Date...", nullptr, nullptr},
   };

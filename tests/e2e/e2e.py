@@ -35,6 +35,9 @@ class XSession:
     def __init__(self, wm=True):
         self.tmp = tempfile.mkdtemp(prefix="stikkel-e2e-")
         rfd, wfd = os.pipe()
+        # -noreset: without it the server resets whenever its last client
+        # leaves, and a client connecting meanwhile (twm while xprop polls)
+        # is refused.
         self.xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(wfd), "-screen", "0", "1920x1080x24", "-dpi", "96",
              "-nolisten", "tcp", "-noreset"],

@@ -1,0 +1,362 @@
+#include "tools/alarms.h"
+
+#include <X11/Shell.h>
+#include <X11/StringDefs.h>
+#include <X11/Xaw/Box.h>
+#include <X11/Xaw/Command.h>
+#include <X11/Xaw/Dialog.h>
+#include <X11/Xaw/Form.h>
+#include <X11/Xaw/Label.h>
+
+#include <cstdint>
+#include <string>
+
+#include "app/app.h"
+#include "app/popups.h"
+#include "notes/note_commands.h"
+#include "notes/note_window.h"
+#include "tools/alarm_rules.h"
+
+namespace ar = alarm_rules;
+
+namespace {
+
+// The one Alarms Setup dialog, while it is open.
+struct SetupDialog {
+  Widget shell = nullptr;
+  Widget values[ar::kRowCount] = {};
+  Note* note = nullptr;
+} setup;
+
+ar::DueChecker due_checker;
+
+void NoteShellGone(Widget w, XtPointer client_data, XtPointer call_data);
+
+// Drops the dialog's state, and the hook on its note's shell.
+void ForgetSetup() {
+  if (setup.note && setup.note->shell)
+    XtRemoveCallback(setup.note->shell, XtNdestroyCallback, NoteShellGone, setup.note);
+  setup = SetupDialog{};
+}
+
+void CloseSetup() {
+  Widget shell = setup.shell;
+  ForgetSetup();
+  if (!shell) return;
+  XtPopdown(shell);
+  XtDestroyWidget(shell);
+}
+
+void SetupShellGone(Widget w, XtPointer, XtPointer) {
+  if (setup.shell == w) ForgetSetup();
+}
+
+// The dialog never outlives the note it was opened for.
+void NoteShellGone(Widget, XtPointer client_data, XtPointer) {
+  if (setup.note != client_data) return;
+  setup.note = nullptr;  // its shell's callbacks go with it
+  CloseSetup();
+}
+
+int RowOf(XtPointer client_data) { return static_cast<int>(reinterpret_cast<intptr_t>(client_data)); }
+XtPointer RowData(int row) { return reinterpret_cast<XtPointer>(static_cast<intptr_t>(row)); }
+
+int ShownValue(Widget value_label) {
+  String label = nullptr;
+  Arg arg;
+  XtSetArg(arg, XtNlabel, &label);
+  XtGetValues(value_label, &arg, 1);
+  return ar::ParseShownValue(label);
+}
+
+void SetShownValue(Widget value_label, int value) {
+  std::string text = std::to_string(value);
+  Arg arg;
+  XtSetArg(arg, XtNlabel, text.c_str());
+  XtSetValues(value_label, &arg, 1);
+}
+
+Dimension DimensionOf(Widget w, String resource) {
+  Dimension value = 0;
+  Arg arg;
+  XtSetArg(arg, resource, &value);
+  XtGetValues(w, &arg, 1);
+  return value;
+}
+
+void SetDimension(Widget w, String resource, Dimension value) {
+  Arg arg;
+  XtSetArg(arg, resource, value);
+  XtSetValues(w, &arg, 1);
+}
+
+void Step(XtPointer client_data, bool up) {
+  int row = RowOf(client_data);
+  if (row < 0 || row >= ar::kRowCount || !setup.values[row]) return;
+  int value = ShownValue(setup.values[row]);
+  int month = row == ar::kDayRow ? ShownValue(setup.values[ar::kMonthRow]) : 0;
+  SetShownValue(setup.values[row], up ? ar::StepUp(row, value, month) : ar::StepDown(row, value, month));
+}
+
+// Margins of the value labels; Athena's Label has no resources of these
+// names, but other Label implementations do.
+char kLeftMargin[] = "leftMargin";
+char kRightMargin[] = "rightMargin";
+
+// The widgets of one row that share the row's height.
+struct RowWidgets {
+  Widget label;
+  Widget down;
+  Widget value;
+  Widget up;
+};
+
+// Arrow buttons and the value label of one row, in the row's inner form.
+RowWidgets MakeRow(Widget form, Widget label, int row, int shown) {
+  RowWidgets r{label, nullptr, nullptr, nullptr};
+  XtCallbackRec down_cb[] = {{StepAlarmDown, RowData(row)}, {nullptr, nullptr}};
+  Arg args[16];
+  Cardinal n = 0;
+  XtSetArg(args[n], XtNcallback, down_cb); n++;
+  XtSetArg(args[n], XtNlabel, "<"); n++;
+  XtSetArg(args[n], XtNborderWidth, 1); n++;
+  XtSetArg(args[n], XtNtop, XtChainTop); n++;
+  XtSetArg(args[n], XtNbottom, XtChainTop); n++;
+  XtSetArg(args[n], XtNleft, XtChainLeft); n++;
+  XtSetArg(args[n], XtNright, XtChainLeft); n++;
+  XtSetArg(args[n], XtNfromHoriz, label); n++;
+  XtSetArg(args[n], XtNvertDistance, 0); n++;
+  XtSetArg(args[n], XtNhorizDistance, 0); n++;
+  XtSetArg(args[n], XtNdefaultDistance, 0); n++;
+  XtSetArg(args[n], XtNshapeStyle, XawShapeRectangle); n++;
+  r.down = XtCreateManagedWidget("TimerArrow", commandWidgetClass, form, args, n);
+
+  std::string text = std::to_string(shown);
+  n = 0;
+  XtSetArg(args[n], XtNlabel, text.c_str()); n++;
+  XtSetArg(args[n], XtNborderWidth, 1); n++;
+  XtSetArg(args[n], XtNtop, XtChainTop); n++;
+  XtSetArg(args[n], XtNbottom, XtChainTop); n++;
+  XtSetArg(args[n], XtNleft, XtChainLeft); n++;
+  XtSetArg(args[n], XtNright, XtChainLeft); n++;
+  XtSetArg(args[n], XtNfromHoriz, r.down); n++;
+  XtSetArg(args[n], XtNvertDistance, 0); n++;
+  XtSetArg(args[n], XtNhorizDistance, 0); n++;
+  XtSetArg(args[n], XtNdefaultDistance, 0); n++;
+  XtSetArg(args[n], kLeftMargin, 6); n++;
+  XtSetArg(args[n], kRightMargin, 6); n++;
+  r.value = XtCreateManagedWidget("TimerText", labelWidgetClass, form, args, n);
+
+  XtCallbackRec up_cb[] = {{StepAlarmUp, RowData(row)}, {nullptr, nullptr}};
+  n = 0;
+  XtSetArg(args[n], XtNcallback, up_cb); n++;
+  XtSetArg(args[n], XtNheight, DimensionOf(r.down, XtNheight)); n++;
+  XtSetArg(args[n], XtNborderWidth, 1); n++;
+  XtSetArg(args[n], XtNlabel, ">"); n++;
+  XtSetArg(args[n], XtNtop, XtChainTop); n++;
+  XtSetArg(args[n], XtNbottom, XtChainTop); n++;
+  XtSetArg(args[n], XtNleft, XtChainLeft); n++;
+  XtSetArg(args[n], XtNright, XtChainLeft); n++;
+  XtSetArg(args[n], XtNfromHoriz, r.value); n++;
+  XtSetArg(args[n], XtNvertDistance, 0); n++;
+  XtSetArg(args[n], XtNhorizDistance, 0); n++;
+  XtSetArg(args[n], XtNdefaultDistance, 0); n++;
+  XtSetArg(args[n], XtNshapeStyle, XawShapeRectangle); n++;
+  r.up = XtCreateManagedWidget("TimerArrow", commandWidgetClass, form, args, n);
+  return r;
+}
+
+// Labels every row with the same width, and every part of every row with
+// the height of the Month value; the values share the Minute value's width.
+void EvenOut(RowWidgets (&rows)[ar::kRowCount]) {
+  Dimension height = DimensionOf(rows[ar::kMonthRow].value, XtNheight);
+  Dimension width = DimensionOf(rows[ar::kMinuteRow].value, XtNwidth);
+  for (const RowWidgets& r : rows) SetDimension(r.value, XtNwidth, width);
+  for (const RowWidgets& r : rows)
+    for (Widget w : {r.value, r.down, r.up, r.label}) SetDimension(w, XtNheight, height);
+}
+
+}  // namespace
+
+Widget AlarmSetupShell() { return setup.shell; }
+
+Widget AlarmSetupValue(int row) { return row >= 0 && row < ar::kRowCount ? setup.values[row] : nullptr; }
+
+void OpenAlarmSetup(Note* note) {
+  CloseSetup();
+  Point pointer = PointerPosition();
+  Arg args[16];
+  Cardinal n = 0;
+  XtSetArg(args[n], XtNtitle, "Alarms Setup"); n++;
+  XtSetArg(args[n], XtNx, pointer.x); n++;
+  XtSetArg(args[n], XtNy, pointer.y); n++;
+  setup.shell = XtCreatePopupShell("TimerShell", transientShellWidgetClass, toplevel, args, n);
+  XtAddCallback(setup.shell, XtNdestroyCallback, SetupShellGone, nullptr);
+  setup.note = note;
+  if (note->shell) XtAddCallback(note->shell, XtNdestroyCallback, NoteShellGone, note);
+
+  XtSetArg(args[0], XtNborderWidth, 0);
+  Widget outer = XtCreateManagedWidget("TimerForm", formWidgetClass, setup.shell, args, 1);
+
+  Widget boxes[5];
+  for (int i = 0; i < 5; ++i) {
+    n = 0;
+    XtSetArg(args[n], XtNborderWidth, 0); n++;
+    XtSetArg(args[n], XtNtop, XtChainTop); n++;
+    XtSetArg(args[n], XtNbottom, XtChainTop); n++;
+    XtSetArg(args[n], XtNleft, XtChainLeft); n++;
+    XtSetArg(args[n], XtNright, XtChainLeft); n++;
+    XtSetArg(args[n], XtNvertDistance, 0); n++;
+    XtSetArg(args[n], XtNhorizDistance, 0); n++;
+    XtSetArg(args[n], XtNdefaultDistance, 0); n++;
+    XtSetArg(args[n], XtNorientation, XtorientHorizontal); n++;
+    XtSetArg(args[n], XtNvSpace, 2); n++;
+    XtSetArg(args[n], XtNhSpace, 2); n++;
+    if (i > 0) { XtSetArg(args[n], XtNfromVert, boxes[i - 1]); n++; }
+    boxes[i] = XtCreateManagedWidget("TimerBox", boxWidgetClass, outer, args, n);
+  }
+
+  static const char* const kRowNames[ar::kRowCount] = {"Month", "Day", "Hour", "Minute"};
+  Widget forms[ar::kRowCount];
+  Widget labels[ar::kRowCount];
+  for (int row = 0; row < ar::kRowCount; ++row) {
+    XtSetArg(args[0], XtNborderWidth, 0);
+    forms[row] = XtCreateManagedWidget("TimerForm", formWidgetClass, boxes[row], args, 1);
+    n = 0;
+    XtSetArg(args[n], XtNborderWidth, 0); n++;
+    XtSetArg(args[n], XtNtop, XtChainTop); n++;
+    XtSetArg(args[n], XtNbottom, XtChainTop); n++;
+    XtSetArg(args[n], XtNleft, XtChainLeft); n++;
+    XtSetArg(args[n], XtNright, XtChainLeft); n++;
+    XtSetArg(args[n], XtNlabel, kRowNames[row]); n++;
+    labels[row] = XtCreateManagedWidget("TimerLabel", labelWidgetClass, forms[row], args, n);
+  }
+  Dimension label_width = DimensionOf(labels[ar::kMinuteRow], XtNwidth);
+  for (Widget label : labels) {
+    XtSetArg(args[0], XtNwidth, label_width);
+    XtSetArg(args[1], XtNjustify, XtJustifyCenter);
+    XtSetValues(label, args, 2);
+  }
+
+  const int shown[ar::kRowCount] = {note->alarm_month + 1, note->alarm_day, note->alarm_hour, note->alarm_minute};
+  RowWidgets rows[ar::kRowCount];
+  for (int row = 0; row < ar::kRowCount; ++row) {
+    rows[row] = MakeRow(forms[row], labels[row], row, shown[row]);
+    setup.values[row] = rows[row].value;
+  }
+  EvenOut(rows);
+
+  XtCallbackRec accept_cb[] = {{AcceptAlarm, note}, {nullptr, nullptr}};
+  XtSetArg(args[0], XtNlabel, "Accept");
+  XtSetArg(args[1], XtNcallback, accept_cb);
+  XtCreateManagedWidget("TimerButtons", commandWidgetClass, boxes[4], args, 2);
+  XtCallbackRec cancel_cb[] = {{CancelAlarm, note}, {nullptr, nullptr}};
+  XtSetArg(args[0], XtNlabel, "Cancel");
+  XtSetArg(args[1], XtNcallback, cancel_cb);
+  XtCreateManagedWidget("TimerButtons", commandWidgetClass, boxes[4], args, 2);
+
+  OnWindowClose(setup.shell, CancelAlarm, note);
+  XtPopup(setup.shell, XtGrabNonexclusive);
+}
+
+void StepAlarmUp(Widget, XtPointer client_data, XtPointer) { Step(client_data, true); }
+
+void StepAlarmDown(Widget, XtPointer client_data, XtPointer) { Step(client_data, false); }
+
+void AcceptAlarm(Widget, XtPointer client_data, XtPointer) {
+  auto* note = static_cast<Note*>(client_data);
+  if (!setup.shell || setup.note != note) {
+    CloseSetup();
+    return;
+  }
+  note->alarm_month = ShownValue(setup.values[ar::kMonthRow]) - 1;
+  note->alarm_day = ShownValue(setup.values[ar::kDayRow]);
+  note->alarm_hour = ShownValue(setup.values[ar::kHourRow]);
+  note->alarm_minute = ShownValue(setup.values[ar::kMinuteRow]);
+  note->alarm_set = true;
+  XtSetSensitive(note->unset_alarm_entry, True);
+  XtSetSensitive(note->set_alarm_entry, False);
+  MarkNoteChanged(note);
+  Arg args[2];
+  XtSetArg(args[0], XtNlabel, " ");
+  XtSetArg(args[1], XtNbitmap, ClockBitmap());
+  XtSetValues(note->alarm_icon, args, 2);
+  CloseSetup();
+}
+
+void CancelAlarm(Widget, XtPointer, XtPointer) { CloseSetup(); }
+
+void SetAlarmEntry(Widget, XtPointer client_data, XtPointer) {
+  if (Note* note = FindNote(NoteIdOf(client_data))) OpenAlarmSetup(note);
+}
+
+void ClearAlarm(Widget, XtPointer client_data, XtPointer) {
+  Note* note = FindNote(NoteIdOf(client_data));
+  if (!note) return;
+  XtSetSensitive(note->unset_alarm_entry, False);
+  XtSetSensitive(note->set_alarm_entry, True);
+  MarkNoteChanged(note);
+  note->alarm_set = false;
+  Arg arg;
+  XtSetArg(arg, XtNbitmap, BlankBitmap());
+  XtSetValues(note->alarm_icon, &arg, 1);
+}
+
+void DismissAlarm(Widget, XtPointer client_data, XtPointer) {
+  auto shell = static_cast<Widget>(client_data);
+  XtPopdown(shell);
+  XtDestroyWidget(shell);
+}
+
+namespace {
+
+void PopUpReminder(const Note& note) {
+  Arg args[2];
+  XtSetArg(args[0], XtNtitle, "Stikkel Alarm");
+  Widget shell = XtCreatePopupShell("AlarmShell", transientShellWidgetClass, toplevel, args, 1);
+  Widget dialog = XtCreateManagedWidget("alarmDialog", dialogWidgetClass, shell, nullptr, 0);
+  XtCallbackRec dismiss[] = {{DismissAlarm, shell}, {nullptr, nullptr}};
+  XtSetArg(args[0], XtNcallback, dismiss);
+  XtSetArg(args[1], XtNlabel, "OK");
+  XtCreateManagedWidget("alarmconfirm", commandWidgetClass, dialog, args, 2);
+  Point pointer = PointerPosition();
+  std::string text = ar::ReminderText(note.name);
+  XtSetArg(args[0], XtNlabel, text.c_str());
+  XtSetValues(dialog, args, 1);
+  XtSetArg(args[0], XtNx, pointer.x);
+  XtSetArg(args[1], XtNy, pointer.y);
+  XtSetValues(shell, args, 2);
+  OnWindowClose(shell, DismissAlarm, shell);
+  XtPopup(shell, XtGrabNonexclusive);
+  for (int i = 0; i < 3; ++i) XBell(display, 80);
+}
+
+void ArmNextCheck() {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  unsigned long delay = ar::MillisecondsToNextMinute(now.tv_sec, now.tv_nsec);
+  XtAppAddTimeOut(XtWidgetToApplicationContext(toplevel), delay, CheckAlarms, nullptr);
+}
+
+}  // namespace
+
+void CheckAlarmsAt(std::time_t now) {
+  due_checker.BeginCheck(now);
+  for (const auto& note : Notes()) {
+    if (!note->alarm_set) continue;
+    ar::AlarmTime alarm{note->alarm_month, note->alarm_day, note->alarm_hour, note->alarm_minute};
+    if (due_checker.Due(alarm)) PopUpReminder(*note);
+  }
+}
+
+void ResetAlarmChecks() { due_checker.Reset(); }
+
+void CheckAlarms(XtPointer, XtIntervalId*) {
+  CheckAlarmsAt(std::time(nullptr));
+  ArmNextCheck();
+}
+
+void StartAlarmChecks() {
+  if (app_res.noAlarm) return;
+  XtAppAddTimeOut(XtWidgetToApplicationContext(toplevel), 0, CheckAlarms, nullptr);
+}

@@ -1,0 +1,187 @@
+"""Alarms end to end: reminders at start-up, and an alarm set, saved,
+loaded and disarmed through the note's menus with real input."""
+
+import os
+import re
+import signal
+import time
+import unittest
+
+from e2e import E2ETest, note_file, wait_for
+
+REMINDER = "Stikkel Alarm"
+SETUP = "Alarms Setup"
+
+# Where things stand in the note window's bar and the Alarms Setup dialog
+# with the fallback resources (client-window coordinates).
+FILE_BUTTON = (18, 8)
+NOTES_BUTTON = (60, 8)
+MONTH_UP = (116, 14)
+DAY_UP = (116, 48)
+ACCEPT = (35, 151)
+
+
+def this_minute_with_time_to_spare(spare=20):
+    """The local (month 0-11, day, hour, minute), taken when at least
+    `spare` seconds of the minute are left."""
+    wait_for(lambda: time.localtime().tm_sec < 60 - spare, timeout=spare + 5, interval=0.2,
+             what="a fresh minute")
+    t = time.localtime()
+    return (t.tm_mon - 1, t.tm_mday, t.tm_hour, t.tm_min)
+
+
+def read_file(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def header_numbers(data):
+    first = data.split(b"\n", 1)[0].decode()
+    return [int(n) for n in first.split()[1:]]
+
+
+class AlarmsTest(E2ETest):
+
+    def write_note(self, note_dir, file_name, name, **kw):
+        os.makedirs(note_dir, exist_ok=True)
+        with open(os.path.join(note_dir, file_name), "wb") as f:
+            f.write(note_file(name, "text of " + name, **kw))
+
+    def mapped_windows(self, name):
+        out = self.x.run(["xdotool", "search", "--onlyvisible", "--name", "^%s$" % re.escape(name)],
+                         check=False)
+        return [int(w) for w in out.split()]
+
+    def pick_from_menu(self, note, button, entry_index, lines_above):
+        """Presses a menu button of the note window with button 1, moves to
+        an entry and releases there. entry_index counts the text entries
+        from the menu's title (0); lines_above is the number of separator
+        lines above the entry."""
+        x, y, _, _ = self.x.geometry(note)
+        self.x.xdotool("mousemove", "--sync", x + button[0], y + button[1])
+        self.x.xdotool("mousedown", "1")
+        menu = wait_for(lambda: self.menu_below(x + button[0], y), what="the menu")
+        mx, my, mw, mh = menu
+        # Every text entry has one height; each separator line is 1 pixel.
+        total_lines = 3 if button == NOTES_BUTTON else 1
+        entries = 11 if button == NOTES_BUTTON else 6
+        h = (mh - total_lines) // entries
+        ey = my + entry_index * h + lines_above + h // 2
+        self.x.xdotool("mousemove", "--sync", mx + mw // 2, ey)
+        self.x.xdotool("mouseup", "1")
+        wait_for(lambda: self.menu_below(x + button[0], y) is None, what="the menu to go")
+
+    def menu_below(self, px, note_y):
+        """Geometry of a viewable menu (override-redirect child of the root)
+        that holds the x coordinate px and starts below note_y."""
+        out = self.x.run(["xwininfo", "-root", "-children"], check=False)
+        for m in re.finditer(r"^\s+(0x[0-9a-f]+) .*?(\d+)x(\d+)\+(-?\d+)\+(-?\d+)\s+\+(-?\d+)\+(-?\d+)$",
+                             out, re.M):
+            wid = m.group(1)
+            w, h, ax, ay = int(m.group(2)), int(m.group(3)), int(m.group(6)), int(m.group(7))
+            if not (ax <= px < ax + w and note_y < ay < note_y + 40 and h > 60):
+                continue
+            info = self.x.run(["xwininfo", "-id", wid], check=False)
+            if "IsViewable" in info and "Override Redirect State: yes" in info:
+                return ax, ay, w, h
+        return None
+
+    def test_reminder_pops_up_for_the_current_minute_hidden_notes_too(self):
+        home = os.path.join(self.x.tmp, "home")
+        note_dir = os.path.join(home, ".tackonnotes")
+        os.makedirs(home)
+        self.x.xdotool("mousemove", "--sync", 700, 500)
+        for attempt in range(2):
+            now = this_minute_with_time_to_spare()
+            self.write_note(note_dir, "note1", "Dentist", alarm=(1,) + now)
+            self.write_note(note_dir, "note2", "Hidden", hidden=1, x=300, alarm=(1,) + now)
+            self.write_note(note_dir, "note3", "Not armed", x=500, alarm=(0,) + now)
+            self.write_note(note_dir, "note4", "Tomorrow", x=700,
+                            alarm=(1, now[0], now[1] % 28 + 1, now[2], now[3]))
+            app = self.start(home=home, note_dir=note_dir)
+            self.x.wait_mapped("Dentist")
+            try:
+                wait_for(lambda: len(self.mapped_windows(REMINDER)) == 2, timeout=10, what="two reminders")
+                break
+            except AssertionError:
+                # The minute may have turned during start-up on a slow
+                # machine: try once more with the next one.
+                app.stop()
+                if attempt == 1 or now == this_minute_with_time_to_spare(0)[:4]:
+                    raise
+        reminders = self.mapped_windows(REMINDER)
+        self.x.screenshot("alarm_reminders.png")
+        for wid in reminders:
+            self.assertEqual(self.x.wm_name(wid), REMINDER)
+            rx, ry, rw, rh = self.x.geometry(wid)
+            # At the pointer (a decorated transient sits below its title).
+            self.assertTrue(700 <= rx <= 712 and 500 <= ry <= 535, (rx, ry))
+        self.assertIsNone(self.x.mapped_window("Hidden"))
+        self.assertIsNone(app.proc.poll())
+
+        # OK dismisses one of them.
+        rx, ry, rw, rh = self.x.geometry(reminders[0])
+        self.x.click(rx + 20, ry + rh - 16)
+        wait_for(lambda: len(self.mapped_windows(REMINDER)) == 1, what="one reminder to go")
+        # Firing changed nothing: the files stay as they were.
+        files = app.note_files()
+        self.assertEqual(header_numbers(files["note1"])[9:], [1] + list(now))
+
+    def test_alarm_set_saved_loaded_and_disarmed_through_the_menus(self):
+        home = os.path.join(self.x.tmp, "home")
+        note_dir = os.path.join(home, ".tackonnotes")
+        os.makedirs(home)
+        # 14 June, 09:30, not armed.
+        self.write_note(note_dir, "note3", "Dentist", alarm=(0, 5, 14, 9, 30))
+        app = self.start(home=home, note_dir=note_dir)
+        note = self.x.wait_mapped("Dentist")
+
+        # Notes -> Set Alarm...: after the title, Hide, Erase, Destroy, Name,
+        # Anchor and UnAnchor, below three lines.
+        self.pick_from_menu(note, NOTES_BUTTON, 7, 3)
+        dialog = self.x.wait_mapped(SETUP)
+        dx, dy, _, _ = self.x.geometry(dialog)
+        for offset in (MONTH_UP, MONTH_UP, DAY_UP):
+            self.x.click(dx + offset[0], dy + offset[1])
+        self.x.click(dx + ACCEPT[0], dy + ACCEPT[1])
+        self.x.wait_unmapped(SETUP)
+
+        # File -> Save: the entry after the title and one line.
+        self.pick_from_menu(note, FILE_BUTTON, 1, 1)
+        path = os.path.join(note_dir, "note3")
+        wait_for(lambda: header_numbers(read_file(path))[9:] == [1, 7, 15, 9, 30],
+                 what="the armed alarm in the file")
+        app.stop()
+
+        # Loaded again, the alarm is armed: Unset Alarm is the entry after
+        # Set Alarm..., and only an armed note has it sensitive.
+        app = self.start(home=home, note_dir=note_dir)
+        note = self.x.wait_mapped("Dentist")
+        self.pick_from_menu(note, NOTES_BUTTON, 8, 3)
+        self.pick_from_menu(note, FILE_BUTTON, 1, 1)
+        wait_for(lambda: header_numbers(read_file(path))[9:] == [0, 7, 15, 9, 30],
+                 what="the disarmed alarm in the file")
+
+    def test_no_alarm_option_fires_nothing_and_sets_nothing(self):
+        home = os.path.join(self.x.tmp, "home")
+        note_dir = os.path.join(home, ".tackonnotes")
+        os.makedirs(home)
+        now = this_minute_with_time_to_spare(10)
+        self.write_note(note_dir, "note1", "Quiet", alarm=(1,) + now)
+        # Saves every changed note when told to end.
+        app = self.start("-na", "-sv", home=home, note_dir=note_dir)
+        note = self.x.wait_mapped("Quiet")
+        # Set Alarm... is insensitive: picking it opens nothing.
+        self.pick_from_menu(note, NOTES_BUTTON, 7, 3)
+        # Unset Alarm is insensitive too: the alarm stays armed, also in the
+        # file written at the end.
+        self.pick_from_menu(note, NOTES_BUTTON, 8, 3)
+        app.signal(signal.SIGTERM)
+        app.wait_exit()
+        self.assertIsNone(self.x.mapped_window(SETUP))
+        self.assertEqual(self.mapped_windows(REMINDER), [])
+        self.assertEqual(header_numbers(app.note_files()["note1"])[9:], [1] + list(now))
+
+
+if __name__ == "__main__":
+    unittest.main()

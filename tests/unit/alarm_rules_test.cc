@@ -1,0 +1,263 @@
+// Alarm rules: stepping the values of the Alarms Setup dialog, the reminder
+// text, and which alarms fall due between two checks of a given clock.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "tools/alarm_rules.h"
+
+namespace ar = alarm_rules;
+
+namespace {
+
+TEST(AlarmStepTest, WrapsAtTheRowLimits) {
+  struct Case {
+    int row;
+    int value;
+    int shown_month;  // the Month row's value, for the Day row
+    int up;
+    int down;
+  } cases[] = {
+      {ar::kMonthRow, 12, 0, 1, 11},
+      {ar::kMonthRow, 1, 0, 2, 12},
+      {ar::kMonthRow, 6, 0, 7, 5},
+      {ar::kHourRow, 23, 0, 0, 22},
+      {ar::kHourRow, 0, 0, 1, 23},
+      {ar::kMinuteRow, 0, 0, 1, 59},
+      {ar::kMinuteRow, 59, 0, 0, 58},
+      // February has 29 days, every year.
+      {ar::kDayRow, 29, 2, 1, 28},
+      {ar::kDayRow, 1, 2, 2, 29},
+      // Day 31 left over from January while February is shown.
+      {ar::kDayRow, 31, 2, 1, 30},
+      {ar::kDayRow, 31, 1, 1, 30},
+      {ar::kDayRow, 30, 4, 1, 29},
+      {ar::kDayRow, 1, 4, 2, 30},
+      {ar::kDayRow, 1, 12, 2, 31},
+      // A month outside 1..12 gives 30 days.
+      {ar::kDayRow, 30, 13, 1, 29},
+      {ar::kDayRow, 1, 13, 2, 30},
+      {ar::kDayRow, 1, 0, 2, 30},
+      {ar::kDayRow, 1, -5, 2, 30},
+      // Values outside the limits wrap too.
+      {ar::kMonthRow, 40, 0, 1, 39},
+      {ar::kMinuteRow, -3, 0, -2, 59},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("row " + std::to_string(c.row) + " value " + std::to_string(c.value) + " month " +
+                 std::to_string(c.shown_month));
+    EXPECT_EQ(ar::StepUp(c.row, c.value, c.shown_month), c.up);
+    EXPECT_EQ(ar::StepDown(c.row, c.value, c.shown_month), c.down);
+  }
+}
+
+TEST(AlarmStepTest, DaysInMonthTable) {
+  const int expected[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  for (int month = 1; month <= 12; ++month) EXPECT_EQ(ar::DaysInShownMonth(month), expected[month - 1]);
+  EXPECT_EQ(ar::DaysInShownMonth(0), 30);
+  EXPECT_EQ(ar::DaysInShownMonth(13), 30);
+}
+
+TEST(AlarmStepTest, ParsesShownValuesLikeAtoi) {
+  struct Case {
+    const char* text;
+    int value;
+  } cases[] = {
+      {"12", 12}, {"0", 0}, {"", 0}, {"abc", 0}, {" 7", 7}, {"31x", 31},
+      {"-4", -4}, {"+5", 5}, {"99999999999999999999", 2147483647}, {"-99999999999999999999", -2147483647 - 1},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ar::ParseShownValue(c.text), c.value) << c.text;
+  EXPECT_EQ(ar::ParseShownValue(nullptr), 0);
+}
+
+TEST(AlarmReminderTest, TextNamesTheNoteWhateverItsLength) {
+  EXPECT_EQ(ar::ReminderText("Note 1"),
+            "The alarm has expired for the TackOn Note\nwith the following name:\n\"Note 1\"");
+  std::string long_name(5000, 'n');
+  EXPECT_EQ(ar::ReminderText(long_name),
+            "The alarm has expired for the TackOn Note\nwith the following name:\n\"" + long_name + "\"");
+}
+
+// The due logic runs against local time; pin a zone with daylight-saving
+// time so that the dates below mean the same everywhere.
+class AlarmDueTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    const char* tz = std::getenv("TZ");
+    had_tz_ = tz != nullptr;
+    if (had_tz_) saved_tz_ = tz;
+    setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+    tzset();
+  }
+  void TearDown() override {
+    if (had_tz_) setenv("TZ", saved_tz_.c_str(), 1);
+    else unsetenv("TZ");
+    tzset();
+  }
+
+  // A local time; isdst -1 lets the zone decide.
+  static std::time_t At(int year, int month, int day, int hour, int minute, int second = 0, int isdst = -1) {
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_sec = second;
+    tm.tm_isdst = isdst;
+    return std::mktime(&tm);
+  }
+
+  // Runs checks at the given clock readings and returns the readings at
+  // which the alarm was due.
+  static std::vector<std::time_t> Fires(const ar::AlarmTime& alarm, const std::vector<std::time_t>& checks) {
+    ar::DueChecker checker;
+    std::vector<std::time_t> fired;
+    for (std::time_t now : checks) {
+      checker.BeginCheck(now);
+      if (checker.Due(alarm)) fired.push_back(now);
+    }
+    return fired;
+  }
+
+  // Checks every `step` seconds from `from` to `to`.
+  static std::vector<std::time_t> Every(std::time_t from, std::time_t to, int step) {
+    std::vector<std::time_t> checks;
+    for (std::time_t t = from; t <= to; t += step) checks.push_back(t);
+    return checks;
+  }
+
+ private:
+  bool had_tz_ = false;
+  std::string saved_tz_;
+};
+
+TEST_F(AlarmDueTest, FiresOnceInItsMinuteWhateverTheCheckRhythm) {
+  const ar::AlarmTime alarm{5, 14, 9, 30};  // 14 June, 09:30
+  const std::time_t from = At(2024, 6, 14, 9, 25, 17);
+  const std::time_t to = At(2024, 6, 14, 9, 40);
+  // Steps below a minute check several times within 09:30; steps above one
+  // jump over it; 3600 lands on no check inside it at all.
+  for (int step : {1, 7, 20, 59, 60, 61, 95, 299, 600}) {
+    std::vector<std::time_t> fired = Fires(alarm, Every(from, to, step));
+    ASSERT_EQ(fired.size(), 1u) << "step " << step;
+    EXPECT_GE(fired[0], At(2024, 6, 14, 9, 30)) << "step " << step;
+    EXPECT_LT(fired[0], At(2024, 6, 14, 9, 30) + step + 60) << "step " << step;
+  }
+  // One late check covering the whole stretch.
+  EXPECT_EQ(Fires(alarm, {from, to}).size(), 1u);
+}
+
+TEST_F(AlarmDueTest, CheckedTwiceInItsMinuteFiresOnce) {
+  const ar::AlarmTime alarm{5, 14, 9, 30};
+  std::vector<std::time_t> fired = Fires(alarm, {At(2024, 6, 14, 9, 29, 59), At(2024, 6, 14, 9, 30, 0),
+                                                 At(2024, 6, 14, 9, 30, 1), At(2024, 6, 14, 9, 30, 59)});
+  ASSERT_EQ(fired.size(), 1u);
+  EXPECT_EQ(fired[0], At(2024, 6, 14, 9, 30, 0));
+}
+
+TEST_F(AlarmDueTest, FirstCheckCoversOnlyTheCurrentMinute) {
+  // Started at 09:31: the 09:30 alarm is gone, the 09:31 one is due.
+  EXPECT_TRUE(Fires({5, 14, 9, 30}, {At(2024, 6, 14, 9, 31, 5)}).empty());
+  EXPECT_EQ(Fires({5, 14, 9, 31}, {At(2024, 6, 14, 9, 31, 59)}).size(), 1u);
+  // Reset makes the next check a first check again.
+  ar::DueChecker checker;
+  checker.BeginCheck(At(2024, 6, 14, 9, 0));
+  checker.Reset();
+  checker.BeginCheck(At(2024, 6, 14, 9, 31));
+  EXPECT_FALSE(checker.Due({5, 14, 9, 30}));
+  EXPECT_TRUE(checker.Due({5, 14, 9, 31}));
+}
+
+TEST_F(AlarmDueTest, AcrossMidnightAndNewYear) {
+  struct Case {
+    ar::AlarmTime alarm;
+    std::time_t before;
+    std::time_t after;
+  } cases[] = {
+      {{5, 15, 0, 0}, At(2024, 6, 14, 23, 59, 30), At(2024, 6, 15, 0, 1)},
+      {{5, 14, 23, 59}, At(2024, 6, 14, 23, 58, 30), At(2024, 6, 15, 0, 0, 10)},
+      {{0, 1, 0, 0}, At(2024, 12, 31, 23, 59, 40), At(2025, 1, 1, 0, 0, 20)},
+      {{11, 31, 23, 59}, At(2024, 12, 31, 23, 58, 59), At(2025, 1, 1, 0, 2)},
+      {{0, 1, 0, 1}, At(2024, 12, 31, 23, 50), At(2025, 1, 1, 0, 5)},
+  };
+  for (const Case& c : cases) {
+    const ar::AlarmTime& a = c.alarm;
+    SCOPED_TRACE(std::to_string(a.month) + "/" + std::to_string(a.day) + " " + std::to_string(a.hour) + ":" +
+                 std::to_string(a.minute));
+    EXPECT_EQ(Fires(a, {c.before, c.after}).size(), 1u);
+    EXPECT_EQ(Fires(a, Every(c.before, c.after, 13)).size(), 1u);
+  }
+}
+
+TEST_F(AlarmDueTest, DatesThatDoNotExistNeverFire) {
+  const std::time_t from = At(2025, 1, 1, 0, 0);
+  const std::time_t to = At(2025, 12, 31, 23, 59);
+  const ar::AlarmTime never[] = {
+      {1, 31, 12, 0},   // 31 February
+      {1, 30, 12, 0},   // 30 February
+      {1, 29, 12, 0},   // 29 February in a common year
+      {3, 31, 8, 0},    // 31 April
+      {12, 1, 8, 0},    // month 13
+      {-1, 1, 8, 0},    {0, 0, 8, 0}, {0, 32, 8, 0}, {0, 1, 24, 0}, {0, 1, -1, 0}, {0, 1, 8, 60},
+      {2, 30, 2, 30},   // 02:30 on 30 March 2025 is skipped by the change to summer time
+  };
+  for (const ar::AlarmTime& a : never) {
+    SCOPED_TRACE(std::to_string(a.month) + "/" + std::to_string(a.day) + " " + std::to_string(a.hour) + ":" +
+                 std::to_string(a.minute));
+    // The year in slices of a month, so the catch-up bound does not matter.
+    EXPECT_TRUE(Fires(a, Every(from, to, 30 * 24 * 3600)).empty());
+    // And minute by minute around the date itself.
+    std::time_t around = At(2025, a.month >= 0 && a.month < 12 ? a.month + 1 : 1, 28, 0, 0);
+    EXPECT_TRUE(Fires(a, Every(around, around + 5 * 24 * 3600, 60)).empty());
+  }
+  // 29 February does come in a leap year.
+  EXPECT_EQ(Fires({1, 29, 12, 0}, {At(2024, 2, 1, 0, 0), At(2024, 3, 1, 0, 0)}).size(), 1u);
+}
+
+TEST_F(AlarmDueTest, RepeatedHourAtTheEndOfSummerTimeFiresForEachOccurrence) {
+  // On 27 October 2024 02:00-02:59 comes twice, first in summer time.
+  const ar::AlarmTime alarm{9, 27, 2, 30};
+  std::vector<std::time_t> fired = Fires(alarm, Every(At(2024, 10, 27, 1, 0), At(2024, 10, 27, 4, 0), 30));
+  ASSERT_EQ(fired.size(), 2u);
+  EXPECT_EQ(fired[1] - fired[0], 3600);
+}
+
+TEST_F(AlarmDueTest, CatchUpIsBoundedToAYear) {
+  const std::time_t now = At(2025, 6, 14, 12, 0);
+  ar::CheckWindow w = ar::WindowSince(true, At(2020, 1, 1, 0, 0), now);
+  EXPECT_EQ(w.after, now - ar::kMaxCatchUpSeconds);
+  EXPECT_EQ(w.until, now);
+  // Within the bound every alarm of the past year fires once.
+  EXPECT_EQ(Fires({7, 1, 8, 0}, {At(2020, 1, 1, 0, 0), now}).size(), 1u);
+  EXPECT_EQ(Fires({5, 14, 11, 59}, {At(2020, 1, 1, 0, 0), now}).size(), 1u);
+}
+
+TEST_F(AlarmDueTest, ClockSetBackCoversTheCurrentMinuteOnly) {
+  const ar::AlarmTime alarm{5, 14, 9, 30};
+  // Checked up to 10:00, then the clock is set back to 09:30:10.
+  std::vector<std::time_t> fired =
+      Fires(alarm, {At(2024, 6, 14, 9, 29), At(2024, 6, 14, 10, 0), At(2024, 6, 14, 9, 30, 10),
+                    At(2024, 6, 14, 9, 30, 40), At(2024, 6, 14, 9, 31)});
+  ASSERT_EQ(fired.size(), 2u);
+  EXPECT_EQ(fired[1], At(2024, 6, 14, 9, 30, 10));
+}
+
+TEST_F(AlarmDueTest, NextCheckJustAfterTheMinuteBoundary) {
+  struct Case {
+    std::time_t seconds;
+    long nanoseconds;
+    unsigned long delay;
+  } cases[] = {
+      {At(2024, 6, 14, 9, 30, 0), 0, 60050},
+      {At(2024, 6, 14, 9, 30, 30), 500000000, 29550},
+      {At(2024, 6, 14, 9, 30, 59), 990000000, 60},
+      {At(2024, 6, 14, 9, 30, 59), 999999999, 51},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ar::MillisecondsToNextMinute(c.seconds, c.nanoseconds), c.delay);
+}
+
+}  // namespace

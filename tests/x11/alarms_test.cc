@@ -1,0 +1,345 @@
+// Alarms against a real X server: the Alarms Setup dialog, arming and
+// disarming a note, and the "Stikkel Alarm" reminders of a check.
+#include <gtest/gtest.h>
+
+#include <X11/IntrinsicP.h>
+#include <X11/CompositeP.h>
+#include <X11/Shell.h>
+#include <X11/StringDefs.h>
+#include <X11/Xatom.h>
+
+#include <ctime>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "notes/note.h"
+#include "notes/note_commands.h"
+#include "notes/note_window.h"
+#include "tools/alarms.h"
+#include "x11_util.h"
+
+namespace {
+
+void Collect(Widget w, const std::string& name, std::vector<Widget>* out) {
+  if (name == XtName(w)) out->push_back(w);
+  if (!XtIsComposite(w)) return;
+  auto composite = reinterpret_cast<CompositeWidget>(w);
+  for (Cardinal i = 0; i < composite->composite.num_children; ++i)
+    Collect(composite->composite.children[i], name, out);
+}
+
+// Every descendant of w (w included) with this name, in creation order.
+std::vector<Widget> Named(Widget w, const std::string& name) {
+  std::vector<Widget> out;
+  Collect(w, name, &out);
+  return out;
+}
+
+std::vector<std::string> Labels(const std::vector<Widget>& widgets) {
+  std::vector<std::string> out;
+  for (Widget w : widgets) out.push_back(LabelOf(w));
+  return out;
+}
+
+template <typename T>
+T Get(Widget w, String resource) {
+  T value{};
+  Arg arg;
+  XtSetArg(arg, resource, &value);
+  XtGetValues(w, &arg, 1);
+  return value;
+}
+
+std::string TitleOf(Widget shell) {
+  String title = Get<String>(shell, XtNtitle);
+  return title ? title : "";
+}
+
+// What the window manager's close button sends.
+void SendWindowClose(Widget shell) {
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = XtWindow(shell);
+  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display, XtWindow(shell), False, NoEventMask, &event);
+  Pump();
+}
+
+std::time_t LocalTime(int year, int month, int day, int hour, int minute, int second = 0) {
+  std::tm tm{};
+  tm.tm_year = year - 1900;
+  tm.tm_mon = month - 1;
+  tm.tm_mday = day;
+  tm.tm_hour = hour;
+  tm.tm_min = minute;
+  tm.tm_sec = second;
+  tm.tm_isdst = -1;
+  return std::mktime(&tm);
+}
+
+XtPointer IdData(const Note* note) { return reinterpret_cast<XtPointer>(static_cast<long>(note->id)); }
+
+class AlarmsTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ResetProgramState();
+    ResetAlarmChecks();
+    saved_no_alarm_ = app_res.noAlarm;
+    app_res.noAlarm = False;
+    WarpPointer(300, 200);
+  }
+  void TearDown() override {
+    DestroyPopupsNamed("TimerShell");
+    DestroyPopupsNamed("AlarmShell");
+    ResetProgramState();
+    ResetAlarmChecks();
+    app_res.noAlarm = saved_no_alarm_;
+  }
+
+  // A note with a window, created at `created` (its alarm fields hold it).
+  Note* MakeNote(std::time_t created, const std::string& name = "", bool hidden = false) {
+    Note* note = NewNote(-1, created);
+    if (!name.empty()) note->name = name;
+    note->width = 227;
+    note->height = 169;
+    note->hidden = hidden;
+    CreateNoteWindow(note);
+    Pump();
+    return note;
+  }
+
+  static Widget Shell() {
+    std::vector<Widget> shells = PopupsNamed("TimerShell");
+    return shells.size() == 1 ? shells[0] : nullptr;
+  }
+  static std::vector<std::string> Values() { return Labels(Named(Shell(), "TimerText")); }
+  // The "<" (up false) or ">" arrow of a row.
+  static Widget Arrow(int row, bool up) { return Named(Shell(), "TimerArrow")[row * 2 + (up ? 1 : 0)]; }
+  static Widget Button(const std::string& label) {
+    for (Widget w : Named(Shell(), "TimerButtons"))
+      if (LabelOf(w) == label) return w;
+    return nullptr;
+  }
+
+ private:
+  Boolean saved_no_alarm_ = False;
+};
+
+TEST_F(AlarmsTest, DialogShowsTheCreationTimeInEvenRowsAtThePointer) {
+  Note* note = MakeNote(LocalTime(2024, 6, 14, 9, 5));
+  XtCallCallbacks(note->set_alarm_entry, XtNcallback, nullptr);
+  Widget shell = Shell();
+  ASSERT_NE(shell, nullptr);
+  ASSERT_TRUE(PumpUntil([&] { return IsMapped(shell); }));
+  EXPECT_EQ(TitleOf(shell), "Alarms Setup");
+  EXPECT_EQ(Get<Position>(shell, XtNx), 300);
+  EXPECT_EQ(Get<Position>(shell, XtNy), 200);
+
+  EXPECT_EQ(Named(shell, "TimerForm").size(), 5u);
+  EXPECT_EQ(Named(shell, "TimerBox").size(), 5u);
+  EXPECT_EQ(Labels(Named(shell, "TimerLabel")), (std::vector<std::string>{"Month", "Day", "Hour", "Minute"}));
+  EXPECT_EQ(Labels(Named(shell, "TimerArrow")),
+            (std::vector<std::string>{"<", ">", "<", ">", "<", ">", "<", ">"}));
+  EXPECT_EQ(Values(), (std::vector<std::string>{"6", "14", "9", "5"}));
+  EXPECT_EQ(Labels(Named(shell, "TimerButtons")), (std::vector<std::string>{"Accept", "Cancel"}));
+
+  // One height for every part of every row, one width for the labels and
+  // one for the values.
+  std::set<Dimension> heights, label_widths, value_widths;
+  for (const char* name : {"TimerLabel", "TimerArrow", "TimerText"})
+    for (Widget w : Named(shell, name)) heights.insert(Get<Dimension>(w, XtNheight));
+  for (Widget w : Named(shell, "TimerLabel")) label_widths.insert(Get<Dimension>(w, XtNwidth));
+  for (Widget w : Named(shell, "TimerText")) value_widths.insert(Get<Dimension>(w, XtNwidth));
+  EXPECT_EQ(heights.size(), 1u);
+  EXPECT_EQ(label_widths.size(), 1u);
+  EXPECT_EQ(value_widths.size(), 1u);
+}
+
+TEST_F(AlarmsTest, ArrowsStepAndDayKeepsItsValueWhenTheMonthChanges) {
+  Note* note = MakeNote(LocalTime(2024, 1, 31, 23, 0));
+  OpenAlarmSetup(note);
+  ASSERT_NE(Shell(), nullptr);
+  Press(Arrow(0, true));  // January -> February
+  EXPECT_EQ(Values(), (std::vector<std::string>{"2", "31", "23", "0"}));
+  Press(Arrow(1, false));  // 31 is past February: "<" gives 30
+  EXPECT_EQ(Values()[1], "30");
+  Press(Arrow(1, true));  // at or past 29: ">" wraps to 1
+  EXPECT_EQ(Values()[1], "1");
+  Press(Arrow(1, false));
+  EXPECT_EQ(Values()[1], "29");
+  Press(Arrow(2, true));
+  Press(Arrow(3, false));
+  Press(Arrow(0, false));
+  Press(Arrow(0, false));
+  Press(Arrow(0, false));
+  EXPECT_EQ(Values(), (std::vector<std::string>{"11", "29", "0", "59"}));
+  // Cancel changes nothing.
+  Press(Button("Cancel"));
+  Pump();
+  EXPECT_EQ(Shell(), nullptr);
+  EXPECT_EQ(AlarmSetupShell(), nullptr);
+  EXPECT_FALSE(note->alarm_set);
+  EXPECT_EQ(note->alarm_month, 0);
+  EXPECT_EQ(note->alarm_day, 31);
+  EXPECT_FALSE(XtIsSensitive(note->save_entry));
+}
+
+TEST_F(AlarmsTest, AcceptArmsDisarmKeepsTheValues) {
+  Note* note = MakeNote(LocalTime(2024, 12, 3, 8, 15));
+  EXPECT_EQ(Get<Pixmap>(note->alarm_icon, XtNbitmap), BlankBitmap());
+  EXPECT_TRUE(XtIsSensitive(note->set_alarm_entry));
+  EXPECT_FALSE(XtIsSensitive(note->unset_alarm_entry));
+
+  OpenAlarmSetup(note);
+  Press(Arrow(0, true));  // December -> January
+  Press(Arrow(2, true));
+  EXPECT_EQ(Values(), (std::vector<std::string>{"1", "3", "9", "15"}));
+  Press(Button("Accept"));
+  Pump();
+  EXPECT_EQ(Shell(), nullptr);
+  EXPECT_TRUE(note->alarm_set);
+  EXPECT_EQ(note->alarm_month, 0);
+  EXPECT_EQ(note->alarm_day, 3);
+  EXPECT_EQ(note->alarm_hour, 9);
+  EXPECT_EQ(note->alarm_minute, 15);
+  EXPECT_FALSE(XtIsSensitive(note->set_alarm_entry));
+  EXPECT_TRUE(XtIsSensitive(note->unset_alarm_entry));
+  EXPECT_TRUE(XtIsSensitive(note->save_entry));
+  EXPECT_EQ(Get<Pixmap>(note->alarm_icon, XtNbitmap), ClockBitmap());
+  EXPECT_EQ(LabelOf(note->alarm_icon), " ");
+
+  MarkNoteSaved(note);
+  XtCallCallbacks(note->unset_alarm_entry, XtNcallback, nullptr);
+  EXPECT_FALSE(note->alarm_set);
+  EXPECT_TRUE(XtIsSensitive(note->set_alarm_entry));
+  EXPECT_FALSE(XtIsSensitive(note->unset_alarm_entry));
+  EXPECT_TRUE(XtIsSensitive(note->save_entry));
+  EXPECT_EQ(Get<Pixmap>(note->alarm_icon, XtNbitmap), BlankBitmap());
+
+  OpenAlarmSetup(note);
+  EXPECT_EQ(Values(), (std::vector<std::string>{"1", "3", "9", "15"}));
+}
+
+TEST_F(AlarmsTest, AcceptStoresWhatIsShownUnchecked) {
+  // 31 January stepped to February: the day is not adjusted.
+  Note* note = MakeNote(LocalTime(2024, 1, 31, 12, 0));
+  OpenAlarmSetup(note);
+  Press(Arrow(0, true));
+  Press(Button("Accept"));
+  EXPECT_EQ(note->alarm_month, 1);
+  EXPECT_EQ(note->alarm_day, 31);
+}
+
+TEST_F(AlarmsTest, MenuEntriesLookTheNoteUp) {
+  Note* note = MakeNote(LocalTime(2024, 6, 14, 9, 5));
+  SetAlarmEntry(nullptr, reinterpret_cast<XtPointer>(999L), nullptr);
+  ClearAlarm(nullptr, reinterpret_cast<XtPointer>(999L), nullptr);
+  Pump();
+  EXPECT_EQ(Shell(), nullptr);
+  EXPECT_FALSE(XtIsSensitive(note->save_entry));
+  SetAlarmEntry(nullptr, IdData(note), nullptr);
+  EXPECT_NE(Shell(), nullptr);
+  // A second dialog replaces the first: only one exists at a time.
+  SetAlarmEntry(nullptr, IdData(note), nullptr);
+  Pump();
+  EXPECT_EQ(PopupsNamed("TimerShell").size(), 1u);
+}
+
+TEST_F(AlarmsTest, WindowCloseCancelsTheDialogAndDismissesAReminder) {
+  std::time_t now = LocalTime(2024, 6, 14, 9, 5, 30);
+  Note* note = MakeNote(now);
+  OpenAlarmSetup(note);
+  Press(Arrow(3, true));
+  ASSERT_TRUE(PumpUntil([&] { return Shell() && IsMapped(Shell()); }));
+  SendWindowClose(Shell());
+  ASSERT_TRUE(PumpUntil([&] { return Shell() == nullptr; }));
+  EXPECT_FALSE(note->alarm_set);
+  EXPECT_EQ(note->alarm_minute, 5);
+
+  note->alarm_set = true;
+  CheckAlarmsAt(now);
+  ASSERT_EQ(PopupsNamed("AlarmShell").size(), 1u);
+  Widget reminder = PopupsNamed("AlarmShell")[0];
+  ASSERT_TRUE(PumpUntil([&] { return IsMapped(reminder); }));
+  SendWindowClose(reminder);
+  EXPECT_TRUE(PumpUntil([&] { return PopupsNamed("AlarmShell").empty(); }));
+}
+
+TEST_F(AlarmsTest, DialogClosesWithItsNote) {
+  Note* note = MakeNote(LocalTime(2024, 6, 14, 9, 5));
+  OpenAlarmSetup(note);
+  ASSERT_NE(Shell(), nullptr);
+  XtDestroyWidget(note->shell);
+  note->shell = nullptr;
+  Pump();
+  EXPECT_EQ(Shell(), nullptr);
+  EXPECT_EQ(AlarmSetupShell(), nullptr);
+}
+
+TEST_F(AlarmsTest, DueAlarmsPopUpRemindersOncePerMinuteHiddenNotesToo) {
+  std::time_t now = LocalTime(2024, 6, 14, 9, 5, 10);
+  Note* due = MakeNote(now, "Groceries");
+  Note* hidden = MakeNote(now, "Hidden one", true);
+  Note* unarmed = MakeNote(now, "Not armed");
+  Note* later = MakeNote(now + 120, "Later");
+  due->alarm_set = hidden->alarm_set = later->alarm_set = true;
+  unarmed->alarm_set = false;
+
+  WarpPointer(420, 310);
+  CheckAlarmsAt(now);
+  std::vector<Widget> reminders = PopupsNamed("AlarmShell");
+  ASSERT_EQ(reminders.size(), 2u);
+  std::vector<std::string> texts;
+  for (Widget shell : reminders) {
+    ASSERT_TRUE(PumpUntil([&] { return IsMapped(shell); }));
+    EXPECT_EQ(TitleOf(shell), "Stikkel Alarm");
+    EXPECT_EQ(Get<Position>(shell, XtNx), 420);
+    EXPECT_EQ(Get<Position>(shell, XtNy), 310);
+    Widget dialog = XtNameToWidget(shell, "alarmDialog");
+    ASSERT_NE(dialog, nullptr);
+    texts.push_back(LabelOf(dialog));
+    Widget ok = XtNameToWidget(dialog, "alarmconfirm");
+    ASSERT_NE(ok, nullptr);
+    EXPECT_EQ(LabelOf(ok), "OK");
+  }
+  EXPECT_EQ(texts, (std::vector<std::string>{
+                       "The alarm has expired for the TackOn Note\nwith the following name:\n\"Groceries\"",
+                       "The alarm has expired for the TackOn Note\nwith the following name:\n\"Hidden one\""}));
+  // Firing does not disarm, and nothing changed.
+  EXPECT_TRUE(due->alarm_set);
+  EXPECT_FALSE(XtIsSensitive(due->save_entry));
+
+  // Later in the same minute: nothing new.
+  CheckAlarmsAt(now + 45);
+  EXPECT_EQ(PopupsNamed("AlarmShell").size(), 2u);
+  // OK dismisses one reminder.
+  Press(XtNameToWidget(reminders[0], "alarmDialog.alarmconfirm"));
+  Pump();
+  EXPECT_EQ(PopupsNamed("AlarmShell").size(), 1u);
+  DestroyPopupsNamed("AlarmShell");
+
+  // A check that comes three minutes late still fires the one jumped over.
+  CheckAlarmsAt(now + 200);
+  reminders = PopupsNamed("AlarmShell");
+  ASSERT_EQ(reminders.size(), 1u);
+  EXPECT_EQ(LabelOf(XtNameToWidget(reminders[0], "alarmDialog")),
+            "The alarm has expired for the TackOn Note\nwith the following name:\n\"Later\"");
+}
+
+TEST_F(AlarmsTest, ReminderForAVeryLongName) {
+  std::time_t now = LocalTime(2024, 6, 14, 9, 5, 10);
+  std::string name(3000, 'x');
+  Note* note = MakeNote(now, name);
+  note->alarm_set = true;
+  CheckAlarmsAt(now);
+  ASSERT_EQ(PopupsNamed("AlarmShell").size(), 1u);
+  EXPECT_EQ(LabelOf(XtNameToWidget(PopupsNamed("AlarmShell")[0], "alarmDialog")),
+            "The alarm has expired for the TackOn Note\nwith the following name:\n\"" + name + "\"");
+}
+
+}  // namespace
