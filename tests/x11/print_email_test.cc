@@ -78,6 +78,30 @@ TEST_F(PrintEmail, PrintFormatsWithoutOrWithOtherConversions) {
   EXPECT_TRUE(ErrorMessages().empty());
 }
 
+TEST_F(PrintEmail, HostileTemporaryDirectoryReachesThePrintCommandAsData) {
+  Note* note = MakeNote("text");
+  const std::string m = dir / "owned";
+  // Directory names that try to run "touch owned" in the current directory.
+  char cwd[4096];
+  ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+  ASSERT_EQ(chdir(dir.path().c_str()), 0);
+  const char* names[] = {"$(touch owned)", "`touch owned`", "x; touch owned", "x\" ; touch owned; \"",
+                         "x' ; touch owned; '", "with space"};
+  for (const char* name : names) {
+    std::string tmp = dir / name;
+    ASSERT_EQ(mkdir(tmp.c_str(), 0700), 0) << name;
+    app_res.tmpDir = const_cast<char*>(tmp.c_str());
+    std::string path = tmp + "/sk" + std::to_string(getpid());
+    PickEntry(note->file_menu, "Print");
+    EXPECT_FALSE(Exists(m)) << name;
+    EXPECT_EQ(RecordedArgs(), std::vector<std::string>{path}) << name;
+    EXPECT_EQ(ReadFile(dir / "printed"), "text") << name;
+    EXPECT_FALSE(Exists(path)) << name;
+  }
+  ASSERT_EQ(chdir(cwd), 0);
+  EXPECT_TRUE(ErrorMessages().empty());
+}
+
 TEST_F(PrintEmail, UnusableTemporaryFileIsReported) {
   Note* note = MakeNote("text");
   std::string other = dir / "elsewhere";
