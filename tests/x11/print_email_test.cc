@@ -3,6 +3,9 @@
 #include "tools_fixture.h"
 
 #include <X11/Shell.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include "tools/print_email.h"
 
@@ -115,6 +118,26 @@ TEST_F(PrintEmail, UnusableTemporaryFileIsReported) {
   EXPECT_EQ(ReadFile(other), "keep");
   EXPECT_FALSE(Exists(dir / "args"));
   unlink(TempPath().c_str());
+}
+
+TEST_F(PrintEmail, ShortWriteSendsNothing) {
+  Note* note = MakeNote(std::string(5000, 'n'), 8192);
+  // Files of this process may not grow past 4096 bytes: the write fails.
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  rlimit small = old;
+  small.rlim_cur = 4096;
+  auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &small);
+  testing::internal::CaptureStderr();
+  PickEntry(note->file_menu, "Print");
+  std::string err = testing::internal::GetCapturedStderr();
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, old_handler);
+  EXPECT_EQ(ErrorMessages(), std::vector<std::string>{"Can't open tempoary file for\nwriting: " + TempPath()});
+  EXPECT_EQ(err, "stikkel: " + TempPath() + ": " + std::strerror(EFBIG) + "\n");
+  EXPECT_FALSE(Exists(TempPath()));
+  EXPECT_FALSE(Exists(dir / "args"));
 }
 
 TEST_F(PrintEmail, EmailDialogSendsNameAddressAndText) {
