@@ -232,8 +232,8 @@ void CreateNoteWindow(Note* note) {
       {"Save", nullptr, SaveNote, &Note::save_entry},
       {"Open", nullptr, nullptr, nullptr},
       {"Export", nullptr, nullptr, nullptr},
-      {"Print", nullptr, nullptr, nullptr},
-      {"EmailNote", "Email...", nullptr, nullptr},
+      {"Print", nullptr, PrintNote, nullptr},
+      {"EmailNote", "Email...", EmailNoteEntry, nullptr},
   };
   for (const MenuEntry& entry : file_entries) AddEntry(note->file_menu, entry, note);
 
@@ -248,8 +248,8 @@ void CreateNoteWindow(Note* note) {
       {"UnAnchor", nullptr, UnanchorNote, &Note::unanchor_entry},
       {"SetAlarm", "Set Alarm...", SetAlarmEntry, &Note::set_alarm_entry},
       {"UnsetAlarm", "Unset Alarm", ClearAlarm, &Note::unset_alarm_entry},
-      {"InsertCalendar", "Insert Calendar", nullptr, nullptr},
-      {"InsertDate", "Insert Date...", nullptr, nullptr},
+      {"InsertCalendar", "Insert Calendar", InsertCalendarEntry, nullptr},
+      {"InsertDate", "Insert Date...", InsertDateEntry, nullptr},
   };
   for (const MenuEntry& entry : option_entries) {
     Widget w = AddEntry(note->options_menu, entry, note);

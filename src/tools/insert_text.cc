@@ -1,0 +1,112 @@
+#include "tools/insert_text.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "app/app.h"
+#include "app/popups.h"
+#include "notes/note_commands.h"
+#include "notes/note_window.h"
+#include "tools/shell_command.h"
+
+namespace {
+
+// "stikkel: <path>: <error text>" on standard error, for the current errno.
+void ReportFileError(const std::string& path) {
+  int saved = errno;
+  std::fputs("stikkel: ", stderr);
+  errno = saved;
+  std::perror(path.c_str());
+}
+
+void InsertString(Note* note, const std::string& text) {
+  XawTextPosition pos = XawTextGetInsertionPoint(note->text_widget);
+  if (!InsertNoteText(note, pos, text.c_str(), std::strlen(text.c_str())))
+    ShowError("Can't add text from buffer to note!!");
+}
+
+void InsertFile(Note* note, const std::string& path, bool remove_after) {
+  XawTextPosition pos = XawTextGetInsertionPoint(note->text_widget);
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) {
+    ShowError("Can't stat file: " + path);
+    if (remove_after) unlink(path.c_str());
+    return;
+  }
+  // Non-blocking, so that a FIFO cannot hang the program.
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    ReportFileError(path);
+    ShowError("Can't open file for\nreading: " + path);
+    if (remove_after) unlink(path.c_str());
+    return;
+  }
+  // One read takes the whole file, but never more than one byte past the
+  // room left in the note: that is enough to know that the text won't fit,
+  // and a huge file costs no more memory than the note itself.
+  std::size_t size = st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
+  std::vector<char> buffer(std::min(size, NoteTextRoom(note) + 1) + 2);
+  bool refused = false;
+  while (true) {
+    std::size_t ask = std::min({size, NoteTextRoom(note) + 1, buffer.size() - 2});
+    ssize_t got = read(fd, buffer.data(), ask);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;  // end of file, or a read error ends it the same way
+    std::size_t chunk = strnlen(buffer.data(), static_cast<std::size_t>(got));
+    if (chunk > 0 && !InsertNoteText(note, pos, buffer.data(), chunk)) {
+      refused = true;
+      break;
+    }
+    pos += static_cast<XawTextPosition>(chunk);
+    if (chunk < static_cast<std::size_t>(got)) break;  // nothing after a NUL byte is inserted
+  }
+  close(fd);
+  if (refused) {
+    ShowError("Can't add text from file to note!!");
+    return;
+  }
+  if (remove_after) unlink(path.c_str());
+}
+
+}  // namespace
+
+void InsertIntoNote(Note* note, const std::string& source, bool remove_after, bool from_file) {
+  if (from_file) InsertFile(note, source, remove_after);
+  else InsertString(note, source);
+}
+
+std::string ProgramTempPath() { return TempFilePath(app_res.tmpDir ? app_res.tmpDir : "/tmp", getpid()); }
+
+bool OpenProgramTempFile(TempFile* file, const std::string& path) {
+  if (file->Open(path)) return true;
+  ReportFileError(path);
+  ShowError("Can't open tempoary file for\nwriting: " + path);
+  return false;
+}
+
+void InsertCalendarEntry(Widget, XtPointer client_data, XtPointer) {
+  Note* note = FindNote(NoteIdOf(client_data));
+  if (!note) return;
+  std::string path = ProgramTempPath();
+  TempFile file;
+  if (!OpenProgramTempFile(&file, path)) return;
+  // The command writes into the file the program opened; the shell never
+  // opens the path itself.
+  std::string command = app_res.calendarCmd ? app_res.calendarCmd : "";
+  int status = RunShellCommand(command, {}, file.fd());
+  file.Close();
+  if (status != 0) {
+    ShowError("Couldn't run " + command + ": return code = " + std::to_string(status));
+    unlink(path.c_str());
+    return;
+  }
+  InsertIntoNote(note, path, true, true);
+  MarkNoteChanged(note);
+}

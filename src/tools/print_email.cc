@@ -1,0 +1,183 @@
+#include "tools/print_email.h"
+
+#include <X11/Shell.h>
+#include <X11/StringDefs.h>
+#include <X11/Xaw/AsciiText.h>
+#include <X11/Xaw/Command.h>
+#include <X11/Xaw/Form.h>
+#include <X11/Xaw/Label.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/app.h"
+#include "app/popups.h"
+#include "notes/note_commands.h"
+#include "tools/insert_text.h"
+#include "tools/shell_command.h"
+#include "tools/temp_file.h"
+
+namespace {
+
+struct EmailDialog {
+  Widget shell = nullptr;
+  Widget address = nullptr;
+} email;
+
+void ForgetEmailDialog(Widget w, XtPointer, XtPointer) {
+  if (email.shell == w) email = EmailDialog();
+}
+
+void CloseEmailDialog() {
+  if (!email.shell) return;
+  Widget shell = email.shell;
+  XtPopdown(shell);
+  XtDestroyWidget(shell);
+  email = EmailDialog();
+}
+
+bool StillListed(const Note* note) {
+  for (const auto& n : Notes())
+    if (n.get() == note) return true;
+  return false;
+}
+
+// Writes the note's text to the temporary file at path. Returns false after
+// telling the user when the file cannot be written or the note is empty
+// (empty_message); an empty note leaves the empty file behind.
+bool WriteNoteToTempFile(const Note* note, const std::string& path, const char* empty_message) {
+  TempFile file;
+  if (!OpenProgramTempFile(&file, path)) return false;
+  const char* text = note->text.get();
+  std::size_t len = std::strlen(text);
+  if (len == 0) {
+    file.Close();
+    ShowError(empty_message);
+    return false;
+  }
+  if (!file.Write(text, len) || !file.Close()) {
+    // A short file must not go out as if it were the whole note.
+    int saved = errno;
+    unlink(path.c_str());
+    std::fprintf(stderr, "stikkel: %s: %s\n", path.c_str(), std::strerror(saved));
+    ShowError("Can't open tempoary file for\nwriting: " + path);
+    return false;
+  }
+  return true;
+}
+
+std::string StringOf(Widget text) {
+  String value = nullptr;
+  Arg args[1];
+  XtSetArg(args[0], XtNstring, &value);
+  XtGetValues(text, args, 1);
+  return value ? value : "";
+}
+
+}  // namespace
+
+void PrintNote(Widget, XtPointer client_data, XtPointer) {
+  Note* note = FindNote(NoteIdOf(client_data));
+  if (!note) return;
+  std::string path = ProgramTempPath();
+  if (!WriteNoteToTempFile(note, path, "No text in note to print!")) return;
+  RunShellCommand(ShellScriptFromFormat(app_res.printCmd ? app_res.printCmd : ""), {path});
+  unlink(path.c_str());
+}
+
+void EmailNoteEntry(Widget, XtPointer client_data, XtPointer) {
+  Note* note = FindNote(NoteIdOf(client_data));
+  if (note) OpenEmailDialog(note);
+}
+
+void OpenEmailDialog(Note* note) {
+  CloseEmailDialog();
+  Point p = PointerPosition();
+  Arg args[16];
+  Cardinal n = 0;
+  XtSetArg(args[n], XtNtitle, "Email Note"); n++;
+  XtSetArg(args[n], XtNx, p.x); n++;
+  XtSetArg(args[n], XtNy, p.y); n++;
+  email.shell = XtCreatePopupShell("EmailShell", transientShellWidgetClass, toplevel, args, n);
+  XtAddCallback(email.shell, XtNdestroyCallback, ForgetEmailDialog, nullptr);
+  XtSetArg(args[0], XtNborderWidth, 0);
+  Widget form = XtCreateManagedWidget("EmailForm", formWidgetClass, email.shell, args, 1);
+
+  n = 0;
+  XtSetArg(args[n], XtNlabel, "Enter the email address of the intended recipient"); n++;
+  XtSetArg(args[n], XtNleft, XtChainLeft); n++;
+  XtSetArg(args[n], XtNright, XtChainLeft); n++;
+  XtSetArg(args[n], XtNtop, XtChainTop); n++;
+  XtSetArg(args[n], XtNbottom, XtChainTop); n++;
+  Widget label = XtCreateManagedWidget("EmailLabel", labelWidgetClass, form, args, n);
+  Dimension width = 0;
+  XtSetArg(args[0], XtNwidth, &width);
+  XtGetValues(label, args, 1);
+
+  n = 0;
+  XtSetArg(args[n], XtNborderWidth, 1); n++;
+  XtSetArg(args[n], XtNwidth, width); n++;
+  XtSetArg(args[n], XtNstring, ""); n++;
+  XtSetArg(args[n], XtNvertDistance, 0); n++;
+  XtSetArg(args[n], XtNfromVert, label); n++;
+  XtSetArg(args[n], XtNeditType, XawtextEdit); n++;
+  XtSetArg(args[n], XtNwrap, XawtextWrapNever); n++;
+  XtSetArg(args[n], XtNscrollVertical, XawtextScrollNever); n++;
+  XtSetArg(args[n], XtNscrollHorizontal, XawtextScrollWhenNeeded); n++;
+  XtSetArg(args[n], XtNleft, XtChainLeft); n++;
+  XtSetArg(args[n], XtNright, XtChainLeft); n++;
+  XtSetArg(args[n], XtNtop, XtChainTop); n++;
+  XtSetArg(args[n], XtNbottom, XtChainTop); n++;
+  email.address = XtCreateManagedWidget("EmailText", asciiTextWidgetClass, form, args, n);
+
+  XtCallbackRec accept[] = {{AcceptEmail, note}, {nullptr, nullptr}};
+  n = 0;
+  XtSetArg(args[n], XtNcallback, accept); n++;
+  XtSetArg(args[n], XtNfromVert, email.address); n++;
+  XtSetArg(args[n], XtNlabel, "Accept"); n++;
+  XtSetArg(args[n], XtNleft, XtChainLeft); n++;
+  XtSetArg(args[n], XtNright, XtChainLeft); n++;
+  XtSetArg(args[n], XtNtop, XtChainBottom); n++;
+  XtSetArg(args[n], XtNbottom, XtChainBottom); n++;
+  Widget accept_button = XtCreateManagedWidget("EmailAccept", commandWidgetClass, form, args, n);
+
+  XtCallbackRec cancel[] = {{CancelEmail, nullptr}, {nullptr, nullptr}};
+  n = 0;
+  XtSetArg(args[n], XtNcallback, cancel); n++;
+  XtSetArg(args[n], XtNfromVert, email.address); n++;
+  XtSetArg(args[n], XtNfromHoriz, accept_button); n++;
+  XtSetArg(args[n], XtNlabel, "Cancel"); n++;
+  XtSetArg(args[n], XtNleft, XtChainLeft); n++;
+  XtSetArg(args[n], XtNright, XtChainLeft); n++;
+  XtSetArg(args[n], XtNtop, XtChainBottom); n++;
+  XtSetArg(args[n], XtNbottom, XtChainBottom); n++;
+  XtCreateManagedWidget("EmailCancel", commandWidgetClass, form, args, n);
+
+  OnWindowClose(email.shell, CancelEmail, nullptr);
+  XtPopup(email.shell, XtGrabNonexclusive);
+}
+
+void AcceptEmail(Widget, XtPointer client_data, XtPointer) {
+  auto* note = static_cast<Note*>(client_data);
+  if (!StillListed(note) || !email.shell) {
+    CloseEmailDialog();
+    return;
+  }
+  std::string path = ProgramTempPath();
+  if (!WriteNoteToTempFile(note, path, "No text in note to email!")) return;
+  std::string address = StringOf(email.address);
+  // "cat <path> | <mail command>": the path, the note's name and the
+  // address are the positional parameters 1, 2 and 3.
+  std::string script = "cat \"${1}\" | " + ShellScriptFromFormat(app_res.emailCmd ? app_res.emailCmd : "", 2);
+  RunShellCommand(script, {path, note->name, address});
+  unlink(path.c_str());
+  CloseEmailDialog();
+}
+
+void CancelEmail(Widget, XtPointer, XtPointer) { CloseEmailDialog(); }
+
+Widget EmailDialogShell() { return email.shell; }
+Widget EmailAddressField() { return email.address; }

@@ -1,0 +1,130 @@
+// A fixture for the note tools: one note window, a temporary directory,
+// small recording commands in it, and the error messages shown.
+#pragma once
+
+// gtest before the X headers, whose macros (None, Bool) clash with it.
+#include <gtest/gtest.h>
+
+#include <X11/IntrinsicP.h>
+#include <X11/StringDefs.h>
+#include <X11/Xaw/Text.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "notes/note.h"
+#include "notes/note_window.h"
+#include "temp_dir.h"
+#include "x11_util.h"
+
+class ToolsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_ = app_res;
+    ResetProgramState();
+    ASSERT_FALSE(dir.path().empty());
+    app_res.tmpDir = const_cast<char*>(dir.path().c_str());
+    // rec: each argument, NUL-terminated, into "args"; recin also copies its
+    // standard input into "stdin".
+    std::string args = "'" + dir.path() + "/args'";
+    std::string body = "#!/bin/sh\n: > " + args + "\nfor a in \"$@\"; do printf '%s\\0' \"$a\" >> " + args + "; done\n";
+    WriteFile(dir / "rec", body);
+    WriteFile(dir / "recin", body + "cat > '" + dir.path() + "/stdin'\n");
+    chmod((dir / "rec").c_str(), 0700);
+    chmod((dir / "recin").c_str(), 0700);
+  }
+
+  void TearDown() override {
+    DestroyPopupsNamed("ErrorShell");
+    ResetProgramState();
+    app_res = saved_;
+  }
+
+  // A shown note with this buffer size and text.
+  Note* MakeNote(const std::string& text = "", int buffer_size = 1024) {
+    int saved_size = app_res.bufSize;
+    app_res.bufSize = buffer_size;
+    Note* note = NewNote(-1);
+    app_res.bufSize = saved_size;
+    std::memcpy(note->text.get(), text.data(), text.size());
+    note->width = 300;
+    note->height = 150;
+    CreateNoteWindow(note);
+    PumpUntil([note] { return IsMapped(note->shell); });
+    return note;
+  }
+
+  static std::string TextOf(const Note* note) { return note->text.get(); }
+  static bool Changed(const Note* note) { return XtIsSensitive(note->save_entry); }
+
+  // The messages of the error popups now up, oldest first.
+  static std::vector<std::string> ErrorMessages() {
+    std::vector<std::string> out;
+    for (Widget shell : PopupsNamed("ErrorShell")) out.push_back(LabelOf(XtNameToWidget(shell, "errorDialog")));
+    return out;
+  }
+
+  // The arguments "rec" or "recin" got in its last run.
+  std::vector<std::string> RecordedArgs() const {
+    std::string raw = ReadFile(dir / "args");
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < raw.size(); ++i)
+      if (raw[i] == '\0') {
+        out.push_back(raw.substr(start, i - start));
+        start = i + 1;
+      }
+    return out;
+  }
+
+  bool Exists(const std::string& path) const {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0;
+  }
+
+  std::string TempPath() const { return dir.path() + "/sk" + std::to_string(getpid()); }
+
+  // Calls the callbacks of a note menu entry, as a click on it does.
+  static void PickEntry(Widget menu, const char* name) {
+    Widget entry = XtNameToWidget(menu, name);
+    ASSERT_NE(entry, nullptr) << name;
+    XtCallCallbacks(entry, XtNcallback, nullptr);
+    Pump();
+  }
+
+  // Sends the window manager's close message to a shell.
+  static void CloseFromWindowManager(Widget shell) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = XtWindow(shell);
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, XtWindow(shell), False, NoEventMask, &event);
+    Pump();
+  }
+
+  // The widgets named name below w, in creation order.
+  static void Collect(Widget w, const char* name, std::vector<Widget>* out) {
+    if (std::strcmp(XtName(w), name) == 0) out->push_back(w);
+    if (!XtIsComposite(w)) return;
+    auto* composite = reinterpret_cast<CompositeWidget>(w);
+    for (Cardinal i = 0; i < composite->composite.num_children; ++i)
+      Collect(composite->composite.children[i], name, out);
+  }
+  static std::vector<Widget> Named(Widget root, const char* name) {
+    std::vector<Widget> out;
+    Collect(root, name, &out);
+    return out;
+  }
+
+  TempDir dir;
+
+ private:
+  AppResources saved_{};
+};
