@@ -1,0 +1,62 @@
+#include "app/note_sizes.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace {
+
+constexpr int kFallbackPixelsPerInch = 96;
+
+// Height and width of each standard size, in inches.
+struct Inches {
+  double height;
+  int width;
+};
+constexpr Inches kStandardSizes[kStandardSizeCount] = {
+    {1.5, 2}, {2, 3}, {3, 3}, {3, 4}, {3, 5}, {4, 6},
+};
+
+// Window positions are 16-bit signed on the wire.
+constexpr std::int64_t kMinPosition = -32768;
+constexpr std::int64_t kMaxPosition = 32767;
+
+int ClampPosition(std::int64_t v) { return static_cast<int>(std::clamp(v, kMinPosition, kMaxPosition)); }
+
+}  // namespace
+
+int PixelsPerInchOf(int pixels, int millimetres) {
+  if (millimetres <= 0) return kFallbackPixelsPerInch;
+  int ppi = static_cast<int>(pixels * 25.4 / millimetres + 0.5);
+  return ppi >= 1 ? ppi : kFallbackPixelsPerInch;
+}
+
+PixelsPerInch ScreenPixelsPerInch(int width_px, int height_px, int width_mm, int height_mm) {
+  return {PixelsPerInchOf(width_px, width_mm), PixelsPerInchOf(height_px, height_mm)};
+}
+
+NoteSize StandardNoteSize(int index, PixelsPerInch ppi) {
+  const Inches& size = kStandardSizes[std::clamp(index, 0, kStandardSizeCount - 1)];
+  return {size.width * ppi.horizontal, static_cast<int>(ppi.vertical * size.height)};
+}
+
+std::vector<CascadeMove> PlanCascade(const std::vector<CascadeNote>& notes, int offset) {
+  struct Anchor {
+    std::int64_t x;
+    std::int64_t y;
+  };
+  std::vector<Anchor> anchors;
+  for (const CascadeNote& note : notes)
+    if (note.anchored) anchors.push_back({note.x, note.y});
+  std::vector<CascadeMove> moves;
+  if (anchors.empty()) return moves;
+  std::size_t current = 0;
+  for (std::size_t i = 0; i < notes.size(); ++i) {
+    if (notes[i].anchored || notes[i].hidden) continue;
+    Anchor& anchor = anchors[current];
+    anchor.x += offset;
+    anchor.y += offset;
+    moves.push_back({i, ClampPosition(anchor.x), ClampPosition(anchor.y)});
+    current = (current + 1) % anchors.size();
+  }
+  return moves;
+}

@@ -1,0 +1,120 @@
+// Pixels per inch, the standard note sizes and the cascade plan.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <vector>
+
+#include "app/note_sizes.h"
+
+namespace {
+
+TEST(NoteSizesTest, PixelsPerInchFromScreens) {
+  struct Case {
+    int px, py, mmx, mmy;
+    int ppi_x, ppi_y;
+  } cases[] = {
+      {1920, 1080, 508, 286, 96, 96},    // Xvfb -dpi 96
+      {1280, 1024, 325, 260, 100, 100},  // Xvfb default, 100 dpi
+      {1024, 768, 347, 260, 75, 75},     // 74.95 rounds up
+      {1920, 1080, 0, 286, 96, 96},      // no width in millimetres
+      {1600, 1200, 406, 0, 100, 96},     // no height in millimetres
+      {1, 1, 1000, 1000, 96, 96},        // would round to 0
+  };
+  for (const Case& c : cases) {
+    PixelsPerInch ppi = ScreenPixelsPerInch(c.px, c.py, c.mmx, c.mmy);
+    EXPECT_EQ(ppi.horizontal, c.ppi_x) << c.px << "x" << c.py << " at " << c.mmx << "x" << c.mmy;
+    EXPECT_EQ(ppi.vertical, c.ppi_y) << c.px << "x" << c.py << " at " << c.mmx << "x" << c.mmy;
+  }
+}
+
+TEST(NoteSizesTest, StandardSizesInPixels) {
+  struct Case {
+    PixelsPerInch ppi;
+    int index;
+    int width, height;
+  } cases[] = {
+      {{96, 96}, 0, 192, 144}, {{96, 96}, 1, 288, 192}, {{96, 96}, 2, 288, 288},
+      {{96, 96}, 3, 384, 288}, {{96, 96}, 4, 480, 288}, {{96, 96}, 5, 576, 384},
+      // 1.5 inches at 75 ppi is 112.5: truncated.
+      {{100, 75}, 0, 200, 112}, {{100, 75}, 4, 500, 225},
+      {{101, 77}, 0, 202, 115}, {{101, 77}, 5, 606, 308},
+  };
+  for (const Case& c : cases) {
+    NoteSize size = StandardNoteSize(c.index, c.ppi);
+    EXPECT_EQ(size.width, c.width) << "index " << c.index << " at " << c.ppi.horizontal;
+    EXPECT_EQ(size.height, c.height) << "index " << c.index << " at " << c.ppi.vertical;
+  }
+}
+
+TEST(NoteSizesTest, ScreenOf1920x1080At508x286Millimetres) {
+  PixelsPerInch ppi = ScreenPixelsPerInch(1920, 1080, 508, 286);
+  NoteSize five_by_three = StandardNoteSize(4, ppi);
+  EXPECT_EQ(five_by_three.width, 480);
+  EXPECT_EQ(five_by_three.height, 288);
+  NoteSize smallest = StandardNoteSize(0, ppi);
+  EXPECT_EQ(smallest.width, 192);
+  EXPECT_EQ(smallest.height, 144);
+}
+
+struct Expected {
+  std::size_t index;
+  int x, y;
+};
+
+void ExpectMoves(const std::vector<CascadeMove>& moves, const std::vector<Expected>& expected) {
+  ASSERT_EQ(moves.size(), expected.size());
+  for (std::size_t i = 0; i < moves.size(); ++i) {
+    EXPECT_EQ(moves[i].index, expected[i].index) << "move " << i;
+    EXPECT_EQ(moves[i].x, expected[i].x) << "move " << i;
+    EXPECT_EQ(moves[i].y, expected[i].y) << "move " << i;
+  }
+}
+
+TEST(CascadePlanTest, NotesAreDealtToTheAnchorsInTurn) {
+  // List: P, A (anchor), Q, B (anchor), R, S. Anchors count in list order
+  // whatever comes before them.
+  CascadeNote P, Q, R, S;
+  CascadeNote A{true, false, 100, 200};
+  CascadeNote B{true, false, 700, 50};
+  std::vector<CascadeNote> notes = {P, A, Q, B, R, S};
+  ExpectMoves(PlanCascade(notes, 15), {
+                                          {0, 115, 215},  // P: A + 1
+                                          {2, 715, 65},   // Q: B + 1
+                                          {4, 130, 230},  // R: A + 2
+                                          {5, 730, 80},   // S: B + 2
+                                      });
+}
+
+TEST(CascadePlanTest, HiddenAnchorsAnchorAndHiddenNotesStay) {
+  CascadeNote A{true, true, 10, 20};  // hidden anchor
+  CascadeNote B{true, false, 300, 400};
+  CascadeNote P, R;
+  CascadeNote Q{false, true, 5, 5};  // hidden, not anchored: not moved
+  std::vector<CascadeNote> notes = {A, B, P, Q, R};
+  ExpectMoves(PlanCascade(notes, 10), {{2, 20, 30}, {4, 310, 410}});
+}
+
+TEST(CascadePlanTest, NegativeOffsetGoesUpAndLeft) {
+  CascadeNote A{true, false, 500, 500};
+  std::vector<CascadeNote> notes = {A, {}, {}, {}};
+  ExpectMoves(PlanCascade(notes, -20), {{1, 480, 480}, {2, 460, 460}, {3, 440, 440}});
+}
+
+TEST(CascadePlanTest, NothingToDo) {
+  EXPECT_TRUE(PlanCascade({}, 15).empty());
+  EXPECT_TRUE(PlanCascade({{}, {}, {false, true, 0, 0}}, 15).empty()) << "no anchor";
+  EXPECT_TRUE(PlanCascade({{true, false, 1, 1}, {true, true, 2, 2}}, 15).empty()) << "only anchors";
+}
+
+TEST(CascadePlanTest, HugeOffsetsStayWithinWindowPositions) {
+  CascadeNote A{true, false, 0, 0};
+  std::vector<CascadeNote> notes = {A, {}, {}, {}};
+  std::vector<CascadeMove> up = PlanCascade(notes, INT_MAX);
+  ASSERT_EQ(up.size(), 3u);
+  for (const CascadeMove& m : up) EXPECT_EQ(m.x, 32767);
+  std::vector<CascadeMove> down = PlanCascade(notes, INT_MIN);
+  ASSERT_EQ(down.size(), 3u);
+  for (const CascadeMove& m : down) EXPECT_EQ(m.y, -32768);
+}
+
+}  // namespace
