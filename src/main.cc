@@ -2,9 +2,13 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <X11/Xaw/SimpleMenu.h>
+
 #include "app/app.h"
+#include "app/control_window.h"
 #include "app/embedded.h"
 #include "app/exit.h"
+#include "app/main_menu.h"
 #include "app/note_dir.h"
 #include "notes/note.h"
 #include "storage/load.h"
@@ -27,8 +31,12 @@ int main(int argc, char** argv) {
   }
   SanitizeResources();
   EnsureNoteDir();
-  // Control window and main menu: created here, before toplevel is realized.
+  CreateControlWindow();
+  CreateMainMenu();
+  XawSimpleMenuAddGlobalActions(app_context);
+  XtRealizeWidget(main_menu);
   XtRealizeWidget(toplevel);
+  ExitOnControlWindowClose();
   XFlush(display);
   LoadNotes();
   if (!app_res.noSave)

@@ -1,0 +1,95 @@
+#include "app/all_notes.h"
+
+#include <X11/StringDefs.h>
+
+#include <vector>
+
+#include "app/app.h"
+#include "app/note_sizes.h"
+#include "app/popups.h"
+#include "notes/note.h"
+#include "notes/note_window.h"
+
+namespace {
+
+// Filled on the first sized note; the screen does not change under us.
+PixelsPerInch pixels_per_inch;
+
+bool HasWindow(const Note& note) { return note.shell && XtIsRealized(note.shell); }
+
+}  // namespace
+
+void RaiseAllNotes() {
+  if (Notes().empty()) {
+    ShowError("There are no notes to raise.");
+    return;
+  }
+  for (const auto& note : Notes())
+    if (HasWindow(*note)) XRaiseWindow(display, XtWindow(note->shell));
+}
+
+void LowerAllNotes() {
+  if (Notes().empty()) {
+    ShowError("There are no notes to lower.");
+    return;
+  }
+  for (const auto& note : Notes())
+    if (HasWindow(*note)) XLowerWindow(display, XtWindow(note->shell));
+}
+
+void UnhideAllNotes() {
+  bool any = false;
+  for (const auto& note : Notes()) {
+    if (!note->hidden || !note->shell) continue;
+    XtPopup(note->shell, XtGrabNone);
+    note->hidden = false;
+    any = true;
+  }
+  if (!any) ShowError("There are no hidden notes to unhide.");
+}
+
+void CascadeNotes() {
+  std::vector<CascadeNote> plan_input;
+  plan_input.reserve(Notes().size());
+  bool any_anchor = false;
+  for (const auto& note : Notes()) {
+    CascadeNote c{note->anchored, note->hidden, 0, 0};
+    if (note->anchored && note->shell) {
+      Position x = 0, y = 0;
+      Arg args[2];
+      XtSetArg(args[0], XtNx, &x);
+      XtSetArg(args[1], XtNy, &y);
+      XtGetValues(note->shell, args, 2);
+      c.x = x;
+      c.y = y;
+      any_anchor = true;
+    }
+    plan_input.push_back(c);
+  }
+  if (!any_anchor) {
+    ShowError("There are no anchored notes.");
+    return;
+  }
+  for (const CascadeMove& move : PlanCascade(plan_input, app_res.anchorOffset)) {
+    Note& note = *Notes()[move.index];
+    if (!note.shell) continue;
+    Arg args[2];
+    XtSetArg(args[0], XtNx, static_cast<Position>(move.x));
+    XtSetArg(args[1], XtNy, static_cast<Position>(move.y));
+    XtSetValues(note.shell, args, 2);
+    if (XtIsRealized(note.shell)) XRaiseWindow(display, XtWindow(note.shell));
+  }
+}
+
+void CreateSizedNote(int index) {
+  if (pixels_per_inch.horizontal == 0 || pixels_per_inch.vertical == 0) {
+    Screen* screen = DefaultScreenOfDisplay(display);
+    pixels_per_inch = ScreenPixelsPerInch(WidthOfScreen(screen), HeightOfScreen(screen),
+                                          WidthMMOfScreen(screen), HeightMMOfScreen(screen));
+  }
+  NoteSize size = StandardNoteSize(index, pixels_per_inch);
+  Note* note = NewNote(-1);
+  note->width = size.width;
+  note->height = size.height;
+  CreateNoteWindow(note);
+}
