@@ -12,7 +12,7 @@
 #include "app/exit.h"
 #include "notes/note.h"
 #include "notes/note_list_window.h"
-// PENDING #include "storage/save.h"
+#include "storage/save.h"
 
 Widget main_menu = nullptr;
 
@@ -55,7 +55,7 @@ void MainMenuSelect(Widget, XtPointer client_data, XtPointer) {
       break;
     case 7: RaiseAllNotes(); break;
     case 8: LowerAllNotes(); break;
-    // PENDING case 9: SaveAllNotes(true); break;
+    case 9: SaveAllNotes(true); break;
     case 10: OpenNoteList(FirstNote(), true); break;
     case 11: UnhideAllNotes(); break;
     case 12: CascadeNotes(); break;
