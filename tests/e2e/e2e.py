@@ -32,8 +32,9 @@ def wait_for(cond, timeout=10.0, interval=0.05, what="condition"):
 class XSession:
     """A private Xvfb of 1920x1080 at 96 dpi, with twm when wm is true."""
 
-    def __init__(self, wm=True):
+    def __init__(self, wm=True, twmrc=None):
         self.tmp = tempfile.mkdtemp(prefix="stikkel-e2e-")
+        self.twmrc = twmrc or TWMRC
         rfd, wfd = os.pipe()
         # -noreset: without it the server resets whenever its last client
         # leaves, and a client connecting meanwhile (twm while xprop polls)
@@ -68,7 +69,7 @@ class XSession:
         log = os.path.join(self.tmp, "twm.log")
         for _ in range(3):
             with open(log, "wb") as err:
-                self.twm = subprocess.Popen(["twm", "-f", TWMRC], env=self.env,
+                self.twm = subprocess.Popen(["twm", "-f", self.twmrc], env=self.env,
                                             stdout=subprocess.DEVNULL, stderr=err)
             # twm is ready once it has set up its root window property and
             # created its own windows.
@@ -235,6 +236,79 @@ class XSession:
         subprocess.run(["convert", "xwd:-", path], input=xwd.stdout, check=True)
         return path
 
+    def window_info(self, wid):
+        """xwininfo's text for one window ('' when it is gone)."""
+        return self.run(["xwininfo", "-id", str(wid)], check=False)
+
+    def root_children(self):
+        """The root window's children, bottom of the stack first (xwininfo
+        lists the top first)."""
+        out = self.run(["xwininfo", "-root", "-children"], check=False)
+        return [int(m.group(1), 16) for m in re.finditer(r"^\s+(0x[0-9a-f]+)", out, re.M)][::-1]
+
+    def parent(self, wid):
+        out = self.run(["xwininfo", "-id", str(wid), "-children"], check=False)
+        m = re.search(r"Parent window id: (0x[0-9a-f]+)", out)
+        return int(m.group(1), 16) if m else None
+
+    def frame_of(self, wid):
+        """The child of the root that holds the window (the window manager's
+        frame, or the window itself when nothing reparents it)."""
+        roots = set(self.root_children())
+        while wid not in roots:
+            parent = self.parent(wid)
+            if parent is None:
+                return None
+            wid = parent
+        return wid
+
+    def stacking(self, wids):
+        """The given windows ordered by their frames' places in the stack,
+        bottom first."""
+        order = self.root_children()
+        return sorted(wids, key=lambda w: order.index(self.frame_of(w)))
+
+    def viewable_override_windows(self):
+        """Mapped override-redirect children of the root (menus and the
+        like): list of (id, x, y, w, h)."""
+        found = []
+        for wid in self.root_children():
+            info = self.window_info(wid)
+            if "IsViewable" in info and re.search(r"Override Redirect State: yes", info):
+                x, y, w, h = self.geometry(wid)
+                found.append((wid, x, y, w, h))
+        return found
+
+    def descendants(self, wid):
+        """Every window below wid: list of (depth, id, x, y, w, h) with
+        absolute positions, in xwininfo's tree order."""
+        out = self.run(["xwininfo", "-id", str(wid), "-tree"], check=False)
+        result = []
+        pat = re.compile(r'^( +)(0x[0-9a-f]+) (?:".*"|\(has no name\)):.*?\s+(\d+)x(\d+)\+(-?\d+)\+(-?\d+)\s+\+(-?\d+)\+(-?\d+)')
+        for line in out.splitlines():
+            m = pat.match(line)
+            if m:
+                depth = (len(m.group(1)) - 5) // 3 + 1
+                result.append((depth, int(m.group(2), 16), int(m.group(7)), int(m.group(8)),
+                               int(m.group(3)), int(m.group(4))))
+        return result
+
+    def screen_size(self):
+        """(width px, height px, width mm, height mm) of screen 0."""
+        out = self.run(["xdpyinfo"])
+        m = re.search(r"dimensions:\s+(\d+)x(\d+) pixels \((\d+)x(\d+) millimeters\)", out)
+        return tuple(int(g) for g in m.groups())
+
+    def pixel(self, png, x, y):
+        """The colour of one pixel of a screenshot as '#RRGGBB'."""
+        out = subprocess.run(["convert", png, "-crop", "1x1+%d+%d" % (x, y), "-depth", "8", "txt:-"],
+                             capture_output=True, text=True, check=True).stdout
+        return re.search(r"#[0-9A-Fa-f]{6}", out).group(0).upper()
+
+    def pointer(self):
+        out = self.xdotool("getmouselocation", "--shell")
+        return int(re.search(r"X=(\d+)", out).group(1)), int(re.search(r"Y=(\d+)", out).group(1))
+
     # --- input --------------------------------------------------------------
 
     def click(self, x, y, button=1):
@@ -315,9 +389,10 @@ class E2ETest(unittest.TestCase):
     """A test case with a fresh X session (twm unless WM is False)."""
 
     WM = True
+    TWMRC = None  # a twm configuration file of the test's own, or the shared one
 
     def setUp(self):
-        self.x = XSession(wm=self.WM)
+        self.x = XSession(wm=self.WM, twmrc=self.TWMRC)
         self.apps = []
 
     def tearDown(self):

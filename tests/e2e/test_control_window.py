@@ -1,0 +1,203 @@
+"""The control window and the main menu: the plaid square at the top right,
+raising and lowering all notes with buttons 1 and 2, the main menu on
+button 3, sized notes, the note list and exit."""
+
+import os
+import re
+import tempfile
+import unittest
+
+from e2e import E2ETest, TWMRC, XSession, note_file, wait_for
+
+# Rows of the main menu; the two separators are one pixel high.
+ROWS = ["Create 1.5x2 Note", "Create 2x3 Note", "Create 3x3 Note", "Create 3x4 Note",
+        "Create 3x5 Note", "Create 4x6 Note", None, "Raise All Notes", "Lower All Notes",
+        "Save All Notes", "Hidden Notes", "Unhide All Notes", "Cascade Notes", "Find A Note",
+        None, "Exit"]
+ENTRIES = len([r for r in ROWS if r]) + 1  # and the title
+
+
+class MainMenu:
+    """The open main menu: its rectangle and the height of one entry."""
+
+    def __init__(self, x, y, w, h):
+        self.x, self.y, self.w, self.h = x, y, w, h
+        separators = len(ROWS) - ENTRIES + 1
+        self.row_height, rest = divmod(h - separators, ENTRIES)
+        self.exact = rest == 0
+
+    def row_center(self, label):
+        row = ROWS.index(label)
+        separators = len([r for r in ROWS[:row] if r is None])
+        top = self.y + self.row_height * (1 + row - separators) + separators
+        return self.x + self.w // 2, top + self.row_height // 2
+
+
+def pixels_per_inch(pixels, millimetres):
+    return int(pixels * 25.4 / millimetres + 0.5)
+
+
+class ControlWindowTest(E2ETest):
+
+    def start_with_notes(self, notes=()):
+        """Starts stikkel with note files (name, x, y) in its note directory."""
+        home = tempfile.mkdtemp(prefix="stikkel-home-", dir=self.x.tmp)
+        note_dir = os.path.join(home, ".tackonnotes")
+        os.makedirs(note_dir)
+        for i, (name, x, y) in enumerate(notes, 1):
+            with open(os.path.join(note_dir, "note%d" % i), "wb") as f:
+                f.write(note_file(name, "text of " + name, x=x, y=y))
+        app = self.start(home=home)
+        app.wait_ready()
+        self.assertIsNone(app.proc.poll(), app.stderr())
+        self.control = self.x.mapped_window("stikkel")
+        return app, [self.x.wait_mapped(name) for name, _, _ in notes]
+
+    def control_center(self):
+        x, y, w, h = self.x.geometry(self.control)
+        return x + w // 2, y + h // 2
+
+    def open_menu(self):
+        """Presses button 3 on the control window and waits for the menu."""
+        self.x.xdotool("mousemove", "--sync", *self.control_center())
+        self.x.xdotool("mousedown", 3)
+        found = wait_for(lambda: [w for w in self.x.viewable_override_windows() if w[4] > 100],
+                         what="the main menu")
+        self.assertEqual(len(found), 1)
+        _, x, y, w, h = found[0]
+        menu = MainMenu(x, y, w, h)
+        self.assertTrue(menu.exact, "menu of %d pixels is not %d entries and 2 lines" % (h, ENTRIES))
+        return menu
+
+    def choose(self, label):
+        menu = self.open_menu()
+        self.x.xdotool("mousemove", "--sync", *menu.row_center(label))
+        self.x.xdotool("mouseup", 3)
+        wait_for(lambda: not [w for w in self.x.viewable_override_windows() if w[4] > 100],
+                 what="the menu to go")
+
+    def test_plaid_square_at_top_right(self):
+        self.start_with_notes()
+        x, y, w, h = self.x.geometry(self.control)
+        self.assertEqual((w, h), (70, 70))
+        frame = self.x.frame_of(self.control)
+        frame_x, frame_y, frame_w, _ = self.x.geometry(frame)
+        border = int(re.search(r"Border width: (\d+)", self.x.window_info(frame)).group(1))
+        # The frame's outer right edge meets the screen's, its top the top.
+        self.assertEqual(frame_x + frame_w + 2 * border, 1920)
+        self.assertEqual(frame_y, 0)
+        plaid = [d for d in self.x.descendants(self.control) if d[0] == 1]
+        self.assertEqual([(d[2], d[3], d[4], d[5]) for d in plaid], [(x, y, 70, 70)])
+        shot = self.x.screenshot("control_window.png")
+        # Row 0 of the tile begins 1, 0, 1, 0 (0x75, least significant bit
+        # first); rows repeat every 22 pixels.
+        black, coral = "#000000", "#FF7F50"
+        self.assertEqual([self.x.pixel(shot, x + i, y) for i in range(4)], [black, coral, black, coral])
+        self.assertEqual([self.x.pixel(shot, x + 22 + i, y + 22) for i in range(4)],
+                         [black, coral, black, coral])
+        # Row 11 (0x20, 0xa8, 0x2b) has its first 1 bit in column 5.
+        self.assertEqual([self.x.pixel(shot, x + i, y + 11) for i in range(6)],
+                         [coral] * 5 + [black])
+
+    def test_button_3_menu_at_pointer_and_a_3x5_note(self):
+        self.start_with_notes()
+        menu = self.open_menu()
+        px, py = self.x.pointer()
+        self.x.screenshot("main_menu.png")
+        self.assertTrue(menu.x <= px < menu.x + menu.w and menu.y <= py < menu.y + menu.row_height,
+                        "pointer %r on the title of menu %r" % ((px, py), vars(menu)))
+        self.assertLessEqual(menu.x + menu.w, 1920, "the menu stays on the screen")
+        self.x.xdotool("mousemove", "--sync", *menu.row_center("Create 3x5 Note"))
+        self.x.xdotool("mouseup", 3)
+        note = self.x.wait_mapped("Note 1")
+        width_px, height_px, width_mm, height_mm = self.x.screen_size()
+        expected = (5 * pixels_per_inch(width_px, width_mm), 3 * pixels_per_inch(height_px, height_mm))
+        self.assertEqual(expected, (480, 288))
+        sizes = [(d[4], d[5]) for d in self.x.descendants(note)]
+        self.assertIn(expected, sizes, "the note's text is 3 by 5 inches")
+
+    def test_buttons_1_and_2_restack_the_notes(self):
+        self.start_with_notes()
+        notes = []
+        for name in ("Note 1", "Note 2", "Note 3"):  # the list order
+            self.choose("Create 1.5x2 Note")
+            notes.append(self.x.wait_mapped(name))
+        cx, cy = self.control_center()
+        self.x.click(cx, cy, button=2)
+        wait_for(lambda: self.x.stacking(notes) == notes[::-1], what="the last note lowest")
+        self.x.click(cx, cy, button=1)
+        wait_for(lambda: self.x.stacking(notes) == notes, what="the last note on top")
+
+    def test_find_a_note_without_notes_says_so(self):
+        self.start_with_notes()
+        self.choose("Find A Note")
+        error = self.x.wait_mapped("Stikkel Error")
+        self.assertIsNone(self.x.mapped_window("Find A Note"))
+        # The error popup sits at the pointer (its text is checked in the X tests).
+        px, py = self.x.pointer()
+        ex, ey, _, _ = self.x.geometry(self.x.frame_of(error))
+        self.assertLessEqual(abs(ex - px) + abs(ey - py), 8)
+
+    def test_choosing_a_visible_note_moves_it_to_the_pointer(self):
+        self.start_with_notes()
+        notes = []
+        for name in ("Note 1", "Note 2"):
+            self.choose("Create 2x3 Note")
+            notes.append(self.x.wait_mapped(name))
+        first, second = notes
+        self.assertEqual(self.x.stacking(notes), notes)
+        self.choose("Find A Note")
+        find = self.x.wait_mapped("Find A Note")
+        buttons = [d for d in self.x.descendants(find) if d[0] == 5]
+        self.assertEqual(len(buttons), 2)
+        _, _, bx, by, bw, bh = buttons[0]  # Note 1, the lower one
+        self.assertEqual(bw, buttons[1][4])
+        self.x.click(bx + 20, by + bh // 2)
+        self.x.wait_unmapped("Find A Note")
+        px, py = self.x.pointer()
+
+        def at_pointer():
+            fx, fy, _, _ = self.x.geometry(self.x.frame_of(first))
+            return abs(fx - px) <= 4 and abs(fy - py) <= 4
+        wait_for(at_pointer, what="the note at the pointer")
+        wait_for(lambda: self.x.stacking([first, second]) == [second, first], what="the note on top")
+
+    def test_exit_puts_up_the_save_prompt(self):
+        app, _ = self.start_with_notes()
+        self.choose("Exit")
+        self.x.wait_mapped("Save Notes Prompt")
+        self.assertIsNone(app.proc.poll())
+
+
+class ControlWindowCloseTest(unittest.TestCase):
+    """The window manager's close button on the control window asks to end
+    the program, as Exit does."""
+
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp(prefix="stikkel-twmrc-")
+        self.twmrc = os.path.join(self.tmp, "twmrc")
+        with open(TWMRC) as shared, open(self.twmrc, "w") as own:
+            own.write(shared.read() + '\n"F2" = : window : f.delete\n')
+        self.x = XSession(twmrc=self.twmrc)
+        self.app = None
+
+    def tearDown(self):
+        if self.app:
+            self.app.stop()
+        self.x.close()
+
+    def test_close_button_asks_to_exit(self):
+        from e2e import Stikkel
+        self.app = Stikkel(self.x)
+        self.app.wait_ready()
+        control = self.x.mapped_window("stikkel")
+        x, y, w, h = self.x.geometry(control)
+        self.x.xdotool("mousemove", "--sync", x + w // 2, y + h // 2)
+        self.x.xdotool("key", "F2")
+        self.x.wait_mapped("Save Notes Prompt")
+        self.assertIsNone(self.app.proc.poll())
+        self.assertIsNotNone(self.x.mapped_window("stikkel"))
+
+
+if __name__ == "__main__":
+    unittest.main()
