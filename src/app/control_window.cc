@@ -32,8 +32,14 @@ Widget MakeControlWindow(Widget parent) {
   XtSetArg(args[1], XtNheight, &height);
   XtGetValues(plaid, args, 2);
   Cardinal n = 0;
-  if (width == 0) XtSetArg(args[n++], XtNwidth, kDefaultSide);
-  if (height == 0) XtSetArg(args[n++], XtNheight, kDefaultSide);
+  if (width == 0) {
+    XtSetArg(args[n], XtNwidth, kDefaultSide);
+    n++;
+  }
+  if (height == 0) {
+    XtSetArg(args[n], XtNheight, kDefaultSide);
+    n++;
+  }
   if (n > 0) XtSetValues(plaid, args, n);
   XtManageChild(plaid);
   return plaid;
