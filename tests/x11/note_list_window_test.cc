@@ -1,0 +1,260 @@
+// The note list window: "Find A Note" and "Hidden Notes".
+#include <gtest/gtest.h>
+
+#include <X11/IntrinsicP.h>
+#include <X11/Shell.h>
+#include <X11/StringDefs.h>
+#include <X11/Xaw/Command.h>
+
+#include <string>
+#include <vector>
+
+#include "app/popups.h"
+#include "notes/note.h"
+#include "notes/note_list_window.h"
+#include "notes/note_window.h"
+#include "x11_util.h"
+
+namespace {
+
+std::vector<Widget> Buttons() {
+  Widget view_form = XtNameToWidget(NoteListShell(), "*FindViewForm");
+  if (!view_form) return {};
+  WidgetList children = nullptr;
+  Cardinal count = 0;
+  Arg args[2];
+  XtSetArg(args[0], XtNchildren, &children);
+  XtSetArg(args[1], XtNnumChildren, &count);
+  XtGetValues(view_form, args, 2);
+  return std::vector<Widget>(children, children + count);
+}
+
+std::vector<std::string> Labels(const std::vector<Widget>& buttons) {
+  std::vector<std::string> labels;
+  for (Widget b : buttons) labels.push_back(LabelOf(b));
+  return labels;
+}
+
+std::vector<std::string> ErrorTexts() {
+  std::vector<std::string> texts;
+  for (Widget shell : PopupsNamed("ErrorShell")) texts.push_back(LabelOf(XtNameToWidget(shell, "errorDialog")));
+  return texts;
+}
+
+std::string TitleOf(Widget shell) {
+  String title = nullptr;
+  Arg arg;
+  XtSetArg(arg, XtNtitle, &title);
+  XtGetValues(shell, &arg, 1);
+  return title ? title : "";
+}
+
+// Where the server has the shell's window.
+Point WindowPosition(Widget shell) {
+  XWindowAttributes attrs;
+  XGetWindowAttributes(display, XtWindow(shell), &attrs);
+  return {attrs.x, attrs.y};
+}
+
+// Position of the window among the root's children, bottom first.
+int StackIndex(Widget shell) {
+  Window root, parent, *children = nullptr;
+  unsigned int count = 0;
+  XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
+  int index = -1;
+  for (unsigned int i = 0; i < count; ++i)
+    if (children[i] == XtWindow(shell)) index = static_cast<int>(i);
+  if (children) XFree(children);
+  return index;
+}
+
+class NoteListWindowTest : public testing::Test {
+ protected:
+  void TearDown() override {
+    CloseNoteList(nullptr, nullptr, nullptr);
+    DestroyPopupsNamed("ErrorShell");
+    ResetProgramState();
+  }
+  Note* MakeNote(const std::string& name, bool hidden = false) {
+    Note* note = NewNote(-1);
+    note->name = name;
+    note->width = 200;
+    note->height = 100;
+    CreateNoteWindow(note);
+    if (hidden) HideNoteWindow(note);
+    Pump();
+    return note;
+  }
+  const Note* Head() { return Notes().empty() ? nullptr : Notes().front().get(); }
+};
+
+// The width of a list button labelled `label` on its own.
+Dimension ButtonWidth(const char* label) {
+  Arg args[3];
+  XtSetArg(args[0], XtNborderWidth, 1);
+  XtSetArg(args[1], XtNlabel, label);
+  XtSetArg(args[2], XtNshapeStyle, 1);
+  Widget shell = XtCreatePopupShell("Probe", transientShellWidgetClass, toplevel, nullptr, 0);
+  Widget probe = XtCreateWidget("FindButton", commandWidgetClass, shell, args, 3);
+  Dimension width = probe->core.width;
+  XtDestroyWidget(shell);
+  return width;
+}
+
+TEST_F(NoteListWindowTest, OneColumnOfEqualButtonsInListOrderAtThePointer) {
+  // However the names are ordered, every button is as wide as the widest;
+  // narrow buttons also stretch to the width of the view.
+  const char* kLong = "a name far too long for the two hundred pixels of the view";
+  struct Case {
+    std::vector<std::string> names;
+    const char* widest;
+    bool exact;
+  } cases[] = {
+      {{"abc", "twelve chars", "fives"}, "twelve chars", false},
+      {{"twelve chars", "fives", "abc"}, "twelve chars", false},
+      {{"abc", kLong, "fives"}, kLong, true},
+      {{kLong, "fives", "abc"}, kLong, true},
+  };
+  for (const Case& c : cases) {
+    for (const std::string& name : c.names) MakeNote(name);
+    WarpPointer(321, 234);
+    OpenNoteList(Head(), false);
+    Widget shell = NoteListShell();
+    ASSERT_NE(shell, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return IsMapped(shell); }));
+    EXPECT_EQ(TitleOf(shell), "Find A Note");
+    EXPECT_EQ(shell->core.x, 321);
+    EXPECT_EQ(shell->core.y, 234);
+    std::vector<Widget> buttons = Buttons();
+    EXPECT_EQ(Labels(buttons), c.names);
+    Dimension widest = ButtonWidth(c.widest);
+    for (Widget b : buttons) {
+      EXPECT_EQ(b->core.width, buttons[0]->core.width) << LabelOf(b);
+      if (c.exact) EXPECT_EQ(b->core.width, widest) << LabelOf(b);
+      else EXPECT_GE(b->core.width, widest) << LabelOf(b);
+    }
+    Widget viewport = XtNameToWidget(shell, "FindForm.FindViewport");
+    EXPECT_EQ(viewport->core.width, 200);
+    EXPECT_EQ(viewport->core.height, 100);
+    EXPECT_EQ(LabelOf(XtNameToWidget(shell, "FindForm.FindCancel")), "Cancel");
+    Press(XtNameToWidget(shell, "FindForm.FindCancel"));
+    Pump();
+    EXPECT_EQ(NoteListShell(), nullptr);
+    EXPECT_TRUE(PopupsNamed("FindShell").empty());
+    ResetProgramState();
+  }
+}
+
+TEST_F(NoteListWindowTest, ListsEveryNoteBeyondTwoHundredAndFiftySix) {
+  std::vector<std::string> names;
+  for (int i = 0; i < 300; ++i) names.push_back(NewNote(-1)->name);
+  OpenNoteList(Head(), false);
+  ASSERT_NE(NoteListShell(), nullptr);
+  EXPECT_EQ(Labels(Buttons()), names);
+}
+
+TEST_F(NoteListWindowTest, ListsFromTheGivenNoteOn) {
+  MakeNote("one");
+  MakeNote("two");
+  MakeNote("three", true);
+  OpenNoteList(Notes()[1].get(), false);
+  EXPECT_EQ(Labels(Buttons()), (std::vector<std::string>{"two", "three"}));
+}
+
+TEST_F(NoteListWindowTest, NothingToListShowsAMessageInstead) {
+  struct Case {
+    std::vector<bool> notes_hidden;
+    bool hidden_only;
+    const char* message;
+  } cases[] = {
+      {{}, false, "You have no notes."},
+      {{}, true, "There are no hidden notes."},
+      {{false, false}, true, "There are no hidden notes."},
+  };
+  for (const Case& c : cases) {
+    for (bool hidden : c.notes_hidden) MakeNote("n", hidden);
+    OpenNoteList(Head(), c.hidden_only);
+    Pump();
+    EXPECT_EQ(NoteListShell(), nullptr);
+    EXPECT_TRUE(PopupsNamed("FindShell").empty());
+    EXPECT_EQ(ErrorTexts(), std::vector<std::string>{c.message});
+    DestroyPopupsNamed("ErrorShell");
+    ResetProgramState();
+  }
+}
+
+TEST_F(NoteListWindowTest, ChoosingAHiddenNoteShowsItWhereItWas) {
+  MakeNote("shown");
+  Note* first = MakeNote("first hidden", true);
+  Note* second = MakeNote("second hidden", true);
+  Point before = WindowPosition(second->shell);
+  OpenNoteList(Head(), true);
+  EXPECT_EQ(TitleOf(NoteListShell()), "Hidden Notes");
+  std::vector<Widget> buttons = Buttons();
+  ASSERT_EQ(Labels(buttons), (std::vector<std::string>{"first hidden", "second hidden"}));
+  WarpPointer(700, 600);
+  Press(buttons[1]);
+  ASSERT_TRUE(PumpUntil([&] { return IsMapped(second->shell); }));
+  EXPECT_FALSE(second->hidden);
+  Point after = WindowPosition(second->shell);
+  EXPECT_EQ(after.x, before.x);
+  EXPECT_EQ(after.y, before.y);
+  EXPECT_TRUE(first->hidden);
+  EXPECT_FALSE(IsMapped(first->shell));
+  EXPECT_EQ(NoteListShell(), nullptr);
+  EXPECT_TRUE(PopupsNamed("FindShell").empty());
+}
+
+TEST_F(NoteListWindowTest, ChoosingAVisibleNoteMovesItToThePointerAndRaisesIt) {
+  Note* lower = MakeNote("lower");
+  Note* upper = MakeNote("upper");
+  ASSERT_LT(StackIndex(lower->shell), StackIndex(upper->shell));
+  OpenNoteList(Head(), false);
+  WarpPointer(512, 345);
+  Press(Buttons()[0]);
+  ASSERT_TRUE(PumpUntil([&] {
+    Point p = WindowPosition(lower->shell);
+    return p.x == 512 && p.y == 345;
+  }));
+  EXPECT_EQ(lower->x, 512);
+  EXPECT_EQ(lower->y, 345);
+  EXPECT_GT(StackIndex(lower->shell), StackIndex(upper->shell));
+  EXPECT_EQ(NoteListShell(), nullptr);
+  EXPECT_EQ(ErrorTexts(), std::vector<std::string>{});
+}
+
+TEST_F(NoteListWindowTest, NotesOfTheSameNameEachBringTheirOwn) {
+  Note* a = MakeNote("twin", true);
+  Note* b = MakeNote("twin", true);
+  OpenNoteList(Head(), false);
+  std::vector<Widget> buttons = Buttons();
+  ASSERT_EQ(Labels(buttons), (std::vector<std::string>{"twin", "twin"}));
+  Press(buttons[1]);
+  Pump();
+  EXPECT_TRUE(a->hidden);
+  EXPECT_FALSE(b->hidden);
+  OpenNoteList(Head(), true);
+  Press(Buttons()[0]);
+  Pump();
+  EXPECT_FALSE(a->hidden);
+}
+
+TEST_F(NoteListWindowTest, WindowManagerCloseIsCancel) {
+  Note* note = MakeNote("stays", true);
+  OpenNoteList(Head(), false);
+  Widget shell = NoteListShell();
+  ASSERT_TRUE(PumpUntil([&] { return IsMapped(shell); }));
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = XtWindow(shell);
+  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display, XtWindow(shell), False, NoEventMask, &event);
+  ASSERT_TRUE(PumpUntil([] { return NoteListShell() == nullptr; }));
+  EXPECT_TRUE(PopupsNamed("FindShell").empty());
+  EXPECT_TRUE(note->hidden);
+}
+
+}  // namespace
