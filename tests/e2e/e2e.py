@@ -240,58 +240,12 @@ class XSession:
         """xwininfo's text for one window ('' when it is gone)."""
         return self.run(["xwininfo", "-id", str(wid)], check=False)
 
-    def root_children(self):
-        """The root window's children, bottom of the stack first (xwininfo
-        lists the top first)."""
-        out = self.run(["xwininfo", "-root", "-children"], check=False)
-        return [int(m.group(1), 16) for m in re.finditer(r"^\s+(0x[0-9a-f]+)", out, re.M)][::-1]
-
-    def parent(self, wid):
-        out = self.run(["xwininfo", "-id", str(wid), "-children"], check=False)
-        m = re.search(r"Parent window id: (0x[0-9a-f]+)", out)
-        return int(m.group(1), 16) if m else None
-
-    def frame_of(self, wid):
-        """The child of the root that holds the window (the window manager's
-        frame, or the window itself when nothing reparents it)."""
-        roots = set(self.root_children())
-        while wid not in roots:
-            parent = self.parent(wid)
-            if parent is None:
-                return None
-            wid = parent
-        return wid
-
     def stacking(self, wids):
-        """The given windows ordered by their frames' places in the stack,
-        bottom first."""
-        order = self.root_children()
-        return sorted(wids, key=lambda w: order.index(self.frame_of(w)))
-
-    def viewable_override_windows(self):
-        """Mapped override-redirect children of the root (menus and the
-        like): list of (id, x, y, w, h)."""
-        found = []
-        for wid in self.root_children():
-            info = self.window_info(wid)
-            if "IsViewable" in info and re.search(r"Override Redirect State: yes", info):
-                x, y, w, h = self.geometry(wid)
-                found.append((wid, x, y, w, h))
-        return found
-
-    def descendants(self, wid):
-        """Every window below wid: list of (depth, id, x, y, w, h) with
-        absolute positions, in xwininfo's tree order."""
-        out = self.run(["xwininfo", "-id", str(wid), "-tree"], check=False)
-        result = []
-        pat = re.compile(r'^( +)(0x[0-9a-f]+) (?:".*"|\(has no name\)):.*?\s+(\d+)x(\d+)\+(-?\d+)\+(-?\d+)\s+\+(-?\d+)\+(-?\d+)')
-        for line in out.splitlines():
-            m = pat.match(line)
-            if m:
-                depth = (len(m.group(1)) - 5) // 3 + 1
-                result.append((depth, int(m.group(2), 16), int(m.group(7)), int(m.group(8)),
-                               int(m.group(3)), int(m.group(4))))
-        return result
+        """The given windows ordered by their outer windows' places among the
+        root's children, bottom first (xwininfo lists the top first)."""
+        out = self.run(["xwininfo", "-root", "-children"], check=False)
+        order = [int(m, 16) for m in re.findall(r"^\s+(0x[0-9a-f]+)", out, re.M)][::-1]
+        return sorted(wids, key=lambda w: order.index(self.outer_window(w)))
 
     def screen_size(self):
         """(width px, height px, width mm, height mm) of screen 0."""
@@ -306,6 +260,7 @@ class XSession:
         return re.search(r"#[0-9A-Fa-f]{6}", out).group(0).upper()
 
     def pointer(self):
+        """Where the pointer is on the root window."""
         out = self.xdotool("getmouselocation", "--shell")
         return int(re.search(r"X=(\d+)", out).group(1)), int(re.search(r"Y=(\d+)", out).group(1))
 

@@ -59,35 +59,32 @@ class ControlWindowTest(E2ETest):
 
     def open_menu(self):
         """Presses button 3 on the control window and waits for the menu."""
+        before = self.x.viewable_overrides()
         self.x.xdotool("mousemove", "--sync", *self.control_center())
         self.x.xdotool("mousedown", 3)
-        found = wait_for(lambda: [w for w in self.x.viewable_override_windows() if w[4] > 100],
-                         what="the main menu")
-        self.assertEqual(len(found), 1)
-        _, x, y, w, h = found[0]
-        menu = MainMenu(x, y, w, h)
-        self.assertTrue(menu.exact, "menu of %d pixels is not %d entries and 2 lines" % (h, ENTRIES))
+        self.menu_window = self.x.wait_new_override(before)
+        menu = MainMenu(*self.x.geometry(self.menu_window))
+        self.assertTrue(menu.exact, "menu of %d pixels is not %d entries and 2 lines" % (menu.h, ENTRIES))
         return menu
 
     def choose(self, label):
         menu = self.open_menu()
         self.x.xdotool("mousemove", "--sync", *menu.row_center(label))
         self.x.xdotool("mouseup", 3)
-        wait_for(lambda: not [w for w in self.x.viewable_override_windows() if w[4] > 100],
-                 what="the menu to go")
+        wait_for(lambda: not self.x.is_viewable_override(self.menu_window), what="the menu to go")
 
     def test_plaid_square_at_top_right(self):
         self.start_with_notes()
         x, y, w, h = self.x.geometry(self.control)
         self.assertEqual((w, h), (70, 70))
-        frame = self.x.frame_of(self.control)
+        frame = self.x.outer_window(self.control)
         frame_x, frame_y, frame_w, _ = self.x.geometry(frame)
         border = int(re.search(r"Border width: (\d+)", self.x.window_info(frame)).group(1))
         # The frame's outer right edge meets the screen's, its top the top.
         self.assertEqual(frame_x + frame_w + 2 * border, 1920)
         self.assertEqual(frame_y, 0)
-        plaid = [d for d in self.x.descendants(self.control) if d[0] == 1]
-        self.assertEqual([(d[2], d[3], d[4], d[5]) for d in plaid], [(x, y, 70, 70)])
+        plaid = [d for d in self.x.descendants(self.control) if d["depth"] == 1]
+        self.assertEqual([(d["x"], d["y"], d["w"], d["h"]) for d in plaid], [(x, y, 70, 70)])
         shot = self.x.screenshot("control_window.png")
         # Row 0 of the tile begins 1, 0, 1, 0 (0x75, least significant bit
         # first); rows repeat every 22 pixels.
@@ -113,7 +110,7 @@ class ControlWindowTest(E2ETest):
         width_px, height_px, width_mm, height_mm = self.x.screen_size()
         expected = (5 * pixels_per_inch(width_px, width_mm), 3 * pixels_per_inch(height_px, height_mm))
         self.assertEqual(expected, (480, 288))
-        sizes = [(d[4], d[5]) for d in self.x.descendants(note)]
+        sizes = [(d["w"], d["h"]) for d in self.x.descendants(note)]
         self.assertIn(expected, sizes, "the note's text is 3 by 5 inches")
 
     def test_buttons_1_and_2_restack_the_notes(self):
@@ -135,7 +132,7 @@ class ControlWindowTest(E2ETest):
         self.assertIsNone(self.x.mapped_window("Find A Note"))
         # The error popup sits at the pointer (its text is checked in the X tests).
         px, py = self.x.pointer()
-        ex, ey, _, _ = self.x.geometry(self.x.frame_of(error))
+        ex, ey, _, _ = self.x.geometry(self.x.outer_window(error))
         self.assertLessEqual(abs(ex - px) + abs(ey - py), 8)
 
     def test_choosing_a_visible_note_moves_it_to_the_pointer(self):
@@ -148,16 +145,17 @@ class ControlWindowTest(E2ETest):
         self.assertEqual(self.x.stacking(notes), notes)
         self.choose("Find A Note")
         find = self.x.wait_mapped("Find A Note")
-        buttons = [d for d in self.x.descendants(find) if d[0] == 5]
+        # FindShell > FindForm > FindViewport > clip > FindViewForm > FindButton
+        buttons = sorted((d for d in self.x.descendants(find) if d["depth"] == 5), key=lambda d: d["y"])
         self.assertEqual(len(buttons), 2)
-        _, _, bx, by, bw, bh = buttons[0]  # Note 1, the lower one
-        self.assertEqual(bw, buttons[1][4])
-        self.x.click(bx + 20, by + bh // 2)
+        self.assertEqual(buttons[0]["w"], buttons[1]["w"])
+        first_button = buttons[0]  # Note 1, the lower one
+        self.x.click(first_button["x"] + 20, first_button["y"] + first_button["h"] // 2)
         self.x.wait_unmapped("Find A Note")
         px, py = self.x.pointer()
 
         def at_pointer():
-            fx, fy, _, _ = self.x.geometry(self.x.frame_of(first))
+            fx, fy, _, _ = self.x.geometry(self.x.outer_window(first))
             return abs(fx - px) <= 4 and abs(fy - py) <= 4
         wait_for(at_pointer, what="the note at the pointer")
         wait_for(lambda: self.x.stacking([first, second]) == [second, first], what="the note on top")
