@@ -15,6 +15,7 @@
 #include <string>
 
 #include "app/app.h"
+#include "app/editres.h"
 #include "app/popups.h"
 #include "notes/note_commands.h"
 
@@ -190,6 +191,7 @@ void CreateNoteWindow(Note* note) {
   }
   XtSetArg(args[n], XtNtitle, note->name.c_str()); n++;
   note->shell = XtCreatePopupShell("TackOnNote", wmShellWidgetClass, toplevel, args, n);
+  AnswerEditres(note->shell);
 
   XtSetArg(args[0], XtNdefaultDistance, 0);
   Widget form = XtCreateManagedWidget("Note", formWidgetClass, note->shell, args, 1);

@@ -1,0 +1,19 @@
+#include "app/editres.h"
+
+#include <X11/Xmu/Editres.h>
+
+#include "app/app.h"
+
+namespace {
+
+// The whole widget tree is reported from its root whichever shell is asked,
+// so toplevel can answer for every shell.
+void ForwardEditres(Widget, XtPointer client_data, XEvent* event, Boolean* continue_dispatch) {
+  _XEditResCheckMessages(toplevel, client_data, event, continue_dispatch);
+}
+
+}  // namespace
+
+void AnswerEditres(Widget shell) {
+  XtAddEventHandler(shell, NoEventMask, True, ForwardEditres, nullptr);
+}
