@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Makes doc/screenshot.png: stikkel on a private Xvfb with twm, two notes
 # loaded from note files, and the main menu held open on the control window.
-#   doc/make_screenshot.sh [path/to/stikkel]
+#   doc/make_screenshot.sh [path/to/stikkel [out.png]]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bin=${1:-$root/build/stikkel}
-out=$root/doc/screenshot.png
+out=${2:-$root/doc/screenshot.png}
 convert=/usr/bin/convert  # ImageMagick's own
 width=1000
 height=560
