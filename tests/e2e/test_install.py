@@ -81,11 +81,13 @@ class InstallTest(unittest.TestCase):
 
     # --- the same look -------------------------------------------------------
 
-    def screen_after_start(self, search_dir):
+    def screens_after_start(self, search_dir):
         """Starts the installed program with the toolkit's file search path
         limited to search_dir, on a fresh display without window manager
         (so nothing is placed at random), with two notes in its note
-        directory; returns the screen as PPM bytes once it stands still."""
+        directory. Returns two pictures of the screen (PPM bytes), each taken
+        once the screen stands still: with the notes, then with the main
+        menu held open over the control window."""
         x = XSession(wm=False)
         home = tempfile.mkdtemp(prefix="home-", dir=self.tmp)
         notes = os.path.join(home, ".tackonnotes")
@@ -101,21 +103,33 @@ class InstallTest(unittest.TestCase):
         proc = subprocess.Popen([self.binary, "-ns", "-na"], env=env, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL)
         try:
-            wait_for(lambda: x.mapped_window("stikkel"), what="control window")
+            control = wait_for(lambda: x.mapped_window("stikkel"), what="control window")
             wait_for(lambda: x.mapped_window("Call Anna"), what="the notes")
-            last = [None]
-
-            def stable():
-                shot = self.screenshot(x)
-                same = shot == last[0]
-                last[0] = shot
-                return same
-            wait_for(stable, timeout=10, interval=0.2, what="a still screen")
-            return last[0]
+            cx, cy, w, h = x.geometry(control)
+            x.xdotool("mousemove", "--sync", cx + w // 2, cy + h // 2)
+            plain = self.still_screen(x)
+            x.xdotool("mousedown", 3)
+            wait_for(lambda: self.screenshot(x) != plain, what="the main menu")
+            with_menu = self.still_screen(x)
+            # Let go away from the menu, so no entry is chosen.
+            x.xdotool("mousemove", "--sync", 5, 1000)
+            x.xdotool("mouseup", 3)
+            return plain, with_menu
         finally:
             proc.kill()
             proc.wait()
             x.close()
+
+    def still_screen(self, x):
+        last = [None]
+
+        def still():
+            shot = self.screenshot(x)
+            same = shot == last[0]
+            last[0] = shot
+            return same
+        wait_for(still, timeout=10, interval=0.2, what="a still screen")
+        return last[0]
 
     @staticmethod
     def screenshot(x):
@@ -126,9 +140,10 @@ class InstallTest(unittest.TestCase):
     def test_installed_app_defaults_give_the_fallback_look(self):
         empty = os.path.join(self.tmp, "no-app-defaults")
         os.makedirs(empty, exist_ok=True)
-        fallback = self.screen_after_start(empty)
-        installed = self.screen_after_start(os.path.dirname(self.appdefaults))
-        self.assertEqual(installed, fallback, "the installed Kleebord file looks different")
+        fallback = self.screens_after_start(empty)
+        installed = self.screens_after_start(os.path.dirname(self.appdefaults))
+        self.assertTrue(installed[0] == fallback[0], "the notes look different")
+        self.assertTrue(installed[1] == fallback[1], "the main menu looks different")
 
         # The search path is really followed: one changed colour in a copy of
         # the installed file shows.
@@ -140,8 +155,7 @@ class InstallTest(unittest.TestCase):
         self.assertIn(line, text)
         with open(os.path.join(changed, "Kleebord"), "w") as dst:
             dst.write(text.replace(line, line.replace("Yellow", "PaleGreen")))
-        self.assertNotEqual(self.screen_after_start(changed), fallback)
-
+        self.assertTrue(self.screens_after_start(changed)[0] != fallback[0])
 
 if __name__ == "__main__":
     unittest.main()
