@@ -83,12 +83,11 @@ void Type(const std::string& path) {
   XtSetValues(FileSelectionWindow().text, args, 1);
 }
 
-// The position of a shell's window on the root window.
+// Where a shell's window stands (its outer corner; no window manager runs).
 Point RootPosition(Widget shell) {
-  Window child;
-  int x = 0, y = 0;
-  XTranslateCoordinates(display, XtWindow(shell), DefaultRootWindow(display), 0, 0, &x, &y, &child);
-  return {x, y};
+  XWindowAttributes attrs;
+  XGetWindowAttributes(display, XtWindow(shell), &attrs);
+  return {attrs.x, attrs.y};
 }
 
 // Sends the window manager's close message to a shell.
@@ -110,20 +109,30 @@ std::vector<std::string> ErrorMessages() {
   return messages;
 }
 
-// Collects what is written to standard error while it lives.
+// Collects what is written to standard error while it lives (through a
+// pipe, which no file size limit applies to).
 class StderrCapture {
  public:
   StderrCapture() {
     std::fflush(stderr);
     saved_ = dup(STDERR_FILENO);
-    int fd = open(file_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    dup2(fd, STDERR_FILENO);
-    close(fd);
+    if (pipe(fds_) == 0) {
+      fcntl(fds_[0], F_SETFL, O_NONBLOCK);
+      dup2(fds_[1], STDERR_FILENO);
+      close(fds_[1]);
+    }
   }
-  ~StderrCapture() { Restore(); }
+  ~StderrCapture() {
+    Restore();
+    close(fds_[0]);
+  }
   std::string Text() {
     Restore();
-    return ReadFile(file_);
+    std::string text;
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(fds_[0], buf, sizeof buf)) > 0) text.append(buf, static_cast<std::size_t>(n));
+    return text;
   }
 
  private:
@@ -134,8 +143,7 @@ class StderrCapture {
     close(saved_);
     saved_ = -1;
   }
-  TempDir dir_;
-  std::string file_ = dir_ / "stderr";
+  int fds_[2] = {-1, -1};
   int saved_ = -1;
 };
 
@@ -362,12 +370,12 @@ TEST_F(FileSelectionTest, DirectoryButtonsAndTypedDirectoriesRebuildTheWindow) {
   WriteFile(dir_ / "sub/inner.txt", "");
   for (SelectionMode mode : {SelectionMode::kOpen, SelectionMode::kExport}) {
     Open(mode, dir_.path());
-    Widget first = FileSelectionWindow().shell;
-    Point at = RootPosition(first);
+    Window first = XtWindow(FileSelectionWindow().shell);
+    Point at = RootPosition(FileSelectionWindow().shell);
     Press(ButtonLabeled(FileSelectionWindow().dir_form, "sub"));
     Pump();
     ASSERT_TRUE(PumpUntil([] { return FileSelectionWindow().shell && IsMapped(FileSelectionWindow().shell); }));
-    EXPECT_NE(FileSelectionWindow().shell, first);
+    EXPECT_NE(XtWindow(FileSelectionWindow().shell), first);
     EXPECT_EQ(SelectionDirectory(), dir_ / "sub");
     EXPECT_EQ(Labels(FileSelectionWindow().file_form), std::vector<std::string>{"inner.txt"});
     EXPECT_EQ(PopupsNamed("FileSelectionShell").size(), 1u);
@@ -496,6 +504,7 @@ TEST_F(FileSelectionTest, ExportThatCannotWriteIsNeverSuccess) {
   // A file that may not grow: a file button's export fails and the window
   // stays up for another choice.
   WriteFile(dir_ / "small.txt", "");
+  StderrCapture err2;
   Open(SelectionMode::kExport, dir_.path());
   rlimit saved{};
   getrlimit(RLIMIT_FSIZE, &saved);
@@ -507,6 +516,7 @@ TEST_F(FileSelectionTest, ExportThatCannotWriteIsNeverSuccess) {
   std::signal(SIGXFSZ, old_handler);
   Pump();
   EXPECT_EQ(ErrorMessages(), std::vector<std::string>{"Can't write " + (dir_ / "small.txt") + "!"});
+  EXPECT_EQ(err2.Text(), "stikkel: " + (dir_ / "small.txt") + ": File too large\n");
   EXPECT_TRUE(SelectionUp());
 }
 
