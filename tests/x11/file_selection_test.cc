@@ -469,6 +469,38 @@ TEST_F(FileSelectionTest, PathsTooLongAreRefused) {
   EXPECT_TRUE(SelectionUp());
 }
 
+TEST_F(FileSelectionTest, OpenInsertsTheChosenFileAtTheInsertionPoint) {
+  WriteFile(dir_ / "list.txt", "[from list]");
+  WriteFile(dir_ / "typed.txt", "[typed]");
+  XawTextSetInsertionPoint(note_->text_widget, 5);  // after "hello"
+  Open(SelectionMode::kOpen, dir_.path());
+  Press(ButtonLabeled(FileSelectionWindow().file_form, "list.txt"));
+  Pump();
+  EXPECT_STREQ(note_->text.get(), "hello[from list]\nworld");
+  EXPECT_FALSE(SelectionUp());
+
+  XawTextSetInsertionPoint(note_->text_widget, 0);
+  Open(SelectionMode::kOpen, dir_.path());
+  Type(dir_ / "typed.txt");
+  Press(FileSelectionWindow().accept);
+  Pump();
+  EXPECT_STREQ(note_->text.get(), "[typed]hello[from list]\nworld");
+  EXPECT_FALSE(SelectionUp());
+  EXPECT_TRUE(ErrorMessages().empty());
+  EXPECT_TRUE(note_->changed);
+}
+
+TEST_F(FileSelectionTest, OpenModeFileGoneSinceListing) {
+  WriteFile(dir_ / "gone.txt", "x");
+  Open(SelectionMode::kOpen, dir_.path());
+  unlink((dir_ / "gone.txt").c_str());
+  Press(ButtonLabeled(FileSelectionWindow().file_form, "gone.txt"));
+  Pump();
+  EXPECT_EQ(ErrorMessages(), std::vector<std::string>{dir_ / "gone.txt" + " does not exist!"});
+  EXPECT_TRUE(SelectionUp());
+  EXPECT_STREQ(note_->text.get(), "hello\nworld");
+}
+
 TEST_F(FileSelectionTest, OpenModeMissingFileKeepsTheWindow) {
   Open(SelectionMode::kOpen, dir_.path());
   Type(dir_ / "missing.txt");
