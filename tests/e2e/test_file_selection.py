@@ -59,7 +59,9 @@ class FileSelectionTest(E2ETest):
         """Pops up the note's File menu with button 1 and releases on entry."""
         form = self.at_depth(note_wid, 1)[0]
         file_button = min((w for w in self.at_depth(note_wid, 2) if w["y"] == form["y"]), key=lambda w: w["x"])
-        before = self.top_windows()
+        # The menu window is made on its first use and kept: look for an
+        # override-redirect window that was not showing before.
+        before = set(w for w in self.top_windows() if self.viewable_override(w))
         self.x.xdotool("mousemove", "--sync", file_button["x"] + file_button["w"] // 2,
                        file_button["y"] + file_button["h"] // 2)
         self.x.xdotool("mousedown", 1)
