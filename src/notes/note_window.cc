@@ -232,8 +232,8 @@ void CreateNoteWindow(Note* note) {
 
   const MenuEntry file_entries[] = {
       {"Save", nullptr, SaveNote, &Note::save_entry},
-      {"Open", nullptr, nullptr, nullptr},
-      {"Export", nullptr, nullptr, nullptr},
+      {"Open", nullptr, ImportFile, nullptr},
+      {"Export", nullptr, ExportNote, nullptr},
       {"Print", nullptr, PrintNote, nullptr},
       {"EmailNote", "Email...", EmailNoteEntry, nullptr},
   };

@@ -1,0 +1,179 @@
+#include "tools/path_rules.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+std::string SystemError(int error) { return std::strerror(error); }
+
+struct DirCloser {
+  void operator()(DIR* dir) const { closedir(dir); }
+};
+
+// Closes a descriptor unless released; reports the result of close().
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+  bool Close() {
+    int fd = fd_;
+    fd_ = -1;
+    return close(fd) == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+bool WriteAll(int fd, const char* bytes, std::size_t len) {
+  while (len > 0) {
+    ssize_t n = write(fd, bytes, len);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes += n;
+    len -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string StartDirectory(const char* home_dir, const char* home_env) {
+  if (home_dir && *home_dir) return home_dir;
+  if (home_env && *home_env) return home_env;
+  return "/";
+}
+
+std::string JoinPath(const std::string& dir, const std::string& name) {
+  if (dir == "/") return "/" + name;
+  return dir + "/" + name;
+}
+
+std::string ParentDirectory(const std::string& dir) {
+  std::string::size_type slash = dir.find_last_of('/');
+  if (slash == std::string::npos || slash == 0) return "/";
+  return dir.substr(0, slash);
+}
+
+bool DirectoryButtonPath(const std::string& dir, const std::string& name, std::string* path,
+                         std::string* error) {
+  if (name == "..") {
+    if (dir.size() > kMaxPathLength) {
+      *error = "Path name too long! Max length: " + std::to_string(kMaxPathLength) +
+               "\nPath name (masterpath): " + dir + "\n";
+      return false;
+    }
+    *path = ParentDirectory(dir);
+    return true;
+  }
+  if (dir.size() + name.size() > kMaxPathLength) {
+    *error = "Path name too long! Max length: " + std::to_string(kMaxPathLength) + "\nPath name: " + dir + "\n";
+    return false;
+  }
+  *path = JoinPath(dir, name);
+  return true;
+}
+
+bool FileButtonPath(const std::string& dir, const std::string& name, std::string* path,
+                    std::string* error) {
+  if (dir.size() + name.size() > kMaxPathLength) {
+    *error = "File name (" + name + ") is too long!";
+    return false;
+  }
+  *path = JoinPath(dir, name);
+  return true;
+}
+
+bool CheckTypedPath(const std::string& typed, std::string* error) {
+  if (typed.size() > kMaxPathLength) {
+    *error = "File name (" + typed + ") is too long!";
+    return false;
+  }
+  return true;
+}
+
+int PathFieldWidth(int name_width, std::size_t chars) {
+  constexpr long long kWidest = 32767;
+  long long width = static_cast<long long>(name_width) * static_cast<long long>(std::min<std::size_t>(chars, kWidest)) + 10;
+  return static_cast<int>(std::clamp(width, 1LL, kWidest));
+}
+
+bool ListDirectoryEntries(const std::string& dir, DirectoryListing* listing, std::string* diagnostics) {
+  listing->directories.clear();
+  listing->files.clear();
+  std::unique_ptr<DIR, DirCloser> stream(opendir(dir.c_str()));
+  if (!stream) {
+    *diagnostics += dir + ": " + SystemError(errno) + "\n";
+    *diagnostics += "stikkel: Can't open directory - " + dir + "\n";
+    return false;
+  }
+  const bool root = dir == "/";
+  while (listing->directories.size() < kMaxListEntries || listing->files.size() < kMaxListEntries) {
+    const dirent* entry = readdir(stream.get());
+    if (!entry) break;
+    const std::string name = entry->d_name;
+    if (name == "." || (root && name == "..")) continue;
+    const std::string path = JoinPath(dir, name);
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) {
+      *diagnostics += dir + ": " + SystemError(errno) + "\n";
+      *diagnostics += "stikkel: Can't stat file - " + path + "\n";
+      continue;
+    }
+    std::vector<std::string>* list = S_ISDIR(st.st_mode)   ? &listing->directories
+                                     : S_ISREG(st.st_mode) ? &listing->files
+                                                           : nullptr;
+    if (list && list->size() < kMaxListEntries) list->push_back(name);
+  }
+  return true;
+}
+
+ExportStatus WriteExportFile(const std::string& path, const std::string& text, std::string* error_text) {
+  // O_NONBLOCK: a FIFO without a reader fails at once instead of hanging
+  // the program; it is cleared again for the writing itself.
+  Descriptor fd(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666));
+  if (fd.get() < 0) {
+    *error_text = SystemError(errno);
+    return ExportStatus::kCannotOpen;
+  }
+  int flags = fcntl(fd.get(), F_GETFL);
+  if (flags != -1) fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
+  std::string bytes = text;
+  bytes += '\n';
+  if (!WriteAll(fd.get(), bytes.data(), bytes.size())) {
+    *error_text = SystemError(errno);
+    return ExportStatus::kCannotWrite;
+  }
+  if (!fd.Close()) {
+    *error_text = SystemError(errno);
+    return ExportStatus::kCannotWrite;
+  }
+  return ExportStatus::kWritten;
+}
+
+std::string ExportFailureMessage(ExportStatus status, const std::string& path) {
+  switch (status) {
+    case ExportStatus::kWritten:
+      return "";
+    case ExportStatus::kCannotOpen:
+      return "Can't open " + path + " for writing!";
+    case ExportStatus::kCannotWrite:
+      return "Can't write " + path + "!";
+  }
+  return "";
+}

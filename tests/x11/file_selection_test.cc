@@ -1,0 +1,555 @@
+// The file selection window against a real X server: listing, export,
+// the overwrite confirmation, placement and the failure messages.
+#include <gtest/gtest.h>
+
+#include "tools/file_selection.h"
+
+#include <X11/Shell.h>
+#include <X11/StringDefs.h>
+#include <X11/Xaw/AsciiText.h>
+#include <X11/Xaw/Command.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "app/popups.h"
+#include "notes/note.h"
+#include "notes/note_commands.h"
+#include "notes/note_window.h"
+#include "temp_dir.h"
+#include "x11_util.h"
+
+namespace {
+
+XtPointer IdData(const Note* note) { return reinterpret_cast<XtPointer>(static_cast<intptr_t>(note->id)); }
+
+std::vector<Widget> Children(Widget composite) {
+  WidgetList children = nullptr;
+  Cardinal count = 0;
+  Arg args[2];
+  XtSetArg(args[0], XtNchildren, &children);
+  XtSetArg(args[1], XtNnumChildren, &count);
+  XtGetValues(composite, args, 2);
+  return std::vector<Widget>(children, children + count);
+}
+
+std::vector<std::string> Labels(Widget view_form) {
+  std::vector<std::string> labels;
+  for (Widget w : Children(view_form)) labels.push_back(LabelOf(w));
+  return labels;
+}
+
+std::vector<std::string> Sorted(std::vector<std::string> v) {
+  std::sort(v.begin(), v.end());
+  return v;
+}
+
+Widget ButtonLabeled(Widget view_form, const std::string& label) {
+  for (Widget w : Children(view_form))
+    if (LabelOf(w) == label) return w;
+  return nullptr;
+}
+
+Dimension WidthOf(Widget w) {
+  Dimension width = 0;
+  Arg args[1];
+  XtSetArg(args[0], XtNwidth, &width);
+  XtGetValues(w, args, 1);
+  return width;
+}
+
+std::string TextOf(Widget text) {
+  String value = nullptr;
+  Arg args[1];
+  XtSetArg(args[0], XtNstring, &value);
+  XtGetValues(text, args, 1);
+  return value ? value : "";
+}
+
+void Type(const std::string& path) {
+  Arg args[1];
+  XtSetArg(args[0], XtNstring, path.c_str());
+  XtSetValues(FileSelectionWindow().text, args, 1);
+}
+
+// Where a shell's window stands (its outer corner; no window manager runs).
+Point RootPosition(Widget shell) {
+  XWindowAttributes attrs;
+  XGetWindowAttributes(display, XtWindow(shell), &attrs);
+  return {attrs.x, attrs.y};
+}
+
+// Sends the window manager's close message to a shell.
+void CloseFromWindowManager(Widget shell) {
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = XtWindow(shell);
+  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+  XSendEvent(display, XtWindow(shell), False, NoEventMask, &event);
+  Pump();
+}
+
+// The messages of the error popups now up, in order.
+std::vector<std::string> ErrorMessages() {
+  std::vector<std::string> messages;
+  for (Widget shell : PopupsNamed("ErrorShell")) messages.push_back(LabelOf(XtNameToWidget(shell, "errorDialog")));
+  return messages;
+}
+
+// Collects what is written to standard error while it lives (through a
+// pipe, which no file size limit applies to).
+class StderrCapture {
+ public:
+  StderrCapture() {
+    std::fflush(stderr);
+    saved_ = dup(STDERR_FILENO);
+    if (pipe(fds_) == 0) {
+      fcntl(fds_[0], F_SETFL, O_NONBLOCK);
+      dup2(fds_[1], STDERR_FILENO);
+      close(fds_[1]);
+    }
+  }
+  ~StderrCapture() {
+    Restore();
+    close(fds_[0]);
+  }
+  std::string Text() {
+    Restore();
+    std::string text;
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(fds_[0], buf, sizeof buf)) > 0) text.append(buf, static_cast<std::size_t>(n));
+    return text;
+  }
+
+ private:
+  void Restore() {
+    if (saved_ < 0) return;
+    std::fflush(stderr);
+    dup2(saved_, STDERR_FILENO);
+    close(saved_);
+    saved_ = -1;
+  }
+  int fds_[2] = {-1, -1};
+  int saved_ = -1;
+};
+
+class FileSelectionTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ResetProgramState();
+    saved_res_ = app_res;
+    const char* home = std::getenv("HOME");
+    if (home) saved_home_ = home;
+    note_ = MakeNote("hello\nworld");
+    WarpPointer(300, 200);
+  }
+
+  void TearDown() override {
+    DestroyPopupsNamed("FileSelectionShell");
+    DestroyPopupsNamed("FileExistsShell");
+    DestroyPopupsNamed("ErrorShell");
+    ResetProgramState();
+    app_res = saved_res_;
+    if (saved_home_) setenv("HOME", saved_home_->c_str(), 1);
+    else unsetenv("HOME");
+  }
+
+  Note* MakeNote(const std::string& text) {
+    Note* note = NewNote(-1);
+    std::memcpy(note->text.get(), text.data(), text.size());
+    note->width = 200;
+    note->height = 100;
+    CreateNoteWindow(note);
+    Pump();
+    return note;
+  }
+
+  // Opens the window for dir and waits until it shows.
+  void Open(SelectionMode mode, const std::string& dir, Note* note = nullptr) {
+    OpenFileSelector(note ? note : note_, mode, dir);
+    ASSERT_NE(FileSelectionWindow().shell, nullptr) << dir;
+    ASSERT_TRUE(PumpUntil([] { return IsMapped(FileSelectionWindow().shell); }));
+  }
+
+  bool SelectionUp() { return FileSelectionWindow().shell != nullptr && !PopupsNamed("FileSelectionShell").empty(); }
+  bool OverwriteUp() {
+    return OverwriteWindow().shell != nullptr && PumpUntil([] { return IsMapped(OverwriteWindow().shell); });
+  }
+
+  Note* note_ = nullptr;
+  TempDir dir_;
+
+ private:
+  AppResources saved_res_{};
+  std::optional<std::string> saved_home_;
+};
+
+TEST_F(FileSelectionTest, ListsDirectoriesAndFilesAsButtons) {
+  mkdir((dir_ / "sub").c_str(), 0755);
+  mkdir((dir_ / ".config").c_str(), 0755);
+  WriteFile(dir_ / "a.txt", "a");
+  WriteFile(dir_ / ".profile", "p");
+  ASSERT_EQ(mkfifo((dir_ / "fifo").c_str(), 0600), 0);
+  ASSERT_EQ(symlink("nowhere", (dir_ / "dangling").c_str()), 0);
+
+  StderrCapture err;
+  Open(SelectionMode::kExport, dir_.path());
+  FileSelectionWidgets w = FileSelectionWindow();
+  // One dangling link does not hide the directory: it is reported and left out.
+  EXPECT_EQ(err.Text(), dir_.path() + ": No such file or directory\nstikkel: Can't stat file - " +
+                            (dir_ / "dangling") + "\n");
+  EXPECT_EQ(Sorted(Labels(w.dir_form)), (std::vector<std::string>{"..", ".config", "sub"}));
+  EXPECT_EQ(Sorted(Labels(w.file_form)), (std::vector<std::string>{".profile", "a.txt"}));
+  EXPECT_EQ(SelectionDirectory(), dir_.path());
+  EXPECT_EQ(TextOf(w.text), dir_.path());
+  EXPECT_EQ(PopupsNamed("FileSelectionShell").size(), 1u);
+
+  // Buttons of one list are evened to the widest plus 33.
+  for (Widget form : {w.dir_form, w.file_form}) {
+    std::vector<Widget> buttons = Children(form);
+    for (Widget b : buttons) {
+      EXPECT_TRUE(XtIsSubclass(b, commandWidgetClass));
+      EXPECT_EQ(WidthOf(b), WidthOf(buttons.front()));
+    }
+    EXPECT_GT(WidthOf(buttons.front()), 33);
+  }
+  EXPECT_EQ(WidthOf(w.dir_viewport) > 0, true);
+  EXPECT_EQ(LabelOf(w.accept), "Accept");
+  EXPECT_EQ(LabelOf(w.cancel), "Cancel");
+}
+
+TEST_F(FileSelectionTest, AnEmptyListSaysSo) {
+  Open(SelectionMode::kOpen, dir_.path());
+  FileSelectionWidgets w = FileSelectionWindow();
+  EXPECT_EQ(Labels(w.dir_form), std::vector<std::string>{".."});
+  std::vector<Widget> files = Children(w.file_form);
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_FALSE(XtIsSubclass(files[0], commandWidgetClass));
+  EXPECT_EQ(LabelOf(files[0]), "(No Files)");
+}
+
+TEST_F(FileSelectionTest, ListsAtMost1024Files) {
+  for (int i = 0; i < 1100; ++i) WriteFile(dir_ / ("f" + std::to_string(i)), "");
+  Open(SelectionMode::kExport, dir_.path());
+  EXPECT_EQ(Children(FileSelectionWindow().file_form).size(), 1024u);
+}
+
+TEST_F(FileSelectionTest, WithoutHomeDirAndHomeItListsTheRoot) {
+  app_res.homeDir = nullptr;
+  unsetenv("HOME");
+  ExportNote(nullptr, IdData(note_), nullptr);
+  ASSERT_TRUE(PumpUntil([] { return FileSelectionWindow().shell && IsMapped(FileSelectionWindow().shell); }));
+  EXPECT_EQ(SelectionDirectory(), "/");
+  std::vector<std::string> dirs = Labels(FileSelectionWindow().dir_form);
+  EXPECT_EQ(std::count(dirs.begin(), dirs.end(), ".."), 0);
+  EXPECT_EQ(std::count(dirs.begin(), dirs.end(), "tmp"), 1);
+}
+
+TEST_F(FileSelectionTest, StartsInHomeDirElseHome) {
+  mkdir((dir_ / "home").c_str(), 0755);
+  setenv("HOME", (dir_ / "home").c_str(), 1);
+  app_res.homeDir = nullptr;
+  ExportNote(nullptr, IdData(note_), nullptr);
+  EXPECT_EQ(SelectionDirectory(), dir_ / "home");
+  std::string home_dir = dir_.path();
+  app_res.homeDir = home_dir.data();
+  ExportNote(nullptr, IdData(note_), nullptr);
+  EXPECT_EQ(SelectionDirectory(), dir_.path());
+  EXPECT_EQ(PopupsNamed("FileSelectionShell").size(), 1u);
+  // A note that is gone opens nothing.
+  CancelFileSelection(nullptr, note_, nullptr);
+  ExportNote(nullptr, reinterpret_cast<XtPointer>(intptr_t{9999}), nullptr);
+  EXPECT_EQ(FileSelectionWindow().shell, nullptr);
+}
+
+TEST_F(FileSelectionTest, TextFieldWidthFollowsTheDirectory) {
+  // nameWidth pixels per character plus 10: a 7-character directory such as
+  // /home/u gives 80.
+  char cwd[4096];
+  ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+  ASSERT_EQ(chdir(dir_.path().c_str()), 0);
+  mkdir("home", 0755);
+  mkdir("home/u1", 0755);
+  app_res.nameWidth = 10;
+  OpenFileSelector(note_, SelectionMode::kExport, "home/u1");
+  ASSERT_EQ(chdir(cwd), 0);
+  ASSERT_NE(FileSelectionWindow().shell, nullptr);
+  ASSERT_TRUE(PumpUntil([] { return IsMapped(FileSelectionWindow().shell); }));
+  EXPECT_EQ(WidthOf(FileSelectionWindow().text), 80);
+}
+
+TEST_F(FileSelectionTest, FileButtonInExportOverwritesWithoutAsking) {
+  WriteFile(dir_ / "old.txt", "old contents that are longer\n");
+  Open(SelectionMode::kExport, dir_.path());
+  Press(ButtonLabeled(FileSelectionWindow().file_form, "old.txt"));
+  Pump();
+  EXPECT_EQ(ReadFile(dir_ / "old.txt"), "hello\nworld\n");
+  EXPECT_FALSE(SelectionUp());
+  EXPECT_EQ(OverwriteWindow().shell, nullptr);
+  EXPECT_TRUE(ErrorMessages().empty());
+}
+
+TEST_F(FileSelectionTest, TypedExistingNameAsksFirst) {
+  struct Case {
+    bool accept;
+    const char* expected;
+  } cases[] = {{true, "hello\nworld\n"}, {false, "old\n"}};
+  for (const Case& c : cases) {
+    WriteFile(dir_ / "old.txt", "old\n");
+    Open(SelectionMode::kExport, dir_.path());
+    Type(dir_ / "old.txt");
+    Press(FileSelectionWindow().accept);
+    Pump();
+    // The window closes before the question is asked.
+    EXPECT_FALSE(SelectionUp());
+    ASSERT_TRUE(OverwriteUp());
+    EXPECT_EQ(ReadFile(dir_ / "old.txt"), "old\n");
+    OverwriteWidgets o = OverwriteWindow();
+    EXPECT_EQ(LabelOf(XtNameToWidget(o.shell, "IOForm.IOExistsLabel")),
+              "File Exists! Are you sure you want to export to this file?");
+    EXPECT_EQ(LabelOf(o.accept), "Accept");
+    EXPECT_EQ(LabelOf(o.cancel), "Cancel");
+    Press(c.accept ? o.accept : o.cancel);
+    Pump();
+    EXPECT_EQ(ReadFile(dir_ / "old.txt"), c.expected) << c.accept;
+    EXPECT_EQ(OverwriteWindow().shell, nullptr);
+    EXPECT_TRUE(PopupsNamed("FileExistsShell").empty());
+  }
+}
+
+TEST_F(FileSelectionTest, WindowManagerCloseIsCancel) {
+  WriteFile(dir_ / "old.txt", "old\n");
+  Open(SelectionMode::kExport, dir_.path());
+  Type(dir_ / "old.txt");
+  Press(FileSelectionWindow().accept);
+  ASSERT_TRUE(OverwriteUp());
+  CloseFromWindowManager(OverwriteWindow().shell);
+  EXPECT_EQ(OverwriteWindow().shell, nullptr);
+  EXPECT_EQ(ReadFile(dir_ / "old.txt"), "old\n");
+
+  Open(SelectionMode::kExport, dir_.path());
+  CloseFromWindowManager(FileSelectionWindow().shell);
+  EXPECT_FALSE(SelectionUp());
+  EXPECT_EQ(ReadFile(dir_ / "old.txt"), "old\n");
+}
+
+TEST_F(FileSelectionTest, TypedNewNameWritesAtOnce) {
+  Note* empty = MakeNote("");
+  struct Case {
+    Note* note;
+    const char* name;
+    const char* expected;
+  } cases[] = {{note_, "new.txt", "hello\nworld\n"}, {empty, "empty.txt", "\n"}};
+  for (const Case& c : cases) {
+    Open(SelectionMode::kExport, dir_.path(), c.note);
+    Type(dir_ / c.name);
+    Press(FileSelectionWindow().accept);
+    Pump();
+    EXPECT_EQ(ReadFile(dir_ / c.name), c.expected);
+    EXPECT_FALSE(SelectionUp());
+    EXPECT_EQ(OverwriteWindow().shell, nullptr);
+  }
+}
+
+TEST_F(FileSelectionTest, DirectoryButtonsAndTypedDirectoriesRebuildTheWindow) {
+  mkdir((dir_ / "sub").c_str(), 0755);
+  WriteFile(dir_ / "sub/inner.txt", "");
+  for (SelectionMode mode : {SelectionMode::kOpen, SelectionMode::kExport}) {
+    Open(mode, dir_.path());
+    Window first = XtWindow(FileSelectionWindow().shell);
+    Point at = RootPosition(FileSelectionWindow().shell);
+    Press(ButtonLabeled(FileSelectionWindow().dir_form, "sub"));
+    Pump();
+    ASSERT_TRUE(PumpUntil([] { return FileSelectionWindow().shell && IsMapped(FileSelectionWindow().shell); }));
+    EXPECT_NE(XtWindow(FileSelectionWindow().shell), first);
+    EXPECT_EQ(SelectionDirectory(), dir_ / "sub");
+    EXPECT_EQ(Labels(FileSelectionWindow().file_form), std::vector<std::string>{"inner.txt"});
+    EXPECT_EQ(PopupsNamed("FileSelectionShell").size(), 1u);
+    Point again = RootPosition(FileSelectionWindow().shell);
+    EXPECT_EQ(again.x, at.x);
+    EXPECT_EQ(again.y, at.y);
+
+    Press(ButtonLabeled(FileSelectionWindow().dir_form, ".."));
+    Pump();
+    EXPECT_EQ(SelectionDirectory(), dir_.path());
+
+    // A typed directory and Accept: the window is built for it, in both modes.
+    Type(dir_ / "sub");
+    Press(FileSelectionWindow().accept);
+    Pump();
+    ASSERT_TRUE(SelectionUp());
+    EXPECT_EQ(SelectionDirectory(), dir_ / "sub");
+    EXPECT_EQ(TextOf(FileSelectionWindow().text), dir_ / "sub");
+    EXPECT_EQ(PopupsNamed("FileSelectionShell").size(), 1u);
+    Press(FileSelectionWindow().cancel);
+    Pump();
+    EXPECT_FALSE(SelectionUp());
+  }
+}
+
+TEST_F(FileSelectionTest, ReopensWhereItStoodForTheSameNote) {
+  Note* other = MakeNote("other");
+  WarpPointer(120, 140);
+  Open(SelectionMode::kExport, dir_.path());
+  Point first = RootPosition(FileSelectionWindow().shell);
+  EXPECT_EQ(first.x, 120);
+  EXPECT_EQ(first.y, 140);
+  Press(FileSelectionWindow().cancel);
+  Pump();
+
+  WarpPointer(600, 500);
+  Open(SelectionMode::kOpen, dir_.path());
+  Point same = RootPosition(FileSelectionWindow().shell);
+  EXPECT_EQ(same.x, 120);
+  EXPECT_EQ(same.y, 140);
+  Press(FileSelectionWindow().cancel);
+  Pump();
+
+  Open(SelectionMode::kExport, dir_.path(), other);
+  Point moved = RootPosition(FileSelectionWindow().shell);
+  EXPECT_EQ(moved.x, 600);
+  EXPECT_EQ(moved.y, 500);
+}
+
+TEST_F(FileSelectionTest, ADirectoryThatCannotBeListedOpensNoWindow) {
+  StderrCapture err;
+  std::string missing = dir_ / "missing";
+  OpenFileSelector(note_, SelectionMode::kExport, missing);
+  Pump();
+  EXPECT_EQ(err.Text(), missing + ": No such file or directory\nstikkel: Can't open directory - " + missing + "\n");
+  EXPECT_EQ(FileSelectionWindow().shell, nullptr);
+  EXPECT_TRUE(PopupsNamed("FileSelectionShell").empty());
+  EXPECT_EQ(ErrorMessages(), std::vector<std::string>{"Failed to get list of directories."});
+}
+
+TEST_F(FileSelectionTest, PathsTooLongAreRefused) {
+  // A real directory whose path leaves room for short names only.
+  std::string deep = dir_.path();
+  while (deep.size() < 1000) {
+    deep += "/" + std::string(std::min<std::size_t>(200, 1000 - deep.size()), 'd');
+    ASSERT_EQ(mkdir(deep.c_str(), 0755), 0) << deep;
+  }
+  const std::string long_name(1025 - deep.size(), 'n');
+  ASSERT_EQ(mkdir((deep + "/" + long_name).c_str(), 0755), 0);
+  WriteFile(deep + "/" + long_name + ".f", "");
+
+  Open(SelectionMode::kExport, deep);
+  Press(ButtonLabeled(FileSelectionWindow().dir_form, long_name));
+  Pump();
+  EXPECT_EQ(ErrorMessages(), std::vector<std::string>{"Path name too long! Max length: 1024\nPath name: " + deep + "\n"});
+  EXPECT_TRUE(SelectionUp());
+  DestroyPopupsNamed("ErrorShell");
+
+  Press(ButtonLabeled(FileSelectionWindow().file_form, long_name + ".f"));
+  Pump();
+  EXPECT_EQ(ErrorMessages(), std::vector<std::string>{"File name (" + long_name + ".f) is too long!"});
+  EXPECT_EQ(ReadFile(deep + "/" + long_name + ".f"), "");
+  EXPECT_TRUE(SelectionUp());
+  DestroyPopupsNamed("ErrorShell");
+
+  std::string typed(1025, 'x');
+  Type(typed);
+  Press(FileSelectionWindow().accept);
+  Pump();
+  EXPECT_EQ(ErrorMessages(), std::vector<std::string>{"File name (" + typed + ") is too long!"});
+  EXPECT_TRUE(SelectionUp());
+}
+
+TEST_F(FileSelectionTest, OpenInsertsTheChosenFileAtTheInsertionPoint) {
+  WriteFile(dir_ / "list.txt", "[from list]");
+  WriteFile(dir_ / "typed.txt", "[typed]");
+  XawTextSetInsertionPoint(note_->text_widget, 5);  // after "hello"
+  Open(SelectionMode::kOpen, dir_.path());
+  Press(ButtonLabeled(FileSelectionWindow().file_form, "list.txt"));
+  Pump();
+  EXPECT_STREQ(note_->text.get(), "hello[from list]\nworld");
+  EXPECT_FALSE(SelectionUp());
+
+  XawTextSetInsertionPoint(note_->text_widget, 0);
+  Open(SelectionMode::kOpen, dir_.path());
+  Type(dir_ / "typed.txt");
+  Press(FileSelectionWindow().accept);
+  Pump();
+  EXPECT_STREQ(note_->text.get(), "[typed]hello[from list]\nworld");
+  EXPECT_FALSE(SelectionUp());
+  EXPECT_TRUE(ErrorMessages().empty());
+  EXPECT_TRUE(note_->changed);
+}
+
+TEST_F(FileSelectionTest, OpenModeFileGoneSinceListing) {
+  WriteFile(dir_ / "gone.txt", "x");
+  Open(SelectionMode::kOpen, dir_.path());
+  unlink((dir_ / "gone.txt").c_str());
+  Press(ButtonLabeled(FileSelectionWindow().file_form, "gone.txt"));
+  Pump();
+  EXPECT_EQ(ErrorMessages(), std::vector<std::string>{dir_ / "gone.txt" + " does not exist!"});
+  EXPECT_TRUE(SelectionUp());
+  EXPECT_STREQ(note_->text.get(), "hello\nworld");
+}
+
+TEST_F(FileSelectionTest, OpenModeMissingFileKeepsTheWindow) {
+  Open(SelectionMode::kOpen, dir_.path());
+  Type(dir_ / "missing.txt");
+  Press(FileSelectionWindow().accept);
+  Pump();
+  EXPECT_EQ(ErrorMessages(), std::vector<std::string>{dir_ / "missing.txt" + " does not exist!"});
+  EXPECT_TRUE(SelectionUp());
+}
+
+TEST_F(FileSelectionTest, ExportThatCannotOpenTheFile) {
+  Open(SelectionMode::kExport, dir_.path());
+  std::string path = dir_ / "no/such/out.txt";
+  Type(path);
+  Press(FileSelectionWindow().accept);
+  Pump();
+  EXPECT_EQ(ErrorMessages(), std::vector<std::string>{"Can't open " + path + " for writing!"});
+  EXPECT_FALSE(SelectionUp());
+}
+
+TEST_F(FileSelectionTest, ExportThatCannotWriteIsNeverSuccess) {
+  // A full disk: the confirmation's Accept reports the failed write.
+  StderrCapture err;
+  Open(SelectionMode::kExport, dir_.path());
+  Type("/dev/full");
+  Press(FileSelectionWindow().accept);
+  ASSERT_TRUE(OverwriteUp());
+  Press(OverwriteWindow().accept);
+  Pump();
+  EXPECT_EQ(ErrorMessages(), std::vector<std::string>{"Can't write /dev/full!"});
+  EXPECT_EQ(err.Text(), "stikkel: /dev/full: No space left on device\n");
+  DestroyPopupsNamed("ErrorShell");
+
+  // A file that may not grow: a file button's export fails and the window
+  // stays up for another choice.
+  WriteFile(dir_ / "small.txt", "");
+  StderrCapture err2;
+  Open(SelectionMode::kExport, dir_.path());
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit tiny{4, saved.rlim_max};
+  setrlimit(RLIMIT_FSIZE, &tiny);
+  Press(ButtonLabeled(FileSelectionWindow().file_form, "small.txt"));
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, old_handler);
+  Pump();
+  EXPECT_EQ(ErrorMessages(), std::vector<std::string>{"Can't write " + (dir_ / "small.txt") + "!"});
+  EXPECT_EQ(err2.Text(), "stikkel: " + (dir_ / "small.txt") + ": File too large\n");
+  EXPECT_TRUE(SelectionUp());
+}
+
+}  // namespace
