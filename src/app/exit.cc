@@ -145,6 +145,9 @@ void InstallExitHandlers(bool interrupts_ignored) {
   }
   CatchSignal(SIGTERM);
   CatchSignal(SIGHUP);
+  // A write past the file size limit fails (and is reported) instead of
+  // ending the program.
+  signal(SIGXFSZ, SIG_IGN);
   XSetErrorHandler(XErrorToExit);
   XSetIOErrorHandler(DisplayLost);
 }
