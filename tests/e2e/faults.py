@@ -1,0 +1,125 @@
+"""Helpers for the fault tests: a strict reader of note files, the note
+menus driven with xdotool, and a note directory's state."""
+
+import os
+import re
+import time
+
+from e2e import wait_for
+
+MAGIC = b"%%!!<tackonnote>"
+HEADER = re.compile(rb"^%%!!<tackonnote>((?: -?\d+){14}) \n")
+
+# Where the bar's menu buttons sit in a note's client window, and how far
+# below the top of a note menu the centre of each entry lies (a label and a
+# line come first; the entries are 15 pixels apart).
+BUTTONS = {"File": (10, 8), "Notes": (50, 8)}
+FIRST_ENTRY_DY = 28
+ENTRY_STEP = 15
+FILE_ENTRIES = ["Save", "Open", "Export", "Print", "Email..."]
+
+
+class TornNote(Exception):
+    pass
+
+
+def parse_note(data):
+    """The fields of a complete note file in the current format; raises
+    TornNote when the bytes are not one (a torn or foreign file)."""
+    m = HEADER.match(data)
+    if not m:
+        raise TornNote("bad header: %r" % data[:80])
+    nums = [int(v) for v in m.group(1).split()]
+    rest = data[m.end():]
+    nl = rest.find(b"\n")
+    if nl < 0:
+        raise TornNote("no name line")
+    name, text = rest[:nl], rest[nl + 1:]
+    if len(text) != nums[4]:
+        raise TornNote("length %d but %d text bytes" % (nums[4], len(text)))
+    keys = ["x", "y", "height", "width", "length", "hidden", "anchored", "screen_height",
+            "screen_width", "alarm_set", "alarm_month", "alarm_day", "alarm_hour", "alarm_minute"]
+    note = dict(zip(keys, nums))
+    note["name"] = name
+    note["text"] = text
+    return note
+
+
+def note_dir_state(path):
+    """{file name: bytes} of the note* files, and the other file names."""
+    notes, others = {}, []
+    for name in sorted(os.listdir(path)):
+        full = os.path.join(path, name)
+        if name.startswith("note") and os.path.isfile(full) and not os.path.islink(full):
+            with open(full, "rb") as f:
+                notes[name] = f.read()
+        else:
+            others.append(name)
+    return notes, others
+
+
+def move_pointer(session, x, y):
+    """Moves the pointer and waits until it is there (xdotool's --sync waits
+    for a motion that never comes when the pointer is there already)."""
+    out = session.run(["xdotool", "getmouselocation", "--shell"], check=False)
+    here = dict(line.split("=", 1) for line in out.split() if "=" in line)
+    if here.get("X") == str(x) and here.get("Y") == str(y):
+        return
+    session.xdotool("mousemove", "--sync", x, y)
+
+
+def root_children(session):
+    """The root window's children: list of (id, name or None, x, y, w, h)."""
+    out = session.run(["xwininfo", "-root", "-children"], check=False)
+    pat = re.compile(r'^\s*(0x[0-9a-f]+) (?:"(.*)"|\(has no name\)):.*?\s+(\d+)x(\d+)\+(-?\d+)\+(-?\d+)')
+    result = []
+    for line in out.splitlines():
+        m = pat.match(line)
+        if m:
+            result.append((int(m.group(1), 16), m.group(2), int(m.group(5)), int(m.group(6)),
+                           int(m.group(3)), int(m.group(4))))
+    return result
+
+
+def popup_menu_window(session, near_x, near_y):
+    """The menu window (a child of the root) that popped up below (near_x, near_y)."""
+    def find():
+        for wid, name, x, y, w, h in root_children(session):
+            if name is None and abs(x - near_x) <= 4 and 0 <= y - near_y <= 40 and h > 40:
+                return dict(id=wid, x=x, y=y, w=w, h=h)
+        return None
+    return wait_for(find, timeout=5, what="a menu")
+
+
+def choose_note_menu_entry(session, wid, button, index):
+    """Presses a note's menu button, drags to entry number index (0 = the
+    first entry after the line) and releases there."""
+    gx, gy, _, _ = session.geometry(wid)
+    bx, by = BUTTONS[button]
+    move_pointer(session, gx + bx, gy + by)
+    session.xdotool("mousedown", 1)
+    try:
+        menu = popup_menu_window(session, gx + (0 if button == "File" else 36), gy)
+        move_pointer(session, menu["x"] + 20, menu["y"] + FIRST_ENTRY_DY + index * ENTRY_STEP)
+    finally:
+        session.xdotool("mouseup", 1)
+
+
+def type_into_note(session, wid, text):
+    """Types text into a note's text area (twm gives focus to the window under
+    the pointer); it goes in at the insertion point."""
+    gx, gy, w, h = session.geometry(wid)
+    move_pointer(session, gx + w // 2, gy + h // 2 + 10)
+    session.xdotool("type", "--delay", "1", text)
+
+
+def process_gone(proc, timeout=10):
+    try:
+        return proc.wait(timeout)
+    except Exception:
+        return None
+
+
+def sleep_ms(ms):
+    if ms > 0:
+        time.sleep(ms / 1000.0)
