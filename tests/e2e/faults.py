@@ -110,6 +110,9 @@ def type_into_note(session, wid, text):
     the pointer); it goes in at the insertion point."""
     gx, gy, w, h = session.geometry(wid)
     move_pointer(session, gx + w // 2, gy + h // 2 + 10)
+    # twm gives the focus on entry; keys typed before it would go elsewhere.
+    wait_for(lambda: session.run(["xdotool", "getwindowfocus"], check=False).strip() == str(wid),
+             timeout=5, what="focus on the note")
     session.xdotool("type", "--delay", "1", text)
 
 

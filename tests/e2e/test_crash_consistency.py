@@ -100,6 +100,9 @@ class CrashConsistencyTest(E2ETest):
                 stats["clean_exits"] += 1
             self.assertNotIn("stikkel:", app.stderr())
             self.apps.remove(app)
+            # The next run must not find this run's windows.
+            for _, title, _, _ in NOTES:
+                self.x.wait_unmapped(title)
             before, outcome = self.check_after_kill(note_dir, before, file_name, typed.encode(),
                                                     exact=(action == "menu"))
             stats[outcome] += 1
