@@ -1,0 +1,136 @@
+"""Losing the display loses nothing, and the window manager's close button
+never ends the program: the X server dies or the window manager kills the
+client under unsaved edits (the edits are on disk, exit status 1); twm's
+delete (WM_DELETE_WINDOW) on a note hides it, on a dialog dismisses it."""
+
+import os
+import signal
+import unittest
+
+from e2e import E2ETest, SOURCE_DIR, note_file, wait_for
+from faults import FILE_ENTRIES, choose_note_menu_entry, move_pointer, parse_note, type_into_note
+
+TWMRC_DELETE = os.path.join(SOURCE_DIR, "tests", "support", "twmrc-delete")
+
+
+class LostDisplayTest(E2ETest):
+
+    def setUp(self):
+        super().setUp()
+        self.home = os.path.join(self.x.tmp, "home")
+        self.note_dir = os.path.join(self.home, ".tackonnotes")
+        os.makedirs(self.note_dir)
+        self.files = {
+            "note1": note_file("Edited", "old text\n", x=100, y=120),
+            "note2": note_file("Untouched", "leave me\n", x=500, y=120),
+            "note3": note_file("Resized", "", x=900, y=120),
+        }
+        for name, data in self.files.items():
+            with open(os.path.join(self.note_dir, name), "wb") as f:
+                f.write(data)
+
+    def read(self, name):
+        with open(os.path.join(self.note_dir, name), "rb") as f:
+            return f.read()
+
+    def edit_then_lose_display(self, lose):
+        app = self.start("-interval", "60", home=self.home)
+        edited = self.x.wait_mapped("Edited")
+        resized = self.x.wait_mapped("Resized")
+        self.x.wait_mapped("Untouched")
+        type_into_note(self.x, edited, "new ")
+        # A resize the program learns of from the server, then an edit.
+        self.x.xdotool("windowsize", "--sync", resized, 300, 250)
+        type_into_note(self.x, resized, "sized")
+        wait_for(lambda: self.x.geometry(resized)[2:] == (300, 250), what="the resize")
+        lose(app, edited)
+        self.assertEqual(app.wait_exit(), 1, app.stderr())
+        note = parse_note(self.read("note1"))
+        self.assertEqual(note["text"], b"new old text\n")
+        self.assertEqual((note["x"], note["y"]), (100, 120))
+        self.assertEqual((note["width"], note["height"]), (227, 169))
+        note = parse_note(self.read("note3"))
+        self.assertEqual(note["text"], b"sized")
+        self.assertEqual((note["width"], note["height"]), (300, 250))
+        self.assertEqual(self.read("note2"), self.files["note2"], "an untouched note is not rewritten")
+        self.assertEqual(sorted(os.listdir(self.note_dir)), ["note1", "note2", "note3"])
+
+    def test_server_killed(self):
+        def kill_server(app, wid):
+            self.x.xvfb.kill()
+        self.edit_then_lose_display(kill_server)
+
+    def test_client_killed_by_the_window_manager(self):
+        def kill_client(app, wid):
+            self.x.xdotool("windowkill", wid)
+        self.edit_then_lose_display(kill_client)
+
+
+class WindowManagerCloseTest(E2ETest):
+    TWMRC = TWMRC_DELETE
+
+    def setUp(self):
+        super().setUp()
+        self.home = os.path.join(self.x.tmp, "home")
+        self.note_dir = os.path.join(self.home, ".tackonnotes")
+        os.makedirs(self.note_dir)
+        for name, title, x in (("note1", "Closed", 100), ("note2", "Open", 500)):
+            with open(os.path.join(self.note_dir, name), "wb") as f:
+                f.write(note_file(title, "text\n", x=x, y=120))
+
+    def wm_delete(self, wid):
+        """twm's delete on a window: F12 over it (see twmrc-delete)."""
+        x, y, w, h = self.x.geometry(wid)
+        move_pointer(self.x, x + w // 2, y + h // 2)
+        self.x.xdotool("key", "F12")
+
+    def test_delete_hides_a_note(self):
+        app = self.start("-sv", "-interval", "60", home=self.home)
+        closed = self.x.wait_mapped("Closed")
+        self.x.wait_mapped("Open")
+        type_into_note(self.x, closed, "edit ")
+        self.wm_delete(closed)
+        self.x.wait_unmapped("Closed")
+        self.assertIsNone(app.proc.poll(), "the program keeps running")
+        self.assertIsNotNone(self.x.mapped_window("Open"))
+        app.signal(signal.SIGTERM)
+        self.assertEqual(app.wait_exit(), 0, app.stderr())
+        with open(os.path.join(self.note_dir, "note1"), "rb") as f:
+            note = parse_note(f.read())
+        self.assertEqual(note["text"], b"edit text\n")
+        self.assertEqual(note["hidden"], 1, "the closed note is a hidden note")
+        # It comes back hidden: loaded, its window not shown.
+        app = self.start("-sv", "-interval", "60", home=self.home)
+        self.x.wait_mapped("Open")
+        self.assertTrue(self.x.find_windows("Closed"), "the hidden note has its window")
+        self.assertIsNone(self.x.mapped_window("Closed"))
+
+    def test_delete_dismisses_the_save_prompt(self):
+        app = self.start("-interval", "60", home=self.home)
+        self.x.wait_mapped("Closed")
+        for _ in range(2):
+            app.signal(signal.SIGHUP)
+            prompt = self.x.wait_mapped("Save Notes Prompt")
+            self.wm_delete(prompt)
+            self.x.wait_unmapped("Save Notes Prompt")
+            self.assertIsNone(app.proc.poll(), "the program keeps running")
+        self.assertIsNotNone(self.x.mapped_window("Closed"))
+
+    def test_delete_dismisses_an_error_popup(self):
+        app = self.start("-interval", "60", home=self.home)
+        wid = self.x.wait_mapped("Closed")
+        # The note's file becomes a directory: the save cannot replace it.
+        path = os.path.join(self.note_dir, "note1")
+        os.unlink(path)
+        os.mkdir(path)
+        type_into_note(self.x, wid, "x")
+        choose_note_menu_entry(self.x, wid, "File", FILE_ENTRIES.index("Save"))
+        popup = self.x.wait_mapped("Stikkel Error")
+        self.wm_delete(popup)
+        self.x.wait_unmapped("Stikkel Error")
+        self.assertIsNone(app.proc.poll(), "the program keeps running")
+        self.assertIsNotNone(self.x.mapped_window("Closed"))
+
+
+if __name__ == "__main__":
+    unittest.main()
