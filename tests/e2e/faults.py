@@ -81,11 +81,16 @@ def root_children(session):
     return result
 
 
+def viewable(session, wid):
+    return "IsViewable" in session.run(["xwininfo", "-id", str(wid)], check=False)
+
+
 def popup_menu_window(session, near_x, near_y):
     """The menu window (a child of the root) that popped up below (near_x, near_y)."""
     def find():
         for wid, name, x, y, w, h in root_children(session):
-            if name is None and abs(x - near_x) <= 4 and 0 <= y - near_y <= 40 and h > 40:
+            if name is None and abs(x - near_x) <= 4 and 0 <= y - near_y <= 40 and h > 40 \
+                    and viewable(session, wid):
                 return dict(id=wid, x=x, y=y, w=w, h=h)
         return None
     return wait_for(find, timeout=5, what="a menu")
@@ -103,6 +108,21 @@ def choose_note_menu_entry(session, wid, button, index):
         move_pointer(session, menu["x"] + 20, menu["y"] + FIRST_ENTRY_DY + index * ENTRY_STEP)
     finally:
         session.xdotool("mouseup", 1)
+
+
+def sync_note(session, wid):
+    """Returns once the program has handled every input event sent so far:
+    it pops the note's File menu up (which it does only after the events
+    before the press) and down again, choosing nothing."""
+    gx, gy, _, _ = session.geometry(wid)
+    move_pointer(session, gx + BUTTONS["File"][0], gy + BUTTONS["File"][1])
+    session.xdotool("mousedown", 1)
+    try:
+        menu = popup_menu_window(session, gx, gy)
+    finally:
+        move_pointer(session, gx + 150, gy + 100)
+        session.xdotool("mouseup", 1)
+    wait_for(lambda: not viewable(session, menu["id"]), what="the menu to go")
 
 
 def type_into_note(session, wid, text):
@@ -126,3 +146,53 @@ def process_gone(proc, timeout=10):
 def sleep_ms(ms):
     if ms > 0:
         time.sleep(ms / 1000.0)
+
+
+class DirectoryWatch:
+    """Counts, per file name, the files renamed or moved into a directory
+    (inotify, through the C library)."""
+
+    IN_MOVED_TO = 0x80
+    IN_CREATE = 0x100
+
+    def __init__(self, path):
+        import ctypes
+        import ctypes.util
+        self.libc = ctypes.CDLL(ctypes.util.find_library("c"), use_errno=True)
+        self.fd = self.libc.inotify_init1(os.O_NONBLOCK | os.O_CLOEXEC)
+        if self.fd < 0:
+            raise OSError(ctypes.get_errno(), "inotify_init1")
+        if self.libc.inotify_add_watch(self.fd, os.fsencode(path), self.IN_MOVED_TO) < 0:
+            raise OSError(ctypes.get_errno(), "inotify_add_watch")
+        self.moved_in = {}
+
+    def poll(self):
+        import struct
+        while True:
+            try:
+                data = os.read(self.fd, 65536)
+            except BlockingIOError:
+                return self.moved_in
+            pos = 0
+            while pos < len(data):
+                _, mask, _, length = struct.unpack_from("iIII", data, pos)
+                name = data[pos + 16:pos + 16 + length].rstrip(b"\0").decode(errors="replace")
+                pos += 16 + length
+                if mask & self.IN_MOVED_TO:
+                    self.moved_in[name] = self.moved_in.get(name, 0) + 1
+
+    def close(self):
+        os.close(self.fd)
+
+
+def child_windows(session, wid):
+    """The direct children of a window: list of (id, x, y, w, h), absolute."""
+    out = session.run(["xwininfo", "-children", "-id", str(wid)], check=False)
+    pat = re.compile(r'^\s*(0x[0-9a-f]+) .*?\s+(\d+)x(\d+)\+(-?\d+)\+(-?\d+)\s+\+(-?\d+)\+(-?\d+)')
+    result = []
+    for line in out.splitlines():
+        m = pat.match(line)
+        if m:
+            result.append((int(m.group(1), 16), int(m.group(6)), int(m.group(7)),
+                           int(m.group(2)), int(m.group(3))))
+    return result
