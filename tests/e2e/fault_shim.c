@@ -1,0 +1,111 @@
+/* Preloaded into stikkel by test_save_faults.py: makes calls on its
+ * temporary save file (a name beginning with "sk1.") fail with EIO.
+ * STIKKEL_FAULT names the call (write, fsync, close or rename);
+ * STIKKEL_FAULT_COUNT how many such calls fail (default 1). */
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+static int tracked[1024];
+static int left = -1;
+
+static int faulty(const char *call) {
+  const char *which = getenv("STIKKEL_FAULT");
+  if (!which || strcmp(which, call) != 0) return 0;
+  if (left < 0) {
+    const char *count = getenv("STIKKEL_FAULT_COUNT");
+    left = count ? atoi(count) : 1;
+  }
+  if (left == 0) return 0;
+  --left;
+  return 1;
+}
+
+static int is_temp(const char *path) {
+  const char *base = strrchr(path, '/');
+  base = base ? base + 1 : path;
+  return strncmp(base, "sk1.", 4) == 0;
+}
+
+static int track(int fd, const char *path) {
+  if (fd >= 0 && fd < 1024) tracked[fd] = is_temp(path);
+  return fd;
+}
+
+static int open_with(const char *name, const char *path, int flags, va_list ap) {
+  mode_t mode = (flags & O_CREAT) ? (mode_t)va_arg(ap, int) : 0;
+  int (*real)(const char *, int, ...) = (int (*)(const char *, int, ...))dlsym(RTLD_NEXT, name);
+  return track(real(path, flags, mode), path);
+}
+
+int open(const char *path, int flags, ...) {
+  va_list ap;
+  va_start(ap, flags);
+  int fd = open_with("open", path, flags, ap);
+  va_end(ap);
+  return fd;
+}
+
+int open64(const char *path, int flags, ...) {
+  va_list ap;
+  va_start(ap, flags);
+  int fd = open_with("open64", path, flags, ap);
+  va_end(ap);
+  return fd;
+}
+
+ssize_t write(int fd, const void *buf, size_t n) {
+  ssize_t (*real)(int, const void *, size_t) = (ssize_t (*)(int, const void *, size_t))dlsym(RTLD_NEXT, "write");
+  if (fd >= 0 && fd < 1024 && tracked[fd] && faulty("write")) {
+    errno = EIO;
+    return -1;
+  }
+  return real(fd, buf, n);
+}
+
+int fsync(int fd) {
+  int (*real)(int) = (int (*)(int))dlsym(RTLD_NEXT, "fsync");
+  if (fd >= 0 && fd < 1024 && tracked[fd] && faulty("fsync")) {
+    errno = EIO;
+    return -1;
+  }
+  return real(fd);
+}
+
+int close(int fd) {
+  int (*real)(int) = (int (*)(int))dlsym(RTLD_NEXT, "close");
+  int fail = fd >= 0 && fd < 1024 && tracked[fd] && faulty("close");
+  if (fd >= 0 && fd < 1024) tracked[fd] = 0;
+  int r = real(fd);
+  if (fail) {
+    errno = EIO;
+    return -1;
+  }
+  return r;
+}
+
+int rename(const char *from, const char *to) {
+  int (*real)(const char *, const char *) = (int (*)(const char *, const char *))dlsym(RTLD_NEXT, "rename");
+  if (is_temp(from) && faulty("rename")) {
+    errno = EIO;
+    return -1;
+  }
+  return real(from, to);
+}
+
+int renameat2(int olddir, const char *from, int newdir, const char *to, unsigned int flags) {
+  int (*real)(int, const char *, int, const char *, unsigned int) =
+      (int (*)(int, const char *, int, const char *, unsigned int))dlsym(RTLD_NEXT, "renameat2");
+  if (is_temp(from) && faulty("rename")) {
+    errno = EIO;
+    return -1;
+  }
+  return real(olddir, from, newdir, to, flags);
+}

@@ -1,0 +1,94 @@
+"""Write faults under the real program: write, fsync, close and rename of
+its temporary file fail once (a preloaded shim). Each failed save tells the
+user (standard error and a popup), leaves the note file as it was and Save
+sensitive; the next save through the menu succeeds."""
+
+import os
+import signal
+import subprocess
+import unittest
+
+from e2e import E2ETest, note_file, wait_for
+from faults import FILE_ENTRIES, choose_note_menu_entry, note_dir_state, parse_note, type_into_note
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+# fault -> (the line on standard error, the files left besides the note
+# file). {t} is the temporary file, {p} the note file.
+FAULTS = {
+    "write": ("stikkel: {t}: Input/output error\n", []),
+    "fsync": ("stikkel: {t}: Input/output error\n", []),
+    "close": ("stikkel: {t}: Input/output error\n", []),
+    "rename": ("stikkel: {t}-{p}: Input/output error\n", ["sk1."]),
+}
+
+
+class SaveFaultsTest(E2ETest):
+
+    @classmethod
+    def setUpClass(cls):
+        cls.build = os.path.join(os.environ.get("TMPDIR", "/tmp"), "stikkel-fault-shim-%d" % os.getpid())
+        os.makedirs(cls.build, exist_ok=True)
+        cls.shim = os.path.join(cls.build, "fault_shim.so")
+        subprocess.run(["cc", "-shared", "-fPIC", "-O1", "-o", cls.shim, os.path.join(HERE, "fault_shim.c"), "-ldl"],
+                       check=True)
+
+    @classmethod
+    def tearDownClass(cls):
+        import shutil
+        shutil.rmtree(cls.build, ignore_errors=True)
+
+    def test_each_fault_once(self):
+        for fault, expected in FAULTS.items():
+            with self.subTest(fault=fault):
+                self.check_fault(fault, *expected)
+
+    def check_fault(self, fault, stderr_line, leftover):
+        home = os.path.join(self.x.tmp, "home-" + fault)
+        note_dir = os.path.join(home, ".tackonnotes")
+        os.makedirs(note_dir)
+        old = note_file("Faulty", "old\n", x=100, y=120)
+        path = os.path.join(note_dir, "note1")
+        with open(path, "wb") as f:
+            f.write(old)
+        app = self.start("-sv", "-interval", "60", home=home,
+                         env={"LD_PRELOAD": self.shim, "STIKKEL_FAULT": fault})
+        try:
+            self.run_fault(app, home, note_dir, path, old, stderr_line, leftover)
+        finally:
+            app.stop()
+            self.x.wait_unmapped("Faulty")
+
+    def run_fault(self, app, home, note_dir, path, old, stderr_line, leftover):
+        wid = self.x.wait_mapped("Faulty")
+        type_into_note(self.x, wid, "new ")
+        choose_note_menu_entry(self.x, wid, "File", FILE_ENTRIES.index("Save"))
+        self.x.wait_mapped("Stikkel Error")
+        temp = os.path.join(note_dir, "sk1.%d" % app.proc.pid)
+        self.assertEqual(app.stderr(), stderr_line.format(t=temp, p=path))
+        with open(path, "rb") as f:
+            self.assertEqual(f.read(), old, "the note file is as it was")
+        notes, others = note_dir_state(note_dir)
+        self.assertEqual([o[:4] for o in others], leftover)
+        if leftover:
+            # What did not replace the note is a complete copy of it.
+            with open(temp, "rb") as f:
+                self.assertEqual(parse_note(f.read())["text"], b"new old\n")
+        # Save is still sensitive: the menu saves again, now for good.
+        choose_note_menu_entry(self.x, wid, "File", FILE_ENTRIES.index("Save"))
+        wait_for(lambda: note_dir_state(note_dir)[0]["note1"] != old and not note_dir_state(note_dir)[1],
+                 what="the second save")
+        notes, others = note_dir_state(note_dir)
+        self.assertEqual(others, [])
+        self.assertEqual(parse_note(notes["note1"])["text"], b"new old\n")
+        self.assertEqual(app.stderr(), stderr_line.format(t=temp, p=path), "one failure, told once")
+        self.assertEqual(len(self.x.find_windows("Stikkel Error")), 1)
+        app.signal(signal.SIGTERM)
+        self.assertEqual(app.wait_exit(), 0)
+        with open(path, "rb") as f:
+            self.assertEqual(f.read(), notes["note1"], "nothing left to write at exit")
+        self.x.wait_unmapped("Faulty")
+
+
+if __name__ == "__main__":
+    unittest.main()
