@@ -43,7 +43,10 @@ std::string DirectoryOf(const std::string& path) {
 FileWriteResult ReplaceFile(const std::string& temp_path, const std::string& path, const std::string& bytes,
                             bool no_replace) {
   FileWriteResult result;
-  int fd = open(temp_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  // Whatever stands under the temporary name (the leftover of a crash, or a
+  // link to another file) is removed, never written through.
+  unlink(temp_path.c_str());
+  int fd = open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) {
     result.stage = FileWriteResult::kOpen;
     result.error = errno;

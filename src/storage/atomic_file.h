@@ -8,7 +8,7 @@ struct FileWriteResult {
   int error = 0;  // errno of the failed call
 };
 
-// Writes bytes to temp_path (created 0666 less umask, or emptied), checks
+// Writes bytes to temp_path (created anew, 0666 less umask), checks
 // every write, flushes it to disk and closes it, then renames it over path
 // and flushes the directory. On a failed write, flush or close the
 // temporary file is removed and path is left as it was. With no_replace,

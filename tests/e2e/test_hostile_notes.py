@@ -141,5 +141,32 @@ class HostileNotesTest(E2ETest):
         self.assertNotIn("stikkel:", app.stderr())
 
 
+class StaleTemporaryFileTest(E2ETest):
+    """Whatever stands under the save's temporary name (left by a crash, or
+    planted) is never written through: a link to another note leaves that
+    note alone."""
+
+    def test_link_under_the_temporary_name(self):
+        home = os.path.join(self.x.tmp, "home")
+        note_dir = os.path.join(home, ".tackonnotes")
+        os.makedirs(note_dir)
+        other = note_file("Other", "other text\n", x=500, y=120)
+        for name, data in (("note1", note_file("Mine", "mine\n", x=100, y=120)), ("note2", other)):
+            with open(os.path.join(note_dir, name), "wb") as f:
+                f.write(data)
+        app = self.start("-sv", "-interval", "60", home=home)
+        wid = self.x.wait_mapped("Mine")
+        temp = os.path.join(note_dir, "sk1.%d" % app.proc.pid)
+        os.symlink("note2", temp)
+        type_into_note(self.x, wid, "new ")
+        choose_note_menu_entry(self.x, wid, "File", FILE_ENTRIES.index("Save"))
+        path = os.path.join(note_dir, "note1")
+        wait_for(lambda: os.path.islink(path) or parse_note(read(path))["text"] != b"mine\n", what="the save")
+        self.assertEqual(read(os.path.join(note_dir, "note2")), other, "the other note was written through a link")
+        self.assertFalse(os.path.islink(path))
+        self.assertEqual(parse_note(read(path))["text"], b"new mine\n")
+        self.assertEqual(sorted(os.listdir(note_dir)), ["note1", "note2"])
+
+
 if __name__ == "__main__":
     unittest.main()
