@@ -19,6 +19,7 @@ cxx=${CXX_FUZZ:-clang++}
 # target name -> the X-free sources it needs besides its own file.
 declare -A TARGETS=(
   [note_file]="src/storage/note_file.cc"
+  [shell_command]="src/tools/shell_command.cc"
 )
 
 if ! command -v "$cxx" >/dev/null; then
