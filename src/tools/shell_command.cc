@@ -6,6 +6,8 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <vector>
 
 namespace {
 
@@ -29,15 +31,25 @@ bool StartsStringConversion(const std::string& format, std::size_t i) {
 }  // namespace
 
 std::string ShellScriptFromFormat(const std::string& format, int first_param) {
+  // Each command substitution ("$(...)" or backquotes) starts a quoting
+  // context of its own: a value inside one needs its own quotes, whatever
+  // surrounds the substitution.
+  struct Context {
+    Quoting quoting = Quoting::kNone;
+    int parens = 0;          // open "(" inside this context
+    bool backquote = false;  // opened by a backquote
+  };
+  std::vector<Context> contexts(1);
   std::string script;
-  Quoting quoting = Quoting::kNone;
+  bool comment = false;
   int next_param = first_param;
   std::size_t i = 0;
   while (i < format.size()) {
+    Quoting& quoting = contexts.back().quoting;
     char c = format[i];
     if (c == '%') {
       if (StartsStringConversion(format, i)) {
-        script += ParameterReference(next_param++, quoting);
+        script += ParameterReference(next_param++, comment ? Quoting::kNone : quoting);
         i += 2;
       } else if (i + 1 < format.size() && format[i + 1] == '%') {
         script += '%';
@@ -46,6 +58,13 @@ std::string ShellScriptFromFormat(const std::string& format, int first_param) {
         script += '%';  // another conversion: kept as written, takes no value
         ++i;
       }
+      continue;
+    }
+    if (comment) {
+      // Quotes and backslashes in a comment are not quotes; it ends with its line.
+      if (c == '\n') comment = false;
+      script += c;
+      ++i;
       continue;
     }
     if (c == '\\' && quoting != Quoting::kSingle && i + 1 < format.size()) {
@@ -63,10 +82,38 @@ std::string ShellScriptFromFormat(const std::string& format, int first_param) {
       i += 2;
       continue;
     }
-    if (c == '\'' && quoting != Quoting::kDouble)
-      quoting = quoting == Quoting::kSingle ? Quoting::kNone : Quoting::kSingle;
-    else if (c == '"' && quoting != Quoting::kSingle)
-      quoting = quoting == Quoting::kDouble ? Quoting::kNone : Quoting::kDouble;
+    if (c == '`') {
+      // A backquote ends the nearest backquoted command, quotes or not;
+      // outside single quotes, another one starts one.
+      std::size_t open = contexts.size();
+      while (open > 1 && !contexts[open - 1].backquote) --open;
+      if (open > 1) {
+        contexts.resize(open - 1);
+      } else if (quoting != Quoting::kSingle) {
+        contexts.push_back(Context());
+        contexts.back().backquote = true;
+      }
+    } else if (c == '$' && quoting != Quoting::kSingle && i + 1 < format.size() && format[i + 1] == '(') {
+      script += "$(";
+      i += 2;
+      contexts.push_back(Context());
+      continue;
+    } else if (quoting == Quoting::kNone) {
+      if (c == '#' && (i == 0 || std::strchr(" \t\n;&|()<>`", format[i - 1]) != nullptr)) {
+        comment = true;
+      } else if (c == '(') {
+        ++contexts.back().parens;
+      } else if (c == ')') {
+        if (contexts.back().parens > 0) --contexts.back().parens;
+        else if (contexts.size() > 1 && !contexts.back().backquote) contexts.pop_back();
+      } else if (c == '\'') {
+        quoting = Quoting::kSingle;
+      } else if (c == '"') {
+        quoting = Quoting::kDouble;
+      }
+    } else if ((c == '\'' && quoting == Quoting::kSingle) || (c == '"' && quoting == Quoting::kDouble)) {
+      quoting = Quoting::kNone;
+    }
     script += c;
     ++i;
   }

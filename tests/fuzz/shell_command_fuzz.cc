@@ -56,10 +56,12 @@ void CheckReferences(const std::string& format) {
   }
 }
 
-// Pieces of formats that sh can only run harmlessly: printf, echo, ":" and
-// commands that do not exist.
+// Pieces of formats that sh can only run harmlessly: printf with a fixed
+// format, echo, ":" and commands that do not exist. (A format that hands a
+// value to printf as its format string would let printf put the marker
+// together from pieces of values.)
 const char* const kPieces[] = {
-    "%s", "%s", "%s", "%%", "%d", "%5s", "%", " ",   "printf '[%s]' ", "echo ", ": ", "\"", "'", "\\",
+    "%s", "%s", "%s", "%%", "%d", "%5s", "%", " ",   "echo '[%s]' ", "printf '<%%s>' ", "echo ", ": ", "\"", "'", "\\",
     "`",  "$(", ")",  "${", "}",  ";",   "&&", "||", "x",              "\n",    "#", "-", "\t", "[",
 };
 

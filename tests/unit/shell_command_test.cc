@@ -38,6 +38,16 @@ TEST(ShellScriptFromFormat, Table) {
       {"echo \\%% \\%d", 1, "echo \\% \\%d"},
       {"echo '\\' %s", 1, "echo '\\' \"${1}\""},
       {"trailing \\", 1, "trailing \\"},
+      // Quotes in a comment are no quotes; the comment ends with its line.
+      {"# it's \"%s\nlpr %s", 1, "# it's \"\"${1}\"\nlpr \"${2}\""},
+      {"echo x#'%s'", 1, "echo x#''\"${1}\"''"},
+      {"echo \"${#}\" '%s'", 1, "echo \"${#}\" ''\"${1}\"''"},
+      // A command substitution has its own quoting, also inside quotes.
+      {"echo \"$(lpr %s)\" %s", 1, "echo \"$(lpr \"${1}\")\" \"${2}\""},
+      {"echo \"`lpr %s`\" %s", 1, "echo \"`lpr \"${1}\"`\" \"${2}\""},
+      {"echo \"$(x \"%s\" (y) '%s')%s\"", 1, "echo \"$(x \"${1}\" (y) ''\"${2}\"'')${3}\""},
+      {"echo $((1+2)) %s", 1, "echo $((1+2)) \"${1}\""},
+      {"echo '$(' %s", 1, "echo '$(' \"${1}\""},
   };
   for (const Case& c : cases) EXPECT_EQ(ShellScriptFromFormat(c.format, c.first), c.script) << c.format;
 }
@@ -107,6 +117,9 @@ TEST_F(ShellRun, HostileValuesAreDataInEveryQuoting) {
       rec + " -s\"%s\" %s",
       rec + " pre%spost",
       rec + " \"<%s>\" '<%s>'",
+      "# it's a \"note\n" + rec + " %s",
+      "echo \"$(" + rec + " %s)\"",
+      "echo \"`" + rec + " %s`\"",
   };
   for (const std::string& format : formats) {
     for (const std::string& value : values) {

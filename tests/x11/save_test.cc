@@ -4,10 +4,12 @@
 #include <X11/IntrinsicP.h>
 #include <X11/StringDefs.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -201,19 +203,28 @@ TEST_F(SaveTest, UnwritableDirectoryIsReportedOnStandardErrorOnly) {
 }
 
 TEST_F(SaveTest, FullDiskKeepsTheOldFileAndTheUnsavedFlag) {
-  Note* note = Shown("first version");
+  const std::string first = "first version" + std::string(200, '.');
+  Note* note = Shown(first.c_str());
   MarkNoteChanged(note);
   Save(note);
   const std::string old_bytes = ReadFile(dir_ / "note1");
   ASSERT_FALSE(old_bytes.empty());
-  // The temporary file becomes /dev/full: every write fails with ENOSPC.
-  std::string temp = dir_ / ("sk1." + std::to_string(getpid()));
-  ASSERT_EQ(symlink("/dev/full", temp.c_str()), 0);
+  // No file may grow past the old note's size: the longer new version
+  // cannot be written (EFBIG; a full disk, ENOSPC, is tried on a small tmpfs
+  // in save_faults_test.cc).
   ASSERT_TRUE(InsertNoteText(note, 0, "second ", 7));
+  rlimit saved_limit{};
+  getrlimit(RLIMIT_FSIZE, &saved_limit);
+  auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limit = saved_limit;
+  limit.rlim_cur = old_bytes.size() + 3;
   StderrCapture err;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
   Save(note);
+  setrlimit(RLIMIT_FSIZE, &saved_limit);
+  std::signal(SIGXFSZ, old_handler);
   std::string text = err.Text();
-  EXPECT_NE(text.find("No space left on device"), std::string::npos) << text;
+  EXPECT_NE(text.find(std::strerror(EFBIG)), std::string::npos) << text;
   EXPECT_EQ(ReadFile(dir_ / "note1"), old_bytes);
   EXPECT_TRUE(XtIsSensitive(note->save_entry));
   std::vector<Widget> popups = PopupsNamed("ErrorShell");
@@ -221,8 +232,7 @@ TEST_F(SaveTest, FullDiskKeepsTheOldFileAndTheUnsavedFlag) {
   EXPECT_NE(LabelOf(XtNameToWidget(popups[0], "errorDialog")).find("Save of note failed."), std::string::npos);
   DestroyPopupsNamed("ErrorShell");
 
-  // Space is back: the next save succeeds.
-  unlink(temp.c_str());
+  // Room is back: the next save succeeds.
   Save(note);
   EXPECT_NE(ReadFile(dir_ / "note1").find("second first version"), std::string::npos);
   EXPECT_FALSE(XtIsSensitive(note->save_entry));
