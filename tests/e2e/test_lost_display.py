@@ -9,6 +9,7 @@ import unittest
 
 from e2e import E2ETest, SOURCE_DIR, note_file, wait_for
 from faults import FILE_ENTRIES, choose_note_menu_entry, move_pointer, parse_note, type_into_note
+from test_control_window import MainMenu
 
 TWMRC_DELETE = os.path.join(SOURCE_DIR, "tests", "support", "twmrc-delete")
 
@@ -93,6 +94,22 @@ class WindowManagerCloseTest(E2ETest):
         self.x.wait_unmapped("Closed")
         self.assertIsNone(app.proc.poll(), "the program keeps running")
         self.assertIsNotNone(self.x.mapped_window("Open"))
+        # The note is found again in the Hidden Notes list, and comes back.
+        control = self.x.wait_mapped("stikkel")
+        cx, cy, cw, ch = self.x.geometry(control)
+        move_pointer(self.x, cx + cw // 2, cy + ch // 2)
+        before = self.x.viewable_overrides()
+        self.x.xdotool("mousedown", 3)
+        menu = MainMenu(*self.x.geometry(self.x.wait_new_override(before)))
+        move_pointer(self.x, *menu.row_center("Hidden Notes"))
+        self.x.xdotool("mouseup", 3)
+        hidden_list = self.x.wait_mapped("Hidden Notes")
+        buttons = [d for d in self.x.descendants(hidden_list) if d["depth"] == 5]
+        self.assertEqual(len(buttons), 1, "one hidden note")
+        self.x.click(buttons[0]["x"] + 10, buttons[0]["y"] + buttons[0]["h"] // 2)
+        closed = self.x.wait_mapped("Closed")
+        self.wm_delete(closed)
+        self.x.wait_unmapped("Closed")
         app.signal(signal.SIGTERM)
         self.assertEqual(app.wait_exit(), 0, app.stderr())
         with open(os.path.join(self.note_dir, "note1"), "rb") as f:
