@@ -7,7 +7,6 @@ import time
 
 from e2e import wait_for
 
-MAGIC = b"%%!!<tackonnote>"
 HEADER = re.compile(rb"^%%!!<tackonnote>((?: -?\d+){14}) \n")
 
 # Where the bar's menu buttons sit in a note's client window, and how far
@@ -134,13 +133,6 @@ def type_into_note(session, wid, text):
     wait_for(lambda: session.run(["xdotool", "getwindowfocus"], check=False).strip() == str(wid),
              timeout=5, what="focus on the note")
     session.xdotool("type", "--delay", "1", text)
-
-
-def process_gone(proc, timeout=10):
-    try:
-        return proc.wait(timeout)
-    except Exception:
-        return None
 
 
 def sleep_ms(ms):
