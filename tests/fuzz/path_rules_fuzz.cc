@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t start_size = dir.size();
 
   while (in.remaining_bytes() > 0) {
-    const int kind = in.ConsumeIntInRange(0, 3);
+    const int kind = in.ConsumeIntegralInRange<int>(0, 3);
     std::string name = kind == 0 ? ".." : in.ConsumeRandomLengthString(1500);
     std::string path, error;
     CheckJoinAndParent(dir, name);

@@ -19,6 +19,7 @@ cxx=${CXX_FUZZ:-clang++}
 # target name -> the X-free sources it needs besides its own file.
 declare -A TARGETS=(
   [note_file]="src/storage/note_file.cc"
+  [path_rules]="src/tools/path_rules.cc"
   [shell_command]="src/tools/shell_command.cc"
 )
 
@@ -56,7 +57,7 @@ for t in "${targets[@]}"; do
   log=$out/$t.log
   echo "run_fuzz: $t for ${share}s"
   set +e
-  ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:quarantine_size_mb=64 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     "$bin" -max_total_time="$share" -timeout=10 -rss_limit_mb=2048 -max_len=16384 \
     -print_final_stats=1 -artifact_prefix="$artifacts/" "${dict[@]}" \
     "$corpus" "${seeds[@]}" >"$log" 2>&1
