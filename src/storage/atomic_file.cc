@@ -52,6 +52,10 @@ FileWriteResult ReplaceFile(const std::string& temp_path, const std::string& pat
     result.error = errno;
     return result;
   }
+  // The new version keeps the permissions the user gave the old one (a
+  // private note stays private).
+  struct stat old;
+  if (stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) fchmod(fd, old.st_mode & 07777);
   bool ok = WriteAll(fd, bytes) && fsync(fd) == 0;
   int error = ok ? 0 : errno;
   if (close(fd) != 0 && ok) {

@@ -56,4 +56,19 @@ TEST(AtomicFile, NoReplaceKeepsAnExistingFile) {
   EXPECT_EQ(ReadFile(dir / "note2"), "new");
 }
 
+TEST(AtomicFile, ReplacedFileKeepsItsPermissions) {
+  TempDir dir;
+  mode_t old_mask = umask(022);
+  WriteFile(dir / "note1", "private");
+  chmod((dir / "note1").c_str(), 0600);
+  ASSERT_EQ(ReplaceFile(dir / "tmp", dir / "note1", "still private").stage, FileWriteResult::kOk);
+  struct stat st;
+  ASSERT_EQ(stat((dir / "note1").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  ASSERT_EQ(ReplaceFile(dir / "tmp", dir / "note2", "new").stage, FileWriteResult::kOk);
+  ASSERT_EQ(stat((dir / "note2").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0644u) << "a new file gets the default permissions";
+  umask(old_mask);
+}
+
 }  // namespace
