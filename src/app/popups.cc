@@ -61,23 +61,30 @@ void OnWindowClose(Widget shell, XtCallbackProc proc, XtPointer data) {
   XtAddCallback(shell, XtNdestroyCallback, FreeCloseHandler, handler);
 }
 
-void ShowError(const std::string& message) {
+Widget PopUpMessage(const MessagePopup& names, const std::string& message, XtCallbackProc dismiss,
+                    XtGrabKind grab) {
   Arg args[2];
-  XtSetArg(args[0], XtNtitle, "Stikkel Error");
-  Widget shell = XtCreatePopupShell("ErrorShell", transientShellWidgetClass, toplevel, args, 1);
-  Widget dialog = XtCreateManagedWidget("errorDialog", dialogWidgetClass, shell, nullptr, 0);
-  XtCallbackRec callbacks[] = {{DestroyErrorPopup, shell}, {nullptr, nullptr}};
+  XtSetArg(args[0], XtNtitle, names.title);
+  Widget shell = XtCreatePopupShell(names.shell, transientShellWidgetClass, toplevel, args, 1);
+  Widget dialog = XtCreateManagedWidget(names.dialog, dialogWidgetClass, shell, nullptr, 0);
+  XtCallbackRec callbacks[] = {{dismiss, shell}, {nullptr, nullptr}};
   XtSetArg(args[0], XtNcallback, callbacks);
-  XtSetArg(args[1], XtNlabel, "Continue");
-  XtCreateManagedWidget("errconfirm", commandWidgetClass, dialog, args, 2);
+  XtSetArg(args[1], XtNlabel, names.button_label);
+  XtCreateManagedWidget(names.button, commandWidgetClass, dialog, args, 2);
   Point p = PointerPosition();
   XtSetArg(args[0], XtNlabel, message.c_str());
   XtSetValues(dialog, args, 1);
   XtSetArg(args[0], XtNx, p.x);
   XtSetArg(args[1], XtNy, p.y);
   XtSetValues(shell, args, 2);
-  OnWindowClose(shell, DestroyErrorPopup, shell);
-  XtPopup(shell, XtGrabNone);
+  OnWindowClose(shell, dismiss, shell);
+  XtPopup(shell, grab);
+  return shell;
+}
+
+void ShowError(const std::string& message) {
+  static const MessagePopup kError = {"ErrorShell", "errorDialog", "errconfirm", "Stikkel Error", "Continue"};
+  PopUpMessage(kError, message, DestroyErrorPopup, XtGrabNone);
 }
 
 void AskConfirm(XtCallbackList confirm, XtCallbackList cancel) {

@@ -14,6 +14,22 @@ struct Point {
 // Shows a message in a new "Stikkel Error" dialog at the pointer, no grab.
 void ShowError(const std::string& message);
 
+// The names and texts of a message popup: a transient shell holding a
+// Dialog with the message and one button.
+struct MessagePopup {
+  const char* shell;
+  const char* dialog;
+  const char* button;
+  const char* title;
+  const char* button_label;
+};
+
+// Builds a message popup at the pointer and pops it up with the given grab;
+// the button (and the window manager's close button) call dismiss with the
+// shell as client data. Returns the shell.
+Widget PopUpMessage(const MessagePopup& names, const std::string& message, XtCallbackProc dismiss,
+                    XtGrabKind grab);
+
 // Pops up the one Confirm popup at the pointer with an exclusive grab; the
 // lists become the callbacks of its Confirm and Cancel buttons. Each
 // procedure must call DismissConfirm.

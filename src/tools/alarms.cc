@@ -311,23 +311,8 @@ void DismissAlarm(Widget, XtPointer client_data, XtPointer) {
 namespace {
 
 void PopUpReminder(const Note& note) {
-  Arg args[2];
-  XtSetArg(args[0], XtNtitle, "Stikkel Alarm");
-  Widget shell = XtCreatePopupShell("AlarmShell", transientShellWidgetClass, toplevel, args, 1);
-  Widget dialog = XtCreateManagedWidget("alarmDialog", dialogWidgetClass, shell, nullptr, 0);
-  XtCallbackRec dismiss[] = {{DismissAlarm, shell}, {nullptr, nullptr}};
-  XtSetArg(args[0], XtNcallback, dismiss);
-  XtSetArg(args[1], XtNlabel, "OK");
-  XtCreateManagedWidget("alarmconfirm", commandWidgetClass, dialog, args, 2);
-  Point pointer = PointerPosition();
-  std::string text = ar::ReminderText(note.name);
-  XtSetArg(args[0], XtNlabel, text.c_str());
-  XtSetValues(dialog, args, 1);
-  XtSetArg(args[0], XtNx, pointer.x);
-  XtSetArg(args[1], XtNy, pointer.y);
-  XtSetValues(shell, args, 2);
-  OnWindowClose(shell, DismissAlarm, shell);
-  XtPopup(shell, XtGrabNonexclusive);
+  static const MessagePopup kReminder = {"AlarmShell", "alarmDialog", "alarmconfirm", "Stikkel Alarm", "OK"};
+  PopUpMessage(kReminder, ar::ReminderText(note.name), DismissAlarm, XtGrabNonexclusive);
   for (int i = 0; i < 3; ++i) XBell(display, 80);
 }
 
