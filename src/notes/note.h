@@ -56,6 +56,12 @@ struct Note {
   // The window was moved and then hidden: the new place is in x and y but
   // not yet in the note's file.
   bool moved = false;
+  // Set by every structure notice of the note's window (the window manager
+  // moved, resized, reparented, mapped or unmapped it; ICCCM window managers
+  // tell a client of every move of its frame) and cleared when a save asks
+  // the X server where the window stands. While it is clear the window
+  // stands where that save found it, so a save needs no server round trip.
+  bool may_have_moved = true;
 };
 
 using NoteList = std::vector<std::unique_ptr<Note>>;

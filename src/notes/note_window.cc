@@ -65,10 +65,12 @@ void CloseNoteWindow(Widget, XtPointer client_data, XtPointer) {
 }
 
 // Keeps the size of the note's window known without asking the server, for
-// writing the note when the display is lost.
+// writing the note when the display is lost, and notes that the window may
+// have moved since a save last looked.
 void TrackSize(Widget, XtPointer client_data, XEvent* event, Boolean*) {
-  if (event->type != ConfigureNotify) return;
   auto* note = static_cast<Note*>(client_data);
+  note->may_have_moved = true;
+  if (event->type != ConfigureNotify) return;
   note->saved_width = event->xconfigure.width;
   note->saved_height = event->xconfigure.height;
 }

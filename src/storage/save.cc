@@ -90,7 +90,11 @@ void SaveNote(Widget, XtPointer client_data, XtPointer) {
   // A hidden note cannot have been moved; its window is not managed while
   // it is withdrawn, so its own position would not be the frame's.
   int x = note->x, y = note->y;
-  if (!note->hidden) OuterWindowPosition(note, &x, &y);
+  if (!note->hidden && note->may_have_moved) {
+    // Cleared before asking: a notice that comes in meanwhile sets it again.
+    note->may_have_moved = false;
+    OuterWindowPosition(note, &x, &y);
+  }
   if (x == note->x && y == note->y && !note->changed && !note->moved) return;
   note->x = x;
   note->y = y;

@@ -44,6 +44,15 @@ class XSession:
              "-nolisten", "tcp", "-noreset"],
             pass_fds=(wfd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(wfd)
+        self.twm = None
+        try:
+            self._connect(rfd, wm)
+        except BaseException:
+            # Nothing is left running when the session cannot start.
+            self.close()
+            raise
+
+    def _connect(self, rfd, wm):
         number = b""
         with os.fdopen(rfd, "rb") as r:
             while not number.endswith(b"\n"):
@@ -61,7 +70,6 @@ class XSession:
         wait_for(lambda: subprocess.run(["xprop", "-root", "-len", "0"], env=self.env,
                                         capture_output=True).returncode == 0,
                  timeout=10, what="Xvfb on " + self.display)
-        self.twm = None
         if wm:
             self.start_wm()
 

@@ -1,0 +1,61 @@
+"""The benchmarks in bench/ still run: each once with a few notes and short
+durations, checking the table it prints (not its timings)."""
+
+import os
+import subprocess
+import sys
+import unittest
+
+from e2e import SOURCE_DIR
+
+BENCH = os.path.join(SOURCE_DIR, "bench")
+
+
+def rows(output, first_cell):
+    """Cells of the Markdown table rows whose first cell is first_cell."""
+    out = []
+    for line in output.splitlines():
+        cells = [c.strip() for c in line.strip().strip("|").split("|")]
+        if line.startswith("|") and cells[0] == first_cell:
+            out.append(cells)
+    return out
+
+
+class BenchSmokeTest(unittest.TestCase):
+
+    def bench(self, name, *args):
+        p = subprocess.run([sys.executable, os.path.join(BENCH, name)] + list(args), capture_output=True,
+                           text=True, timeout=120, stdin=subprocess.DEVNULL)
+        self.assertEqual(p.returncode, 0, p.stderr[-3000:])
+        return p.stdout
+
+    def test_startup(self):
+        out = self.bench("startup", "--sizes", "3,6", "--runs", "1", "--no-xpad", "--no-install")
+        self.assertIn("## Start-up", out)
+        for n, visible in (("3", "2"), ("6", "5")):
+            row = rows(out, n)
+            self.assertEqual(len(row), 1, out)
+            self.assertEqual(row[0][1], visible, "note 3 is one of the hidden ones")
+            self.assertEqual(row[0][9], "0", "an untouched note is not rewritten at exit")
+        self.assertIn("xpad: skipped", out)
+
+    def test_idle(self):
+        out = self.bench("idle", "--notes", "5", "--duration", "2", "--step", "1", "--settle", "0.5")
+        self.assertIn("## Idle: 5 notes", out)
+        self.assertEqual(len(rows(out, "per minute")), 1, out)
+        self.assertIn("Note files written while idle: 0", out)
+
+    def test_save(self):
+        out = self.bench("save", "--sizes", "4", "--runs", "1", "--pass-notes", "0")
+        self.assertIn("## Saving at exit", out)
+        row = rows(out, "4")
+        self.assertEqual(len(row), 1, out)
+        moved, written_moved, written_still, leftovers = row[0][1], row[0][4], row[0][7], row[0][9]
+        self.assertEqual(moved, "3", "the visible notes (note 3 is hidden)")
+        self.assertEqual(written_moved, moved, "every moved note is written")
+        self.assertEqual(written_still, "0", "no note is written when none changed")
+        self.assertEqual(leftovers, "0", "no temporary file is left")
+
+
+if __name__ == "__main__":
+    unittest.main()

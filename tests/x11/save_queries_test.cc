@@ -1,0 +1,116 @@
+// Saving asks the X server where a note stands only when its window may have
+// moved: an idle auto-save pass over unmoved notes costs no round trip.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "app/app.h"
+#include "notes/note.h"
+#include "notes/note_window.h"
+#include "storage/save.h"
+#include "temp_dir.h"
+#include "x11_util.h"
+
+namespace {
+
+class SaveQueriesTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ResetProgramState();
+    saved_ = app_res;
+    app_res.bufSize = 1024;
+    app_res.noteDir = const_cast<char*>(dir_.path().c_str());
+  }
+  void TearDown() override {
+    ResetProgramState();
+    DestroyPopupsNamed("ErrorShell");
+    app_res = saved_;
+  }
+  Note* Shown(int x, int y) {
+    Note* note = NewNote(-1);
+    note->width = 227;
+    note->height = 169;
+    note->has_geometry = true;
+    note->x = x;
+    note->y = y;
+    std::strcpy(note->text.get(), "text");
+    CreateNoteWindow(note);
+    EXPECT_TRUE(PumpUntil([&] { return IsMapped(note->shell); }));
+    return note;
+  }
+  void Move(Note* note, int x, int y) {
+    XMoveWindow(display, XtWindow(note->shell), x, y);
+    // Pumped until the program has taken the notice of the move in.
+    ASSERT_TRUE(PumpUntil([&] {
+      XWindowAttributes a;
+      XGetWindowAttributes(display, XtWindow(note->shell), &a);
+      return a.x == x && a.y == y;
+    }));
+    Pump();
+  }
+  // Requests SaveAllNotes sent to the X server.
+  unsigned long RequestsOfOnePass() {
+    unsigned long before = NextRequest(display);
+    SaveAllNotes(false);
+    return NextRequest(display) - before;
+  }
+  bool Written(const Note* note) { return std::filesystem::exists(dir_ / ("note" + std::to_string(note->id))); }
+  TempDir dir_;
+  AppResources saved_;
+};
+
+TEST_F(SaveQueriesTest, PassOverUnmovedNotesSendsNoRequest) {
+  Note* a = Shown(40, 60);
+  Note* b = Shown(400, 60);
+  Note* c = Shown(40, 400);
+  EXPECT_GT(RequestsOfOnePass(), 0u) << "new windows: the first pass asks where they stand";
+  Pump();
+  EXPECT_EQ(RequestsOfOnePass(), 0u);
+  EXPECT_EQ(RequestsOfOnePass(), 0u);
+  for (Note* n : {a, b, c}) EXPECT_FALSE(Written(n)) << n->id;
+}
+
+TEST_F(SaveQueriesTest, MovedNoteIsAskedForAndWrittenAgainAfterAQuietPass) {
+  Note* still = Shown(40, 60);
+  Note* mover = Shown(400, 60);
+  RequestsOfOnePass();
+  Pump();
+  ASSERT_EQ(RequestsOfOnePass(), 0u);
+
+  Move(mover, 300, 310);
+  EXPECT_GT(RequestsOfOnePass(), 0u);
+  ASSERT_TRUE(Written(mover));
+  EXPECT_EQ(ReadFile(dir_ / ("note" + std::to_string(mover->id))).substr(0, 25), "%%!!<tackonnote> 300 310 ");
+  EXPECT_FALSE(Written(still));
+  Pump();
+  EXPECT_EQ(RequestsOfOnePass(), 0u) << "written once; quiet again";
+
+  // Moved back to where it was saved from, and moved once more: each move
+  // is seen, whatever passes came between.
+  Move(mover, 500, 520);
+  Move(mover, 300, 310);
+  RequestsOfOnePass();
+  Pump();
+  Move(mover, 610, 20);
+  SaveAllNotes(false);
+  EXPECT_EQ(ReadFile(dir_ / ("note" + std::to_string(mover->id))).substr(0, 24), "%%!!<tackonnote> 610 20 ");
+}
+
+TEST_F(SaveQueriesTest, EditedNoteIsWrittenWithoutAMove) {
+  Note* note = Shown(40, 60);
+  RequestsOfOnePass();
+  Pump();
+  ASSERT_TRUE(InsertNoteText(note, 0, "more ", 5));
+  SaveAllNotes(false);
+  ASSERT_TRUE(Written(note));
+  std::string bytes = ReadFile(dir_ / ("note" + std::to_string(note->id)));
+  EXPECT_EQ(bytes.substr(0, 23), "%%!!<tackonnote> 40 60 ");
+  EXPECT_EQ(bytes.substr(bytes.rfind('\n') + 1), "more text");
+  EXPECT_FALSE(note->changed);
+}
+
+}  // namespace
