@@ -15,6 +15,7 @@
 #include <X11/Xaw/Label.h>
 
 #include "app/app.h"
+#include "app/form_args.h"
 #include "app/popups.h"
 #include "storage/save.h"
 
@@ -89,10 +90,7 @@ void PutUpSavePrompt() {
 
   n = 0;
   XtSetArg(args[n], XtNborderWidth, 0); n++;
-  XtSetArg(args[n], XtNtop, XtChainTop); n++;
-  XtSetArg(args[n], XtNbottom, XtChainTop); n++;
-  XtSetArg(args[n], XtNleft, XtChainLeft); n++;
-  XtSetArg(args[n], XtNright, XtChainLeft); n++;
+  n = AddFixedTopLeft(args, n);
   XtSetArg(args[n], XtNvertDistance, 0); n++;
   XtSetArg(args[n], XtNhorizDistance, 0); n++;
   XtSetArg(args[n], XtNdefaultDistance, 0); n++;

@@ -16,6 +16,7 @@
 
 #include "app/app.h"
 #include "app/editres.h"
+#include "app/form_args.h"
 #include "app/popups.h"
 #include "notes/note_commands.h"
 
@@ -199,10 +200,7 @@ void CreateNoteWindow(Note* note) {
   Widget form = XtCreateManagedWidget("Note", formWidgetClass, note->shell, args, 1);
 
   n = 0;
-  XtSetArg(args[n], XtNtop, XtChainTop); n++;
-  XtSetArg(args[n], XtNbottom, XtChainTop); n++;
-  XtSetArg(args[n], XtNleft, XtChainLeft); n++;
-  XtSetArg(args[n], XtNright, XtChainLeft); n++;
+  n = AddFixedTopLeft(args, n);
   XtSetArg(args[n], XtNborderWidth, 0); n++;
   XtSetArg(args[n], XtNhighlightThickness, 0); n++;
   const Cardinal shared = n;

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/app.h"
+#include "app/form_args.h"
 #include "app/popups.h"
 #include "notes/note_commands.h"
 #include "notes/note_window.h"
@@ -120,10 +121,7 @@ RowWidgets MakeRow(Widget form, Widget label, int row, int shown) {
   XtSetArg(args[n], XtNcallback, down_cb); n++;
   XtSetArg(args[n], XtNlabel, "<"); n++;
   XtSetArg(args[n], XtNborderWidth, 1); n++;
-  XtSetArg(args[n], XtNtop, XtChainTop); n++;
-  XtSetArg(args[n], XtNbottom, XtChainTop); n++;
-  XtSetArg(args[n], XtNleft, XtChainLeft); n++;
-  XtSetArg(args[n], XtNright, XtChainLeft); n++;
+  n = AddFixedTopLeft(args, n);
   XtSetArg(args[n], XtNfromHoriz, label); n++;
   XtSetArg(args[n], XtNvertDistance, 0); n++;
   XtSetArg(args[n], XtNhorizDistance, 0); n++;
@@ -135,10 +133,7 @@ RowWidgets MakeRow(Widget form, Widget label, int row, int shown) {
   n = 0;
   XtSetArg(args[n], XtNlabel, text.c_str()); n++;
   XtSetArg(args[n], XtNborderWidth, 1); n++;
-  XtSetArg(args[n], XtNtop, XtChainTop); n++;
-  XtSetArg(args[n], XtNbottom, XtChainTop); n++;
-  XtSetArg(args[n], XtNleft, XtChainLeft); n++;
-  XtSetArg(args[n], XtNright, XtChainLeft); n++;
+  n = AddFixedTopLeft(args, n);
   XtSetArg(args[n], XtNfromHoriz, r.down); n++;
   XtSetArg(args[n], XtNvertDistance, 0); n++;
   XtSetArg(args[n], XtNhorizDistance, 0); n++;
@@ -153,10 +148,7 @@ RowWidgets MakeRow(Widget form, Widget label, int row, int shown) {
   XtSetArg(args[n], XtNheight, DimensionOf(r.down, XtNheight)); n++;
   XtSetArg(args[n], XtNborderWidth, 1); n++;
   XtSetArg(args[n], XtNlabel, ">"); n++;
-  XtSetArg(args[n], XtNtop, XtChainTop); n++;
-  XtSetArg(args[n], XtNbottom, XtChainTop); n++;
-  XtSetArg(args[n], XtNleft, XtChainLeft); n++;
-  XtSetArg(args[n], XtNright, XtChainLeft); n++;
+  n = AddFixedTopLeft(args, n);
   XtSetArg(args[n], XtNfromHoriz, r.value); n++;
   XtSetArg(args[n], XtNvertDistance, 0); n++;
   XtSetArg(args[n], XtNhorizDistance, 0); n++;
@@ -202,10 +194,7 @@ void OpenAlarmSetup(Note* note) {
   for (int i = 0; i < 5; ++i) {
     n = 0;
     XtSetArg(args[n], XtNborderWidth, 0); n++;
-    XtSetArg(args[n], XtNtop, XtChainTop); n++;
-    XtSetArg(args[n], XtNbottom, XtChainTop); n++;
-    XtSetArg(args[n], XtNleft, XtChainLeft); n++;
-    XtSetArg(args[n], XtNright, XtChainLeft); n++;
+    n = AddFixedTopLeft(args, n);
     XtSetArg(args[n], XtNvertDistance, 0); n++;
     XtSetArg(args[n], XtNhorizDistance, 0); n++;
     XtSetArg(args[n], XtNdefaultDistance, 0); n++;
@@ -224,10 +213,7 @@ void OpenAlarmSetup(Note* note) {
     forms[row] = XtCreateManagedWidget("TimerForm", formWidgetClass, boxes[row], args, 1);
     n = 0;
     XtSetArg(args[n], XtNborderWidth, 0); n++;
-    XtSetArg(args[n], XtNtop, XtChainTop); n++;
-    XtSetArg(args[n], XtNbottom, XtChainTop); n++;
-    XtSetArg(args[n], XtNleft, XtChainLeft); n++;
-    XtSetArg(args[n], XtNright, XtChainLeft); n++;
+    n = AddFixedTopLeft(args, n);
     XtSetArg(args[n], XtNlabel, kRowNames[row]); n++;
     labels[row] = XtCreateManagedWidget("TimerLabel", labelWidgetClass, forms[row], args, n);
   }

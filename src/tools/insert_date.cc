@@ -11,6 +11,7 @@
 #include <ctime>
 
 #include "app/app.h"
+#include "app/form_args.h"
 #include "app/popups.h"
 #include "notes/note_commands.h"
 #include "notes/note_window.h"
@@ -47,10 +48,7 @@ Widget MakeBox(Widget form, Widget above) {
   Arg args[13];
   Cardinal n = 0;
   XtSetArg(args[n], XtNborderWidth, 0); n++;
-  XtSetArg(args[n], XtNtop, XtChainTop); n++;
-  XtSetArg(args[n], XtNbottom, XtChainTop); n++;
-  XtSetArg(args[n], XtNleft, XtChainLeft); n++;
-  XtSetArg(args[n], XtNright, XtChainLeft); n++;
+  n = AddFixedTopLeft(args, n);
   XtSetArg(args[n], XtNvertDistance, 0); n++;
   XtSetArg(args[n], XtNhorizDistance, 0); n++;
   XtSetArg(args[n], XtNdefaultDistance, 0); n++;
@@ -75,10 +73,7 @@ Widget MakeRow(Widget box, int row) {
   XtSetArg(args[n], XtNcallback, choose); n++;
   XtSetArg(args[n], XtNlabel, "-"); n++;
   XtSetArg(args[n], XtNborderWidth, 1); n++;
-  XtSetArg(args[n], XtNtop, XtChainTop); n++;
-  XtSetArg(args[n], XtNbottom, XtChainTop); n++;
-  XtSetArg(args[n], XtNleft, XtChainLeft); n++;
-  XtSetArg(args[n], XtNright, XtChainLeft); n++;
+  n = AddFixedTopLeft(args, n);
   XtSetArg(args[n], XtNvertDistance, 0); n++;
   XtSetArg(args[n], XtNhorizDistance, 0); n++;
   XtSetArg(args[n], XtNdefaultDistance, 0); n++;
@@ -87,10 +82,7 @@ Widget MakeRow(Widget box, int row) {
 
   n = 0;
   XtSetArg(args[n], XtNborderWidth, 0); n++;
-  XtSetArg(args[n], XtNtop, XtChainTop); n++;
-  XtSetArg(args[n], XtNbottom, XtChainTop); n++;
-  XtSetArg(args[n], XtNleft, XtChainLeft); n++;
-  XtSetArg(args[n], XtNright, XtChainLeft); n++;
+  n = AddFixedTopLeft(args, n);
   XtSetArg(args[n], XtNfromHoriz, dialog.arrows[row]); n++;
   XtSetArg(args[n], XtNvertDistance, 0); n++;
   XtSetArg(args[n], XtNhorizDistance, 0); n++;
