@@ -27,6 +27,7 @@
 #include "notes/note.h"
 #include "notes/note_commands.h"
 #include "notes/note_window.h"
+#include "stderr_capture.h"
 #include "temp_dir.h"
 #include "x11_util.h"
 
@@ -108,44 +109,6 @@ std::vector<std::string> ErrorMessages() {
   for (Widget shell : PopupsNamed("ErrorShell")) messages.push_back(LabelOf(XtNameToWidget(shell, "errorDialog")));
   return messages;
 }
-
-// Collects what is written to standard error while it lives (through a
-// pipe, which no file size limit applies to).
-class StderrCapture {
- public:
-  StderrCapture() {
-    std::fflush(stderr);
-    saved_ = dup(STDERR_FILENO);
-    if (pipe(fds_) == 0) {
-      fcntl(fds_[0], F_SETFL, O_NONBLOCK);
-      dup2(fds_[1], STDERR_FILENO);
-      close(fds_[1]);
-    }
-  }
-  ~StderrCapture() {
-    Restore();
-    close(fds_[0]);
-  }
-  std::string Text() {
-    Restore();
-    std::string text;
-    char buf[4096];
-    ssize_t n;
-    while ((n = read(fds_[0], buf, sizeof buf)) > 0) text.append(buf, static_cast<std::size_t>(n));
-    return text;
-  }
-
- private:
-  void Restore() {
-    if (saved_ < 0) return;
-    std::fflush(stderr);
-    dup2(saved_, STDERR_FILENO);
-    close(saved_);
-    saved_ = -1;
-  }
-  int fds_[2] = {-1, -1};
-  int saved_ = -1;
-};
 
 class FileSelectionTest : public testing::Test {
  protected:

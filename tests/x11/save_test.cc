@@ -20,39 +20,11 @@
 #include "notes/note_window.h"
 #include "storage/load.h"
 #include "storage/save.h"
+#include "stderr_capture.h"
 #include "temp_dir.h"
 #include "x11_util.h"
 
 namespace {
-
-// Captures what is written to standard error while it lives.
-class StderrCapture {
- public:
-  StderrCapture() : path_(dir_ / "stderr") {
-    std::fflush(stderr);
-    saved_ = dup(2);
-    int fd = open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    dup2(fd, 2);
-    close(fd);
-  }
-  ~StderrCapture() { Restore(); }
-  std::string Text() {
-    Restore();
-    return ReadFile(path_);
-  }
-
- private:
-  void Restore() {
-    if (saved_ < 0) return;
-    std::fflush(stderr);
-    dup2(saved_, 2);
-    close(saved_);
-    saved_ = -1;
-  }
-  TempDir dir_;
-  std::string path_;
-  int saved_ = -1;
-};
 
 std::vector<std::string> Files(const std::string& dir) {
   std::vector<std::string> names;
