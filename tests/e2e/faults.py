@@ -128,10 +128,19 @@ def type_into_note(session, wid, text):
     """Types text into a note's text area (twm gives focus to the window under
     the pointer); it goes in at the insertion point."""
     gx, gy, w, h = session.geometry(wid)
-    move_pointer(session, gx + w // 2, gy + h // 2 + 10)
+    focused = lambda: session.run(["xdotool", "getwindowfocus"], check=False).strip() == str(wid)
     # twm gives the focus on entry; keys typed before it would go elsewhere.
-    wait_for(lambda: session.run(["xdotool", "getwindowfocus"], check=False).strip() == str(wid),
-             timeout=5, what="focus on the note")
+    # An entry can be lost while the window manager is still busy with the
+    # window: leave the note and enter it again.
+    for attempt in range(3):
+        move_pointer(session, gx + w // 2, gy + h // 2 + 10)
+        try:
+            wait_for(focused, timeout=5, what="focus on the note")
+            break
+        except AssertionError:
+            if attempt == 2:
+                raise
+            move_pointer(session, 5, session.screen_size()[1] - 5)
     session.xdotool("type", "--delay", "1", text)
 
 
