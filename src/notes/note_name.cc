@@ -2,8 +2,10 @@
 
 #include <algorithm>
 
+#include "storage/utf8.h"
+
 std::string NoteNameFromValue(const std::string& value) {
-  std::string name = value.substr(0, kMaxNameLength);
+  std::string name = value.substr(0, Utf8PrefixLength(value, kMaxNameLength));
   std::replace_if(name.begin(), name.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
   return name;
 }

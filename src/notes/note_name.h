@@ -9,8 +9,8 @@
 
 // The name a confirmed value of the name field stands for: one line, with
 // every line break (\n or \r, which a paste can bring in) turned into a
-// space, cut at kMaxNameLength characters, the most the name line of a note
-// file holds. An empty value stays empty.
+// space, cut at kMaxNameLength bytes, the most the name line of a note file
+// holds, without splitting a UTF-8 character. An empty value stays empty.
 std::string NoteNameFromValue(const std::string& value);
 
 // Width in pixels of the name dialog for a name of name_length characters,

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "storage/utf8.h"
+
 namespace {
 
 bool IsSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
@@ -103,7 +105,7 @@ bool ReadNoteFile(std::string_view bytes, const NoteFileReadOptions& options, No
   std::size_t after_name = name_end == std::string_view::npos ? bytes.size() : name_end + 1;
   std::string_view name_line = bytes.substr(pos, after_name - pos);
   if (!name_line.empty()) name_line.remove_suffix(1);
-  if (name_line.size() > kMaxNameLength) name_line = name_line.substr(0, kMaxNameLength);
+  name_line = name_line.substr(0, Utf8PrefixLength(name_line, kMaxNameLength));
   note->name.assign(name_line);
 
   std::size_t available = bytes.size() - after_name;
@@ -135,7 +137,7 @@ std::string FormatNoteFile(const NoteFileData& note) {
   }
   out += " \n";
   // The name is one line: a line break in it would end the name early.
-  std::string name = note.name.substr(0, kMaxNameLength);
+  std::string name = note.name.substr(0, Utf8PrefixLength(note.name, kMaxNameLength));
   for (char& c : name)
     if (c == '\n') c = ' ';
   out += name;

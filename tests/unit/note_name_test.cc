@@ -23,6 +23,13 @@ TEST(NoteNameTest, ValueBecomesOneLineOfAtMost1022Characters) {
       {long_value, std::string(1022, 'x')},
       // A break beyond the cut is gone with the rest; one before it is a space.
       {std::string(1021, 'z') + "\nqq\n", std::string(1021, 'z') + " "},
+      // A UTF-8 character that would straddle the limit goes as a whole.
+      {std::string(1020, 'u') + "\xe6\x97\xa5", std::string(1020, 'u')},
+      {std::string(1019, 'u') + "\xe6\x97\xa5", std::string(1019, 'u') + "\xe6\x97\xa5"},
+      {std::string(1021, 'u') + "\xc3\xa9", std::string(1021, 'u')},
+      {std::string(1019, 'u') + "\xf0\x9f\x99\x82", std::string(1019, 'u')},
+      // Latin-1 bytes are characters of one byte each.
+      {std::string(1021, 'u') + "\xe9\xe9", std::string(1021, 'u') + "\xe9"},
   };
   for (const Case& c : cases) {
     std::string name = NoteNameFromValue(c.value);
