@@ -30,9 +30,13 @@ def wait_for(cond, timeout=10.0, interval=0.05, what="condition"):
 
 
 class XSession:
-    """A private Xvfb of 1920x1080 at 96 dpi, with twm when wm is true."""
+    """A private Xvfb of 1920x1080 at 96 dpi, with twm when wm is true.
+    Every program started in it (stikkel, twm, xdotool) runs in the locale
+    `locale`: the C locale, where stikkel works in single bytes, unless a
+    test of the UTF-8 mode asks for another."""
 
-    def __init__(self, wm=True, twmrc=None):
+    def __init__(self, wm=True, twmrc=None, locale="C"):
+        self.locale = locale
         self.tmp = tempfile.mkdtemp(prefix="stikkel-e2e-")
         self.twmrc = twmrc or TWMRC
         rfd, wfd = os.pipe()
@@ -66,6 +70,7 @@ class XSession:
         self.env = dict(os.environ)
         self.env["DISPLAY"] = self.display
         self.env.pop("XENVIRONMENT", None)
+        self.env["LC_ALL"] = self.locale
         # The server answers before anything else runs on it.
         wait_for(lambda: subprocess.run(["xprop", "-root", "-len", "0"], env=self.env,
                                         capture_output=True).returncode == 0,
@@ -353,9 +358,10 @@ class E2ETest(unittest.TestCase):
 
     WM = True
     TWMRC = None  # a twm configuration file of the test's own, or the shared one
+    LOCALE = "C"
 
     def setUp(self):
-        self.x = XSession(wm=self.WM, twmrc=self.TWMRC)
+        self.x = XSession(wm=self.WM, twmrc=self.TWMRC, locale=self.LOCALE)
         self.apps = []
 
     def tearDown(self):
