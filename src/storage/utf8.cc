@@ -74,3 +74,8 @@ std::string StoredTextToUtf8(std::string_view stored, bool* was_latin1) {
   if (was_latin1) *was_latin1 = latin1;
   return latin1 ? Latin1ToUtf8(stored) : std::string(stored);
 }
+
+std::string BytesToStore(const std::string& current_utf8, const std::string& latin1_original) {
+  if (!latin1_original.empty() && Latin1ToUtf8(latin1_original) == current_utf8) return latin1_original;
+  return current_utf8;
+}

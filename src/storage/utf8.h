@@ -30,3 +30,10 @@ std::size_t Utf8PrefixLength(std::string_view bytes, std::size_t max_bytes);
 // and saving the shown text unchanged could give back the very bytes.
 // was_latin1, when given, tells which of the two it was.
 std::string StoredTextToUtf8(std::string_view stored, bool* was_latin1 = nullptr);
+
+// The bytes to write for a note that shows current_utf8, given the bytes its
+// file held when they were not valid UTF-8 (empty when they were): those
+// very bytes as long as the note shows exactly what they were read as, so a
+// note loaded from a Latin-1 file keeps its file byte for byte until it is
+// changed; otherwise current_utf8.
+std::string BytesToStore(const std::string& current_utf8, const std::string& latin1_original);

@@ -119,3 +119,24 @@ TEST(Utf8, EveryCutOfTheSampleIsValid) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Utf8, ALatin1FileKeepsItsBytesUntilTheTextChanges) {
+  const std::string file = "Gr\xfc\xdf" "e aus K\xf6ln";
+  bool latin1 = false;
+  const std::string shown = StoredTextToUtf8(file, &latin1);
+  ASSERT_TRUE(latin1);
+  EXPECT_EQ(BytesToStore(shown, file), file) << "unchanged: the file's own bytes";
+  EXPECT_EQ(BytesToStore(shown + "!", file), shown + "!") << "changed: UTF-8";
+  // Typing a character and deleting it again leaves the text as it was read.
+  std::string edited = shown;
+  edited.insert(3, "x");
+  edited.erase(3, 1);
+  EXPECT_EQ(BytesToStore(edited, file), file);
+  // A file that was UTF-8 (nothing kept) is written as the note shows it.
+  EXPECT_EQ(BytesToStore("caf\xc3\xa9", ""), "caf\xc3\xa9");
+  EXPECT_EQ(BytesToStore("", ""), "");
+}
+
+}  // namespace
