@@ -1,0 +1,60 @@
+// NoteSource: the text source of a note's text widget. The text lives in the
+// source itself (Athena's pieces), never in a caller's buffer, and grows as
+// the user types, up to a cap: an edit that would make the text longer than
+// maxLength bytes is refused as a whole before anything is written, and the
+// limitCallback list is told why.
+//
+// Two classes share the resources below: noteSourceObjectClass is a subclass
+// of AsciiSrc, for text in bytes; noteMultiSourceObjectClass is a subclass of
+// MultiSrc, for a text widget in international mode, where the cap counts the
+// bytes of the text in UTF-8. Either checks an edit in time proportional to
+// the edit, not to the text. Create the source as the child "textSource" of
+// the text widget and hand it over with XawTextSetSource.
+#pragma once
+
+#include <X11/Intrinsic.h>
+#include <X11/Xaw/Text.h>
+
+/* Resources (besides those of AsciiSrc or MultiSrc):
+
+ Name                Class              RepType         Default Value
+ ----                -----              -------         -------------
+ limitCallback       Callback           Callback        NULL
+ maxLength           MaxLength          Int             16777216
+
+ limitCallback is called, with a NoteSourceLimit as call data, for every
+ edit refused because the text would outgrow maxLength. An edit that does
+ not make the text longer is never refused, so a text loaded above the cap
+ can still be cut down.
+*/
+
+#define XtNlimitCallback "limitCallback"
+#define XtNmaxLength "maxLength"
+#define XtCMaxLength "MaxLength"
+
+// The cap of a note's text unless the resource says otherwise: 16 MiB.
+#define NoteSourceDefaultMaxLength (16 * 1024 * 1024)
+
+// Call data of limitCallback.
+typedef struct {
+  XawTextPosition length;      // bytes the text would have held after the edit
+  XawTextPosition max_length;  // the cap, maxLength
+} NoteSourceLimit;
+
+typedef struct _NoteSourceClassRec* NoteSourceObjectClass;
+typedef struct _NoteSourceRec* NoteSourceObject;
+typedef struct _NoteMultiSourceClassRec* NoteMultiSourceObjectClass;
+typedef struct _NoteMultiSourceRec* NoteMultiSourceObject;
+
+extern WidgetClass noteSourceObjectClass;
+extern WidgetClass noteMultiSourceObjectClass;
+
+// Creates a source of the class that matches the text widget (the MultiSrc
+// subclass when the widget is international) as its child "textSource",
+// with the given resources, and makes it the widget's source. The source the
+// widget made for itself is destroyed. Returns the new source.
+Widget NoteSourceInstall(Widget text, ArgList args, Cardinal num_args);
+
+// The length of the source's text in bytes (UTF-8 bytes for the MultiSrc
+// class), in constant time.
+XawTextPosition NoteSourceLength(Widget w);
