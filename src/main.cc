@@ -10,8 +10,8 @@
 #include "app/exit.h"
 #include "app/main_menu.h"
 #include "app/note_dir.h"
-#include "notes/note.h"
-#include "storage/load.h"
+#include "model/note_list.h"
+#include "notes/note_saving.h"
 #include "tools/alarms.h"
 
 int main(int argc, char** argv) {
@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   SanitizeResources();
-  EnsureNoteDir();
+  Notes().Configure({EnsureNoteDir(app_res.noteDir), static_cast<std::size_t>(app_res.bufSize)});
   CreateControlWindow();
   CreateMainMenu();
   XawSimpleMenuAddGlobalActions(app_context);

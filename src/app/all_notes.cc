@@ -7,7 +7,7 @@
 #include "app/app.h"
 #include "app/note_sizes.h"
 #include "app/popups.h"
-#include "notes/note.h"
+#include "model/note_list.h"
 #include "notes/note_window.h"
 
 namespace {
@@ -15,7 +15,11 @@ namespace {
 // Filled on the first sized note; the screen does not change under us.
 PixelsPerInch pixels_per_inch;
 
-bool HasWindow(const Note& note) { return note.shell && XtIsRealized(note.shell); }
+// The note's shell once it is realized, else null.
+Widget RealizedShell(const Note& note) {
+  NoteWindow* window = WindowOf(&note);
+  return window && window->shell() && XtIsRealized(window->shell()) ? window->shell() : nullptr;
+}
 
 }  // namespace
 
@@ -25,7 +29,7 @@ void RaiseAllNotes() {
     return;
   }
   for (const auto& note : Notes())
-    if (HasWindow(*note)) XRaiseWindow(display, XtWindow(note->shell));
+    if (Widget shell = RealizedShell(*note)) XRaiseWindow(display, XtWindow(shell));
 }
 
 void LowerAllNotes() {
@@ -34,15 +38,15 @@ void LowerAllNotes() {
     return;
   }
   for (const auto& note : Notes())
-    if (HasWindow(*note)) XLowerWindow(display, XtWindow(note->shell));
+    if (Widget shell = RealizedShell(*note)) XLowerWindow(display, XtWindow(shell));
 }
 
 void UnhideAllNotes() {
   bool any = false;
   for (const auto& note : Notes()) {
-    if (!note->hidden || !note->shell) continue;
-    XtPopup(note->shell, XtGrabNone);
-    note->hidden = false;
+    NoteWindow* window = WindowOf(note.get());
+    if (!note->hidden || !window) continue;
+    window->Show();
     any = true;
   }
   if (!any) ShowError("There are no hidden notes to unhide.");
@@ -54,12 +58,13 @@ void CascadeNotes() {
   bool any_anchor = false;
   for (const auto& note : Notes()) {
     CascadeNote c{note->anchored, note->hidden, 0, 0};
-    if (note->anchored && note->shell) {
+    NoteWindow* window = WindowOf(note.get());
+    if (note->anchored && window) {
       Position x = 0, y = 0;
       Arg args[2];
       XtSetArg(args[0], XtNx, &x);
       XtSetArg(args[1], XtNy, &y);
-      XtGetValues(note->shell, args, 2);
+      XtGetValues(window->shell(), args, 2);
       c.x = x;
       c.y = y;
       any_anchor = true;
@@ -71,13 +76,13 @@ void CascadeNotes() {
     return;
   }
   for (const CascadeMove& move : PlanCascade(plan_input, app_res.anchorOffset)) {
-    Note& note = *Notes()[move.index];
-    if (!note.shell) continue;
+    NoteWindow* window = WindowOf(Notes()[move.index].get());
+    if (!window) continue;
     Arg args[2];
     XtSetArg(args[0], XtNx, static_cast<Position>(move.x));
     XtSetArg(args[1], XtNy, static_cast<Position>(move.y));
-    XtSetValues(note.shell, args, 2);
-    if (XtIsRealized(note.shell)) XRaiseWindow(display, XtWindow(note.shell));
+    XtSetValues(window->shell(), args, 2);
+    if (XtIsRealized(window->shell())) XRaiseWindow(display, XtWindow(window->shell()));
   }
 }
 
@@ -88,7 +93,7 @@ void CreateSizedNote(int index) {
                                           WidthMMOfScreen(screen), HeightMMOfScreen(screen));
   }
   NoteSize size = StandardNoteSize(index, pixels_per_inch);
-  Note* note = NewNote(-1);
+  Note* note = Notes().NewNote(-1);
   note->width = size.width;
   note->height = size.height;
   CreateNoteWindow(note);

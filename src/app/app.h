@@ -10,7 +10,7 @@
 // The configuration record, filled once by XtGetApplicationResources.
 struct AppResources {
   int bufSize;
-  String noteDir;  // absolute once EnsureNoteDir has run
+  String noteDir;  // as configured; EnsureNoteDir gives the absolute form
   int interval;
   Boolean scrollBar;
   Boolean saveNotes;
@@ -41,8 +41,6 @@ constexpr unsigned long kAlarmCheckPeriodMs = 60000;
 
 constexpr const char* kAppClass = "Kleebord";
 
-// The fallback resource lines, in order, as compiled in from resources/Kleebord.
-const std::vector<std::string>& FallbackLines();
 
 // Initialises the toolkit under the class Kleebord with the program's option
 // table and fallback resources (removing parsed words from argv), records the

@@ -17,7 +17,7 @@
 #include "app/app.h"
 #include "app/form_args.h"
 #include "app/popups.h"
-#include "storage/save.h"
+#include "notes/note_saving.h"
 
 namespace {
 

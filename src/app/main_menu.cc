@@ -10,9 +10,9 @@
 #include "app/all_notes.h"
 #include "app/app.h"
 #include "app/exit.h"
-#include "notes/note.h"
+#include "model/note_list.h"
 #include "notes/note_list_window.h"
-#include "storage/save.h"
+#include "notes/note_saving.h"
 
 Widget main_menu = nullptr;
 
@@ -28,7 +28,7 @@ const char* const kRows[] = {
 constexpr long kFirstSeparator = 6;
 constexpr long kSecondSeparator = 14;
 
-const Note* FirstNote() { return Notes().empty() ? nullptr : Notes().front().get(); }
+const Note* FirstNote() { return Notes().empty() ? nullptr : Notes()[0].get(); }
 
 }  // namespace
 

@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "app/app.h"
 
 bool FindHomeDirectory(std::string* home) {
   if (const char* env = std::getenv("HOME")) {
@@ -65,14 +64,11 @@ NoteDirOutcome EnsureNoteDirAt(const std::string& note_dir, bool home_known, con
   return result;
 }
 
-void EnsureNoteDir() {
-  static std::string absolute;
+std::string EnsureNoteDir(const char* note_dir) {
   std::string home;
   bool home_known = true;
-  if (app_res.noteDir == nullptr || app_res.noteDir[0] != '/') home_known = FindHomeDirectory(&home);
-  NoteDirOutcome outcome = EnsureNoteDirAt(app_res.noteDir ? app_res.noteDir : "", home_known, home,
-                                           stdout, stderr);
+  if (note_dir == nullptr || note_dir[0] != '/') home_known = FindHomeDirectory(&home);
+  NoteDirOutcome outcome = EnsureNoteDirAt(note_dir ? note_dir : "", home_known, home, stdout, stderr);
   if (outcome.exit_status >= 0) std::exit(outcome.exit_status);
-  absolute = outcome.path;
-  app_res.noteDir = const_cast<char*>(absolute.c_str());
+  return outcome.path;
 }

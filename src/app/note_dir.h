@@ -20,6 +20,7 @@ bool FindHomeDirectory(std::string* home);
 NoteDirOutcome EnsureNoteDirAt(const std::string& note_dir, bool home_known, const std::string& home,
                                FILE* out, FILE* err);
 
-// EnsureNoteDir for the running program: replaces app_res.noteDir by its
-// absolute form, or ends the program.
-void EnsureNoteDir();
+// EnsureNoteDirAt for the configured noteDir, the user's home directory and
+// the standard streams: returns the absolute note directory, or ends the
+// program.
+std::string EnsureNoteDir(const char* note_dir);

@@ -11,7 +11,8 @@
 #include "app/app.h"
 #include "app/popups.h"
 #include "notes/note_commands.h"
-#include "notes/note_name.h"
+#include "model/note_list.h"
+#include "model/note_name.h"
 #include "notes/note_window.h"
 
 namespace {
@@ -84,22 +85,23 @@ void DismissNameDialog() {
 
 void ApplyName(Widget, XtPointer client_data, XtPointer) {
   DismissNameDialog();
-  Note* note = FindNote(NoteIdOf(client_data));
+  Note* note = Notes().FindNote(NoteIdOf(client_data));
   if (!note || !name_dialog.dialog) return;
   String value = XawDialogGetValueString(name_dialog.dialog);
   std::string name = NoteNameFromValue(value ? value : "");
   if (name.empty()) return;
   Arg args[1];
   XtSetArg(args[0], XtNtitle, name.c_str());
-  XtSetValues(note->shell, args, 1);
+  NoteWindow* window = WindowOf(note);
+  XtSetValues(window->shell(), args, 1);
   note->name = std::move(name);
-  MarkNoteChanged(note);
+  window->MarkChanged();
 }
 
 void CancelName(Widget, XtPointer, XtPointer) { DismissNameDialog(); }
 
 void NameNote(Widget, XtPointer client_data, XtPointer) {
-  Note* note = FindNote(NoteIdOf(client_data));
+  Note* note = Notes().FindNote(NoteIdOf(client_data));
   if (!note) return;
   XtCallbackRec confirm[] = {{ApplyName, client_data}, {nullptr, nullptr}};
   XtCallbackRec cancel[] = {{CancelName, client_data}, {nullptr, nullptr}};

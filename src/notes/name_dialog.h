@@ -4,7 +4,7 @@
 
 #include <X11/Intrinsic.h>
 
-#include "notes/note.h"
+#include "model/note.h"
 
 // Shows the dialog at the pointer for this note, with its name in the field;
 // the lists become the callbacks of Confirm and Cancel. Takes a

@@ -9,30 +9,30 @@
 #include <string>
 
 #include "app/popups.h"
-#include "notes/note.h"
+#include "model/note_list.h"
 #include "notes/note_window.h"
 
 namespace {
 
 void ConfirmErase(Widget, XtPointer client_data, XtPointer) {
   DismissConfirm();
-  Note* note = FindNote(NoteIdOf(client_data));
+  Note* note = Notes().FindNote(NoteIdOf(client_data));
   if (!note) return;
-  std::memset(note->text.get(), 0, static_cast<std::size_t>(note->buffer_size));
-  ReloadNoteText(note);
-  MarkNoteChanged(note);
+  NoteWindow* window = WindowOf(note);
+  window->SetText("");
+  window->MarkChanged();
 }
 
 void ConfirmDestroy(Widget, XtPointer client_data, XtPointer) {
   DismissConfirm();
-  Note* note = FindNote(NoteIdOf(client_data));
+  Note* note = Notes().FindNote(NoteIdOf(client_data));
   if (!note) return;
-  if (note->shell) {
-    XtPopdown(note->shell);
-    XtDestroyWidget(note->shell);
+  if (NoteWindow* window = WindowOf(note)) {
+    XtPopdown(window->shell());
+    XtDestroyWidget(window->shell());
   }
   const std::string path = note->file_path;
-  if (RemoveNote(note)) return;
+  if (Notes().RemoveNote(note)) return;
   // The file would bring the note back at the next start: say so.
   std::fprintf(stderr, "stikkel: %s: %s\n", path.c_str(), std::strerror(errno));
   ShowError("Couldn't delete " + path + ".\nThe note will come back at the next start.");
@@ -50,31 +50,31 @@ void Ask(XtCallbackProc confirm, XtCallbackProc cancel, XtPointer client_data) {
 
 void SetAnchored(Note* note, bool anchored) {
   note->anchored = anchored;
-  XtSetSensitive(note->unanchor_entry, anchored);
-  XtSetSensitive(note->anchor_entry, !anchored);
-  MarkNoteChanged(note);
+  NoteWindow* window = WindowOf(note);
+  window->ShowAnchored();
+  window->MarkChanged();
 }
 
 }  // namespace
 
 void HideNote(Widget, XtPointer client_data, XtPointer) {
-  if (Note* note = FindNote(NoteIdOf(client_data))) HideNoteWindow(note);
+  if (Note* note = Notes().FindNote(NoteIdOf(client_data))) WindowOf(note)->Hide();
 }
 
 void EraseNote(Widget, XtPointer client_data, XtPointer) {
-  Note* note = FindNote(NoteIdOf(client_data));
-  if (!note || note->text[0] == '\0') return;
+  Note* note = Notes().FindNote(NoteIdOf(client_data));
+  if (!note || WindowOf(note)->Length() == 0) return;
   Ask(ConfirmErase, CancelErase, client_data);
 }
 
 void DestroyNote(Widget, XtPointer client_data, XtPointer) {
-  if (FindNote(NoteIdOf(client_data))) Ask(ConfirmDestroy, CancelDestroy, client_data);
+  if (Notes().FindNote(NoteIdOf(client_data))) Ask(ConfirmDestroy, CancelDestroy, client_data);
 }
 
 void AnchorNote(Widget, XtPointer client_data, XtPointer) {
-  if (Note* note = FindNote(NoteIdOf(client_data))) SetAnchored(note, true);
+  if (Note* note = Notes().FindNote(NoteIdOf(client_data))) SetAnchored(note, true);
 }
 
 void UnanchorNote(Widget, XtPointer client_data, XtPointer) {
-  if (Note* note = FindNote(NoteIdOf(client_data))) SetAnchored(note, false);
+  if (Note* note = Notes().FindNote(NoteIdOf(client_data))) SetAnchored(note, false);
 }

@@ -6,7 +6,7 @@
 #include <X11/Intrinsic.h>
 
 // File menu.
-void SaveNote(Widget w, XtPointer client_data, XtPointer call_data);             // storage/save.cc
+void SaveNote(Widget w, XtPointer client_data, XtPointer call_data);             // notes/note_saving.cc
 void ImportFile(Widget w, XtPointer client_data, XtPointer call_data);           // tools/file_selection.cc
 void ExportNote(Widget w, XtPointer client_data, XtPointer call_data);           // tools/file_selection.cc
 void PrintNote(Widget w, XtPointer client_data, XtPointer call_data);            // tools/print_email.cc

@@ -11,6 +11,8 @@
 
 #include "app/app.h"
 #include "app/popups.h"
+#include "model/note_list.h"
+#include "notes/note_window.h"
 
 namespace {
 
@@ -118,19 +120,19 @@ void OpenNoteList(const Note* first, bool hidden_only) {
 
 void ChooseNote(Widget w, XtPointer client_data, XtPointer call_data) {
   auto* note = static_cast<Note*>(client_data);
+  NoteWindow* window = WindowOf(note);
   if (note->hidden) {
-    XtPopup(note->shell, XtGrabNone);
-    note->hidden = false;
+    window->Show();
   } else {
     Point pointer = PointerPosition();
     Arg args[2];
     XtSetArg(args[0], XtNx, static_cast<Position>(pointer.x));
     XtSetArg(args[1], XtNy, static_cast<Position>(pointer.y));
-    XtSetValues(note->shell, args, 2);
+    XtSetValues(window->shell(), args, 2);
     note->x = pointer.x;
     note->y = pointer.y;
     // The note is up already: this only raises it, and adds no grab.
-    XtPopup(note->shell, XtGrabNone);
+    XtPopup(window->shell(), XtGrabNone);
   }
   CloseNoteList(w, client_data, call_data);
 }

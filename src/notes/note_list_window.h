@@ -4,7 +4,7 @@
 
 #include <X11/Intrinsic.h>
 
-#include "notes/note.h"
+#include "model/note.h"
 
 // Opens the list of the notes from `first` to the end of the note list (all
 // of them when first is the head; none when it is null); with hidden_only,

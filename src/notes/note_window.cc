@@ -10,9 +10,9 @@
 #include <X11/Xaw/SmeBSB.h>
 #include <X11/Xaw/SmeLine.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <string>
 
 #include "app/app.h"
 #include "app/editres.h"
@@ -41,10 +41,9 @@ struct MenuEntry {
   const char* name;
   const char* label;  // null: the entry shows its name
   XtCallbackProc command;
-  Widget Note::*field;
 };
 
-Widget AddEntry(Widget menu, const MenuEntry& entry, Note* note) {
+Widget AddEntry(Widget menu, const MenuEntry& entry, int id) {
   if (!entry.command && !entry.label && std::strcmp(entry.name, "Line") == 0)
     return XtCreateManagedWidget(entry.name, smeLineObjectClass, menu, nullptr, 0);
   Arg args[2];
@@ -55,36 +54,8 @@ Widget AddEntry(Widget menu, const MenuEntry& entry, Note* note) {
   }
   Widget w = XtCreateManagedWidget(entry.name, smeBSBObjectClass, menu, args, n);
   if (entry.command)
-    XtAddCallback(w, XtNcallback, entry.command, reinterpret_cast<XtPointer>(static_cast<intptr_t>(note->id)));
-  if (entry.field) note->*entry.field = w;
+    XtAddCallback(w, XtNcallback, entry.command, reinterpret_cast<XtPointer>(static_cast<intptr_t>(id)));
   return w;
-}
-
-// The window manager's close button hides a note instead of ending the program.
-void CloseNoteWindow(Widget, XtPointer client_data, XtPointer) {
-  HideNoteWindow(static_cast<Note*>(client_data));
-}
-
-// Keeps the size of the note's window known without asking the server, for
-// writing the note when the display is lost, and notes that the window may
-// have moved since a save last looked.
-void TrackSize(Widget, XtPointer client_data, XEvent* event, Boolean*) {
-  auto* note = static_cast<Note*>(client_data);
-  note->may_have_moved = true;
-  if (event->type != ConfigureNotify) return;
-  note->saved_width = event->xconfigure.width;
-  note->saved_height = event->xconfigure.height;
-}
-
-// Reloads the text widget from the buffer; used after an edit that did not
-// fit was undone (the widget must not be reloaded from inside its own
-// change callback).
-void ReloadAfterRefusedEdit(XtPointer client_data, XtIntervalId*) {
-  auto* note = static_cast<Note*>(client_data);
-  XawTextPosition pos = XawTextGetInsertionPoint(note->text_widget);
-  ReloadNoteText(note);
-  XawTextPosition last = static_cast<XawTextPosition>(std::strlen(note->text.get()));
-  XawTextSetInsertionPoint(note->text_widget, pos < last ? pos : last);
 }
 
 }  // namespace
@@ -99,18 +70,141 @@ Pixmap BlankBitmap() {
   return blank_bitmap;
 }
 
-void MarkNoteChanged(Note* note) {
-  note->changed = true;
-  if (note->save_entry) XtSetSensitive(note->save_entry, True);
+NoteWindow* WindowOf(const Note* note) { return static_cast<NoteWindow*>(note->view.get()); }
+
+void CreateNoteWindow(Note* note) {
+  auto window = std::make_unique<NoteWindow>(note);
+  NoteWindow* w = window.get();
+  note->view = std::move(window);
+  w->Create();
 }
 
-void MarkNoteSaved(Note* note) {
-  note->changed = false;
-  if (note->save_entry) XtSetSensitive(note->save_entry, False);
+NoteWindow::NoteWindow(Note* note) : note_(note) {}
+
+NoteWindow::~NoteWindow() {
+  if (reload_timer_) XtRemoveTimeOut(reload_timer_);
 }
 
-bool OuterWindowPosition(Note* note, int* x, int* y) {
-  Window w = XtWindow(note->shell);
+// --- The text ---------------------------------------------------------
+
+std::string NoteWindow::Text() const {
+  if (!buffer_) return note_->text.substr(0, Length());
+  return std::string(buffer_.get(), Length());
+}
+
+std::size_t NoteWindow::Length() const {
+  if (!buffer_) return strnlen(note_->text.data(), note_->text.size());
+  return strnlen(buffer_.get(), note_->buffer_size);
+}
+
+std::size_t NoteWindow::Room() const { return TextRoom(Length(), note_->buffer_size); }
+
+bool NoteWindow::SetText(std::string_view text) {
+  if (!TextFits(text.size(), note_->buffer_size)) return false;
+  std::memset(buffer_.get(), 0, note_->buffer_size);
+  std::memcpy(buffer_.get(), text.data(), text.size());
+  Reload();
+  return true;
+}
+
+bool NoteWindow::Insert(XawTextPosition pos, std::string_view bytes) {
+  if (!TextFits(Length() + bytes.size(), note_->buffer_size)) return false;
+  XawTextBlock block;
+  block.firstPos = 0;
+  block.length = static_cast<int>(bytes.size());
+  block.ptr = const_cast<char*>(bytes.data());
+  block.format = XawFmt8Bit;
+  return XawTextReplace(text_, pos, pos, &block) == XawEditDone;
+}
+
+XawTextPosition NoteWindow::InsertionPoint() const { return XawTextGetInsertionPoint(text_); }
+
+void NoteWindow::SetInsertionPoint(XawTextPosition pos) { XawTextSetInsertionPoint(text_, pos); }
+
+void NoteWindow::SyncText() { note_->text = Text(); }
+
+// Makes the text widget show the buffer again after the program changed
+// the buffer itself.
+void NoteWindow::Reload() {
+  Arg args[2];
+  XtSetArg(args[0], XtNstring, buffer_.get());
+  XtSetArg(args[1], XtNlength, static_cast<int>(note_->buffer_size - 1));
+  XtSetValues(text_, args, 2);
+  last_good_text_.assign(buffer_.get());
+}
+
+// Reloads the text widget from the buffer; used after an edit that did not
+// fit was undone (the widget must not be reloaded from inside its own
+// change callback).
+void NoteWindow::ReloadAfterRefusedEdit(XtPointer client_data, XtIntervalId*) {
+  auto* window = static_cast<NoteWindow*>(client_data);
+  window->reload_timer_ = 0;
+  XawTextPosition pos = window->InsertionPoint();
+  window->Reload();
+  XawTextPosition last = static_cast<XawTextPosition>(window->Length());
+  window->SetInsertionPoint(pos < last ? pos : last);
+}
+
+// The text widget's change callback: fires once per change that the
+// widget made.
+void NoteWindow::Changed(Widget w, XtPointer client_data, XtPointer) {
+  auto* window = static_cast<NoteWindow*>(client_data);
+  std::size_t size = window->note_->buffer_size;
+  Widget source = XtIsSubclass(w, textWidgetClass) ? XawTextGetSource(w) : w;
+  XawTextPosition last = XawTextSourceScan(source, 0, XawstAll, XawsdRight, 1, True);
+  std::size_t held = strnlen(window->buffer_.get(), size);
+  if (!TextFits(static_cast<std::size_t>(last), size) || static_cast<std::size_t>(last) != held) {
+    // The edit did not fit: the widget keeps the excess outside the note's
+    // buffer. Put the last text that fitted back at once, reload the widget
+    // when it is done with this edit, and refuse with the bell.
+    std::memset(window->buffer_.get(), 0, size);
+    std::memcpy(window->buffer_.get(), window->last_good_text_.data(), window->last_good_text_.size());
+    if (!window->reload_timer_)
+      window->reload_timer_ = XtAppAddTimeOut(app_context, 0, ReloadAfterRefusedEdit, window);
+    XBell(display, 0);
+    return;
+  }
+  window->last_good_text_.assign(window->buffer_.get(), held);
+  window->MarkChanged();
+}
+
+// --- Flags shown in the menus -----------------------------------------
+
+void NoteWindow::MarkChanged() {
+  note_->MarkChanged();
+  if (save_entry_) XtSetSensitive(save_entry_, True);
+}
+
+void NoteWindow::MarkSaved() {
+  note_->MarkSaved();
+  if (save_entry_) XtSetSensitive(save_entry_, False);
+}
+
+void NoteWindow::ShowAnchored() {
+  XtSetSensitive(unanchor_entry_, note_->anchored);
+  XtSetSensitive(anchor_entry_, !note_->anchored);
+}
+
+void NoteWindow::ShowAlarmEntries() {
+  XtSetSensitive(unset_alarm_entry_, !app_res.noAlarm && note_->alarm.set);
+  XtSetSensitive(set_alarm_entry_, !app_res.noAlarm && !note_->alarm.set);
+}
+
+void NoteWindow::ShowAlarm() {
+  ShowAlarmEntries();
+  Arg args[2];
+  Cardinal n = 0;
+  if (note_->alarm.set) {
+    XtSetArg(args[n], XtNlabel, " "); n++;
+  }
+  XtSetArg(args[n], XtNbitmap, note_->alarm.set ? ClockBitmap() : BlankBitmap()); n++;
+  XtSetValues(alarm_icon_, args, n);
+}
+
+// --- Place and visibility ---------------------------------------------
+
+bool NoteWindow::OuterPosition(int* x, int* y) const {
+  Window w = XtWindow(shell_);
   Window root = None, parent = None;
   Window* children = nullptr;
   unsigned int count = 0;
@@ -126,178 +220,184 @@ bool OuterWindowPosition(Note* note, int* x, int* y) {
   return true;
 }
 
-void HideNoteWindow(Note* note) {
+void NoteWindow::CurrentPosition(int* x, int* y) {
+  *x = note_->x;
+  *y = note_->y;
+  // A hidden note cannot have been moved; its window is not managed while
+  // it is withdrawn, so its own position would not be the frame's.
+  if (note_->hidden || !may_have_moved_) return;
+  may_have_moved_ = false;
+  OuterPosition(x, y);
+}
+
+void NoteWindow::AskSize() {
+  XWindowAttributes attrs;
+  if (!XGetWindowAttributes(display, XtWindow(shell_), &attrs)) return;
+  note_->window_width = attrs.width;
+  note_->window_height = attrs.height;
+}
+
+void NoteWindow::Hide() {
   // Remember where the note stood: once withdrawn its frame is gone.
-  int x = note->x, y = note->y;
-  if (!note->hidden && OuterWindowPosition(note, &x, &y) && (x != note->x || y != note->y)) {
-    note->x = x;
-    note->y = y;
-    note->moved = true;
+  int x = note_->x, y = note_->y;
+  if (!note_->hidden && OuterPosition(&x, &y) && (x != note_->x || y != note_->y)) {
+    note_->x = x;
+    note_->y = y;
+    note_->moved = true;
   }
-  note->hidden = true;
-  XtPopdown(note->shell);
+  note_->hidden = true;
+  XtPopdown(shell_);
 }
 
-std::size_t NoteTextRoom(const Note* note) {
-  std::size_t used = std::strlen(note->text.get());
-  std::size_t capacity = static_cast<std::size_t>(note->buffer_size) - 1;
-  return used < capacity ? capacity - used : 0;
+void NoteWindow::Show() {
+  XtPopup(shell_, XtGrabNone);
+  note_->hidden = false;
 }
 
-bool InsertNoteText(Note* note, XawTextPosition pos, const char* bytes, std::size_t len) {
-  if (len > NoteTextRoom(note)) return false;
-  XawTextBlock block;
-  block.firstPos = 0;
-  block.length = static_cast<int>(len);
-  block.ptr = const_cast<char*>(bytes);
-  block.format = XawFmt8Bit;
-  return XawTextReplace(note->text_widget, pos, pos, &block) == XawEditDone;
+// The window manager's close button hides a note instead of ending the program.
+void NoteWindow::CloseFromWindowManager(Widget, XtPointer client_data, XtPointer) {
+  static_cast<NoteWindow*>(client_data)->Hide();
 }
 
-void ReloadNoteText(Note* note) {
-  Arg args[2];
-  XtSetArg(args[0], XtNstring, note->text.get());
-  XtSetArg(args[1], XtNlength, note->buffer_size - 1);
-  XtSetValues(note->text_widget, args, 2);
-  note->last_good_text.assign(note->text.get());
+// Keeps the size of the note's window known without asking the server (a
+// note is written with it when the display is lost), and notes that the
+// window may have moved since a save last looked.
+void NoteWindow::TrackStructure(Widget, XtPointer client_data, XEvent* event, Boolean*) {
+  auto* window = static_cast<NoteWindow*>(client_data);
+  window->may_have_moved_ = true;
+  if (event->type != ConfigureNotify) return;
+  window->note_->window_width = event->xconfigure.width;
+  window->note_->window_height = event->xconfigure.height;
 }
 
-void NoteChanged(Widget w, XtPointer client_data, XtPointer) {
-  auto* note = static_cast<Note*>(client_data);
-  Widget source = XtIsSubclass(w, textWidgetClass) ? XawTextGetSource(w) : w;
-  XawTextPosition last = XawTextSourceScan(source, 0, XawstAll, XawsdRight, 1, True);
-  std::size_t held = strnlen(note->text.get(), static_cast<std::size_t>(note->buffer_size));
-  if (last >= note->buffer_size || static_cast<std::size_t>(last) != held) {
-    // The edit did not fit: the widget keeps the excess outside the note's
-    // buffer. Put the last text that fitted back at once, reload the widget
-    // when it is done with this edit, and refuse with the bell.
-    std::memset(note->text.get(), 0, static_cast<std::size_t>(note->buffer_size));
-    std::memcpy(note->text.get(), note->last_good_text.data(), note->last_good_text.size());
-    XtAppAddTimeOut(app_context, 0, ReloadAfterRefusedEdit, note);
-    XBell(display, 0);
-    return;
-  }
-  note->last_good_text.assign(note->text.get(), held);
-  MarkNoteChanged(note);
-}
+// --- Building ---------------------------------------------------------
 
-void CreateNoteWindow(Note* note) {
-  Arg args[16];
+void NoteWindow::BuildBar(Widget form) {
+  Arg args[12];
   Cardinal n = 0;
-  std::string geometry;
-  if (note->has_geometry) {
-    geometry = std::to_string(note->width) + "x" + std::to_string(note->height) + "+" +
-               std::to_string(note->x) + "+" + std::to_string(note->y);
-    XtSetArg(args[n], XtNgeometry, geometry.c_str()); n++;
-    XtSetArg(args[n], XtNx, note->x); n++;
-    XtSetArg(args[n], XtNy, note->y); n++;
-  }
-  XtSetArg(args[n], XtNtitle, note->name.c_str()); n++;
-  note->shell = XtCreatePopupShell("TackOnNote", wmShellWidgetClass, toplevel, args, n);
-  AnswerEditres(note->shell);
-
-  XtSetArg(args[0], XtNdefaultDistance, 0);
-  Widget form = XtCreateManagedWidget("Note", formWidgetClass, note->shell, args, 1);
-
-  n = 0;
   n = AddFixedTopLeft(args, n);
   XtSetArg(args[n], XtNborderWidth, 0); n++;
   XtSetArg(args[n], XtNhighlightThickness, 0); n++;
   const Cardinal shared = n;
   XtSetArg(args[n], XtNlabel, "File"); n++;
   XtSetArg(args[n], XtNmenuName, "FileMenu"); n++;
-  note->file_button = XtCreateManagedWidget("File", menuButtonWidgetClass, form, args, n);
+  file_button_ = XtCreateManagedWidget("File", menuButtonWidgetClass, form, args, n);
   n = shared;
   XtSetArg(args[n], XtNlabel, "Notes"); n++;
-  XtSetArg(args[n], XtNfromHoriz, note->file_button); n++;
+  XtSetArg(args[n], XtNfromHoriz, file_button_); n++;
   XtSetArg(args[n], XtNmenuName, "OptionsMenu"); n++;
-  note->options_button = XtCreateManagedWidget("Options", menuButtonWidgetClass, form, args, n);
-  MakeBitmaps();
+  options_button_ = XtCreateManagedWidget("Options", menuButtonWidgetClass, form, args, n);
   n = shared;
-  XtSetArg(args[n], XtNbitmap, note->alarm_set ? clock_bitmap : blank_bitmap); n++;
-  XtSetArg(args[n], XtNfromHoriz, note->options_button); n++;
-  note->alarm_icon = XtCreateManagedWidget("AlarmIcon", labelWidgetClass, form, args, n);
+  XtSetArg(args[n], XtNbitmap, note_->alarm.set ? ClockBitmap() : BlankBitmap()); n++;
+  XtSetArg(args[n], XtNfromHoriz, options_button_); n++;
+  alarm_icon_ = XtCreateManagedWidget("AlarmIcon", labelWidgetClass, form, args, n);
 
   Dimension width = 0;
   XtSetArg(args[0], XtNwidth, &width);
-  XtGetValues(note->options_button, args, 1);
+  XtGetValues(options_button_, args, 1);
   XtSetArg(args[0], XtNwidth, static_cast<Dimension>(width + 15));
-  XtSetValues(note->options_button, args, 1);
+  XtSetValues(options_button_, args, 1);
+}
 
+void NoteWindow::BuildMenus() {
+  Arg args[1];
   XtSetArg(args[0], XtNlabel, "Menu");
-  note->options_menu = XtCreatePopupShell("OptionsMenu", simpleMenuWidgetClass, note->options_button, args, 1);
-  XtCreateManagedWidget("OptionsLine", smeLineObjectClass, note->options_menu, nullptr, 0);
-  note->file_menu = XtCreatePopupShell("FileMenu", simpleMenuWidgetClass, note->file_button, args, 1);
-  XtCreateManagedWidget("FileLine", smeLineObjectClass, note->file_menu, nullptr, 0);
+  Widget options_menu = XtCreatePopupShell("OptionsMenu", simpleMenuWidgetClass, options_button_, args, 1);
+  XtCreateManagedWidget("OptionsLine", smeLineObjectClass, options_menu, nullptr, 0);
+  Widget file_menu = XtCreatePopupShell("FileMenu", simpleMenuWidgetClass, file_button_, args, 1);
+  XtCreateManagedWidget("FileLine", smeLineObjectClass, file_menu, nullptr, 0);
 
-  const MenuEntry file_entries[] = {
-      {"Save", nullptr, SaveNote, &Note::save_entry},
-      {"Open", nullptr, ImportFile, nullptr},
-      {"Export", nullptr, ExportNote, nullptr},
-      {"Print", nullptr, PrintNote, nullptr},
-      {"EmailNote", "Email...", EmailNoteEntry, nullptr},
+  static const MenuEntry kFileEntries[] = {
+      {"Save", nullptr, SaveNote},
+      {"Open", nullptr, ImportFile},
+      {"Export", nullptr, ExportNote},
+      {"Print", nullptr, PrintNote},
+      {"EmailNote", "Email...", EmailNoteEntry},
   };
-  for (const MenuEntry& entry : file_entries) AddEntry(note->file_menu, entry, note);
-
-  const MenuEntry option_entries[] = {
-      {"Hide", nullptr, HideNote, nullptr},
-      {"Erase", nullptr, EraseNote, nullptr},
-      {"Line", nullptr, nullptr, nullptr},
-      {"Destroy", nullptr, DestroyNote, nullptr},
-      {"Line", nullptr, nullptr, nullptr},
-      {"Name", "Name...", NameNote, nullptr},
-      {"Anchor", nullptr, AnchorNote, &Note::anchor_entry},
-      {"UnAnchor", nullptr, UnanchorNote, &Note::unanchor_entry},
-      {"SetAlarm", "Set Alarm...", SetAlarmEntry, &Note::set_alarm_entry},
-      {"UnsetAlarm", "Unset Alarm", ClearAlarm, &Note::unset_alarm_entry},
-      {"InsertCalendar", "Insert Calendar", InsertCalendarEntry, nullptr},
-      {"InsertDate", "Insert Date...", InsertDateEntry, nullptr},
+  static const MenuEntry kOptionEntries[] = {
+      {"Hide", nullptr, HideNote},
+      {"Erase", nullptr, EraseNote},
+      {"Line", nullptr, nullptr},
+      {"Destroy", nullptr, DestroyNote},
+      {"Line", nullptr, nullptr},
+      {"Name", "Name...", NameNote},
+      {"Anchor", nullptr, AnchorNote},
+      {"UnAnchor", nullptr, UnanchorNote},
+      {"SetAlarm", "Set Alarm...", SetAlarmEntry},
+      {"UnsetAlarm", "Unset Alarm", ClearAlarm},
+      {"InsertCalendar", "Insert Calendar", InsertCalendarEntry},
+      {"InsertDate", "Insert Date...", InsertDateEntry},
   };
-  for (const MenuEntry& entry : option_entries) {
-    Widget w = AddEntry(note->options_menu, entry, note);
-    if (w == note->unanchor_entry) {
-      XtSetSensitive(note->unanchor_entry, note->anchored);
-      XtSetSensitive(note->anchor_entry, !note->anchored);
-    } else if (w == note->unset_alarm_entry) {
-      XtSetSensitive(note->unset_alarm_entry, !app_res.noAlarm && note->alarm_set);
-      XtSetSensitive(note->set_alarm_entry, !app_res.noAlarm && !note->alarm_set);
-    }
-  }
+  for (const MenuEntry& entry : kFileEntries) AddEntry(file_menu, entry, note_->id);
+  for (const MenuEntry& entry : kOptionEntries) AddEntry(options_menu, entry, note_->id);
+  save_entry_ = XtNameToWidget(file_menu, "Save");
+  anchor_entry_ = XtNameToWidget(options_menu, "Anchor");
+  unanchor_entry_ = XtNameToWidget(options_menu, "UnAnchor");
+  set_alarm_entry_ = XtNameToWidget(options_menu, "SetAlarm");
+  unset_alarm_entry_ = XtNameToWidget(options_menu, "UnsetAlarm");
+  ShowAnchored();
+  ShowAlarmEntries();
+}
 
-  note->last_good_text.assign(note->text.get());
-  XtCallbackRec changed[] = {{NoteChanged, note}, {nullptr, nullptr}};
-  n = 0;
+void NoteWindow::BuildText(Widget form) {
+  buffer_.reset(new char[note_->buffer_size]());
+  std::memcpy(buffer_.get(), note_->text.data(), std::min(note_->text.size(), note_->buffer_size - 1));
+  last_good_text_.assign(buffer_.get());
+  XtCallbackRec changed[] = {{Changed, this}, {nullptr, nullptr}};
+  Arg args[16];
+  Cardinal n = 0;
   XtSetArg(args[n], XtNtop, XtChainTop); n++;
   XtSetArg(args[n], XtNleft, XtChainLeft); n++;
   XtSetArg(args[n], XtNright, XtChainRight); n++;
   XtSetArg(args[n], XtNbottom, XtChainBottom); n++;
-  XtSetArg(args[n], XtNfromVert, note->options_button); n++;
-  XtSetArg(args[n], XtNstring, note->text.get()); n++;
+  XtSetArg(args[n], XtNfromVert, options_button_); n++;
+  XtSetArg(args[n], XtNstring, buffer_.get()); n++;
   XtSetArg(args[n], XtNeditType, XawtextEdit); n++;
   XtSetArg(args[n], XtNuseStringInPlace, True); n++;
   // One byte of the buffer stays for the terminating NUL the widget writes.
-  XtSetArg(args[n], XtNlength, note->buffer_size - 1); n++;
-  XtSetArg(args[n], XtNwidth, note->width); n++;
-  XtSetArg(args[n], XtNheight, note->height); n++;
+  XtSetArg(args[n], XtNlength, static_cast<int>(note_->buffer_size - 1)); n++;
+  XtSetArg(args[n], XtNwidth, note_->width); n++;
+  XtSetArg(args[n], XtNheight, note_->height); n++;
   XtSetArg(args[n], XtNresize, XawtextResizeNever); n++;
   XtSetArg(args[n], XtNhorizDistance, 0); n++;
   XtSetArg(args[n], XtNvertDistance, 0); n++;
   XtSetArg(args[n], XtNcallback, changed); n++;
   XtSetArg(args[n], XtNscrollVertical, app_res.scrollBar ? XawtextScrollAlways : XawtextScrollWhenNeeded); n++;
-  note->text_widget = XtCreateManagedWidget("NoteText", asciiTextWidgetClass, form, args, n);
+  text_ = XtCreateManagedWidget("NoteText", asciiTextWidgetClass, form, args, n);
+}
 
-  MarkNoteSaved(note);
-  XtRealizeWidget(note->shell);
-  OnWindowClose(note->shell, CloseNoteWindow, note);
-  XtAddEventHandler(note->shell, StructureNotifyMask, False, TrackSize, note);
+void NoteWindow::Create() {
+  Arg args[4];
+  Cardinal n = 0;
+  if (note_->has_geometry) {
+    geometry_ = std::to_string(note_->width) + "x" + std::to_string(note_->height) + "+" +
+                std::to_string(note_->x) + "+" + std::to_string(note_->y);
+    XtSetArg(args[n], XtNgeometry, geometry_.c_str()); n++;
+    XtSetArg(args[n], XtNx, note_->x); n++;
+    XtSetArg(args[n], XtNy, note_->y); n++;
+  }
+  XtSetArg(args[n], XtNtitle, note_->name.c_str()); n++;
+  shell_ = XtCreatePopupShell("TackOnNote", wmShellWidgetClass, toplevel, args, n);
+  AnswerEditres(shell_);
 
-  if (!note->has_geometry) {
+  XtSetArg(args[0], XtNdefaultDistance, 0);
+  Widget form = XtCreateManagedWidget("Note", formWidgetClass, shell_, args, 1);
+  BuildBar(form);
+  BuildMenus();
+  BuildText(form);
+
+  MarkSaved();
+  XtRealizeWidget(shell_);
+  OnWindowClose(shell_, CloseFromWindowManager, this);
+  XtAddEventHandler(shell_, StructureNotifyMask, False, TrackStructure, this);
+
+  if (!note_->has_geometry) {
     Position x = 0, y = 0;
     XtSetArg(args[0], XtNx, &x);
     XtSetArg(args[1], XtNy, &y);
-    XtGetValues(note->shell, args, 2);
-    note->x = static_cast<unsigned short>(x);
-    note->y = static_cast<unsigned short>(y);
+    XtGetValues(shell_, args, 2);
+    note_->x = static_cast<unsigned short>(x);
+    note_->y = static_cast<unsigned short>(y);
   }
-  if (!note->hidden) XtPopup(note->shell, XtGrabNone);
+  if (!note_->hidden) XtPopup(shell_, XtGrabNone);
 }

@@ -1,45 +1,120 @@
 // The note window: a shell with a File menu, a Notes menu, the alarm
-// indicator and a text area that edits the note's buffer in place.
+// indicator and a text area. It holds one note's widgets and is the only
+// code that talks to the note's text widget.
 #pragma once
 
 #include <X11/Intrinsic.h>
 #include <X11/Xaw/Text.h>
 
 #include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
 
-#include "notes/note.h"
+#include "model/note.h"
+
+class NoteWindow : public NoteView {
+ public:
+  explicit NoteWindow(Note* note);
+  // Makes no X request: the toolkit destroys the widgets with the shell.
+  ~NoteWindow() override;
+  NoteWindow(const NoteWindow&) = delete;
+  NoteWindow& operator=(const NoteWindow&) = delete;
+
+  Widget shell() const { return shell_; }
+
+  // The note's text. Reading it makes no X request.
+  std::string Text() const;
+  // Its length in bytes.
+  std::size_t Length() const;
+  // Bytes that can still be added to it.
+  std::size_t Room() const;
+  // Replaces the whole text; false, changing nothing, when it does not fit.
+  bool SetText(std::string_view text);
+  // Inserts bytes at pos after checking that they fit; false, changing
+  // nothing, when they do not fit or the widget refuses them.
+  bool Insert(XawTextPosition pos, std::string_view bytes);
+  XawTextPosition InsertionPoint() const;
+  void SetInsertionPoint(XawTextPosition pos);
+
+  // Hands the text over to the note record (what a save writes); makes no
+  // X request.
+  void SyncText();
+
+  // The unsaved-changes flag, shown as the sensitivity of Save.
+  void MarkChanged();
+  void MarkSaved();
+  // The Anchor and UnAnchor entries, and the alarm entries and indicator
+  // (clock while the alarm is set), as the record stands.
+  void ShowAnchored();
+  void ShowAlarm();
+
+  // Pops the window down and flags the note hidden, remembering where it
+  // stood; Show puts it up again and clears the flag.
+  void Hide();
+  void Show();
+
+  // The position of the note's outermost window (the window manager's
+  // frame, or the shell's own window when nothing reparents it) as the X
+  // server gives it: the outer corner of its border, which is also where a
+  // stored geometry puts it back. False when the server cannot tell.
+  bool OuterPosition(int* x, int* y) const;
+  // Where the window stands: the record's place, unless the window may
+  // have moved since the last look; then the server is asked (once; a
+  // notice that comes in meanwhile makes the next call ask again). A hidden
+  // window stands where it was hidden.
+  void CurrentPosition(int* x, int* y);
+  // Asks the server for the window's size and keeps it in the record
+  // (otherwise it comes from the structure notices of the window).
+  void AskSize();
+
+  // Builds, realizes and (unless hidden) shows the window.
+  void Create();
+
+ private:
+  static void Changed(Widget w, XtPointer client_data, XtPointer call_data);
+  static void ReloadAfterRefusedEdit(XtPointer client_data, XtIntervalId* id);
+  static void TrackStructure(Widget w, XtPointer client_data, XEvent* event, Boolean* go_on);
+  static void CloseFromWindowManager(Widget w, XtPointer client_data, XtPointer call_data);
+  void ShowAlarmEntries();
+  void BuildBar(Widget form);
+  void BuildMenus();
+  void BuildText(Widget form);
+  void Reload();
+
+  Note* note_;
+  Widget shell_ = nullptr;
+  Widget text_ = nullptr;
+  Widget file_button_ = nullptr;
+  Widget options_button_ = nullptr;
+  Widget alarm_icon_ = nullptr;
+  Widget save_entry_ = nullptr;
+  Widget anchor_entry_ = nullptr;
+  Widget unanchor_entry_ = nullptr;
+  Widget set_alarm_entry_ = nullptr;
+  Widget unset_alarm_entry_ = nullptr;
+  // The bytes the text widget edits in place: the text and a NUL, in the
+  // record's buffer_size bytes. The text never outgrows them.
+  std::unique_ptr<char[]> buffer_;
+  // The text as it stood after the last edit that fitted; an edit that
+  // would outgrow the buffer is undone by restoring it.
+  std::string last_good_text_;
+  XtIntervalId reload_timer_ = 0;
+  // The shell's geometry resource: the toolkit keeps the pointer, not a copy.
+  std::string geometry_;
+  // Set by every structure notice of the window (the window manager moved,
+  // resized, reparented, mapped or unmapped it; ICCCM window managers tell a
+  // client of every move of its frame) and cleared when a save asks the X
+  // server where the window stands. While it is clear the window stands
+  // where that save found it, so a save needs no server round trip.
+  bool may_have_moved_ = true;
+};
+
+// The note's window, or null before CreateNoteWindow.
+NoteWindow* WindowOf(const Note* note);
 
 // Builds, realizes and (unless hidden) shows the note's window.
 void CreateNoteWindow(Note* note);
-
-// The text widget's change callback (client data: the Note).
-void NoteChanged(Widget w, XtPointer client_data, XtPointer call_data);
-
-// Marks the note as having unsaved changes (Save sensitive).
-void MarkNoteChanged(Note* note);
-// Marks the note as saved (Save insensitive).
-void MarkNoteSaved(Note* note);
-
-// The position of the note's outermost window (the window manager's frame,
-// or the shell's own window when nothing reparents it) as the X server
-// gives it: the outer corner of its border, which is also where a stored
-// geometry puts it back. False when the server cannot tell.
-bool OuterWindowPosition(Note* note, int* x, int* y);
-
-// Pops the note's window down and flags it hidden, remembering where it stood.
-void HideNoteWindow(Note* note);
-
-// Bytes that can still be added to the note's text.
-std::size_t NoteTextRoom(const Note* note);
-
-// Inserts len bytes at pos in the note's text widget, after checking that
-// they fit. Returns false, changing nothing, when they do not fit or the
-// widget refuses them.
-bool InsertNoteText(Note* note, XawTextPosition pos, const char* bytes, std::size_t len);
-
-// Makes the text widget show the note's buffer again after the program has
-// changed the buffer itself (for example, emptied it).
-void ReloadNoteText(Note* note);
 
 // The 12x12 bitmaps of the alarm indicator: clock while an alarm is set,
 // blank otherwise. Made on the first note window.

@@ -39,7 +39,7 @@ bool Flag(std::int64_t v) { return (v & 0xff) != 0; }
 
 }  // namespace
 
-bool ReadNoteFile(std::string_view bytes, const NoteFileReadOptions& options, NoteFileData* note) {
+bool ReadNoteFile(std::string_view bytes, const NoteFileReadOptions& options, Note* note, NoteFileInfo* info) {
   std::size_t pos = 0;
   while (pos < bytes.size() && IsSpace(bytes[pos])) ++pos;
   std::size_t word_start = pos;
@@ -64,36 +64,41 @@ bool ReadNoteFile(std::string_view bytes, const NoteFileReadOptions& options, No
   if (older ? count < 5 : count < 14) return false;
   if (n[4] < 0) return false;  // a negative text length
 
-  *note = NoteFileData();
-  note->older_format = older;
-  note->x = ClampToInt(n[0]);
-  note->y = ClampToInt(n[1]);
+  NoteFileInfo file;
+  file.older_format = older;
+  file.stated_length = static_cast<long>(n[4]);
+  int x = ClampToInt(n[0]);
+  int y = ClampToInt(n[1]);
   note->height = ClampToInt(n[2]);
   note->width = ClampToInt(n[3]);
-  note->stated_length = static_cast<long>(n[4]);
   note->hidden = count >= 6 && Flag(n[5]);
   if (older) {
-    note->screen_height = ClampToInt(n[6]);
-    note->screen_width = ClampToInt(n[7]);
+    file.screen.height = ClampToInt(n[6]);
+    file.screen.width = ClampToInt(n[7]);
+    note->anchored = false;
+    note->alarm.set = false;
   } else {
     note->anchored = Flag(n[6]);
-    note->screen_height = ClampToInt(n[7]);
-    note->screen_width = ClampToInt(n[8]);
-    note->alarm_set = Flag(n[9]);
-    note->alarm_month = ClampToInt(n[10]);
-    note->alarm_day = ClampToInt(n[11]);
-    note->alarm_hour = ClampToInt(n[12]);
-    note->alarm_minute = ClampToInt(n[13]);
+    file.screen.height = ClampToInt(n[7]);
+    file.screen.width = ClampToInt(n[8]);
+    note->alarm.set = Flag(n[9]);
+    note->alarm.month = ClampToInt(n[10]);
+    note->alarm.day = ClampToInt(n[11]);
+    note->alarm.hour = ClampToInt(n[12]);
+    note->alarm.minute = ClampToInt(n[13]);
   }
 
   // Positions follow the screen's size when it changed; a file that names
   // no screen size is taken as it stands.
+  const ScreenSize& was = file.screen;
+  const ScreenSize& now = options.screen;
   bool has_screen = !older || count == 8;
-  if (has_screen && note->screen_width != 0 && note->screen_height != 0 &&
-      (note->screen_height != options.screen_height || note->screen_width != options.screen_width)) {
-    note->x = ClampToInt(std::int64_t{note->x} * options.screen_width / note->screen_width);
-    note->y = ClampToInt(std::int64_t{note->y} * options.screen_height / note->screen_height);
+  if (has_screen && was.width != 0 && was.height != 0 && (was.height != now.height || was.width != now.width)) {
+    x = ClampToInt(std::int64_t{x} * now.width / was.width);
+    y = ClampToInt(std::int64_t{y} * now.height / was.height);
   }
+  note->x = x;
+  note->y = y;
   if (note->height == 0 || note->width == 0) {
     note->height = kDefaultNoteHeight;
     note->width = kDefaultNoteWidth;
@@ -109,27 +114,28 @@ bool ReadNoteFile(std::string_view bytes, const NoteFileReadOptions& options, No
   note->name.assign(name_line);
 
   std::size_t available = bytes.size() - after_name;
-  std::size_t length = static_cast<std::size_t>(note->stated_length);
+  std::size_t length = static_cast<std::size_t>(file.stated_length);
   note->text.assign(bytes.substr(after_name, length < available ? length : available));
+  if (info) *info = file;
   return true;
 }
 
-std::string FormatNoteFile(const NoteFileData& note) {
+std::string FormatNoteFile(const Note& note, ScreenSize screen) {
   std::size_t length = strnlen(note.text.data(), note.text.size());
   const long numbers[] = {note.x,
                           note.y,
-                          note.height,
-                          note.width,
+                          note.window_height ? note.window_height : note.height,
+                          note.window_width ? note.window_width : note.width,
                           static_cast<long>(length),
                           note.hidden ? 1 : 0,
                           note.anchored ? 1 : 0,
-                          note.screen_height,
-                          note.screen_width,
-                          note.alarm_set ? 1 : 0,
-                          note.alarm_month,
-                          note.alarm_day,
-                          note.alarm_hour,
-                          note.alarm_minute};
+                          screen.height,
+                          screen.width,
+                          note.alarm.set ? 1 : 0,
+                          note.alarm.month,
+                          note.alarm.day,
+                          note.alarm.hour,
+                          note.alarm.minute};
   std::string out = kNoteMagic;
   for (long v : numbers) {
     out += ' ';

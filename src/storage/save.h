@@ -1,18 +1,20 @@
-// Saving notes to their files.
+// Writing note files from note records (X-free).
 #pragma once
 
-#include <X11/Intrinsic.h>
+#include <string>
 
-#include "notes/note.h"
+#include "model/note_list.h"
+#include "storage/note_file.h"
 
-// The Save entry's callback (client data: the note's id): writes the note
-// when it has unsaved changes or its window moved.
-void SaveNote(Widget w, XtPointer client_data, XtPointer call_data);
+// Writes the note's file from its record, through a temporary file that is
+// renamed over it. A note without a file gets <note_dir>/note<id> and never
+// replaces a file that is already there. Failed calls on files are
+// reported on standard error. Returns true when the file is on disk;
+// otherwise false with *message set to what the user should be told (empty
+// when there is nothing to tell). Does not touch the changed flag.
+bool WriteNoteFile(const NoteList& notes, Note* note, ScreenSize screen, std::string* message);
 
-// Saves every note in list order. With report on, an empty note list shows
-// "There are no notes to save.".
-void SaveAllNotes(bool report);
-
-// Writes every note with unsaved changes from what the program holds in
-// memory, making no X request; used when the display is lost.
-void SaveChangedNotesWithoutDisplay();
+// Writes every note that has unsaved changes or a move not yet in its file,
+// from the records alone, and marks each one written saved. Tells nobody
+// but standard error; used when the display is lost.
+void SaveChangedNotes(NoteList& notes, ScreenSize screen);

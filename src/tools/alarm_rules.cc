@@ -64,7 +64,7 @@ CheckWindow WindowSince(bool has_previous, std::time_t previous, std::time_t now
   return {after, now};
 }
 
-bool OccursIn(const AlarmTime& alarm, const CheckWindow& window) {
+bool OccursIn(const Alarm& alarm, const CheckWindow& window) {
   if (window.until <= window.after) return false;
   if (alarm.month < 0 || alarm.month > 11 || alarm.day < 1 || alarm.day > kDaysInMonth[alarm.month] ||
       alarm.hour < 0 || alarm.hour > 23 || alarm.minute < 0 || alarm.minute > 59)

@@ -5,6 +5,8 @@
 #include <ctime>
 #include <string>
 
+#include "model/alarm.h"
+
 namespace alarm_rules {
 
 // Rows of the Alarms Setup dialog, top to bottom; the index is the arrows'
@@ -39,15 +41,6 @@ int ParseShownValue(const char* text);
 // The text of the reminder that pops up for the note of this name.
 std::string ReminderText(const std::string& note_name);
 
-// An alarm: month 0 = January, day of the month 1-based, hour, minute, in
-// local time, every year.
-struct AlarmTime {
-  int month;
-  int day;
-  int hour;
-  int minute;
-};
-
 // The minutes one check covers: every local minute that starts after
 // `after` and no later than `until`. Empty when until <= after.
 struct CheckWindow {
@@ -69,10 +62,10 @@ std::time_t MinuteStart(std::time_t t);
 // was set back to an earlier minute cover only the current minute.
 CheckWindow WindowSince(bool has_previous, std::time_t previous, std::time_t now);
 
-// Whether the alarm's minute occurs in the window. A date that does not
+// Whether the alarm's minute occurs in the window, armed or not. A date that does not
 // exist (31 February, 29 February in a common year, a local time skipped by
 // a daylight-saving change) never occurs.
-bool OccursIn(const AlarmTime& alarm, const CheckWindow& window);
+bool OccursIn(const Alarm& alarm, const CheckWindow& window);
 
 // Tracks the previous check and answers, for each check, which alarms are
 // due. Reset() makes the next check a first check.
@@ -80,7 +73,7 @@ class DueChecker {
  public:
   // Starts a check at `now`; the window it covers is kept until the next.
   void BeginCheck(std::time_t now);
-  bool Due(const AlarmTime& alarm) const { return OccursIn(alarm, window_); }
+  bool Due(const Alarm& alarm) const { return OccursIn(alarm, window_); }
   const CheckWindow& window() const { return window_; }
   void Reset() { has_previous_ = false; }
 

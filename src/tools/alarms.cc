@@ -14,6 +14,7 @@
 #include "app/app.h"
 #include "app/form_args.h"
 #include "app/popups.h"
+#include "model/note_list.h"
 #include "notes/note_commands.h"
 #include "notes/note_window.h"
 #include "tools/alarm_rules.h"
@@ -35,8 +36,8 @@ void NoteShellGone(Widget w, XtPointer client_data, XtPointer call_data);
 
 // Drops the dialog's state, and the hook on its note's shell.
 void ForgetSetup() {
-  if (setup.note && setup.note->shell)
-    XtRemoveCallback(setup.note->shell, XtNdestroyCallback, NoteShellGone, setup.note);
+  if (setup.note && WindowOf(setup.note))
+    XtRemoveCallback(WindowOf(setup.note)->shell(), XtNdestroyCallback, NoteShellGone, setup.note);
   setup = SetupDialog{};
 }
 
@@ -185,7 +186,7 @@ void OpenAlarmSetup(Note* note) {
   setup.shell = XtCreatePopupShell("TimerShell", transientShellWidgetClass, toplevel, args, n);
   XtAddCallback(setup.shell, XtNdestroyCallback, SetupShellGone, nullptr);
   setup.note = note;
-  if (note->shell) XtAddCallback(note->shell, XtNdestroyCallback, NoteShellGone, note);
+  if (WindowOf(note)) XtAddCallback(WindowOf(note)->shell(), XtNdestroyCallback, NoteShellGone, note);
 
   XtSetArg(args[0], XtNborderWidth, 0);
   Widget outer = XtCreateManagedWidget("TimerForm", formWidgetClass, setup.shell, args, 1);
@@ -224,7 +225,8 @@ void OpenAlarmSetup(Note* note) {
     XtSetValues(label, args, 2);
   }
 
-  const int shown[ar::kRowCount] = {note->alarm_month + 1, note->alarm_day, note->alarm_hour, note->alarm_minute};
+  const Alarm& alarm = note->alarm;
+  const int shown[ar::kRowCount] = {alarm.month + 1, alarm.day, alarm.hour, alarm.minute};
   RowWidgets rows[ar::kRowCount];
   for (int row = 0; row < ar::kRowCount; ++row) {
     rows[row] = MakeRow(forms[row], labels[row], row, shown[row]);
@@ -255,37 +257,30 @@ void AcceptAlarm(Widget, XtPointer client_data, XtPointer) {
     CloseSetup();
     return;
   }
-  note->alarm_month = ShownValue(setup.values[ar::kMonthRow]) - 1;
-  note->alarm_day = ShownValue(setup.values[ar::kDayRow]);
-  note->alarm_hour = ShownValue(setup.values[ar::kHourRow]);
-  note->alarm_minute = ShownValue(setup.values[ar::kMinuteRow]);
-  note->alarm_set = true;
-  XtSetSensitive(note->unset_alarm_entry, True);
-  XtSetSensitive(note->set_alarm_entry, False);
-  MarkNoteChanged(note);
-  Arg args[2];
-  XtSetArg(args[0], XtNlabel, " ");
-  XtSetArg(args[1], XtNbitmap, ClockBitmap());
-  XtSetValues(note->alarm_icon, args, 2);
+  note->alarm.month = ShownValue(setup.values[ar::kMonthRow]) - 1;
+  note->alarm.day = ShownValue(setup.values[ar::kDayRow]);
+  note->alarm.hour = ShownValue(setup.values[ar::kHourRow]);
+  note->alarm.minute = ShownValue(setup.values[ar::kMinuteRow]);
+  note->alarm.set = true;
+  NoteWindow* window = WindowOf(note);
+  window->ShowAlarm();
+  window->MarkChanged();
   CloseSetup();
 }
 
 void CancelAlarm(Widget, XtPointer, XtPointer) { CloseSetup(); }
 
 void SetAlarmEntry(Widget, XtPointer client_data, XtPointer) {
-  if (Note* note = FindNote(NoteIdOf(client_data))) OpenAlarmSetup(note);
+  if (Note* note = Notes().FindNote(NoteIdOf(client_data))) OpenAlarmSetup(note);
 }
 
 void ClearAlarm(Widget, XtPointer client_data, XtPointer) {
-  Note* note = FindNote(NoteIdOf(client_data));
+  Note* note = Notes().FindNote(NoteIdOf(client_data));
   if (!note) return;
-  XtSetSensitive(note->unset_alarm_entry, False);
-  XtSetSensitive(note->set_alarm_entry, True);
-  MarkNoteChanged(note);
-  note->alarm_set = false;
-  Arg arg;
-  XtSetArg(arg, XtNbitmap, BlankBitmap());
-  XtSetValues(note->alarm_icon, &arg, 1);
+  note->alarm.set = false;
+  NoteWindow* window = WindowOf(note);
+  window->ShowAlarm();
+  window->MarkChanged();
 }
 
 void DismissAlarm(Widget, XtPointer client_data, XtPointer) {
@@ -314,9 +309,7 @@ void ArmNextCheck() {
 void CheckAlarmsAt(std::time_t now) {
   due_checker.BeginCheck(now);
   for (const auto& note : Notes()) {
-    if (!note->alarm_set) continue;
-    ar::AlarmTime alarm{note->alarm_month, note->alarm_day, note->alarm_hour, note->alarm_minute};
-    if (due_checker.Due(alarm)) PopUpReminder(*note);
+    if (note->alarm.set && due_checker.Due(note->alarm)) PopUpReminder(*note);
   }
 }
 

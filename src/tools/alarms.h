@@ -8,7 +8,7 @@
 
 #include <ctime>
 
-#include "notes/note.h"
+#include "model/note.h"
 
 // Builds the Alarms Setup dialog for the note and pops it up at the pointer,
 // closing any Alarms Setup dialog already open.

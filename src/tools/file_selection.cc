@@ -18,7 +18,9 @@
 
 #include "app/app.h"
 #include "app/popups.h"
+#include "model/note_list.h"
 #include "notes/note_commands.h"
+#include "notes/note_window.h"
 #include "tools/insert_text.h"
 #include "tools/path_rules.h"
 
@@ -45,17 +47,13 @@ void ForgetNote(Widget, XtPointer client_data, XtPointer) {
 
 void Remember(Note* note) {
   Note* old = state.remembered_note;
-  if (old && old->shell) XtRemoveCallback(old->shell, XtNdestroyCallback, ForgetNote, old);
+  if (old && WindowOf(old)) XtRemoveCallback(WindowOf(old)->shell(), XtNdestroyCallback, ForgetNote, old);
   state.remembered_note = note;
-  if (note->shell) XtAddCallback(note->shell, XtNdestroyCallback, ForgetNote, note);
+  if (WindowOf(note)) XtAddCallback(WindowOf(note)->shell(), XtNdestroyCallback, ForgetNote, note);
 }
 
 // Callbacks carry the Note; it must still be in the note list to be used.
-bool NoteAlive(const Note* note) {
-  for (const auto& n : Notes())
-    if (n.get() == note) return true;
-  return false;
-}
+bool NoteAlive(const Note* note) { return Notes().Contains(note); }
 
 std::string TextOf(Widget text) {
   String value = nullptr;
@@ -71,11 +69,6 @@ std::string LabelText(Widget w) {
   XtSetArg(args[0], XtNlabel, &label);
   XtGetValues(w, args, 1);
   return label ? label : "";
-}
-
-// The bytes of the note's text before its terminating NUL.
-std::string NoteText(const Note* note) {
-  return std::string(note->text.get(), strnlen(note->text.get(), static_cast<std::size_t>(note->buffer_size)));
 }
 
 // Forgets a shell's widgets when the toolkit destroys it by other means.
@@ -191,7 +184,7 @@ void ListDirectory(Widget view_form, const std::vector<std::string>& names, List
 // the file could not be opened or written.
 bool ExportReported(const Note* note) {
   std::string error_text;
-  ExportStatus status = WriteExportFile(state.export_path, NoteText(note), &error_text);
+  ExportStatus status = WriteExportFile(state.export_path, WindowOf(note)->Text(), &error_text);
   if (status == ExportStatus::kWritten) return true;
   if (status == ExportStatus::kCannotWrite)
     std::fprintf(stderr, "stikkel: %s: %s\n", state.export_path.c_str(), error_text.c_str());
@@ -215,7 +208,7 @@ void ReopenAt(Note* note, const std::string& directory) {
 }
 
 void StartSelector(XtPointer client_data, SelectionMode mode) {
-  Note* note = FindNote(NoteIdOf(client_data));
+  Note* note = Notes().FindNote(NoteIdOf(client_data));
   if (!note) return;
   OpenFileSelector(note, mode, StartDirectory(app_res.homeDir, std::getenv("HOME")));
 }

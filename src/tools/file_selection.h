@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "notes/note.h"
+#include "model/note.h"
 
 enum class SelectionMode { kOpen = 0, kExport = 1 };
 

@@ -13,6 +13,7 @@
 #include "app/app.h"
 #include "app/form_args.h"
 #include "app/popups.h"
+#include "model/note_list.h"
 #include "notes/note_commands.h"
 #include "notes/note_window.h"
 #include "tools/date_format.h"
@@ -36,12 +37,6 @@ void CloseDialog() {
   XtPopdown(shell);
   XtDestroyWidget(shell);
   dialog = InsertDateDialog();
-}
-
-bool StillListed(const Note* note) {
-  for (const auto& n : Notes())
-    if (n.get() == note) return true;
-  return false;
 }
 
 Widget MakeBox(Widget form, Widget above) {
@@ -95,7 +90,7 @@ Widget MakeRow(Widget box, int row) {
 }  // namespace
 
 void InsertDateEntry(Widget, XtPointer client_data, XtPointer) {
-  Note* note = FindNote(NoteIdOf(client_data));
+  Note* note = Notes().FindNote(NoteIdOf(client_data));
   if (note) OpenInsertDate(note);
 }
 
@@ -147,12 +142,12 @@ void ChooseDateFormat(Widget w, XtPointer client_data, XtPointer) {
 
 void AcceptInsertDate(Widget, XtPointer client_data, XtPointer) {
   auto* note = static_cast<Note*>(client_data);
-  if (StillListed(note)) {
+  if (Notes().Contains(note)) {
     std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
     InsertIntoNote(note, FormatDate(dialog.row, local), false, false);
-    MarkNoteChanged(note);
+    WindowOf(note)->MarkChanged();
   }
   CloseDialog();
 }

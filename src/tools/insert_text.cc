@@ -12,6 +12,7 @@
 
 #include "app/app.h"
 #include "app/popups.h"
+#include "model/note_list.h"
 #include "notes/note_commands.h"
 #include "notes/note_window.h"
 #include "tools/shell_command.h"
@@ -26,14 +27,13 @@ void ReportFileError(const std::string& path) {
   std::perror(path.c_str());
 }
 
-void InsertString(Note* note, const std::string& text) {
-  XawTextPosition pos = XawTextGetInsertionPoint(note->text_widget);
-  if (!InsertNoteText(note, pos, text.c_str(), std::strlen(text.c_str())))
+void InsertString(NoteWindow* window, const std::string& text) {
+  if (!window->Insert(window->InsertionPoint(), std::string_view(text.c_str())))
     ShowError("Can't add text from buffer to note!!");
 }
 
-void InsertFile(Note* note, const std::string& path, bool remove_after) {
-  XawTextPosition pos = XawTextGetInsertionPoint(note->text_widget);
+void InsertFile(NoteWindow* window, const std::string& path, bool remove_after) {
+  XawTextPosition pos = window->InsertionPoint();
   struct stat st {};
   if (stat(path.c_str(), &st) != 0) {
     ShowError("Can't stat file: " + path);
@@ -52,15 +52,15 @@ void InsertFile(Note* note, const std::string& path, bool remove_after) {
   // room left in the note: that is enough to know that the text won't fit,
   // and a huge file costs no more memory than the note itself.
   std::size_t size = st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
-  std::vector<char> buffer(std::min(size, NoteTextRoom(note) + 1) + 2);
+  std::vector<char> buffer(std::min(size, window->Room() + 1) + 2);
   bool refused = false;
   while (true) {
-    std::size_t ask = std::min({size, NoteTextRoom(note) + 1, buffer.size() - 2});
+    std::size_t ask = std::min({size, window->Room() + 1, buffer.size() - 2});
     ssize_t got = read(fd, buffer.data(), ask);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;  // end of file, or a read error ends it the same way
     std::size_t chunk = strnlen(buffer.data(), static_cast<std::size_t>(got));
-    if (chunk > 0 && !InsertNoteText(note, pos, buffer.data(), chunk)) {
+    if (chunk > 0 && !window->Insert(pos, std::string_view(buffer.data(), chunk))) {
       refused = true;
       break;
     }
@@ -78,8 +78,9 @@ void InsertFile(Note* note, const std::string& path, bool remove_after) {
 }  // namespace
 
 void InsertIntoNote(Note* note, const std::string& source, bool remove_after, bool from_file) {
-  if (from_file) InsertFile(note, source, remove_after);
-  else InsertString(note, source);
+  NoteWindow* window = WindowOf(note);
+  if (from_file) InsertFile(window, source, remove_after);
+  else InsertString(window, source);
 }
 
 std::string ProgramTempPath() { return TempFilePath(app_res.tmpDir ? app_res.tmpDir : "/tmp", getpid()); }
@@ -92,7 +93,7 @@ bool OpenProgramTempFile(TempFile* file, const std::string& path) {
 }
 
 void InsertCalendarEntry(Widget, XtPointer client_data, XtPointer) {
-  Note* note = FindNote(NoteIdOf(client_data));
+  Note* note = Notes().FindNote(NoteIdOf(client_data));
   if (!note) return;
   std::string path = ProgramTempPath();
   TempFile file;
@@ -108,5 +109,5 @@ void InsertCalendarEntry(Widget, XtPointer client_data, XtPointer) {
     return;
   }
   InsertIntoNote(note, path, true, true);
-  MarkNoteChanged(note);
+  WindowOf(note)->MarkChanged();
 }

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "notes/note.h"
+#include "model/note.h"
 #include "tools/temp_file.h"
 
 // Inserts source at the note's insertion point: the string itself, or with

@@ -15,7 +15,9 @@
 
 #include "app/app.h"
 #include "app/popups.h"
+#include "model/note_list.h"
 #include "notes/note_commands.h"
+#include "notes/note_window.h"
 #include "tools/insert_text.h"
 #include "tools/shell_command.h"
 #include "tools/temp_file.h"
@@ -39,26 +41,19 @@ void CloseEmailDialog() {
   email = EmailDialog();
 }
 
-bool StillListed(const Note* note) {
-  for (const auto& n : Notes())
-    if (n.get() == note) return true;
-  return false;
-}
-
 // Writes the note's text to the temporary file at path. Returns false after
 // telling the user when the file cannot be written or the note is empty
 // (empty_message); an empty note leaves the empty file behind.
 bool WriteNoteToTempFile(const Note* note, const std::string& path, const char* empty_message) {
   TempFile file;
   if (!OpenProgramTempFile(&file, path)) return false;
-  const char* text = note->text.get();
-  std::size_t len = std::strlen(text);
-  if (len == 0) {
+  const std::string text = WindowOf(note)->Text();
+  if (text.empty()) {
     file.Close();
     ShowError(empty_message);
     return false;
   }
-  if (!file.Write(text, len) || !file.Close()) {
+  if (!file.Write(text.data(), text.size()) || !file.Close()) {
     // A short file must not go out as if it were the whole note.
     int saved = errno;
     unlink(path.c_str());
@@ -80,7 +75,7 @@ std::string StringOf(Widget text) {
 }  // namespace
 
 void PrintNote(Widget, XtPointer client_data, XtPointer) {
-  Note* note = FindNote(NoteIdOf(client_data));
+  Note* note = Notes().FindNote(NoteIdOf(client_data));
   if (!note) return;
   std::string path = ProgramTempPath();
   if (!WriteNoteToTempFile(note, path, "No text in note to print!")) return;
@@ -89,7 +84,7 @@ void PrintNote(Widget, XtPointer client_data, XtPointer) {
 }
 
 void EmailNoteEntry(Widget, XtPointer client_data, XtPointer) {
-  Note* note = FindNote(NoteIdOf(client_data));
+  Note* note = Notes().FindNote(NoteIdOf(client_data));
   if (note) OpenEmailDialog(note);
 }
 
@@ -162,7 +157,7 @@ void OpenEmailDialog(Note* note) {
 
 void AcceptEmail(Widget, XtPointer client_data, XtPointer) {
   auto* note = static_cast<Note*>(client_data);
-  if (!StillListed(note) || !email.shell) {
+  if (!Notes().Contains(note) || !email.shell) {
     CloseEmailDialog();
     return;
   }

@@ -4,7 +4,7 @@
 
 #include <X11/Intrinsic.h>
 
-#include "notes/note.h"
+#include "model/note.h"
 
 // Builds the Email Note dialog for the note and pops it up at the pointer.
 void OpenEmailDialog(Note* note);

@@ -28,39 +28,40 @@ void Check(bool ok, const char* what, std::string_view input) {
 // The text a note keeps: the program's buffer is NUL-terminated.
 std::string_view UpToNul(const std::string& s) { return std::string_view(s.data(), strnlen(s.data(), s.size())); }
 
-void CheckAccepted(const NoteFileData& note, std::string_view input) {
+void CheckAccepted(const Note& note, const NoteFileInfo& info, std::string_view input) {
   Check(note.name.size() <= kMaxNameLength, "name longer than its limit", input);
   Check(note.name.find('\n') == std::string::npos, "name holds a line break", input);
-  Check(note.stated_length >= 0, "negative length accepted", input);
-  Check(note.text.size() <= static_cast<std::size_t>(note.stated_length), "more text than stated", input);
+  Check(info.stated_length >= 0, "negative length accepted", input);
+  Check(note.text.size() <= static_cast<std::size_t>(info.stated_length), "more text than stated", input);
   Check(note.text.size() <= input.size(), "more text than input", input);
   Check(note.height != 0 && note.width != 0, "a zero size survived", input);
 }
 
-void CheckRoundTrip(const NoteFileData& note, bool compatibility, std::string_view input) {
-  const std::string bytes = FormatNoteFile(note);
+void CheckRoundTrip(const Note& note, const NoteFileInfo& info, bool compatibility, std::string_view input) {
+  const std::string bytes = FormatNoteFile(note, info.screen);
   NoteFileReadOptions same_screen;
   same_screen.compatibility = compatibility;
-  same_screen.screen_width = note.screen_width;
-  same_screen.screen_height = note.screen_height;
-  NoteFileData back;
-  Check(ReadNoteFile(bytes, same_screen, &back), "a written note does not read back", input);
-  Check(!back.older_format, "written in the older format", input);
+  same_screen.screen = info.screen;
+  Note back;
+  NoteFileInfo back_info;
+  Check(ReadNoteFile(bytes, same_screen, &back, &back_info), "a written note does not read back", input);
+  Check(!back_info.older_format, "written in the older format", input);
   Check(back.x == note.x && back.y == note.y, "position changed", input);
   Check(back.height == note.height && back.width == note.width, "size changed", input);
   Check(back.hidden == note.hidden, "hidden changed", input);
   Check(back.anchored == note.anchored, "anchored changed", input);
-  Check(back.screen_height == note.screen_height && back.screen_width == note.screen_width, "screen changed", input);
-  Check(back.alarm_set == note.alarm_set, "alarm flag changed", input);
-  Check(back.alarm_month == note.alarm_month && back.alarm_day == note.alarm_day &&
-            back.alarm_hour == note.alarm_hour && back.alarm_minute == note.alarm_minute,
+  Check(back_info.screen.height == info.screen.height && back_info.screen.width == info.screen.width,
+        "screen changed", input);
+  Check(back.alarm.set == note.alarm.set, "alarm flag changed", input);
+  Check(back.alarm.month == note.alarm.month && back.alarm.day == note.alarm.day &&
+            back.alarm.hour == note.alarm.hour && back.alarm.minute == note.alarm.minute,
         "alarm time changed", input);
   Check(back.name == note.name, "name changed", input);
   Check(back.text == UpToNul(note.text), "text changed", input);
-  Check(back.stated_length == static_cast<long>(back.text.size()), "length does not match the text", input);
+  Check(back_info.stated_length == static_cast<long>(back.text.size()), "length does not match the text", input);
   // Writing is a fixed point: the bytes written from what was read back
   // are the bytes that were read.
-  Check(FormatNoteFile(back) == bytes, "second write differs", input);
+  Check(FormatNoteFile(back, back_info.screen) == bytes, "second write differs", input);
 }
 
 }  // namespace
@@ -72,12 +73,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& screen : kScreens) {
       NoteFileReadOptions options;
       options.compatibility = compatibility;
-      options.screen_width = screen[0];
-      options.screen_height = screen[1];
-      NoteFileData note;
-      if (!ReadNoteFile(input, options, &note)) continue;
-      CheckAccepted(note, input);
-      CheckRoundTrip(note, compatibility, input);
+      options.screen = {screen[0], screen[1]};
+      Note note;
+      NoteFileInfo info;
+      if (!ReadNoteFile(input, options, &note, &info)) continue;
+      CheckAccepted(note, info, input);
+      CheckRoundTrip(note, info, compatibility, input);
     }
   }
   // The file name rule over the same bytes.

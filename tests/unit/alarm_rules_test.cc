@@ -113,7 +113,7 @@ class AlarmDueTest : public testing::Test {
 
   // Runs checks at the given clock readings and returns the readings at
   // which the alarm was due.
-  static std::vector<std::time_t> Fires(const ar::AlarmTime& alarm, const std::vector<std::time_t>& checks) {
+  static std::vector<std::time_t> Fires(const Alarm& alarm, const std::vector<std::time_t>& checks) {
     ar::DueChecker checker;
     std::vector<std::time_t> fired;
     for (std::time_t now : checks) {
@@ -136,7 +136,7 @@ class AlarmDueTest : public testing::Test {
 };
 
 TEST_F(AlarmDueTest, FiresOnceInItsMinuteWhateverTheCheckRhythm) {
-  const ar::AlarmTime alarm{5, 14, 9, 30};  // 14 June, 09:30
+  const Alarm alarm{5, 14, 9, 30};  // 14 June, 09:30
   const std::time_t from = At(2024, 6, 14, 9, 25, 17);
   const std::time_t to = At(2024, 6, 14, 9, 40);
   // Steps below a minute check several times within 09:30; steps above one
@@ -152,7 +152,7 @@ TEST_F(AlarmDueTest, FiresOnceInItsMinuteWhateverTheCheckRhythm) {
 }
 
 TEST_F(AlarmDueTest, CheckedTwiceInItsMinuteFiresOnce) {
-  const ar::AlarmTime alarm{5, 14, 9, 30};
+  const Alarm alarm{5, 14, 9, 30};
   std::vector<std::time_t> fired = Fires(alarm, {At(2024, 6, 14, 9, 29, 59), At(2024, 6, 14, 9, 30, 0),
                                                  At(2024, 6, 14, 9, 30, 1), At(2024, 6, 14, 9, 30, 59)});
   ASSERT_EQ(fired.size(), 1u);
@@ -174,7 +174,7 @@ TEST_F(AlarmDueTest, FirstCheckCoversOnlyTheCurrentMinute) {
 
 TEST_F(AlarmDueTest, AcrossMidnightAndNewYear) {
   struct Case {
-    ar::AlarmTime alarm;
+    Alarm alarm;
     std::time_t before;
     std::time_t after;
   } cases[] = {
@@ -185,7 +185,7 @@ TEST_F(AlarmDueTest, AcrossMidnightAndNewYear) {
       {{0, 1, 0, 1}, At(2024, 12, 31, 23, 50), At(2025, 1, 1, 0, 5)},
   };
   for (const Case& c : cases) {
-    const ar::AlarmTime& a = c.alarm;
+    const Alarm& a = c.alarm;
     SCOPED_TRACE(std::to_string(a.month) + "/" + std::to_string(a.day) + " " + std::to_string(a.hour) + ":" +
                  std::to_string(a.minute));
     EXPECT_EQ(Fires(a, {c.before, c.after}).size(), 1u);
@@ -196,7 +196,7 @@ TEST_F(AlarmDueTest, AcrossMidnightAndNewYear) {
 TEST_F(AlarmDueTest, DatesThatDoNotExistNeverFire) {
   const std::time_t from = At(2025, 1, 1, 0, 0);
   const std::time_t to = At(2025, 12, 31, 23, 59);
-  const ar::AlarmTime never[] = {
+  const Alarm never[] = {
       {1, 31, 12, 0},   // 31 February
       {1, 30, 12, 0},   // 30 February
       {1, 29, 12, 0},   // 29 February in a common year
@@ -205,7 +205,7 @@ TEST_F(AlarmDueTest, DatesThatDoNotExistNeverFire) {
       {-1, 1, 8, 0},    {0, 0, 8, 0}, {0, 32, 8, 0}, {0, 1, 24, 0}, {0, 1, -1, 0}, {0, 1, 8, 60},
       {2, 30, 2, 30},   // 02:30 on 30 March 2025 is skipped by the change to summer time
   };
-  for (const ar::AlarmTime& a : never) {
+  for (const Alarm& a : never) {
     SCOPED_TRACE(std::to_string(a.month) + "/" + std::to_string(a.day) + " " + std::to_string(a.hour) + ":" +
                  std::to_string(a.minute));
     // The year in slices of a month, so the catch-up bound does not matter.
@@ -220,7 +220,7 @@ TEST_F(AlarmDueTest, DatesThatDoNotExistNeverFire) {
 
 TEST_F(AlarmDueTest, RepeatedHourAtTheEndOfSummerTimeFiresForEachOccurrence) {
   // On 27 October 2024 02:00-02:59 comes twice, first in summer time.
-  const ar::AlarmTime alarm{9, 27, 2, 30};
+  const Alarm alarm{9, 27, 2, 30};
   std::vector<std::time_t> fired = Fires(alarm, Every(At(2024, 10, 27, 1, 0), At(2024, 10, 27, 4, 0), 30));
   ASSERT_EQ(fired.size(), 2u);
   EXPECT_EQ(fired[1] - fired[0], 3600);
@@ -237,7 +237,7 @@ TEST_F(AlarmDueTest, CatchUpIsBoundedToAYear) {
 }
 
 TEST_F(AlarmDueTest, ClockSetBackCoversTheCurrentMinuteOnly) {
-  const ar::AlarmTime alarm{5, 14, 9, 30};
+  const Alarm alarm{5, 14, 9, 30};
   // Checked up to 10:00, then the clock is set back to 09:30:10.
   std::vector<std::time_t> fired =
       Fires(alarm, {At(2024, 6, 14, 9, 29), At(2024, 6, 14, 10, 0), At(2024, 6, 14, 9, 30, 10),

@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "app/app.h"
 #include "app/embedded.h"
 
 namespace {

@@ -9,63 +9,56 @@ namespace {
 
 NoteFileReadOptions Screen(int width, int height, bool compatibility = false) {
   NoteFileReadOptions o;
-  o.screen_width = width;
-  o.screen_height = height;
+  o.screen = {width, height};
   o.compatibility = compatibility;
   return o;
 }
 
 TEST(NoteFile, WritesTheExampleByteForByte) {
-  NoteFileData note;
+  Note note;
   note.x = 40;
   note.y = 60;
   note.height = 169;
   note.width = 227;
-  note.screen_height = 768;
-  note.screen_width = 1024;
-  note.alarm_month = 5;
-  note.alarm_day = 14;
-  note.alarm_hour = 9;
-  note.alarm_minute = 30;
+  note.alarm = {5, 14, 9, 30, false};
   note.name = "Note 3";
   note.text = "milk\nbread\n";
-  EXPECT_EQ(FormatNoteFile(note),
+  const ScreenSize screen{1024, 768};
+  EXPECT_EQ(FormatNoteFile(note, screen),
             "%%!!<tackonnote> 40 60 169 227 11 0 0 768 1024 0 5 14 9 30 \nNote 3\nmilk\nbread\n");
   note.text.clear();
-  note.hidden = note.anchored = note.alarm_set = true;
+  note.hidden = note.anchored = note.alarm.set = true;
   note.x = -5;
-  EXPECT_EQ(FormatNoteFile(note), "%%!!<tackonnote> -5 60 169 227 0 1 1 768 1024 1 5 14 9 30 \nNote 3\n");
+  EXPECT_EQ(FormatNoteFile(note, screen), "%%!!<tackonnote> -5 60 169 227 0 1 1 768 1024 1 5 14 9 30 \nNote 3\n");
 }
 
 TEST(NoteFile, WritesTheTextUpToItsNulAndTheNameAsOneLine) {
-  NoteFileData note;
+  Note note;
   note.name = "two\nlines";
   note.text = std::string("ab\0cd", 5);
-  std::string bytes = FormatNoteFile(note);
+  std::string bytes = FormatNoteFile(note, {});
   EXPECT_NE(bytes.find(" 2 0 0 "), std::string::npos);
   EXPECT_EQ(bytes.substr(bytes.find('\n') + 1), "two lines\nab");
 }
 
 TEST(NoteFile, RoundTrip) {
-  NoteFileData note;
+  Note note;
   note.x = 12;
   note.y = -7;
   note.height = 300;
   note.width = 400;
   note.anchored = true;
-  note.alarm_set = true;
-  note.alarm_month = 11;
-  note.alarm_day = 31;
-  note.alarm_hour = 23;
-  note.alarm_minute = 59;
-  note.screen_height = 1080;
-  note.screen_width = 1920;
+  note.alarm = {11, 31, 23, 59, true};
   note.name = "Shopping";
   note.text = "line 1\nline 2 \t\n\n";
-  NoteFileData back;
-  ASSERT_TRUE(ReadNoteFile(FormatNoteFile(note), Screen(1920, 1080), &back));
-  EXPECT_EQ(FormatNoteFile(back), FormatNoteFile(note));
-  EXPECT_FALSE(back.older_format);
+  const ScreenSize screen{1920, 1080};
+  Note back;
+  NoteFileInfo info;
+  ASSERT_TRUE(ReadNoteFile(FormatNoteFile(note, screen), Screen(1920, 1080), &back, &info));
+  EXPECT_EQ(FormatNoteFile(back, screen), FormatNoteFile(note, screen));
+  EXPECT_FALSE(info.older_format);
+  EXPECT_EQ(info.screen.width, 1920);
+  EXPECT_EQ(info.screen.height, 1080);
 }
 
 struct ReadCase {
@@ -123,7 +116,7 @@ TEST(NoteFile, ReadingRules) {
       {"white space only", " \n\t\n", Screen(1024, 768), false},
   };
   for (const ReadCase& c : cases) {
-    NoteFileData note;
+    Note note;
     bool accepted = ReadNoteFile(c.bytes, c.options, &note);
     EXPECT_EQ(accepted, c.accepted) << c.what;
     if (!accepted || !c.accepted) continue;
@@ -139,22 +132,42 @@ TEST(NoteFile, ReadingRules) {
 }
 
 TEST(NoteFile, AlarmFieldsAndTheOlderFormat) {
-  NoteFileData note;
-  ASSERT_TRUE(ReadNoteFile("%%!!<tackonnote> 1 2 3 4 0 0 0 768 1024 1 5 14 25 30 \nA\n", Screen(1024, 768), &note));
-  EXPECT_TRUE(note.alarm_set);
-  EXPECT_EQ(note.alarm_month, 5);
-  EXPECT_EQ(note.alarm_day, 14);
-  EXPECT_EQ(note.alarm_hour, 25) << "numbers are not range-checked";
-  EXPECT_EQ(note.alarm_minute, 30);
-  ASSERT_TRUE(ReadNoteFile("%!<tackonnote> 1 2 3 4 0 0 768 1024\nA\n", Screen(1024, 768, true), &note));
-  EXPECT_TRUE(note.older_format);
-  EXPECT_FALSE(note.alarm_set);
+  Note note;
+  ASSERT_TRUE(ReadNoteFile("%%!!<tackonnote> 1 2 3 4 0 0 1 768 1024 1 5 14 25 30 \nA\n", Screen(1024, 768), &note));
+  EXPECT_TRUE(note.alarm.set);
+  EXPECT_EQ(note.alarm.month, 5);
+  EXPECT_EQ(note.alarm.day, 14);
+  EXPECT_EQ(note.alarm.hour, 25) << "numbers are not range-checked";
+  EXPECT_EQ(note.alarm.minute, 30);
+  EXPECT_TRUE(note.anchored);
+  NoteFileInfo info;
+  ASSERT_TRUE(ReadNoteFile("%!<tackonnote> 1 2 3 4 0 0 768 1024\nA\n", Screen(1024, 768, true), &note, &info));
+  EXPECT_TRUE(info.older_format);
+  EXPECT_FALSE(note.alarm.set);
   EXPECT_FALSE(note.anchored);
+  EXPECT_EQ(note.alarm.month, 5) << "the older format keeps the note's own alarm time";
+  EXPECT_EQ(note.alarm.minute, 30);
+}
+
+TEST(NoteFile, BytesThatAreNoNoteLeaveTheRecordAsItWas) {
+  Note note;
+  note.name = "kept";
+  note.text = "kept text";
+  note.x = 7;
+  note.anchored = true;
+  for (const char* bytes : {"", "%%!!<tackonnote> 1 2 3 4 -1 0 0 768 1024 0 0 1 0 0 \nN\n",
+                            "%%!!<tackonnote> 1 2 3 4 0 0 0 768 1024 0 0 1 0\nN\n"}) {
+    EXPECT_FALSE(ReadNoteFile(bytes, Screen(1024, 768), &note)) << bytes;
+    EXPECT_EQ(note.name, "kept");
+    EXPECT_EQ(note.text, "kept text");
+    EXPECT_EQ(note.x, 7);
+    EXPECT_TRUE(note.anchored);
+  }
 }
 
 TEST(NoteFile, LongNameLineIsCutWithoutOverrun) {
   std::string name(5000, 'n');
-  NoteFileData note;
+  Note note;
   ASSERT_TRUE(ReadNoteFile("%%!!<tackonnote> 1 2 3 4 2 0 0 768 1024 0 0 1 0 0 \n" + name + "\nhi", Screen(1024, 768),
                            &note));
   EXPECT_EQ(note.name, std::string(1022, 'n'));

@@ -6,8 +6,7 @@
 #include <ctime>
 #include <vector>
 
-#include "app/app.h"
-#include "notes/note.h"
+#include "model/note_list.h"
 #include "temp_dir.h"
 
 namespace {
@@ -15,17 +14,19 @@ namespace {
 class NoteListTest : public testing::Test {
  protected:
   void SetUp() override {
-    Notes().clear();
-    app_res.bufSize = 1024;
-    app_res.noteDir = const_cast<char*>(dir_.path().c_str());
+    notes_.Configure({dir_.path(), 1024});
   }
-  void TearDown() override { Notes().clear(); }
   std::vector<int> Ids() {
     std::vector<int> ids;
-    for (const auto& n : Notes()) ids.push_back(n->id);
+    for (const auto& n : notes_) ids.push_back(n->id);
     return ids;
   }
+  Note* NewNote(int id) { return notes_.NewNote(id); }
+  Note* NewNote(int id, std::time_t now) { return notes_.NewNote(id, now); }
+  Note* FindNote(int id) { return notes_.FindNote(id); }
+  bool RemoveNote(Note* note) { return notes_.RemoveNote(note); }
   TempDir dir_;
+  NoteList notes_;
 };
 
 TEST_F(NoteListTest, NewNotePicksTheLowestFreeId) {
@@ -36,12 +37,12 @@ TEST_F(NoteListTest, NewNotePicksTheLowestFreeId) {
       {{}, 1}, {{2, 1}, 3}, {{1, 2, 4}, 3}, {{3, 2}, 1}, {{0, -4, 1}, 2}, {{5, 5, 1}, 2},
   };
   for (const Case& c : cases) {
-    Notes().clear();
+    notes_.clear();
     for (int id : c.existing) NewNote(id);
     Note* note = NewNote(-1);
     EXPECT_EQ(note->id, c.expected);
     EXPECT_EQ(note->name, "Note " + std::to_string(c.expected));
-    EXPECT_EQ(Notes().back().get(), note) << "a new note stands last";
+    EXPECT_EQ(notes_[notes_.size() - 1].get(), note) << "a new note stands last";
   }
 }
 
@@ -64,13 +65,14 @@ TEST_F(NoteListTest, NewNoteIsEmptyAndHoldsTheCreationTimeAsItsAlarm) {
   t.tm_min = 59;
   t.tm_isdst = -1;
   Note* note = NewNote(-1, std::mktime(&t));
-  EXPECT_EQ(note->alarm_month, 11);
-  EXPECT_EQ(note->alarm_day, 31);
-  EXPECT_EQ(note->alarm_hour, 23);
-  EXPECT_EQ(note->alarm_minute, 59);
-  EXPECT_FALSE(note->alarm_set);
-  EXPECT_EQ(note->buffer_size, 1024);
-  for (int i = 0; i < note->buffer_size; ++i) ASSERT_EQ(note->text[i], 0);
+  EXPECT_EQ(note->alarm.month, 11);
+  EXPECT_EQ(note->alarm.day, 31);
+  EXPECT_EQ(note->alarm.hour, 23);
+  EXPECT_EQ(note->alarm.minute, 59);
+  EXPECT_FALSE(note->alarm.set);
+  EXPECT_EQ(note->buffer_size, 1024u);
+  EXPECT_TRUE(note->text.empty());
+  EXPECT_FALSE(note->changed());
   EXPECT_TRUE(note->file_path.empty());
 }
 
@@ -95,7 +97,7 @@ TEST_F(NoteListTest, RemoveAtHeadMiddleAndTailKeepsTheOrder) {
     std::vector<int> left;
   } cases[] = {{1, {2, 3, 4}}, {3, {1, 2, 4}}, {4, {1, 2, 3}}};
   for (const Case& c : cases) {
-    Notes().clear();
+    notes_.clear();
     for (int i = 1; i <= 4; ++i) NewNote(i);
     EXPECT_TRUE(RemoveNote(FindNote(c.remove)));
     EXPECT_EQ(Ids(), c.left);
@@ -104,7 +106,7 @@ TEST_F(NoteListTest, RemoveAtHeadMiddleAndTailKeepsTheOrder) {
 
 TEST_F(NoteListTest, RemoveDeletesTheNoteFileOnlyWhenThereIsOne) {
   Note* saved = NewNote(-1);
-  saved->file_path = NoteFilePath(saved->id);
+  saved->file_path = notes_.NoteFilePath(saved->id);
   WriteFile(saved->file_path, "x");
   std::string other = dir_ / "note2";
   WriteFile(other, "y");
@@ -123,13 +125,13 @@ TEST_F(NoteListTest, RemoveReportsAFileThatCannotBeDeleted) {
   note->file_path = blocker + "/note1";  // ENOTDIR
   EXPECT_FALSE(RemoveNote(note));
   EXPECT_EQ(errno, ENOTDIR);
-  EXPECT_TRUE(Notes().empty());
+  EXPECT_TRUE(notes_.empty());
 }
 
 TEST_F(NoteListTest, NoteFilePathJoinsTheDirectoryAndTheId) {
-  app_res.noteDir = const_cast<char*>("/home/u/.tackonnotes");
-  EXPECT_EQ(NoteFilePath(7), "/home/u/.tackonnotes/note7");
-  EXPECT_EQ(NoteFilePath(-3), "/home/u/.tackonnotes/note-3");
+  notes_.Configure({"/home/u/.tackonnotes", 1024});
+  EXPECT_EQ(notes_.NoteFilePath(7), "/home/u/.tackonnotes/note7");
+  EXPECT_EQ(notes_.NoteFilePath(-3), "/home/u/.tackonnotes/note-3");
 }
 
 }  // namespace

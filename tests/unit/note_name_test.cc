@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "notes/note_name.h"
+#include "model/note_name.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/app.h"
-#include "notes/note.h"
+#include "model/note_list.h"
 #include "notes/note_commands.h"
 #include "notes/note_window.h"
 #include "tools/alarms.h"
@@ -103,7 +103,7 @@ class AlarmsTest : public testing::Test {
 
   // A note with a window, created at `created` (its alarm fields hold it).
   Note* MakeNote(std::time_t created, const std::string& name = "", bool hidden = false) {
-    Note* note = NewNote(-1, created);
+    Note* note = Notes().NewNote(-1, created);
     if (!name.empty()) note->name = name;
     note->width = 227;
     note->height = 169;
@@ -132,7 +132,7 @@ class AlarmsTest : public testing::Test {
 
 TEST_F(AlarmsTest, DialogShowsTheCreationTimeInEvenRowsAtThePointer) {
   Note* note = MakeNote(LocalTime(2024, 6, 14, 9, 5));
-  XtCallCallbacks(note->set_alarm_entry, XtNcallback, nullptr);
+  XtCallCallbacks(NoteWidget(note, "SetAlarm"), XtNcallback, nullptr);
   Widget shell = Shell();
   ASSERT_NE(shell, nullptr);
   ASSERT_TRUE(PumpUntil([&] { return IsMapped(shell); }));
@@ -183,17 +183,17 @@ TEST_F(AlarmsTest, ArrowsStepAndDayKeepsItsValueWhenTheMonthChanges) {
   Pump();
   EXPECT_EQ(Shell(), nullptr);
   EXPECT_EQ(AlarmSetupShell(), nullptr);
-  EXPECT_FALSE(note->alarm_set);
-  EXPECT_EQ(note->alarm_month, 0);
-  EXPECT_EQ(note->alarm_day, 31);
-  EXPECT_FALSE(XtIsSensitive(note->save_entry));
+  EXPECT_FALSE(note->alarm.set);
+  EXPECT_EQ(note->alarm.month, 0);
+  EXPECT_EQ(note->alarm.day, 31);
+  EXPECT_FALSE(XtIsSensitive(NoteWidget(note, "Save")));
 }
 
 TEST_F(AlarmsTest, AcceptArmsDisarmKeepsTheValues) {
   Note* note = MakeNote(LocalTime(2024, 12, 3, 8, 15));
-  EXPECT_EQ(Get<Pixmap>(note->alarm_icon, XtNbitmap), BlankBitmap());
-  EXPECT_TRUE(XtIsSensitive(note->set_alarm_entry));
-  EXPECT_FALSE(XtIsSensitive(note->unset_alarm_entry));
+  EXPECT_EQ(Get<Pixmap>(NoteWidget(note, "AlarmIcon"), XtNbitmap), BlankBitmap());
+  EXPECT_TRUE(XtIsSensitive(NoteWidget(note, "SetAlarm")));
+  EXPECT_FALSE(XtIsSensitive(NoteWidget(note, "UnsetAlarm")));
 
   OpenAlarmSetup(note);
   Press(Arrow(0, true));  // December -> January
@@ -202,24 +202,24 @@ TEST_F(AlarmsTest, AcceptArmsDisarmKeepsTheValues) {
   Press(Button("Accept"));
   Pump();
   EXPECT_EQ(Shell(), nullptr);
-  EXPECT_TRUE(note->alarm_set);
-  EXPECT_EQ(note->alarm_month, 0);
-  EXPECT_EQ(note->alarm_day, 3);
-  EXPECT_EQ(note->alarm_hour, 9);
-  EXPECT_EQ(note->alarm_minute, 15);
-  EXPECT_FALSE(XtIsSensitive(note->set_alarm_entry));
-  EXPECT_TRUE(XtIsSensitive(note->unset_alarm_entry));
-  EXPECT_TRUE(XtIsSensitive(note->save_entry));
-  EXPECT_EQ(Get<Pixmap>(note->alarm_icon, XtNbitmap), ClockBitmap());
-  EXPECT_EQ(LabelOf(note->alarm_icon), " ");
+  EXPECT_TRUE(note->alarm.set);
+  EXPECT_EQ(note->alarm.month, 0);
+  EXPECT_EQ(note->alarm.day, 3);
+  EXPECT_EQ(note->alarm.hour, 9);
+  EXPECT_EQ(note->alarm.minute, 15);
+  EXPECT_FALSE(XtIsSensitive(NoteWidget(note, "SetAlarm")));
+  EXPECT_TRUE(XtIsSensitive(NoteWidget(note, "UnsetAlarm")));
+  EXPECT_TRUE(XtIsSensitive(NoteWidget(note, "Save")));
+  EXPECT_EQ(Get<Pixmap>(NoteWidget(note, "AlarmIcon"), XtNbitmap), ClockBitmap());
+  EXPECT_EQ(LabelOf(NoteWidget(note, "AlarmIcon")), " ");
 
-  MarkNoteSaved(note);
-  XtCallCallbacks(note->unset_alarm_entry, XtNcallback, nullptr);
-  EXPECT_FALSE(note->alarm_set);
-  EXPECT_TRUE(XtIsSensitive(note->set_alarm_entry));
-  EXPECT_FALSE(XtIsSensitive(note->unset_alarm_entry));
-  EXPECT_TRUE(XtIsSensitive(note->save_entry));
-  EXPECT_EQ(Get<Pixmap>(note->alarm_icon, XtNbitmap), BlankBitmap());
+  WindowOf(note)->MarkSaved();
+  XtCallCallbacks(NoteWidget(note, "UnsetAlarm"), XtNcallback, nullptr);
+  EXPECT_FALSE(note->alarm.set);
+  EXPECT_TRUE(XtIsSensitive(NoteWidget(note, "SetAlarm")));
+  EXPECT_FALSE(XtIsSensitive(NoteWidget(note, "UnsetAlarm")));
+  EXPECT_TRUE(XtIsSensitive(NoteWidget(note, "Save")));
+  EXPECT_EQ(Get<Pixmap>(NoteWidget(note, "AlarmIcon"), XtNbitmap), BlankBitmap());
 
   OpenAlarmSetup(note);
   EXPECT_EQ(Values(), (std::vector<std::string>{"1", "3", "9", "15"}));
@@ -231,8 +231,8 @@ TEST_F(AlarmsTest, AcceptStoresWhatIsShownUnchecked) {
   OpenAlarmSetup(note);
   Press(Arrow(0, true));
   Press(Button("Accept"));
-  EXPECT_EQ(note->alarm_month, 1);
-  EXPECT_EQ(note->alarm_day, 31);
+  EXPECT_EQ(note->alarm.month, 1);
+  EXPECT_EQ(note->alarm.day, 31);
 }
 
 TEST_F(AlarmsTest, MenuEntriesLookTheNoteUp) {
@@ -241,7 +241,7 @@ TEST_F(AlarmsTest, MenuEntriesLookTheNoteUp) {
   ClearAlarm(nullptr, reinterpret_cast<XtPointer>(999L), nullptr);
   Pump();
   EXPECT_EQ(Shell(), nullptr);
-  EXPECT_FALSE(XtIsSensitive(note->save_entry));
+  EXPECT_FALSE(XtIsSensitive(NoteWidget(note, "Save")));
   SetAlarmEntry(nullptr, IdData(note), nullptr);
   EXPECT_NE(Shell(), nullptr);
   // A second dialog replaces the first: only one exists at a time.
@@ -258,10 +258,10 @@ TEST_F(AlarmsTest, WindowCloseCancelsTheDialogAndDismissesAReminder) {
   ASSERT_TRUE(PumpUntil([&] { return Shell() && IsMapped(Shell()); }));
   SendWindowClose(Shell());
   ASSERT_TRUE(PumpUntil([&] { return Shell() == nullptr; }));
-  EXPECT_FALSE(note->alarm_set);
-  EXPECT_EQ(note->alarm_minute, 5);
+  EXPECT_FALSE(note->alarm.set);
+  EXPECT_EQ(note->alarm.minute, 5);
 
-  note->alarm_set = true;
+  note->alarm.set = true;
   CheckAlarmsAt(now);
   ASSERT_EQ(PopupsNamed("AlarmShell").size(), 1u);
   Widget reminder = PopupsNamed("AlarmShell")[0];
@@ -274,8 +274,8 @@ TEST_F(AlarmsTest, DialogClosesWithItsNote) {
   Note* note = MakeNote(LocalTime(2024, 6, 14, 9, 5));
   OpenAlarmSetup(note);
   ASSERT_NE(Shell(), nullptr);
-  XtDestroyWidget(note->shell);
-  note->shell = nullptr;
+  XtDestroyWidget(NoteShell(note));
+  note->view.reset();
   Pump();
   EXPECT_EQ(Shell(), nullptr);
   EXPECT_EQ(AlarmSetupShell(), nullptr);
@@ -287,8 +287,8 @@ TEST_F(AlarmsTest, DueAlarmsPopUpRemindersOncePerMinuteHiddenNotesToo) {
   Note* hidden = MakeNote(now, "Hidden one", true);
   Note* unarmed = MakeNote(now, "Not armed");
   Note* later = MakeNote(now + 120, "Later");
-  due->alarm_set = hidden->alarm_set = later->alarm_set = true;
-  unarmed->alarm_set = false;
+  due->alarm.set = hidden->alarm.set = later->alarm.set = true;
+  unarmed->alarm.set = false;
 
   WarpPointer(420, 310);
   CheckAlarmsAt(now);
@@ -311,8 +311,8 @@ TEST_F(AlarmsTest, DueAlarmsPopUpRemindersOncePerMinuteHiddenNotesToo) {
                        "The alarm has expired for the TackOn Note\nwith the following name:\n\"Groceries\"",
                        "The alarm has expired for the TackOn Note\nwith the following name:\n\"Hidden one\""}));
   // Firing does not disarm, and nothing changed.
-  EXPECT_TRUE(due->alarm_set);
-  EXPECT_FALSE(XtIsSensitive(due->save_entry));
+  EXPECT_TRUE(due->alarm.set);
+  EXPECT_FALSE(XtIsSensitive(NoteWidget(due, "Save")));
 
   // Later in the same minute: nothing new.
   CheckAlarmsAt(now + 45);
@@ -335,7 +335,7 @@ TEST_F(AlarmsTest, ReminderForAVeryLongName) {
   std::time_t now = LocalTime(2024, 6, 14, 9, 5, 10);
   std::string name(3000, 'x');
   Note* note = MakeNote(now, name);
-  note->alarm_set = true;
+  note->alarm.set = true;
   CheckAlarmsAt(now);
   ASSERT_EQ(PopupsNamed("AlarmShell").size(), 1u);
   EXPECT_EQ(LabelOf(XtNameToWidget(PopupsNamed("AlarmShell")[0], "alarmDialog")),

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/app.h"
-#include "notes/note.h"
+#include "model/note_list.h"
 #include "notes/note_window.h"
 #include "x11_util.h"
 
@@ -212,24 +212,24 @@ TEST(Editres, ToplevelAnswersWithItsWidgetTree) {
 }
 
 TEST(Editres, NoteWindowAnswersAndShowsItsParts) {
-  Note* note = NewNote(-1);
+  Note* note = Notes().NewNote(-1);
   note->name = "Editres";
   note->width = 200;
   note->height = 100;
   CreateNoteWindow(note);
-  ASSERT_TRUE(PumpUntil([&] { return IsMapped(note->shell); }));
+  ASSERT_TRUE(PumpUntil([&] { return IsMapped(NoteShell(note)); }));
 
   // editres sends its request to the top-level window the user clicks on:
   // here the note's own shell.
   EditresClient client;
   std::vector<TreeEntry> tree;
-  ExpectTree(client.RequestTree(XtWindow(note->shell), 3), 3, &tree);
+  ExpectTree(client.RequestTree(XtWindow(NoteShell(note)), 3), 3, &tree);
   const TreeEntry* shell = Find(tree, "TackOnNote");
   const TreeEntry* form = Find(tree, "Note");
   const TreeEntry* text = Find(tree, "NoteText");
   const TreeEntry* menu = Find(tree, "OptionsMenu");
   ASSERT_TRUE(shell && form && text && menu);
-  EXPECT_EQ(shell->window, XtWindow(note->shell));
+  EXPECT_EQ(shell->window, XtWindow(NoteShell(note)));
   EXPECT_EQ(shell->path.size(), 2u);  // below toplevel
   EXPECT_EQ(text->cls, "Text");
   ASSERT_EQ(text->path.size(), 4u);
@@ -239,7 +239,7 @@ TEST(Editres, NoteWindowAnswersAndShowsItsParts) {
   // A second request on the same connection is answered as well. The note
   // then goes at once, before the program has seen that its reply was taken:
   // nothing may still refer to the destroyed shell.
-  ExpectTree(client.RequestTree(XtWindow(note->shell), 4), 4, &tree);
+  ExpectTree(client.RequestTree(XtWindow(NoteShell(note)), 4), 4, &tree);
   ResetProgramState();
   Pump();
 }

@@ -24,7 +24,7 @@
 
 #include "app/app.h"
 #include "app/popups.h"
-#include "notes/note.h"
+#include "model/note_list.h"
 #include "notes/note_commands.h"
 #include "notes/note_window.h"
 #include "stderr_capture.h"
@@ -132,8 +132,8 @@ class FileSelectionTest : public testing::Test {
   }
 
   Note* MakeNote(const std::string& text) {
-    Note* note = NewNote(-1);
-    std::memcpy(note->text.get(), text.data(), text.size());
+    Note* note = Notes().NewNote(-1);
+    note->text = text;
     note->width = 200;
     note->height = 100;
     CreateNoteWindow(note);
@@ -435,22 +435,22 @@ TEST_F(FileSelectionTest, PathsTooLongAreRefused) {
 TEST_F(FileSelectionTest, OpenInsertsTheChosenFileAtTheInsertionPoint) {
   WriteFile(dir_ / "list.txt", "[from list]");
   WriteFile(dir_ / "typed.txt", "[typed]");
-  XawTextSetInsertionPoint(note_->text_widget, 5);  // after "hello"
+  XawTextSetInsertionPoint(NoteWidget(note_, "NoteText"), 5);  // after "hello"
   Open(SelectionMode::kOpen, dir_.path());
   Press(ButtonLabeled(FileSelectionWindow().file_form, "list.txt"));
   Pump();
-  EXPECT_STREQ(note_->text.get(), "hello[from list]\nworld");
+  EXPECT_EQ(NoteText(note_), "hello[from list]\nworld");
   EXPECT_FALSE(SelectionUp());
 
-  XawTextSetInsertionPoint(note_->text_widget, 0);
+  XawTextSetInsertionPoint(NoteWidget(note_, "NoteText"), 0);
   Open(SelectionMode::kOpen, dir_.path());
   Type(dir_ / "typed.txt");
   Press(FileSelectionWindow().accept);
   Pump();
-  EXPECT_STREQ(note_->text.get(), "[typed]hello[from list]\nworld");
+  EXPECT_EQ(NoteText(note_), "[typed]hello[from list]\nworld");
   EXPECT_FALSE(SelectionUp());
   EXPECT_TRUE(ErrorMessages().empty());
-  EXPECT_TRUE(note_->changed);
+  EXPECT_TRUE(note_->changed());
 }
 
 TEST_F(FileSelectionTest, OpenModeFileGoneSinceListing) {
@@ -461,7 +461,7 @@ TEST_F(FileSelectionTest, OpenModeFileGoneSinceListing) {
   Pump();
   EXPECT_EQ(ErrorMessages(), std::vector<std::string>{dir_ / "gone.txt" + " does not exist!"});
   EXPECT_TRUE(SelectionUp());
-  EXPECT_STREQ(note_->text.get(), "hello\nworld");
+  EXPECT_EQ(NoteText(note_), "hello\nworld");
 }
 
 TEST_F(FileSelectionTest, OpenModeMissingFileKeepsTheWindow) {

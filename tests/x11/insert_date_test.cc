@@ -37,7 +37,7 @@ class InsertDate : public ToolsTest {
 
 TEST_F(InsertDate, OpensWithElevenRowsAllDashes) {
   Note* note = MakeNote();
-  PickEntry(note->options_menu, "InsertDate");
+  PickEntry(NoteWidget(note, "OptionsMenu"), "InsertDate");
   Widget shell = InsertDateShell();
   ASSERT_NE(shell, nullptr);
   EXPECT_TRUE(PumpUntil([shell] { return IsMapped(shell); }));
@@ -76,9 +76,9 @@ TEST_F(InsertDate, OpensWithElevenRowsAllDashes) {
 
 TEST_F(InsertDate, AcceptWithoutAClickInsertsRowZero) {
   Note* note = MakeNote("Due: ");
-  XawTextSetInsertionPoint(note->text_widget, 5);
-  MarkNoteSaved(note);
-  PickEntry(note->options_menu, "InsertDate");
+  XawTextSetInsertionPoint(NoteWidget(note, "NoteText"), 5);
+  WindowOf(note)->MarkSaved();
+  PickEntry(NoteWidget(note, "OptionsMenu"), "InsertDate");
   std::time_t before = std::time(nullptr);
   Press(Button("Accept"));
   std::time_t after = std::time(nullptr);
@@ -94,7 +94,7 @@ TEST_F(InsertDate, AcceptWithoutAClickInsertsRowZero) {
 
 TEST_F(InsertDate, LastClickedRowCountsAndEarlierArrowsKeepTheirMark) {
   Note* note = MakeNote();
-  PickEntry(note->options_menu, "InsertDate");
+  PickEntry(NoteWidget(note, "OptionsMenu"), "InsertDate");
   Press(InsertDateArrow(3));
   Press(InsertDateArrow(6));
   Pump();
@@ -107,7 +107,7 @@ TEST_F(InsertDate, LastClickedRowCountsAndEarlierArrowsKeepTheirMark) {
   EXPECT_TRUE(FormattedWithin(TextOf(note), 6, before, after)) << TextOf(note);
 
   // The next opening starts afresh.
-  PickEntry(note->options_menu, "InsertDate");
+  PickEntry(NoteWidget(note, "OptionsMenu"), "InsertDate");
   EXPECT_EQ(ChosenDateRow(), 0);
   EXPECT_EQ(LabelOf(InsertDateArrow(3)), "-");
   EXPECT_EQ(LabelOf(InsertDateArrow(6)), "-");
@@ -115,14 +115,14 @@ TEST_F(InsertDate, LastClickedRowCountsAndEarlierArrowsKeepTheirMark) {
 
 TEST_F(InsertDate, CancelAndWindowCloseInsertNothing) {
   Note* note = MakeNote("unchanged");
-  MarkNoteSaved(note);
-  PickEntry(note->options_menu, "InsertDate");
+  WindowOf(note)->MarkSaved();
+  PickEntry(NoteWidget(note, "OptionsMenu"), "InsertDate");
   Press(InsertDateArrow(2));
   Press(Button("Cancel"));
   Pump();
   EXPECT_TRUE(PopupsNamed("InsertShell").empty());
 
-  PickEntry(note->options_menu, "InsertDate");
+  PickEntry(NoteWidget(note, "OptionsMenu"), "InsertDate");
   Widget shell = InsertDateShell();
   ASSERT_TRUE(PumpUntil([shell] { return IsMapped(shell); }));
   CloseFromWindowManager(shell);
@@ -134,8 +134,8 @@ TEST_F(InsertDate, CancelAndWindowCloseInsertNothing) {
 
 TEST_F(InsertDate, FullNoteReportsAndStillClosesAndMarksChanged) {
   Note* note = MakeNote("12345", 8);  // room for 2 bytes
-  MarkNoteSaved(note);
-  PickEntry(note->options_menu, "InsertDate");
+  WindowOf(note)->MarkSaved();
+  PickEntry(NoteWidget(note, "OptionsMenu"), "InsertDate");
   Press(Button("Accept"));
   Pump();
   EXPECT_EQ(ErrorMessages(), std::vector<std::string>{"Can't add text from buffer to note!!"});
@@ -146,7 +146,7 @@ TEST_F(InsertDate, FullNoteReportsAndStillClosesAndMarksChanged) {
 
 TEST_F(InsertDate, EntryOfADestroyedNoteDoesNothing) {
   Note* note = MakeNote();
-  Widget entry = XtNameToWidget(note->options_menu, "InsertDate");
+  Widget entry = XtNameToWidget(NoteWidget(note, "OptionsMenu"), "InsertDate");
   note->id += 1000;  // the entry's id now names no note
   XtCallCallbacks(entry, XtNcallback, nullptr);
   Pump();

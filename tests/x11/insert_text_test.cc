@@ -13,7 +13,7 @@ using InsertText = ToolsTest;
 
 TEST_F(InsertText, StringGoesToTheInsertionPoint) {
   Note* note = MakeNote("Hello world");
-  XawTextSetInsertionPoint(note->text_widget, 5);
+  XawTextSetInsertionPoint(NoteWidget(note, "NoteText"), 5);
   InsertIntoNote(note, ", big", false, false);
   Pump();
   EXPECT_EQ(TextOf(note), "Hello, big world");
@@ -22,7 +22,7 @@ TEST_F(InsertText, StringGoesToTheInsertionPoint) {
 
 TEST_F(InsertText, StringThatDoesNotFitIsRefused) {
   Note* note = MakeNote("0123456789", 16);  // room for 5 more bytes
-  XawTextSetInsertionPoint(note->text_widget, 10);
+  XawTextSetInsertionPoint(NoteWidget(note, "NoteText"), 10);
   InsertIntoNote(note, "abcdef", false, false);
   Pump();
   EXPECT_EQ(TextOf(note), "0123456789");
@@ -44,7 +44,7 @@ TEST_F(InsertText, FileContentsUpToTheFirstNul) {
   };
   for (const Case& c : cases) {
     Note* note = MakeNote("[]");
-    XawTextSetInsertionPoint(note->text_widget, 1);
+    XawTextSetInsertionPoint(NoteWidget(note, "NoteText"), 1);
     std::string path = dir / "input";
     WriteFile(path, c.bytes);
     InsertIntoNote(note, path, false, true);
@@ -96,7 +96,7 @@ TEST_F(InsertText, FileThatCannotBeOpenedIsReportedAndStillRemoved) {
 
 TEST_F(InsertText, FileLargerThanTheRoomLeftChangesNothing) {
   Note* note = MakeNote("0123456789", 32);  // room for 21 more bytes
-  XawTextSetInsertionPoint(note->text_widget, 10);
+  XawTextSetInsertionPoint(NoteWidget(note, "NoteText"), 10);
   std::string path = dir / "big";
   WriteFile(path, std::string(22, 'x'));
   InsertIntoNote(note, path, true, true);
@@ -128,7 +128,7 @@ TEST_F(InsertText, HugeFileIsRefusedWithoutReadingItAll) {
   std::string early = dir / "early";
   WriteFile(early, std::string("short\0", 6) + std::string(100, 'z'));
   ASSERT_EQ(truncate(early.c_str(), 3LL << 30), 0);
-  XawTextSetInsertionPoint(note->text_widget, 2);
+  XawTextSetInsertionPoint(NoteWidget(note, "NoteText"), 2);
   InsertIntoNote(note, early, false, true);
   EXPECT_EQ(TextOf(note), "abshort");
   EXPECT_TRUE(ErrorMessages().empty());
@@ -136,11 +136,11 @@ TEST_F(InsertText, HugeFileIsRefusedWithoutReadingItAll) {
 
 TEST_F(InsertText, CalendarOutputInsertedFileGoneNoteChanged) {
   Note* note = MakeNote("Week:");
-  XawTextSetInsertionPoint(note->text_widget, 5);
-  MarkNoteSaved(note);
+  XawTextSetInsertionPoint(NoteWidget(note, "NoteText"), 5);
+  WindowOf(note)->MarkSaved();
   app_res.calendarCmd = const_cast<char*>("printf ' May 2025\\n'; printf 'Su Mo\\n' >&2");
   testing::internal::CaptureStderr();
-  PickEntry(note->options_menu, "InsertCalendar");
+  PickEntry(NoteWidget(note, "OptionsMenu"), "InsertCalendar");
   std::string err = testing::internal::GetCapturedStderr();
   EXPECT_EQ(TextOf(note), "Week: May 2025\n");
   EXPECT_EQ(err, "Su Mo\n") << "the command's errors are not redirected";
@@ -149,9 +149,9 @@ TEST_F(InsertText, CalendarOutputInsertedFileGoneNoteChanged) {
   EXPECT_TRUE(ErrorMessages().empty());
 
   // Even a calendar with no output marks the note changed.
-  MarkNoteSaved(note);
+  WindowOf(note)->MarkSaved();
   app_res.calendarCmd = const_cast<char*>("true");
-  PickEntry(note->options_menu, "InsertCalendar");
+  PickEntry(NoteWidget(note, "OptionsMenu"), "InsertCalendar");
   EXPECT_TRUE(Changed(note));
   EXPECT_EQ(TextOf(note), "Week: May 2025\n");
   EXPECT_FALSE(Exists(TempPath()));
@@ -159,9 +159,9 @@ TEST_F(InsertText, CalendarOutputInsertedFileGoneNoteChanged) {
 
 TEST_F(InsertText, CalendarFailureReportsTheRawStatus) {
   Note* note = MakeNote("as it was");
-  MarkNoteSaved(note);
+  WindowOf(note)->MarkSaved();
   app_res.calendarCmd = const_cast<char*>("echo partial; exit 1");
-  PickEntry(note->options_menu, "InsertCalendar");
+  PickEntry(NoteWidget(note, "OptionsMenu"), "InsertCalendar");
   EXPECT_EQ(ErrorMessages(), std::vector<std::string>{"Couldn't run echo partial; exit 1: return code = 256"});
   EXPECT_EQ(TextOf(note), "as it was");
   EXPECT_FALSE(Changed(note));
@@ -171,7 +171,7 @@ TEST_F(InsertText, CalendarFailureReportsTheRawStatus) {
 TEST_F(InsertText, CalendarThatDoesNotFitKeepsItsTemporaryFile) {
   Note* note = MakeNote("", 8);
   app_res.calendarCmd = const_cast<char*>("echo 'a calendar longer than the note'");
-  PickEntry(note->options_menu, "InsertCalendar");
+  PickEntry(NoteWidget(note, "OptionsMenu"), "InsertCalendar");
   EXPECT_EQ(ErrorMessages(), std::vector<std::string>{"Can't add text from file to note!!"});
   EXPECT_EQ(TextOf(note), "");
   EXPECT_TRUE(Changed(note));
@@ -186,7 +186,7 @@ TEST_F(InsertText, CalendarNeverWritesThroughAPlantedLink) {
   ASSERT_EQ(symlink(target.c_str(), TempPath().c_str()), 0);
   app_res.calendarCmd = const_cast<char*>("echo overwritten");
   testing::internal::CaptureStderr();
-  PickEntry(note->options_menu, "InsertCalendar");
+  PickEntry(NoteWidget(note, "OptionsMenu"), "InsertCalendar");
   std::string err = testing::internal::GetCapturedStderr();
   EXPECT_EQ(ErrorMessages(), std::vector<std::string>{"Can't open tempoary file for\nwriting: " + TempPath()});
   EXPECT_EQ(err.rfind("stikkel: " + TempPath() + ": ", 0), 0u) << err;
@@ -209,7 +209,7 @@ TEST_F(InsertText, HostileTemporaryDirectoryIsNeverRun) {
     ASSERT_EQ(mkdir(tmp.c_str(), 0700), 0) << name;
     app_res.tmpDir = const_cast<char*>(tmp.c_str());
     app_res.calendarCmd = const_cast<char*>("printf cal");
-    PickEntry(note->options_menu, "InsertCalendar");
+    PickEntry(NoteWidget(note, "OptionsMenu"), "InsertCalendar");
     EXPECT_FALSE(Exists(dir / "owned")) << name;
     EXPECT_FALSE(Exists(tmp + "/sk" + std::to_string(getpid()))) << name;
   }

@@ -14,7 +14,7 @@
 #include "app/all_notes.h"
 #include "app/main_menu.h"
 #include "app/popups.h"
-#include "notes/note.h"
+#include "model/note_list.h"
 #include "notes/note_list_window.h"
 #include "notes/note_window.h"
 #include "x11_util.h"
@@ -69,7 +69,7 @@ std::vector<Note*> Stacking() {
   std::vector<Note*> order;
   for (unsigned int i = 0; i < count; ++i)
     for (const auto& note : Notes())
-      if (note->shell && XtWindow(note->shell) == children[i]) order.push_back(note.get());
+      if (NoteShell(note.get()) && XtWindow(NoteShell(note.get())) == children[i]) order.push_back(note.get());
   if (children) XFree(children);
   return order;
 }
@@ -79,7 +79,7 @@ Point ShellPosition(const Note* note) {
   Arg args[2];
   XtSetArg(args[0], XtNx, &x);
   XtSetArg(args[1], XtNy, &y);
-  XtGetValues(note->shell, args, 2);
+  XtGetValues(NoteShell(note), args, 2);
   return {x, y};
 }
 
@@ -109,7 +109,7 @@ class MainMenuTest : public testing::Test {
     ResetProgramState();
   }
   Note* NoteAt(int x, int y, bool anchored = false, bool hidden = false) {
-    Note* note = NewNote(-1);
+    Note* note = Notes().NewNote(-1);
     note->width = 120;
     note->height = 60;
     note->x = x;
@@ -167,9 +167,9 @@ TEST_F(MainMenuTest, CreateRowsMakeNotesOfTheStandardSizes) {
     EXPECT_EQ(note->width, c.width) << c.row;
     EXPECT_EQ(note->height, c.height) << c.row;
     EXPECT_FALSE(note->has_geometry);
-    ASSERT_TRUE(PumpUntil([&] { return IsMapped(note->shell); })) << c.row;
+    ASSERT_TRUE(PumpUntil([&] { return IsMapped(NoteShell(note)); })) << c.row;
     XWindowAttributes attrs;
-    XGetWindowAttributes(display, XtWindow(note->text_widget), &attrs);
+    XGetWindowAttributes(display, XtWindow(NoteWidget(note, "NoteText")), &attrs);
     EXPECT_EQ(attrs.width, c.width) << c.row;
     EXPECT_EQ(attrs.height, c.height) << c.row;
   }
@@ -231,7 +231,7 @@ TEST_F(MainMenuTest, RaiseAndLowerRestackInListOrder) {
   RaiseAllNotes();
   Pump();
   EXPECT_EQ(Stacking(), (std::vector<Note*>{a, b, c, hidden}));
-  EXPECT_FALSE(IsMapped(hidden->shell));
+  EXPECT_FALSE(IsMapped(NoteShell(hidden)));
   EXPECT_EQ(ErrorTexts(), std::vector<std::string>{});
 }
 
@@ -240,10 +240,10 @@ TEST_F(MainMenuTest, UnhideShowsEveryHiddenNoteQuietly) {
   Note* h1 = NoteAt(30, 30, false, true);
   Note* h2 = NoteAt(60, 60, false, true);
   Select("Unhide All Notes");
-  ASSERT_TRUE(PumpUntil([&] { return IsMapped(h1->shell) && IsMapped(h2->shell); }));
+  ASSERT_TRUE(PumpUntil([&] { return IsMapped(NoteShell(h1)) && IsMapped(NoteShell(h2)); }));
   EXPECT_FALSE(h1->hidden);
   EXPECT_FALSE(h2->hidden);
-  EXPECT_TRUE(IsMapped(shown->shell));
+  EXPECT_TRUE(IsMapped(NoteShell(shown)));
   EXPECT_EQ(ErrorTexts(), std::vector<std::string>{});
 }
 

@@ -13,9 +13,9 @@
 
 #include "app/app.h"
 #include "notes/name_dialog.h"
-#include "notes/note.h"
+#include "model/note_list.h"
 #include "notes/note_window.h"
-#include "storage/load.h"
+#include "notes/note_saving.h"
 #include "temp_dir.h"
 #include "x11_util.h"
 
@@ -36,8 +36,8 @@ class NameDialogTest : public testing::Test {
   }
 
   static Note* MakeNote(const char* text = "") {
-    Note* note = NewNote(-1);
-    std::strcpy(note->text.get(), text);
+    Note* note = Notes().NewNote(-1);
+    note->text = text;
     note->width = 200;
     note->height = 120;
     CreateNoteWindow(note);
@@ -45,7 +45,7 @@ class NameDialogTest : public testing::Test {
     return note;
   }
   static void OpenFor(const Note* note) {
-    Press(XtNameToWidget(note->options_menu, "Name"));
+    Press(XtNameToWidget(NoteWidget(note, "OptionsMenu"), "Name"));
     Pump();
   }
   static Widget Shell() {
@@ -73,11 +73,11 @@ class NameDialogTest : public testing::Test {
   static std::string Title(const Note* note) {
     char* name = nullptr;
     std::string out;
-    if (XFetchName(display, XtWindow(note->shell), &name) && name) out = name;
+    if (XFetchName(display, XtWindow(NoteShell(note)), &name) && name) out = name;
     XFree(name);
     return out;
   }
-  static bool SaveSensitive(const Note* note) { return XtIsSensitive(note->save_entry); }
+  static bool SaveSensitive(const Note* note) { return XtIsSensitive(NoteWidget(note, "Save")); }
 
   int saved_name_width_ = 0;
 };
@@ -141,7 +141,7 @@ TEST_F(NameDialogTest, ConfirmTakesTheValueAsOneLine) {
     EXPECT_EQ(note->name, c.name);
     EXPECT_EQ(Title(note), c.name);
     EXPECT_EQ(SaveSensitive(note), c.changed);
-    EXPECT_STREQ(note->text.get(), "text stays");
+    EXPECT_EQ(NoteText(note), "text stays");
     ResetProgramState();
   }
 }
@@ -202,8 +202,8 @@ TEST_F(NameDialogTest, ConfirmForANoteGoneMeanwhileOnlyCloses) {
   Note* other = MakeNote();
   OpenFor(gone);
   SetField("Orphan");
-  XtDestroyWidget(gone->shell);
-  RemoveNote(gone);
+  XtDestroyWidget(NoteShell(gone));
+  Notes().RemoveNote(gone);
   PressButton("Confirm");
   EXPECT_FALSE(Up());
   EXPECT_EQ(other->name, "Note 2");
@@ -212,15 +212,14 @@ TEST_F(NameDialogTest, ConfirmForANoteGoneMeanwhileOnlyCloses) {
 
 TEST_F(NameDialogTest, APastedTwoLineNameSavesAndLoadsAsOneLine) {
   TempDir dir;
-  String saved_dir = app_res.noteDir;
-  app_res.noteDir = const_cast<char*>(dir.path().c_str());
+  UseNoteSettings(dir.path());
   Note* note = MakeNote("first line\nsecond line\n");
   OpenFor(note);
   SetField("Call Anna\r\nabout the flat\n");
   PressButton("Confirm");
   const std::string name = "Call Anna  about the flat ";
   ASSERT_EQ(note->name, name);
-  Press(note->save_entry);
+  Press(NoteWidget(note, "Save"));
   Pump();
   ASSERT_FALSE(SaveSensitive(note)) << "saved";
   std::string file = ReadFile(dir / "note1");
@@ -230,10 +229,9 @@ TEST_F(NameDialogTest, APastedTwoLineNameSavesAndLoadsAsOneLine) {
   LoadNotes();
   ASSERT_EQ(Notes().size(), 1u);
   EXPECT_EQ(Notes()[0]->name, name);
-  EXPECT_STREQ(Notes()[0]->text.get(), "first line\nsecond line\n");
+  EXPECT_EQ(NoteText(Notes()[0].get()), "first line\nsecond line\n");
   EXPECT_EQ(Title(Notes()[0].get()), name);
   ResetProgramState();
-  app_res.noteDir = saved_dir;
 }
 
 // Counts the bells rung on the display, seen from a connection of its own.

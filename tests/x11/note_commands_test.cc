@@ -14,7 +14,7 @@
 
 #include "app/app.h"
 #include "app/popups.h"
-#include "notes/note.h"
+#include "model/note_list.h"
 #include "notes/note_commands.h"
 #include "notes/note_window.h"
 #include "temp_dir.h"
@@ -28,19 +28,19 @@ class NoteCommandsTest : public testing::Test {
  protected:
   void SetUp() override {
     ResetProgramState();
-    saved_dir_ = app_res.noteDir;
-    app_res.noteDir = const_cast<char*>(dir_.path().c_str());
+    saved_settings_ = Notes().settings();
+    UseNoteSettings(dir_.path());
   }
   void TearDown() override {
     if (ConfirmUp()) Press(ConfirmButton("Cancel"));
     DestroyPopupsNamed("ErrorShell");
     ResetProgramState();
-    app_res.noteDir = saved_dir_;
+    Notes().Configure(saved_settings_);
   }
 
   Note* MakeNote(const char* text = "") {
-    Note* note = NewNote(-1);
-    std::strcpy(note->text.get(), text);
+    Note* note = Notes().NewNote(-1);
+    note->text = text;
     note->width = 200;
     note->height = 120;
     CreateNoteWindow(note);
@@ -49,7 +49,7 @@ class NoteCommandsTest : public testing::Test {
   }
   // Chooses an entry of the note's Notes menu.
   void Choose(const Note* note, const char* entry) {
-    Widget w = XtNameToWidget(note->options_menu, entry);
+    Widget w = XtNameToWidget(NoteWidget(note, "OptionsMenu"), entry);
     ASSERT_NE(w, nullptr) << entry;
     Press(w);
     Pump();
@@ -71,7 +71,7 @@ class NoteCommandsTest : public testing::Test {
   }
   // The text the widget shows (its source), whatever the buffer holds.
   static std::string Shown(const Note* note) {
-    Widget source = XawTextGetSource(note->text_widget);
+    Widget source = XawTextGetSource(NoteWidget(note, "NoteText"));
     XawTextPosition end = XawTextSourceScan(source, 0, XawstAll, XawsdRight, 1, True);
     std::string out;
     for (XawTextPosition pos = 0; pos < end;) {
@@ -82,10 +82,18 @@ class NoteCommandsTest : public testing::Test {
     }
     return out;
   }
-  static bool SaveSensitive(const Note* note) { return XtIsSensitive(note->save_entry); }
+  static bool SaveSensitive(const Note* note) { return XtIsSensitive(NoteWidget(note, "Save")); }
+  // The bytes the text widget edits in place.
+  static char* Buffer(const Note* note) {
+    String value = nullptr;
+    Arg arg;
+    XtSetArg(arg, XtNstring, &value);
+    XtGetValues(NoteWidget(note, "NoteText"), &arg, 1);
+    return value;
+  }
 
   TempDir dir_;
-  String saved_dir_ = nullptr;
+  NoteSettings saved_settings_;
 };
 
 TEST_F(NoteCommandsTest, EraseOfAnEmptyNoteAsksNothing) {
@@ -98,24 +106,24 @@ TEST_F(NoteCommandsTest, EraseOfAnEmptyNoteAsksNothing) {
 TEST_F(NoteCommandsTest, EraseConfirmedZeroesTheWholeBufferAndMarksChanged) {
   Note* note = MakeNote("shopping list");
   // Bytes past the text, left from an older longer text, go as well.
-  std::memset(note->text.get() + 20, 'j', 30);
+  std::memset(Buffer(note) + 20, 'j', 30);
   ASSERT_FALSE(SaveSensitive(note));
   Choose(note, "Erase");
   Answer("Confirm");
-  for (int i = 0; i < note->buffer_size; ++i) ASSERT_EQ(note->text[i], 0) << "byte " << i;
+  for (std::size_t i = 0; i < note->buffer_size; ++i) ASSERT_EQ(Buffer(note)[i], 0) << "byte " << i;
   EXPECT_EQ(Shown(note), "");
   EXPECT_TRUE(SaveSensitive(note));
   // The next save writes an empty text.
-  Press(note->save_entry);
+  Press(NoteWidget(note, "Save"));
   Pump();
   EXPECT_FALSE(SaveSensitive(note));
-  std::string file = ReadFile(NoteFilePath(note->id));
+  std::string file = ReadFile(Notes().NoteFilePath(note->id));
   EXPECT_EQ(file.substr(file.size() - 8), "\nNote 1\n") << file;
   // The widget edits the emptied buffer again.
   const char typed[] = "new";
-  ASSERT_TRUE(InsertNoteText(note, 0, typed, 3));
+  ASSERT_TRUE(WindowOf(note)->Insert(0, std::string_view(typed, 3)));
   Pump();
-  EXPECT_STREQ(note->text.get(), "new");
+  EXPECT_EQ(NoteText(note), "new");
 }
 
 TEST_F(NoteCommandsTest, CancelLeavesTheNoteAsItWas) {
@@ -123,14 +131,14 @@ TEST_F(NoteCommandsTest, CancelLeavesTheNoteAsItWas) {
     for (const char* entry : {"Erase", "Destroy"}) {
       SCOPED_TRACE(std::string(entry) + (changed ? " on a changed note" : " on a saved note"));
       Note* note = MakeNote("keep me");
-      if (changed) MarkNoteChanged(note);
+      if (changed) WindowOf(note)->MarkChanged();
       Choose(note, entry);
       Answer("Cancel");
-      ASSERT_EQ(FindNote(note->id), note);
-      EXPECT_STREQ(note->text.get(), "keep me");
+      ASSERT_EQ(Notes().FindNote(note->id), note);
+      EXPECT_EQ(NoteText(note), "keep me");
       EXPECT_EQ(Shown(note), "keep me");
       EXPECT_EQ(SaveSensitive(note), changed);
-      EXPECT_TRUE(IsMapped(note->shell));
+      EXPECT_TRUE(IsMapped(NoteShell(note)));
       ResetProgramState();
     }
   }
@@ -138,7 +146,7 @@ TEST_F(NoteCommandsTest, CancelLeavesTheNoteAsItWas) {
 
 TEST_F(NoteCommandsTest, DestroyOfANeverSavedNoteDeletesNoFile) {
   Note* note = MakeNote("");  // an empty note is asked about as well
-  const std::string stranger = NoteFilePath(note->id);
+  const std::string stranger = Notes().NoteFilePath(note->id);
   WriteFile(stranger, "not this note's file");
   Choose(note, "Destroy");
   Answer("Confirm");
@@ -150,7 +158,7 @@ TEST_F(NoteCommandsTest, DestroyOfANeverSavedNoteDeletesNoFile) {
 
 TEST_F(NoteCommandsTest, DestroyOfASavedNoteDeletesItsFile) {
   Note* note = MakeNote("saved");
-  note->file_path = NoteFilePath(note->id);
+  note->file_path = Notes().NoteFilePath(note->id);
   WriteFile(note->file_path, "a note file");
   const std::string path = note->file_path;
   Choose(note, "Destroy");
@@ -169,12 +177,12 @@ TEST_F(NoteCommandsTest, DestroyingFirstMiddleAndLastKeepsTheOrder) {
     std::vector<int> left;
   } steps[] = {{1, {2, 3, 4, 5}}, {3, {2, 4, 5}}, {5, {2, 4}}};
   for (const Step& step : steps) {
-    Choose(FindNote(step.id), "Destroy");
+    Choose(Notes().FindNote(step.id), "Destroy");
     Answer("Confirm");
     EXPECT_EQ(Ids(), step.left) << "after destroying " << step.id;
     EXPECT_EQ(PopupsNamed("TackOnNote").size(), step.left.size());
   }
-  EXPECT_EQ(NewNote(-1)->id, 1) << "a freed id is used again";
+  EXPECT_EQ(Notes().NewNote(-1)->id, 1) << "a freed id is used again";
 }
 
 TEST_F(NoteCommandsTest, AFileThatCannotBeDeletedIsNamedInAMessage) {
@@ -199,13 +207,13 @@ TEST_F(NoteCommandsTest, AFileThatCannotBeDeletedIsNamedInAMessage) {
 TEST_F(NoteCommandsTest, HideLeavesSaveAlone) {
   for (bool changed : {false, true}) {
     Note* note = MakeNote("hidden away");
-    if (changed) MarkNoteChanged(note);
-    ASSERT_TRUE(IsMapped(note->shell));
+    if (changed) WindowOf(note)->MarkChanged();
+    ASSERT_TRUE(IsMapped(NoteShell(note)));
     Choose(note, "Hide");
     EXPECT_TRUE(note->hidden);
-    EXPECT_TRUE(PumpUntil([&] { return !IsMapped(note->shell); }));
+    EXPECT_TRUE(PumpUntil([&] { return !IsMapped(NoteShell(note)); }));
     EXPECT_EQ(SaveSensitive(note), changed);
-    EXPECT_EQ(FindNote(note->id), note) << "the note stays";
+    EXPECT_EQ(Notes().FindNote(note->id), note) << "the note stays";
   }
 }
 
@@ -213,14 +221,14 @@ TEST_F(NoteCommandsTest, AnchorThenUnanchorSwapsTheEntriesAndMarksChanged) {
   Note* note = MakeNote();
   Choose(note, "Anchor");
   EXPECT_TRUE(note->anchored);
-  EXPECT_FALSE(XtIsSensitive(note->anchor_entry));
-  EXPECT_TRUE(XtIsSensitive(note->unanchor_entry));
+  EXPECT_FALSE(XtIsSensitive(NoteWidget(note, "Anchor")));
+  EXPECT_TRUE(XtIsSensitive(NoteWidget(note, "UnAnchor")));
   EXPECT_TRUE(SaveSensitive(note));
-  MarkNoteSaved(note);
+  WindowOf(note)->MarkSaved();
   Choose(note, "UnAnchor");
   EXPECT_FALSE(note->anchored);
-  EXPECT_TRUE(XtIsSensitive(note->anchor_entry));
-  EXPECT_FALSE(XtIsSensitive(note->unanchor_entry));
+  EXPECT_TRUE(XtIsSensitive(NoteWidget(note, "Anchor")));
+  EXPECT_FALSE(XtIsSensitive(NoteWidget(note, "UnAnchor")));
   EXPECT_TRUE(SaveSensitive(note));
 }
 
@@ -245,13 +253,13 @@ TEST_F(NoteCommandsTest, AnAnswerForANoteGoneMeanwhileDoesNothing) {
     Note* other = MakeNote("staying");
     Choose(gone, entry);
     ASSERT_TRUE(ConfirmUp());
-    XtDestroyWidget(gone->shell);
-    RemoveNote(gone);
+    XtDestroyWidget(NoteShell(gone));
+    Notes().RemoveNote(gone);
     Answer("Confirm");
     EXPECT_EQ(Ids(), std::vector<int>{other->id});
-    EXPECT_STREQ(other->text.get(), "staying");
+    EXPECT_EQ(NoteText(other), "staying");
     EXPECT_FALSE(SaveSensitive(other));
-    EXPECT_TRUE(IsMapped(other->shell));
+    EXPECT_TRUE(IsMapped(NoteShell(other)));
     ResetProgramState();
   }
 }

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/popups.h"
-#include "notes/note.h"
+#include "model/note_list.h"
 #include "notes/note_list_window.h"
 #include "notes/note_window.h"
 #include "x11_util.h"
@@ -76,16 +76,16 @@ class NoteListWindowTest : public testing::Test {
     ResetProgramState();
   }
   Note* MakeNote(const std::string& name, bool hidden = false) {
-    Note* note = NewNote(-1);
+    Note* note = Notes().NewNote(-1);
     note->name = name;
     note->width = 200;
     note->height = 100;
     CreateNoteWindow(note);
-    if (hidden) HideNoteWindow(note);
+    if (hidden) WindowOf(note)->Hide();
     Pump();
     return note;
   }
-  const Note* Head() { return Notes().empty() ? nullptr : Notes().front().get(); }
+  const Note* Head() { return Notes().empty() ? nullptr : Notes()[0].get(); }
 };
 
 // The width of a list button labelled `label` on its own.
@@ -147,7 +147,7 @@ TEST_F(NoteListWindowTest, OneColumnOfEqualButtonsInListOrderAtThePointer) {
 
 TEST_F(NoteListWindowTest, ListsEveryNoteBeyondTwoHundredAndFiftySix) {
   std::vector<std::string> names;
-  for (int i = 0; i < 300; ++i) names.push_back(NewNote(-1)->name);
+  for (int i = 0; i < 300; ++i) names.push_back(Notes().NewNote(-1)->name);
   OpenNoteList(Head(), false);
   ASSERT_NE(NoteListShell(), nullptr);
   EXPECT_EQ(Labels(Buttons()), names);
@@ -187,20 +187,20 @@ TEST_F(NoteListWindowTest, ChoosingAHiddenNoteShowsItWhereItWas) {
   MakeNote("shown");
   Note* first = MakeNote("first hidden", true);
   Note* second = MakeNote("second hidden", true);
-  Point before = WindowPosition(second->shell);
+  Point before = WindowPosition(NoteShell(second));
   OpenNoteList(Head(), true);
   EXPECT_EQ(TitleOf(NoteListShell()), "Hidden Notes");
   std::vector<Widget> buttons = Buttons();
   ASSERT_EQ(Labels(buttons), (std::vector<std::string>{"first hidden", "second hidden"}));
   WarpPointer(700, 600);
   Press(buttons[1]);
-  ASSERT_TRUE(PumpUntil([&] { return IsMapped(second->shell); }));
+  ASSERT_TRUE(PumpUntil([&] { return IsMapped(NoteShell(second)); }));
   EXPECT_FALSE(second->hidden);
-  Point after = WindowPosition(second->shell);
+  Point after = WindowPosition(NoteShell(second));
   EXPECT_EQ(after.x, before.x);
   EXPECT_EQ(after.y, before.y);
   EXPECT_TRUE(first->hidden);
-  EXPECT_FALSE(IsMapped(first->shell));
+  EXPECT_FALSE(IsMapped(NoteShell(first)));
   EXPECT_EQ(NoteListShell(), nullptr);
   EXPECT_TRUE(PopupsNamed("FindShell").empty());
 }
@@ -208,17 +208,17 @@ TEST_F(NoteListWindowTest, ChoosingAHiddenNoteShowsItWhereItWas) {
 TEST_F(NoteListWindowTest, ChoosingAVisibleNoteMovesItToThePointerAndRaisesIt) {
   Note* lower = MakeNote("lower");
   Note* upper = MakeNote("upper");
-  ASSERT_LT(StackIndex(lower->shell), StackIndex(upper->shell));
+  ASSERT_LT(StackIndex(NoteShell(lower)), StackIndex(NoteShell(upper)));
   OpenNoteList(Head(), false);
   WarpPointer(512, 345);
   Press(Buttons()[0]);
   ASSERT_TRUE(PumpUntil([&] {
-    Point p = WindowPosition(lower->shell);
+    Point p = WindowPosition(NoteShell(lower));
     return p.x == 512 && p.y == 345;
   }));
   EXPECT_EQ(lower->x, 512);
   EXPECT_EQ(lower->y, 345);
-  EXPECT_GT(StackIndex(lower->shell), StackIndex(upper->shell));
+  EXPECT_GT(StackIndex(NoteShell(lower)), StackIndex(NoteShell(upper)));
   EXPECT_EQ(NoteListShell(), nullptr);
   EXPECT_EQ(ErrorTexts(), std::vector<std::string>{});
 }

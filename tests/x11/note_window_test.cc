@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "app/app.h"
-#include "notes/note.h"
+#include "model/note_list.h"
 #include "notes/note_window.h"
 #include "x11_util.h"
 
@@ -24,14 +24,14 @@ class NoteWindowTest : public testing::Test {
   void SetUp() override {
     ResetProgramState();
     saved_ = app_res;
-    app_res.bufSize = 64;
+    UseNoteSettings(Notes().settings().note_dir, 64);
   }
   void TearDown() override {
     ResetProgramState();
     app_res = saved_;
   }
   Note* Make(bool geometry = false) {
-    Note* note = NewNote(-1);
+    Note* note = Notes().NewNote(-1);
     note->width = 300;
     note->height = 200;
     if (geometry) {
@@ -42,8 +42,16 @@ class NoteWindowTest : public testing::Test {
     return note;
   }
   static bool Sensitive(Widget w) { return XtIsSensitive(w); }
+  // The bytes the text widget edits in place.
+  static const char* Buffer(const Note* note) {
+    String value = nullptr;
+    Arg arg;
+    XtSetArg(arg, XtNstring, &value);
+    XtGetValues(NoteWidget(note, "NoteText"), &arg, 1);
+    return value;
+  }
   static std::string Shown(Note* note) {
-    Widget src = XawTextGetSource(note->text_widget);
+    Widget src = XawTextGetSource(NoteWidget(note, "NoteText"));
     XawTextPosition last = XawTextSourceScan(src, 0, XawstAll, XawsdRight, 1, True);
     std::string out;
     XawTextBlock block;
@@ -69,67 +77,67 @@ class NoteWindowTest : public testing::Test {
 TEST_F(NoteWindowTest, WidgetsEntriesAndFirstSensitivities) {
   Note* note = Make();
   CreateNoteWindow(note);
-  ASSERT_TRUE(PumpUntil([&] { return IsMapped(note->shell); }));
-  EXPECT_STREQ(XtName(note->shell), "TackOnNote");
-  EXPECT_EQ(XtNameToWidget(note->shell, "Note.File"), note->file_button);
-  EXPECT_EQ(XtNameToWidget(note->shell, "Note.Options"), note->options_button);
-  EXPECT_EQ(XtNameToWidget(note->shell, "Note.AlarmIcon"), note->alarm_icon);
-  EXPECT_EQ(XtNameToWidget(note->shell, "Note.NoteText"), note->text_widget);
-  EXPECT_EQ(LabelOf(note->options_button), "Notes");
-  EXPECT_EQ(LabelOf(note->file_button), "File");
-  EXPECT_EQ(LabelOf(note->file_menu), "Menu");
+  ASSERT_TRUE(PumpUntil([&] { return IsMapped(NoteShell(note)); }));
+  EXPECT_STREQ(XtName(NoteShell(note)), "TackOnNote");
+  EXPECT_EQ(XtNameToWidget(NoteShell(note), "Note.File"), NoteWidget(note, "File"));
+  EXPECT_EQ(XtNameToWidget(NoteShell(note), "Note.Options"), NoteWidget(note, "Options"));
+  EXPECT_EQ(XtNameToWidget(NoteShell(note), "Note.AlarmIcon"), NoteWidget(note, "AlarmIcon"));
+  EXPECT_EQ(XtNameToWidget(NoteShell(note), "Note.NoteText"), NoteWidget(note, "NoteText"));
+  EXPECT_EQ(LabelOf(NoteWidget(note, "Options")), "Notes");
+  EXPECT_EQ(LabelOf(NoteWidget(note, "File")), "File");
+  EXPECT_EQ(LabelOf(NoteWidget(note, "FileMenu")), "Menu");
   const char* file_entries[] = {"FileLine", "Save", "Open", "Export", "Print", "EmailNote"};
   const char* option_entries[] = {"OptionsLine", "Hide", "Erase", "Line", "Destroy", "Line", "Name",
                                   "Anchor", "UnAnchor", "SetAlarm", "UnsetAlarm", "InsertCalendar", "InsertDate"};
-  EXPECT_EQ(EntryNames(note->file_menu), std::vector<std::string>(std::begin(file_entries), std::end(file_entries)));
-  EXPECT_EQ(EntryNames(note->options_menu),
+  EXPECT_EQ(EntryNames(NoteWidget(note, "FileMenu")), std::vector<std::string>(std::begin(file_entries), std::end(file_entries)));
+  EXPECT_EQ(EntryNames(NoteWidget(note, "OptionsMenu")),
             std::vector<std::string>(std::begin(option_entries), std::end(option_entries)));
-  EXPECT_EQ(LabelOf(XtNameToWidget(note->file_menu, "EmailNote")), "Email...");
-  EXPECT_EQ(LabelOf(XtNameToWidget(note->options_menu, "SetAlarm")), "Set Alarm...");
-  EXPECT_EQ(LabelOf(XtNameToWidget(note->options_menu, "InsertDate")), "Insert Date...");
+  EXPECT_EQ(LabelOf(XtNameToWidget(NoteWidget(note, "FileMenu"), "EmailNote")), "Email...");
+  EXPECT_EQ(LabelOf(XtNameToWidget(NoteWidget(note, "OptionsMenu"), "SetAlarm")), "Set Alarm...");
+  EXPECT_EQ(LabelOf(XtNameToWidget(NoteWidget(note, "OptionsMenu"), "InsertDate")), "Insert Date...");
 
-  EXPECT_FALSE(Sensitive(note->save_entry));
-  EXPECT_TRUE(Sensitive(note->anchor_entry));
-  EXPECT_FALSE(Sensitive(note->unanchor_entry));
-  EXPECT_TRUE(Sensitive(note->set_alarm_entry));
-  EXPECT_FALSE(Sensitive(note->unset_alarm_entry));
+  EXPECT_FALSE(Sensitive(NoteWidget(note, "Save")));
+  EXPECT_TRUE(Sensitive(NoteWidget(note, "Anchor")));
+  EXPECT_FALSE(Sensitive(NoteWidget(note, "UnAnchor")));
+  EXPECT_TRUE(Sensitive(NoteWidget(note, "SetAlarm")));
+  EXPECT_FALSE(Sensitive(NoteWidget(note, "UnsetAlarm")));
 
   // The Notes button is 15 pixels wider than the toolkit made it.
-  Widget probe = XtCreateWidget("Options", XtClass(note->options_button), XtParent(note->options_button), nullptr, 0);
+  Widget probe = XtCreateWidget("Options", XtClass(NoteWidget(note, "Options")), XtParent(NoteWidget(note, "Options")), nullptr, 0);
   Arg args[2];
   XtSetArg(args[0], XtNlabel, "Notes");
   XtSetArg(args[1], XtNborderWidth, 0);
   XtSetValues(probe, args, 2);
-  EXPECT_EQ(note->options_button->core.width, probe->core.width + 15);
+  EXPECT_EQ(NoteWidget(note, "Options")->core.width, probe->core.width + 15);
   XtDestroyWidget(probe);
 }
 
 TEST_F(NoteWindowTest, LoadedFlagsGiveTheirSensitivitiesAndBitmap) {
   Note* note = Make(true);
   note->anchored = true;
-  note->alarm_set = true;
+  note->alarm.set = true;
   note->hidden = true;
   CreateNoteWindow(note);
   Pump();
-  EXPECT_TRUE(XtIsRealized(note->shell));
-  EXPECT_FALSE(IsMapped(note->shell)) << "a hidden note is built but not shown";
-  EXPECT_FALSE(Sensitive(note->anchor_entry));
-  EXPECT_TRUE(Sensitive(note->unanchor_entry));
-  EXPECT_FALSE(Sensitive(note->set_alarm_entry));
-  EXPECT_TRUE(Sensitive(note->unset_alarm_entry));
+  EXPECT_TRUE(XtIsRealized(NoteShell(note)));
+  EXPECT_FALSE(IsMapped(NoteShell(note))) << "a hidden note is built but not shown";
+  EXPECT_FALSE(Sensitive(NoteWidget(note, "Anchor")));
+  EXPECT_TRUE(Sensitive(NoteWidget(note, "UnAnchor")));
+  EXPECT_FALSE(Sensitive(NoteWidget(note, "SetAlarm")));
+  EXPECT_TRUE(Sensitive(NoteWidget(note, "UnsetAlarm")));
   Pixmap bitmap = None;
   Arg args[1];
   XtSetArg(args[0], XtNbitmap, &bitmap);
-  XtGetValues(note->alarm_icon, args, 1);
+  XtGetValues(NoteWidget(note, "AlarmIcon"), args, 1);
   EXPECT_EQ(bitmap, ClockBitmap());
 
   app_res.noAlarm = True;
   Note* quiet = Make();
-  quiet->alarm_set = true;
+  quiet->alarm.set = true;
   CreateNoteWindow(quiet);
-  EXPECT_FALSE(Sensitive(quiet->set_alarm_entry));
-  EXPECT_FALSE(Sensitive(quiet->unset_alarm_entry));
-  XtGetValues(quiet->alarm_icon, args, 1);
+  EXPECT_FALSE(Sensitive(NoteWidget(quiet, "SetAlarm")));
+  EXPECT_FALSE(Sensitive(NoteWidget(quiet, "UnsetAlarm")));
+  XtGetValues(NoteWidget(quiet, "AlarmIcon"), args, 1);
   EXPECT_EQ(bitmap, ClockBitmap()) << "the icon still shows the alarm";
 }
 
@@ -139,12 +147,12 @@ TEST_F(NoteWindowTest, StoredGeometryIsRequested) {
   String geometry = nullptr;
   Arg args[1];
   XtSetArg(args[0], XtNgeometry, &geometry);
-  XtGetValues(note->shell, args, 1);
+  XtGetValues(NoteShell(note), args, 1);
   ASSERT_NE(geometry, nullptr);
   EXPECT_STREQ(geometry, "300x200+10+20");
-  ASSERT_TRUE(PumpUntil([&] { return IsMapped(note->shell); }));
+  ASSERT_TRUE(PumpUntil([&] { return IsMapped(NoteShell(note)); }));
   XWindowAttributes attrs;
-  XGetWindowAttributes(display, XtWindow(note->shell), &attrs);
+  XGetWindowAttributes(display, XtWindow(NoteShell(note)), &attrs);
   EXPECT_EQ(attrs.width, 300);
   EXPECT_EQ(attrs.height, 200);
   EXPECT_EQ(note->x, 10);
@@ -154,46 +162,92 @@ TEST_F(NoteWindowTest, StoredGeometryIsRequested) {
 TEST_F(NoteWindowTest, EditsMarkTheNoteChanged) {
   Note* note = Make();
   CreateNoteWindow(note);
-  EXPECT_FALSE(note->changed);
-  ASSERT_TRUE(InsertNoteText(note, 0, "abc", 3));
-  EXPECT_TRUE(note->changed);
-  EXPECT_TRUE(Sensitive(note->save_entry));
-  EXPECT_STREQ(note->text.get(), "abc");
-  MarkNoteSaved(note);
-  EXPECT_FALSE(Sensitive(note->save_entry));
+  EXPECT_FALSE(note->changed());
+  ASSERT_TRUE(WindowOf(note)->Insert(0, std::string_view("abc", 3)));
+  EXPECT_TRUE(note->changed());
+  EXPECT_TRUE(Sensitive(NoteWidget(note, "Save")));
+  EXPECT_EQ(NoteText(note), "abc");
+  EXPECT_STREQ(Buffer(note), "abc");
+  WindowOf(note)->MarkSaved();
+  EXPECT_FALSE(Sensitive(NoteWidget(note, "Save")));
 }
 
 TEST_F(NoteWindowTest, TextNeverOutgrowsTheBuffer) {
   Note* note = Make();
   CreateNoteWindow(note);
   std::string fits(60, 'a');
-  ASSERT_TRUE(InsertNoteText(note, 0, fits.data(), fits.size()));
-  EXPECT_EQ(NoteTextRoom(note), 3u);
-  MarkNoteSaved(note);
+  ASSERT_TRUE(WindowOf(note)->Insert(0, std::string_view(fits.data(), fits.size())));
+  EXPECT_EQ(WindowOf(note)->Room(), 3u);
+  WindowOf(note)->MarkSaved();
 
   // The program checks before it inserts.
-  EXPECT_FALSE(InsertNoteText(note, 10, "12345", 5));
-  EXPECT_EQ(std::string(note->text.get()), fits);
-  EXPECT_FALSE(note->changed);
+  EXPECT_FALSE(WindowOf(note)->Insert(10, std::string_view("12345", 5)));
+  EXPECT_EQ(NoteText(note), fits);
+  EXPECT_FALSE(note->changed());
 
   // The widget itself takes a long replace; the edit is undone as a whole.
   std::string big(500, 'x');
   XawTextBlock block{0, static_cast<int>(big.size()), big.data(), XawFmt8Bit};
-  XawTextReplace(note->text_widget, 5, 5, &block);
+  XawTextReplace(NoteWidget(note, "NoteText"), 5, 5, &block);
   Pump();
-  EXPECT_EQ(std::string(note->text.get()), fits);
-  EXPECT_EQ(note->text[note->buffer_size - 1], '\0');
+  EXPECT_EQ(NoteText(note), fits);
+  EXPECT_EQ(std::string(Buffer(note)), fits);
+  EXPECT_EQ(Buffer(note)[note->buffer_size - 1], '\0');
   EXPECT_EQ(Shown(note), fits) << "the window shows what the buffer holds";
-  EXPECT_FALSE(note->changed);
-  EXPECT_EQ(note->buffer_size, 64);
+  EXPECT_FALSE(note->changed());
+  EXPECT_EQ(note->buffer_size, 64u);
 
   // An edit that fits exactly still goes in whole.
   XawTextBlock three{0, 3, const_cast<char*>("xyz"), XawFmt8Bit};
-  XawTextReplace(note->text_widget, 0, 0, &three);
+  XawTextReplace(NoteWidget(note, "NoteText"), 0, 0, &three);
   Pump();
-  EXPECT_EQ(std::string(note->text.get()), "xyz" + fits);
+  EXPECT_EQ(NoteText(note), "xyz" + fits);
   EXPECT_EQ(Shown(note), "xyz" + fits);
-  EXPECT_TRUE(note->changed);
+  EXPECT_TRUE(note->changed());
+}
+
+TEST_F(NoteWindowTest, TextInterface) {
+  Note* note = Make();
+  note->text = "loaded";
+  CreateNoteWindow(note);
+  NoteWindow* window = WindowOf(note);
+  EXPECT_EQ(window->Text(), "loaded");
+  EXPECT_EQ(Shown(note), "loaded");
+  EXPECT_EQ(window->Length(), 6u);
+  EXPECT_EQ(window->Room(), 63u - 6u);
+
+  // Replacing the whole text: as long as it fits, one byte short of the buffer.
+  struct Case {
+    std::size_t length;
+    bool fits;
+  } cases[] = {{0, true}, {62, true}, {63, true}, {64, false}, {1000, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.length);
+    window->SetText("before");
+    std::string text(c.length, 't');
+    EXPECT_EQ(window->SetText(text), c.fits);
+    EXPECT_EQ(window->Text(), c.fits ? text : "before");
+    EXPECT_EQ(Shown(note), window->Text());
+    EXPECT_EQ(window->Length(), window->Text().size());
+    EXPECT_FALSE(note->changed()) << "the program's own replacement is no edit";
+  }
+
+  // Inserting at the insertion point, up to exactly the room left.
+  ASSERT_TRUE(window->SetText("0123456789"));
+  window->SetInsertionPoint(4);
+  EXPECT_EQ(window->InsertionPoint(), 4);
+  ASSERT_TRUE(window->Insert(window->InsertionPoint(), "ab"));
+  EXPECT_EQ(window->Text(), "0123ab456789");
+  EXPECT_FALSE(window->Insert(0, std::string(window->Room() + 1, 'r')));
+  EXPECT_EQ(window->Text(), "0123ab456789");
+  EXPECT_TRUE(window->Insert(0, std::string(window->Room(), 'r')));
+  EXPECT_EQ(window->Room(), 0u);
+  EXPECT_EQ(window->Length(), 63u);
+
+  // The record holds the text a save writes only once it is handed over.
+  EXPECT_EQ(note->text, "loaded");
+  window->SyncText();
+  EXPECT_EQ(note->text, window->Text());
 }
 
 }  // namespace

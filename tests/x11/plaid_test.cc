@@ -13,7 +13,7 @@
 
 #include "app/PlaidP.h"
 #include "app/control_window.h"
-#include "notes/note.h"
+#include "model/note_list.h"
 #include "x11_util.h"
 
 namespace {

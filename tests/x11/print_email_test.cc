@@ -43,8 +43,8 @@ class PrintEmail : public ToolsTest {
 TEST_F(PrintEmail, PrintCommandGetsTheFileWithTheExactText) {
   const std::string text = "first line\nsecond \"line\" $HOME `x`\n\tend";
   Note* note = MakeNote(text);
-  MarkNoteSaved(note);
-  PickEntry(note->file_menu, "Print");
+  WindowOf(note)->MarkSaved();
+  PickEntry(NoteWidget(note, "FileMenu"), "Print");
   EXPECT_EQ(RecordedArgs(), std::vector<std::string>{TempPath()});
   EXPECT_EQ(ReadFile(dir / "printed"), text);
   EXPECT_FALSE(Exists(TempPath()));
@@ -54,7 +54,7 @@ TEST_F(PrintEmail, PrintCommandGetsTheFileWithTheExactText) {
 
 TEST_F(PrintEmail, EmptyNoteLeavesAnEmptyFileAndRunsNothing) {
   Note* note = MakeNote("");
-  PickEntry(note->file_menu, "Print");
+  PickEntry(NoteWidget(note, "FileMenu"), "Print");
   EXPECT_EQ(ErrorMessages(), std::vector<std::string>{"No text in note to print!"});
   EXPECT_FALSE(Exists(dir / "args"));
   ASSERT_TRUE(Exists(TempPath()));
@@ -74,7 +74,7 @@ TEST_F(PrintEmail, PrintFormatsWithoutOrWithOtherConversions) {
   for (const Case& c : cases) {
     app_res.printCmd = const_cast<char*>(c.format.c_str());
     unlink((dir / "args").c_str());
-    PickEntry(note->file_menu, "Print");
+    PickEntry(NoteWidget(note, "FileMenu"), "Print");
     EXPECT_EQ(RecordedArgs(), c.args) << c.format;
     EXPECT_FALSE(Exists(TempPath())) << c.format;
   }
@@ -95,7 +95,7 @@ TEST_F(PrintEmail, HostileTemporaryDirectoryReachesThePrintCommandAsData) {
     ASSERT_EQ(mkdir(tmp.c_str(), 0700), 0) << name;
     app_res.tmpDir = const_cast<char*>(tmp.c_str());
     std::string path = tmp + "/sk" + std::to_string(getpid());
-    PickEntry(note->file_menu, "Print");
+    PickEntry(NoteWidget(note, "FileMenu"), "Print");
     EXPECT_FALSE(Exists(m)) << name;
     EXPECT_EQ(RecordedArgs(), std::vector<std::string>{path}) << name;
     EXPECT_EQ(ReadFile(dir / "printed"), "text") << name;
@@ -111,7 +111,7 @@ TEST_F(PrintEmail, UnusableTemporaryFileIsReported) {
   WriteFile(other, "keep");
   ASSERT_EQ(symlink(other.c_str(), TempPath().c_str()), 0);
   testing::internal::CaptureStderr();
-  PickEntry(note->file_menu, "Print");
+  PickEntry(NoteWidget(note, "FileMenu"), "Print");
   std::string err = testing::internal::GetCapturedStderr();
   EXPECT_EQ(ErrorMessages(), std::vector<std::string>{"Can't open tempoary file for\nwriting: " + TempPath()});
   EXPECT_EQ(err.rfind("stikkel: " + TempPath() + ": ", 0), 0u) << err;
@@ -130,7 +130,7 @@ TEST_F(PrintEmail, ShortWriteSendsNothing) {
   auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
   setrlimit(RLIMIT_FSIZE, &small);
   testing::internal::CaptureStderr();
-  PickEntry(note->file_menu, "Print");
+  PickEntry(NoteWidget(note, "FileMenu"), "Print");
   std::string err = testing::internal::GetCapturedStderr();
   setrlimit(RLIMIT_FSIZE, &old);
   std::signal(SIGXFSZ, old_handler);
@@ -143,7 +143,7 @@ TEST_F(PrintEmail, ShortWriteSendsNothing) {
 TEST_F(PrintEmail, EmailDialogSendsNameAddressAndText) {
   Note* note = MakeNote("Milk\nEggs\n");
   note->name = "Shopping list";
-  PickEntry(note->file_menu, "EmailNote");
+  PickEntry(NoteWidget(note, "FileMenu"), "EmailNote");
   Widget shell = EmailDialogShell();
   ASSERT_NE(shell, nullptr);
   EXPECT_TRUE(PumpUntil([shell] { return IsMapped(shell); }));
@@ -171,7 +171,7 @@ TEST_F(PrintEmail, EmailDialogSendsNameAddressAndText) {
 
 TEST_F(PrintEmail, EmptyAddressStillRunsTheMailCommand) {
   Note* note = MakeNote("text");
-  PickEntry(note->file_menu, "EmailNote");
+  PickEntry(NoteWidget(note, "FileMenu"), "EmailNote");
   Press(EmailButton("*EmailAccept"));
   EXPECT_EQ(RecordedArgs(), (std::vector<std::string>{"-s" + note->name, ""}));
   EXPECT_EQ(ReadFile(dir / "stdin"), "text");
@@ -194,7 +194,7 @@ TEST_F(PrintEmail, HostileAddressesAndNamesRunNothing) {
     for (bool as_name : {false, true}) {
       note->name = as_name ? value : "Plain";
       unlink((dir / "args").c_str());
-      PickEntry(note->file_menu, "EmailNote");
+      PickEntry(NoteWidget(note, "FileMenu"), "EmailNote");
       SetAddress(as_name ? "bob@example.org" : value);
       Press(EmailButton("*EmailAccept"));
       Pump();
@@ -209,7 +209,7 @@ TEST_F(PrintEmail, HostileAddressesAndNamesRunNothing) {
 
 TEST_F(PrintEmail, EmptyNoteOrUnusableFileKeepsTheDialogOpen) {
   Note* note = MakeNote("");
-  PickEntry(note->file_menu, "EmailNote");
+  PickEntry(NoteWidget(note, "FileMenu"), "EmailNote");
   SetAddress("bob@example.org");
   Press(EmailButton("*EmailAccept"));
   Pump();
@@ -219,7 +219,7 @@ TEST_F(PrintEmail, EmptyNoteOrUnusableFileKeepsTheDialogOpen) {
   EXPECT_TRUE(Exists(TempPath())) << "the empty file is left";
   DestroyPopupsNamed("ErrorShell");
 
-  std::strcpy(note->text.get(), "now some text");
+  WindowOf(note)->SetText("now some text");
   std::string missing = dir / "no-such-dir";
   app_res.tmpDir = const_cast<char*>(missing.c_str());
   testing::internal::CaptureStderr();
@@ -239,7 +239,7 @@ TEST_F(PrintEmail, EmptyNoteOrUnusableFileKeepsTheDialogOpen) {
 
 TEST_F(PrintEmail, WindowCloseCancelsTheDialog) {
   Note* note = MakeNote("text");
-  PickEntry(note->file_menu, "EmailNote");
+  PickEntry(NoteWidget(note, "FileMenu"), "EmailNote");
   Widget shell = EmailDialogShell();
   ASSERT_TRUE(PumpUntil([shell] { return IsMapped(shell); }));
   CloseFromWindowManager(shell);

@@ -19,10 +19,10 @@
 #include <string>
 
 #include "app/app.h"
-#include "notes/note.h"
+#include "model/note_list.h"
 #include "notes/note_window.h"
 #include "storage/note_file.h"
-#include "storage/save.h"
+#include "notes/note_saving.h"
 #include "temp_dir.h"
 #include "x11_util.h"
 
@@ -101,37 +101,35 @@ class SaveFaults : public testing::Test {
   // A loaded note (file note1 with old contents) whose window now holds an
   // edit of `size` bytes.
   Note* EditedNote(std::size_t size) {
-    app_res.noteDir = const_cast<char*>(note_dir_.c_str());
-    app_res.bufSize = static_cast<int>(size + 1024);
-    NoteFileData old;
+    UseNoteSettings(note_dir_, size + 1024);
+    Note old;
     old.x = old.y = 100;
     old.width = 227;
     old.height = 169;
     old.name = "Old";
     old.text = "old text\n";
-    old.screen_width = screen_width;
-    old_bytes_ = FormatNoteFile(old);
+    old_bytes_ = FormatNoteFile(old, {screen_width, 0});
     WriteFile(Path(), old_bytes_);
-    Note* note = NewNote(1);
+    Note* note = Notes().NewNote(1);
     note->file_path = Path();
     note->name = "Old";
     note->x = note->y = 100;
     note->width = 227;
     note->height = 169;
     note->has_geometry = true;
-    std::memcpy(note->text.get(), old.text.data(), old.text.size());
+    note->text = old.text;
     CreateNoteWindow(note);
     Pump();
     new_text_ = std::string(size, 'n');
     for (std::size_t i = 0; i < size; i += 64) new_text_[i] = '\n';
-    EXPECT_TRUE(InsertNoteText(note, 0, new_text_.data(), new_text_.size()));
+    EXPECT_TRUE(WindowOf(note)->Insert(0, std::string_view(new_text_.data(), new_text_.size())));
     new_text_ += old.text;
     Pump();
-    EXPECT_TRUE(XtIsSensitive(note->save_entry));
+    EXPECT_TRUE(XtIsSensitive(NoteWidget(note, "Save")));
     return note;
   }
 
-  void Save(Note* note) { SaveNote(note->shell, reinterpret_cast<XtPointer>(static_cast<long>(note->id)), nullptr); }
+  void Save(Note* note) { SaveNote(note); }
 
   // Saves under the fault, then again once it is gone.
   void FailThenRecover(const Fault& fault, std::size_t size) {
@@ -144,8 +142,8 @@ class SaveFaults : public testing::Test {
     std::string err = testing::internal::GetCapturedStderr();
 
     EXPECT_EQ(err, fault.expected_stderr());
-    EXPECT_TRUE(XtIsSensitive(note->save_entry)) << "a failed save must leave Save sensitive";
-    EXPECT_TRUE(note->changed);
+    EXPECT_TRUE(XtIsSensitive(NoteWidget(note, "Save"))) << "a failed save must leave Save sensitive";
+    EXPECT_TRUE(note->changed());
     EXPECT_EQ(PopupsNamed("ErrorShell").size(), fault.popup ? 1u : 0u);
     if (fault.popup) {
       EXPECT_NE(ErrorMessage().find(fault.popup_text), std::string::npos) << ErrorMessage();
@@ -162,11 +160,10 @@ class SaveFaults : public testing::Test {
     Pump();
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_TRUE(PopupsNamed("ErrorShell").empty()) << ErrorMessage();
-    EXPECT_FALSE(XtIsSensitive(note->save_entry));
-    NoteFileData back;
+    EXPECT_FALSE(XtIsSensitive(NoteWidget(note, "Save")));
+    Note back;
     NoteFileReadOptions options;
-    options.screen_width = screen_width;
-    options.screen_height = screen_height;
+    options.screen = {screen_width, screen_height};
     ASSERT_TRUE(ReadNoteFile(ReadFile(Path()), options, &back));
     EXPECT_EQ(back.text, new_text_);
     EXPECT_EQ(back.name, "Old");
@@ -255,20 +252,19 @@ TEST_F(SaveFaults, NoteDirectoryNotWritable) {
 TEST_F(SaveFaults, NewNoteOnAFullDisk) {
   SmallTmpfs fs(note_dir_, "64k");
   if (!fs.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here";
-  app_res.noteDir = const_cast<char*>(note_dir_.c_str());
-  app_res.bufSize = 200 * 1024;
-  Note* note = NewNote(-1);
+  UseNoteSettings(note_dir_, 200 * 1024);
+  Note* note = Notes().NewNote(-1);
   note->width = 227;
   note->height = 169;
   CreateNoteWindow(note);
   Pump();
   std::string text(100 * 1024, 'x');
-  ASSERT_TRUE(InsertNoteText(note, 0, text.data(), text.size()));
+  ASSERT_TRUE(WindowOf(note)->Insert(0, std::string_view(text.data(), text.size())));
   testing::internal::CaptureStderr();
   Save(note);
   Pump();
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "stikkel: " + Temp() + ": No space left on device\n");
-  EXPECT_TRUE(XtIsSensitive(note->save_entry));
+  EXPECT_TRUE(XtIsSensitive(NoteWidget(note, "Save")));
   EXPECT_EQ(PopupsNamed("ErrorShell").size(), 1u);
   EXPECT_TRUE(Entries(note_dir_).empty());
   DestroyPopupsNamed("ErrorShell");
@@ -276,7 +272,7 @@ TEST_F(SaveFaults, NewNoteOnAFullDisk) {
   ASSERT_TRUE(fs.Resize("1m"));
   Save(note);
   Pump();
-  EXPECT_FALSE(XtIsSensitive(note->save_entry));
+  EXPECT_FALSE(XtIsSensitive(NoteWidget(note, "Save")));
   EXPECT_EQ(Entries(note_dir_), std::set<std::string>{"note" + std::to_string(note->id)});
 }
 

@@ -9,9 +9,9 @@
 #include <string>
 
 #include "app/app.h"
-#include "notes/note.h"
+#include "model/note_list.h"
 #include "notes/note_window.h"
-#include "storage/save.h"
+#include "notes/note_saving.h"
 #include "temp_dir.h"
 #include "x11_util.h"
 
@@ -22,8 +22,7 @@ class SaveQueriesTest : public testing::Test {
   void SetUp() override {
     ResetProgramState();
     saved_ = app_res;
-    app_res.bufSize = 1024;
-    app_res.noteDir = const_cast<char*>(dir_.path().c_str());
+    UseNoteSettings(dir_.path(), 1024);
   }
   void TearDown() override {
     ResetProgramState();
@@ -31,23 +30,23 @@ class SaveQueriesTest : public testing::Test {
     app_res = saved_;
   }
   Note* Shown(int x, int y) {
-    Note* note = NewNote(-1);
+    Note* note = Notes().NewNote(-1);
     note->width = 227;
     note->height = 169;
     note->has_geometry = true;
     note->x = x;
     note->y = y;
-    std::strcpy(note->text.get(), "text");
+    note->text = "text";
     CreateNoteWindow(note);
-    EXPECT_TRUE(PumpUntil([&] { return IsMapped(note->shell); }));
+    EXPECT_TRUE(PumpUntil([&] { return IsMapped(NoteShell(note)); }));
     return note;
   }
   void Move(Note* note, int x, int y) {
-    XMoveWindow(display, XtWindow(note->shell), x, y);
+    XMoveWindow(display, XtWindow(NoteShell(note)), x, y);
     // Pumped until the program has taken the notice of the move in.
     ASSERT_TRUE(PumpUntil([&] {
       XWindowAttributes a;
-      XGetWindowAttributes(display, XtWindow(note->shell), &a);
+      XGetWindowAttributes(display, XtWindow(NoteShell(note)), &a);
       return a.x == x && a.y == y;
     }));
     Pump();
@@ -104,13 +103,13 @@ TEST_F(SaveQueriesTest, EditedNoteIsWrittenWithoutAMove) {
   Note* note = Shown(40, 60);
   RequestsOfOnePass();
   Pump();
-  ASSERT_TRUE(InsertNoteText(note, 0, "more ", 5));
+  ASSERT_TRUE(WindowOf(note)->Insert(0, std::string_view("more ", 5)));
   SaveAllNotes(false);
   ASSERT_TRUE(Written(note));
   std::string bytes = ReadFile(dir_ / ("note" + std::to_string(note->id)));
   EXPECT_EQ(bytes.substr(0, 23), "%%!!<tackonnote> 40 60 ");
   EXPECT_EQ(bytes.substr(bytes.rfind('\n') + 1), "more text");
-  EXPECT_FALSE(note->changed);
+  EXPECT_FALSE(note->changed());
 }
 
 }  // namespace

@@ -16,10 +16,10 @@
 #include <string>
 
 #include "app/app.h"
-#include "notes/note.h"
+#include "model/note_list.h"
 #include "notes/note_window.h"
-#include "storage/load.h"
-#include "storage/save.h"
+#include "notes/note_saving.h"
+#include "notes/note_saving.h"
 #include "stderr_capture.h"
 #include "temp_dir.h"
 #include "x11_util.h"
@@ -38,8 +38,7 @@ class SaveTest : public testing::Test {
   void SetUp() override {
     ResetProgramState();
     saved_ = app_res;
-    app_res.bufSize = 1024;
-    app_res.noteDir = const_cast<char*>(dir_.path().c_str());
+    UseNoteSettings(dir_.path(), 1024);
   }
   void TearDown() override {
     ResetProgramState();
@@ -47,19 +46,19 @@ class SaveTest : public testing::Test {
     app_res = saved_;
   }
   Note* Shown(const char* text, int x = 40, int y = 60) {
-    Note* note = NewNote(-1);
+    Note* note = Notes().NewNote(-1);
     note->width = 227;
     note->height = 169;
     note->has_geometry = true;
     note->x = x;
     note->y = y;
-    std::strcpy(note->text.get(), text);
+    note->text = text;
     CreateNoteWindow(note);
-    EXPECT_TRUE(PumpUntil([&] { return IsMapped(note->shell); }));
+    EXPECT_TRUE(PumpUntil([&] { return IsMapped(NoteShell(note)); }));
     return note;
   }
   void Save(Note* note) {
-    SaveNote(note->shell, reinterpret_cast<XtPointer>(static_cast<long>(note->id)), nullptr);
+    SaveNote(note);
     Pump();
   }
   TempDir dir_;
@@ -69,17 +68,17 @@ class SaveTest : public testing::Test {
 TEST_F(SaveTest, ChangedNoteIsWrittenInTheNoteFormat) {
   Note* note = Shown("milk\nbread\n");
   note->name = "Note 3";
-  note->alarm_month = 5;
-  note->alarm_day = 14;
-  note->alarm_hour = 9;
-  note->alarm_minute = 30;
-  MarkNoteChanged(note);
+  note->alarm.month = 5;
+  note->alarm.day = 14;
+  note->alarm.hour = 9;
+  note->alarm.minute = 30;
+  WindowOf(note)->MarkChanged();
   Save(note);
   std::string expected = "%%!!<tackonnote> 40 60 169 227 11 0 0 " + std::to_string(screen_height) + " " +
                          std::to_string(screen_width) + " 0 5 14 9 30 \nNote 3\nmilk\nbread\n";
   EXPECT_EQ(ReadFile(dir_ / "note1"), expected);
   EXPECT_EQ(Files(dir_.path()), std::vector<std::string>{"note1"}) << "no temporary file is left";
-  EXPECT_FALSE(XtIsSensitive(note->save_entry));
+  EXPECT_FALSE(XtIsSensitive(NoteWidget(note, "Save")));
   EXPECT_EQ(note->file_path, dir_ / "note1");
 }
 
@@ -89,13 +88,13 @@ TEST_F(SaveTest, UntouchedNoteIsNotWrittenAndAMovedOneIs) {
   Pump();
   EXPECT_TRUE(Files(dir_.path()).empty()) << "neither moved nor edited";
 
-  XMoveWindow(display, XtWindow(note->shell), 300, 310);
+  XMoveWindow(display, XtWindow(NoteShell(note)), 300, 310);
   ASSERT_TRUE(PumpUntil([&] {
     XWindowAttributes a;
-    XGetWindowAttributes(display, XtWindow(note->shell), &a);
+    XGetWindowAttributes(display, XtWindow(NoteShell(note)), &a);
     return a.x == 300;
   }));
-  EXPECT_FALSE(note->changed);
+  EXPECT_FALSE(note->changed());
   SaveAllNotes(false);
   std::string bytes = ReadFile(dir_ / "note1");
   EXPECT_EQ(bytes.substr(0, 25), "%%!!<tackonnote> 300 310 ");
@@ -112,15 +111,15 @@ TEST_F(SaveTest, UntouchedNoteIsNotWrittenAndAMovedOneIs) {
 
 TEST_F(SaveTest, NoteMovedThenHiddenIsWrittenAtItsNewPlace) {
   Note* note = Shown("text");
-  XMoveWindow(display, XtWindow(note->shell), 500, 510);
+  XMoveWindow(display, XtWindow(NoteShell(note)), 500, 510);
   ASSERT_TRUE(PumpUntil([&] {
     XWindowAttributes a;
-    XGetWindowAttributes(display, XtWindow(note->shell), &a);
+    XGetWindowAttributes(display, XtWindow(NoteShell(note)), &a);
     return a.x == 500;
   }));
-  HideNoteWindow(note);
+  WindowOf(note)->Hide();
   Pump();
-  EXPECT_FALSE(note->changed) << "hiding is not an edit";
+  EXPECT_FALSE(note->changed()) << "hiding is not an edit";
   SaveAllNotes(false);
   EXPECT_EQ(ReadFile(dir_ / "note1").substr(0, 29), "%%!!<tackonnote> 500 510 169 ");
   EXPECT_NE(ReadFile(dir_ / "note1").find(" 4 1 0 "), std::string::npos) << "stored hidden";
@@ -131,9 +130,9 @@ TEST_F(SaveTest, NoteMovedThenHiddenIsWrittenAtItsNewPlace) {
 
 TEST_F(SaveTest, StoredSizeIsTheWindowsAtSaving) {
   Note* note = Shown("text");
-  XResizeWindow(display, XtWindow(note->shell), 333, 222);
-  ASSERT_TRUE(PumpUntil([&] { return note->shell->core.width == 333; }));
-  MarkNoteChanged(note);
+  XResizeWindow(display, XtWindow(NoteShell(note)), 333, 222);
+  ASSERT_TRUE(PumpUntil([&] { return NoteShell(note)->core.width == 333; }));
+  WindowOf(note)->MarkChanged();
   Save(note);
   EXPECT_EQ(ReadFile(dir_ / "note1").substr(0, 30), "%%!!<tackonnote> 40 60 222 333");
   EXPECT_EQ(note->width, 227) << "the note's own size fields stay";
@@ -145,9 +144,9 @@ TEST_F(SaveTest, LoadedNoteIsSavedBackToItsOwnFile) {
   ASSERT_EQ(Notes().size(), 1u);
   Note* note = Notes()[0].get();
   EXPECT_EQ(note->id, 7);
-  ASSERT_TRUE(PumpUntil([&] { return IsMapped(note->shell); }));
-  EXPECT_FALSE(note->changed) << "loading changes nothing";
-  ASSERT_TRUE(InsertNoteText(note, 3, "er", 2));
+  ASSERT_TRUE(PumpUntil([&] { return IsMapped(NoteShell(note)); }));
+  EXPECT_FALSE(note->changed()) << "loading changes nothing";
+  ASSERT_TRUE(WindowOf(note)->Insert(3, std::string_view("er", 2)));
   Save(note);
   EXPECT_EQ(Files(dir_.path()), std::vector<std::string>{"note07"});
   std::string bytes = ReadFile(dir_ / "note07");
@@ -157,34 +156,34 @@ TEST_F(SaveTest, LoadedNoteIsSavedBackToItsOwnFile) {
 TEST_F(SaveTest, UnwritableDirectoryIsReportedOnStandardErrorOnly) {
   Note* note = Shown("text");
   std::string gone = dir_ / "gone";
-  app_res.noteDir = const_cast<char*>(gone.c_str());
-  XMoveWindow(display, XtWindow(note->shell), 120, 130);
+  UseNoteSettings(gone);
+  XMoveWindow(display, XtWindow(NoteShell(note)), 120, 130);
   ASSERT_TRUE(PumpUntil([&] {
     XWindowAttributes a;
-    XGetWindowAttributes(display, XtWindow(note->shell), &a);
+    XGetWindowAttributes(display, XtWindow(NoteShell(note)), &a);
     return a.x == 120;
   }));
-  MarkNoteChanged(note);
+  WindowOf(note)->MarkChanged();
   StderrCapture err;
   Save(note);
   std::string text = err.Text();
   EXPECT_EQ(text, "stikkel: " + gone + "/sk1." + std::to_string(getpid()) + ": No such file or directory\n");
   EXPECT_TRUE(PopupsNamed("ErrorShell").empty()) << "no popup for a temporary file that cannot be opened";
-  EXPECT_TRUE(XtIsSensitive(note->save_entry));
+  EXPECT_TRUE(XtIsSensitive(NoteWidget(note, "Save")));
   EXPECT_EQ(note->x, 120) << "the moved position is already recorded";
 }
 
 TEST_F(SaveTest, FullDiskKeepsTheOldFileAndTheUnsavedFlag) {
   const std::string first = "first version" + std::string(200, '.');
   Note* note = Shown(first.c_str());
-  MarkNoteChanged(note);
+  WindowOf(note)->MarkChanged();
   Save(note);
   const std::string old_bytes = ReadFile(dir_ / "note1");
   ASSERT_FALSE(old_bytes.empty());
   // No file may grow past the old note's size: the longer new version
   // cannot be written (EFBIG; a full disk, ENOSPC, is tried on a small tmpfs
   // in save_faults_test.cc).
-  ASSERT_TRUE(InsertNoteText(note, 0, "second ", 7));
+  ASSERT_TRUE(WindowOf(note)->Insert(0, std::string_view("second ", 7)));
   rlimit saved_limit{};
   getrlimit(RLIMIT_FSIZE, &saved_limit);
   auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
@@ -198,7 +197,7 @@ TEST_F(SaveTest, FullDiskKeepsTheOldFileAndTheUnsavedFlag) {
   std::string text = err.Text();
   EXPECT_NE(text.find(std::strerror(EFBIG)), std::string::npos) << text;
   EXPECT_EQ(ReadFile(dir_ / "note1"), old_bytes);
-  EXPECT_TRUE(XtIsSensitive(note->save_entry));
+  EXPECT_TRUE(XtIsSensitive(NoteWidget(note, "Save")));
   std::vector<Widget> popups = PopupsNamed("ErrorShell");
   ASSERT_EQ(popups.size(), 1u);
   EXPECT_NE(LabelOf(XtNameToWidget(popups[0], "errorDialog")).find("Save of note failed."), std::string::npos);
@@ -207,7 +206,7 @@ TEST_F(SaveTest, FullDiskKeepsTheOldFileAndTheUnsavedFlag) {
   // Room is back: the next save succeeds.
   Save(note);
   EXPECT_NE(ReadFile(dir_ / "note1").find("second first version"), std::string::npos);
-  EXPECT_FALSE(XtIsSensitive(note->save_entry));
+  EXPECT_FALSE(XtIsSensitive(NoteWidget(note, "Save")));
 }
 
 TEST_F(SaveTest, SaveAllWithNoNotes) {

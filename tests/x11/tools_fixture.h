@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "app/app.h"
-#include "notes/note.h"
+#include "model/note_list.h"
 #include "notes/note_window.h"
 #include "temp_dir.h"
 #include "x11_util.h"
@@ -46,20 +46,18 @@ class ToolsTest : public ::testing::Test {
 
   // A shown note with this buffer size and text.
   Note* MakeNote(const std::string& text = "", int buffer_size = 1024) {
-    int saved_size = app_res.bufSize;
-    app_res.bufSize = buffer_size;
-    Note* note = NewNote(-1);
-    app_res.bufSize = saved_size;
-    std::memcpy(note->text.get(), text.data(), text.size());
+    Note* note = Notes().NewNote(-1);
+    note->buffer_size = static_cast<std::size_t>(buffer_size);
+    note->text = text;
     note->width = 300;
     note->height = 150;
     CreateNoteWindow(note);
-    PumpUntil([note] { return IsMapped(note->shell); });
+    PumpUntil([note] { return IsMapped(NoteShell(note)); });
     return note;
   }
 
-  static std::string TextOf(const Note* note) { return note->text.get(); }
-  static bool Changed(const Note* note) { return XtIsSensitive(note->save_entry); }
+  static std::string TextOf(const Note* note) { return NoteText(note); }
+  static bool Changed(const Note* note) { return XtIsSensitive(NoteWidget(note, "Save")); }
 
   // The messages of the error popups now up, oldest first.
   static std::vector<std::string> ErrorMessages() {

@@ -9,7 +9,8 @@
 #include <thread>
 
 #include "app/app.h"
-#include "notes/note.h"
+#include "model/note_list.h"
+#include "notes/note_window.h"
 #include "x11_util.h"
 
 void Pump() {
@@ -66,10 +67,40 @@ void Press(Widget command) { XtCallCallbacks(command, XtNcallback, nullptr); }
 
 void ResetProgramState() {
   for (const auto& note : Notes())
-    if (note->shell) XtDestroyWidget(note->shell);
+    if (Widget shell = NoteShell(note.get())) XtDestroyWidget(shell);
   Notes().clear();
   Pump();
 }
+
+void UseNoteSettings(const std::string& note_dir, std::size_t buffer_size) {
+  Notes().Configure({note_dir, buffer_size});
+}
+
+Widget NoteShell(const Note* note) {
+  NoteWindow* window = WindowOf(note);
+  return window ? window->shell() : nullptr;
+}
+
+Widget NoteWidget(const Note* note, const std::string& name) {
+  Widget shell = NoteShell(note);
+  return shell ? XtNameToWidget(shell, ("*" + name).c_str()) : nullptr;
+}
+
+std::string NoteText(const Note* note) { return WindowOf(note)->Text(); }
+
+namespace {
+
+// Every test starts with the note settings the program started with.
+class ResetNoteSettings : public testing::EmptyTestEventListener {
+ public:
+  explicit ResetNoteSettings(NoteSettings settings) : settings_(std::move(settings)) {}
+  void OnTestStart(const testing::TestInfo&) override { Notes().Configure(settings_); }
+
+ private:
+  NoteSettings settings_;
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
@@ -78,6 +109,8 @@ int main(int argc, char** argv) {
   int targc = 1;
   InitToolkit(&targc, targv);
   SanitizeResources();
+  UseNoteSettings(app_res.noteDir ? app_res.noteDir : "", static_cast<std::size_t>(app_res.bufSize));
+  testing::UnitTest::GetInstance()->listeners().Append(new ResetNoteSettings(Notes().settings()));
   XtRealizeWidget(toplevel);
   Pump();
   return RUN_ALL_TESTS();

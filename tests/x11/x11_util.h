@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "model/note.h"
 
 // Processes every pending event after a round trip to the server.
 void Pump();
@@ -35,5 +36,17 @@ std::string LabelOf(Widget w);
 // callbacks through XtCallCallbacks (for Command widgets).
 void Press(Widget command);
 
-// Resets the note list and application resources between tests.
+// Resets the note list between tests: destroys every note window and
+// empties the list, which keeps its settings.
 void ResetProgramState();
+
+// Points the program's note list at a note directory and buffer size.
+void UseNoteSettings(const std::string& note_dir, std::size_t buffer_size = 1024);
+
+// A note's window shell, and its widget of this name (as a resource line
+// names it: "Save", "FileMenu", "NoteText", ...), or null.
+Widget NoteShell(const Note* note);
+Widget NoteWidget(const Note* note, const std::string& name);
+
+// The note's text as its window holds it.
+std::string NoteText(const Note* note);

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string>
 
-#include "storage/note_file.h"
+#include "model/note.h"
 
 // The name a confirmed value of the name field stands for: one line, with
 // every line break (\n or \r, which a paste can bring in) turned into a

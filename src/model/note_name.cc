@@ -1,4 +1,4 @@
-#include "notes/note_name.h"
+#include "model/note_name.h"
 
 #include <algorithm>
 

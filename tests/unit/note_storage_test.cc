@@ -1,0 +1,163 @@
+// Saving and loading note records with no X: what storage/ writes from the
+// record alone and what it reads back into the note list.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "model/note_list.h"
+#include "stderr_capture.h"
+#include "storage/load.h"
+#include "storage/save.h"
+#include "temp_dir.h"
+
+namespace {
+
+class NoteStorageTest : public testing::Test {
+ protected:
+  void SetUp() override { notes_.Configure({dir_.path(), 16}); }
+  Note* Made(const std::string& text) {
+    Note* note = notes_.NewNote(-1);
+    note->text = text;
+    note->width = 227;
+    note->height = 169;
+    note->x = 40;
+    note->y = 60;
+    return note;
+  }
+  std::vector<Note*> Load(NoteList* into) {
+    into->Configure(notes_.settings());
+    NoteFileReadOptions options;
+    options.screen = kScreen;
+    return LoadNoteFiles(*into, options);
+  }
+  static constexpr ScreenSize kScreen{1024, 768};
+  TempDir dir_;
+  NoteList notes_;
+};
+
+TEST_F(NoteStorageTest, WritesTheRecordAndReadsItBack) {
+  Note* note = Made("milk\nbread\n");
+  note->name = "Shopping";
+  note->anchored = true;
+  note->alarm = {5, 14, 9, 30, true};
+  note->window_width = 300;  // the window's size wins over the size asked for
+  note->window_height = 200;
+  std::string message;
+  ASSERT_TRUE(WriteNoteFile(notes_, note, kScreen, &message));
+  EXPECT_EQ(message, "");
+  EXPECT_EQ(note->file_path, dir_ / "note1");
+  EXPECT_EQ(ReadFile(dir_ / "note1"),
+            "%%!!<tackonnote> 40 60 200 300 11 0 1 768 1024 1 5 14 9 30 \nShopping\nmilk\nbread\n");
+
+  NoteList loaded;
+  std::vector<Note*> added = Load(&loaded);
+  ASSERT_EQ(added.size(), 1u);
+  const Note& back = *added[0];
+  EXPECT_EQ(back.id, 1);
+  EXPECT_EQ(back.file_path, dir_ / "note1");
+  EXPECT_EQ(back.name, "Shopping");
+  EXPECT_EQ(back.text, "milk\nbread\n");
+  EXPECT_TRUE(back.has_geometry);
+  EXPECT_EQ(back.width, 300);
+  EXPECT_EQ(back.window_width, 300);
+  EXPECT_TRUE(back.anchored);
+  EXPECT_TRUE(back.alarm.set);
+  EXPECT_EQ(back.alarm.day, 14);
+  EXPECT_FALSE(back.changed());
+}
+
+TEST_F(NoteStorageTest, LoadedBuffersGrowInStepsOfTheBufferSize) {
+  struct Case {
+    std::size_t length;
+    std::size_t buffer;
+  } cases[] = {{0, 16}, {15, 16}, {16, 32}, {31, 32}, {32, 48}, {100, 112}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.length);
+    EXPECT_EQ(BufferSizeFor(c.length, 16), c.buffer);
+    EXPECT_TRUE(TextFits(c.length, c.buffer));
+    EXPECT_FALSE(TextFits(c.buffer, c.buffer));
+    EXPECT_EQ(TextRoom(c.length, c.buffer), c.buffer - 1 - c.length);
+  }
+  std::string message;
+  for (const Case& c : cases) ASSERT_TRUE(WriteNoteFile(notes_, Made(std::string(c.length, 'x')), kScreen, &message));
+  NoteList loaded;
+  std::vector<Note*> added = Load(&loaded);
+  ASSERT_EQ(added.size(), std::size(cases));
+  for (const Note* note : added) EXPECT_EQ(note->buffer_size, BufferSizeFor(note->text.size(), 16)) << note->id;
+}
+
+TEST_F(NoteStorageTest, LoadingGivesATakenIdAFreshOneAndPassesOverOtherFiles) {
+  const std::string bytes = "%%!!<tackonnote> 1 2 300 400 1 0 0 768 1024 0 0 1 0 0 \nN\nx";
+  WriteFile(dir_ / "note5", bytes);
+  WriteFile(dir_ / "note05", bytes);
+  WriteFile(dir_ / "note7", "no note at all");
+  WriteFile(dir_ / "other", bytes);
+  mkdir((dir_ / "note9").c_str(), 0755);
+  NoteList loaded;
+  std::vector<Note*> added = Load(&loaded);
+  ASSERT_EQ(added.size(), 2u);
+  std::vector<int> ids = {added[0]->id, added[1]->id};
+  std::sort(ids.begin(), ids.end());
+  EXPECT_EQ(ids[1], 5);
+  EXPECT_NE(ids[0], 5);
+  EXPECT_EQ(loaded.size(), 2u);
+  for (const Note* note : added) EXPECT_NE(note->file_path, dir_ / "note7");
+}
+
+TEST_F(NoteStorageTest, ANewNoteNeverReplacesAFileItDidNotLoad) {
+  Note* note = Made("mine");
+  note->id = 3;
+  WriteFile(dir_ / "note3", "someone else's");
+  std::string message;
+  StderrCapture err;
+  EXPECT_FALSE(WriteNoteFile(notes_, note, kScreen, &message));
+  std::string reported = err.Text();
+  EXPECT_EQ(ReadFile(dir_ / "note3"), "someone else's");
+  EXPECT_TRUE(note->file_path.empty()) << "the note still has no file";
+  std::string temp = dir_ / ("sk1." + std::to_string(getpid()));
+  EXPECT_EQ(message, "Couldn't rename " + temp + "\nto " + dir_ / "note3" + ".\nSave of note failed.\n" + temp +
+                         " should contain valid copy of note.");
+  EXPECT_EQ(reported, "stikkel: " + temp + "-" + dir_ / "note3" + ": File exists\n");
+}
+
+TEST_F(NoteStorageTest, AnUnusableDirectoryIsReportedOnStandardErrorOnly) {
+  notes_.Configure({dir_ / "gone", 16});
+  Note* note = Made("text");
+  std::string message = "stale";
+  StderrCapture err;
+  EXPECT_FALSE(WriteNoteFile(notes_, note, kScreen, &message));
+  EXPECT_EQ(message, "") << "nothing to show the user";
+  EXPECT_EQ(err.Text(), "stikkel: " + dir_ / "gone" + "/sk1." + std::to_string(getpid()) +
+                            ": No such file or directory\n");
+  EXPECT_TRUE(note->file_path.empty());
+}
+
+TEST_F(NoteStorageTest, SavingChangedNotesWritesOnlyThoseAndMarksThemSaved) {
+  Note* unchanged = Made("quiet");
+  Note* changed = Made("edited");
+  Note* moved = Made("moved");
+  changed->MarkChanged();
+  moved->moved = true;
+  SaveChangedNotes(notes_, kScreen);
+  EXPECT_FALSE(std::filesystem::exists(dir_ / ("note" + std::to_string(unchanged->id))));
+  EXPECT_TRUE(std::filesystem::exists(changed->file_path));
+  EXPECT_TRUE(std::filesystem::exists(moved->file_path));
+  EXPECT_FALSE(changed->changed());
+  EXPECT_FALSE(moved->moved);
+
+  // A note that cannot be written keeps its flag for the next try.
+  notes_.Configure({dir_ / "gone", 16});
+  Note* stuck = Made("stuck");
+  stuck->MarkChanged();
+  StderrCapture err;
+  SaveChangedNotes(notes_, kScreen);
+  EXPECT_NE(err.Text(), "");
+  EXPECT_TRUE(stuck->changed());
+}
+
+}  // namespace
