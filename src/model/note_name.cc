@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "storage/utf8.h"
+#include "model/utf8.h"
 
 std::string NoteNameFromValue(const std::string& value) {
   std::string name = value.substr(0, Utf8PrefixLength(value, kMaxNameLength));

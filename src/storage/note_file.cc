@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "storage/utf8.h"
+#include "model/utf8.h"
 
 namespace {
 

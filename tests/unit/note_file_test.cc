@@ -177,13 +177,13 @@ TEST(NoteFile, LongNameLineIsCutWithoutOverrun) {
 TEST(NoteFile, LongUtf8NameIsCutAndWrittenOnACharacterBoundary) {
   std::string name;
   for (int i = 0; i < 400; ++i) name += "\xe6\x97\xa5";  // 1200 bytes of three-byte characters
-  NoteFileData note;
+  Note note;
   ASSERT_TRUE(ReadNoteFile("%%!!<tackonnote> 1 2 3 4 2 0 0 768 1024 0 0 1 0 0 \n" + name + "\nhi", Screen(1024, 768),
                            &note));
   EXPECT_EQ(note.name, name.substr(0, 1020));
   EXPECT_EQ(note.text, "hi");
   note.name = name;
-  std::string bytes = FormatNoteFile(note);
+  std::string bytes = FormatNoteFile(note, {1024, 768});
   std::size_t start = bytes.find('\n') + 1;
   EXPECT_EQ(bytes.substr(start, bytes.find('\n', start) - start), name.substr(0, 1020));
 }

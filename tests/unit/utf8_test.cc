@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "storage/utf8.h"
+#include "model/utf8.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "storage/utf8.h"
+#include "model/utf8.h"
 
 std::size_t Utf8CharLength(std::string_view bytes) {
   if (bytes.empty()) return 0;
