@@ -3,7 +3,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
-#include "storage/utf8.h"
+#include "model/utf8.h"
 
 void SetUtf8WindowName(Widget shell, const std::string& utf8_title) {
   if (!XtIsRealized(shell)) return;
