@@ -1,12 +1,10 @@
 // stikkel: sticky notes for the X Window System.
-#include <cstdio>
-#include <cstdlib>
 
 #include <X11/Xaw/SimpleMenu.h>
 
 #include "app/app.h"
 #include "app/control_window.h"
-#include "app/embedded.h"
+#include "app/early_options.h"
 #include "app/exit.h"
 #include "app/main_menu.h"
 #include "app/note_dir.h"
@@ -15,18 +13,23 @@
 #include "tools/alarms.h"
 
 int main(int argc, char** argv) {
+  // Help and version need no display: answered before the toolkit opens one.
+  switch (EarlyRequestOf(argc, argv)) {
+    case EarlyRequest::kHelp: PrintHelp(); return 0;
+    case EarlyRequest::kVersion: PrintVersion(); return 0;
+    case EarlyRequest::kNone: break;
+  }
   InstallOutOfMemoryHandler();
   bool interrupts_ignored = ProbeInterruptSignals();
   InitToolkit(&argc, argv);
   InstallExitHandlers(interrupts_ignored);
+  // Resource files can ask for them too.
   if (app_res.help) {
-    std::fputs(kHelpText, stdout);
+    PrintHelp();
     return 0;
   }
   if (app_res.version) {
-    std::printf("stikkel+ v%s\n", STIKKEL_VERSION);
-    std::puts("sticky notes for the X Window System, written for the X Toolkit and the Athena widgets.");
-    std::puts("");
+    PrintVersion();
     return 0;
   }
   SanitizeResources();

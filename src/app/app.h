@@ -41,6 +41,8 @@ constexpr unsigned long kAlarmCheckPeriodMs = 60000;
 
 constexpr const char* kAppClass = "Kleebord";
 
+// The program's own command-line options (the toolkit adds its standard ones).
+const XrmOptionDescRec* ProgramOptions(Cardinal* count);
 
 // Initialises the toolkit under the class Kleebord with the program's option
 // table and fallback resources (removing parsed words from argv), records the

@@ -69,6 +69,10 @@ XtResource resources[] = {
 
 }  // namespace
 
+const XrmOptionDescRec* ProgramOptions(Cardinal* count) {
+  *count = XtNumber(options);
+  return options;
+}
 void InitToolkit(int* argc, char** argv) {
   static std::vector<char*> fallback;
   if (fallback.empty()) {

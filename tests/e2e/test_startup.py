@@ -1,8 +1,10 @@
 """Start-up: help and version output, the note directory, statuses."""
 
 import os
+import shutil
 import signal
 import subprocess
+import tempfile
 import unittest
 
 from e2e import BIN, E2ETest, wait_for
@@ -70,6 +72,38 @@ class StartupTest(E2ETest):
         err = app.stderr()
         self.assertIn("stikkel: interval 0 is out of range", err)
         self.assertIn("stikkel: buffer size 1 is too small", err)
+
+
+class NoDisplayTest(unittest.TestCase):
+    """Help and version need no X server: run with DISPLAY unset."""
+
+    def run_without_display(self, *args):
+        home = tempfile.mkdtemp(prefix="stikkel-nodisplay-")
+        self.addCleanup(shutil.rmtree, home, True)
+        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "XENVIRONMENT")}
+        env["HOME"] = home
+        p = subprocess.run([BIN] + list(args), env=env, capture_output=True, timeout=20, cwd=home)
+        self.assertEqual(os.listdir(home), [], "%s leaves nothing in HOME" % (args,))
+        return p
+
+    def test_help_and_version_without_a_display(self):
+        with open(os.path.join(os.environ.get("STIKKEL_SOURCE_DIR", ".."), "resources", "help.txt"), "rb") as f:
+            help_text = f.read()
+        for args in (["-help"], ["-?"], ["--help"], ["-h"], ["-ns", "--help", "-sv"],
+                     ["-version", "-h"], ["-display", ":99", "-help"]):
+            p = self.run_without_display(*args)
+            self.assertEqual((p.returncode, p.stdout, p.stderr), (0, help_text, b""), args)
+        for args in (["-version"], ["-dir", "-help", "-version"]):
+            p = self.run_without_display(*args)
+            self.assertEqual((p.returncode, p.stderr), (0, b""), args)
+            self.assertRegex(p.stdout, rb"^stikkel\+ v\S+\n.+\n\n$", args)
+
+    def test_other_words_still_need_a_display(self):
+        # "-help" as the value of -dir is a directory name, not a request.
+        p = self.run_without_display("-dir", "-help")
+        self.assertNotEqual(p.returncode, 0)
+        self.assertEqual(p.stdout, b"")
+        self.assertIn(b"Can't open display", p.stderr)
 
 
 def shutil_which(name):
