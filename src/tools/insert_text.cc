@@ -15,6 +15,7 @@
 #include "model/note_list.h"
 #include "notes/note_commands.h"
 #include "notes/note_window.h"
+#include "tools/command_jobs.h"
 #include "tools/shell_command.h"
 
 namespace {
@@ -95,19 +96,29 @@ bool OpenProgramTempFile(TempFile* file, const std::string& path) {
 void InsertCalendarEntry(Widget, XtPointer client_data, XtPointer) {
   Note* note = Notes().FindNote(NoteIdOf(client_data));
   if (!note) return;
-  std::string path = ProgramTempPath();
+  std::string path = TemporaryPathFor(ProgramTempPath());
   TempFile file;
   if (!OpenProgramTempFile(&file, path)) return;
   // The command writes into the file the program opened; the shell never
-  // opens the path itself.
+  // opens the path itself. The program goes on while it runs; its output
+  // goes in at the note's insertion point once it has ended.
   std::string command = app_res.calendarCmd ? app_res.calendarCmd : "";
-  int status = RunShellCommand(command, {}, file.fd());
-  file.Close();
-  if (status != 0) {
-    ShowError("Couldn't run " + command + ": return code = " + std::to_string(status));
-    unlink(path.c_str());
-    return;
-  }
-  InsertIntoNote(note, path, true, true);
-  WindowOf(note)->MarkChanged();
+  const int id = note->id;
+  RunInBackground(command, {}, file.fd(), path, [path, command, id, note](const CommandResult& result) {
+    if (!CommandSucceeded(result)) {
+      std::string message = "Couldn't run " + command + ": return code = " + std::to_string(result.status);
+      std::string said = result.start_error ? std::strerror(result.start_error) : FirstErrorLines(result.error_output);
+      if (!said.empty()) message += "\n" + said;
+      ShowError(message);
+      unlink(path.c_str());
+      return;
+    }
+    Note* target = Notes().FindNote(id);
+    if (target != note) {  // the note was destroyed meanwhile
+      unlink(path.c_str());
+      return;
+    }
+    InsertIntoNote(target, path, true, true);
+    WindowOf(target)->MarkChanged();
+  });
 }

@@ -18,6 +18,7 @@
 #include "model/note_list.h"
 #include "notes/note_commands.h"
 #include "notes/note_window.h"
+#include "tools/command_jobs.h"
 #include "tools/insert_text.h"
 #include "tools/shell_command.h"
 #include "tools/temp_file.h"
@@ -72,15 +73,26 @@ std::string StringOf(Widget text) {
   return value ? value : "";
 }
 
+// Runs the command while the program goes on; once it has ended the
+// temporary file is removed and a failure is shown with what the command
+// said on standard error.
+void RunWithTempFile(const std::string& script, const std::vector<std::string>& values, const std::string& path,
+                     const std::string& shown_command) {
+  RunInBackground(script, values, -1, path, [path, shown_command](const CommandResult& result) {
+    unlink(path.c_str());
+    if (!CommandSucceeded(result)) ShowError(CommandFailureMessage(shown_command, result));
+  });
+}
+
 }  // namespace
 
 void PrintNote(Widget, XtPointer client_data, XtPointer) {
   Note* note = Notes().FindNote(NoteIdOf(client_data));
   if (!note) return;
-  std::string path = ProgramTempPath();
+  std::string path = TemporaryPathFor(ProgramTempPath());
   if (!WriteNoteToTempFile(note, path, "No text in note to print!")) return;
-  RunShellCommand(ShellScriptFromFormat(app_res.printCmd ? app_res.printCmd : ""), {path});
-  unlink(path.c_str());
+  std::string format = app_res.printCmd ? app_res.printCmd : "";
+  RunWithTempFile(ShellScriptFromFormat(format), {path}, path, FillFormat(format, {path}));
 }
 
 void EmailNoteEntry(Widget, XtPointer client_data, XtPointer) {
@@ -161,14 +173,16 @@ void AcceptEmail(Widget, XtPointer client_data, XtPointer) {
     CloseEmailDialog();
     return;
   }
-  std::string path = ProgramTempPath();
+  std::string path = TemporaryPathFor(ProgramTempPath());
   if (!WriteNoteToTempFile(note, path, "No text in note to email!")) return;
   std::string address = StringOf(email.address);
   // "cat <path> | <mail command>": the path, the note's name and the
   // address are the positional parameters 1, 2 and 3.
-  std::string script = "cat \"${1}\" | " + ShellScriptFromFormat(app_res.emailCmd ? app_res.emailCmd : "", 2);
-  RunShellCommand(script, {path, note->name, address});
-  unlink(path.c_str());
+  std::string format = app_res.emailCmd ? app_res.emailCmd : "";
+  std::string script = "cat \"${1}\" | " + ShellScriptFromFormat(format, 2);
+  RunWithTempFile(script, {path, note->name, address}, path, FillFormat(format, {note->name, address}));
+  // The mail goes out while the program goes on; a failure is shown when
+  // the command ends.
   CloseEmailDialog();
 }
 

@@ -1,9 +1,11 @@
 #include "tools/shell_command.h"
 
 #include <fcntl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -120,14 +122,82 @@ std::string ShellScriptFromFormat(const std::string& format, int first_param) {
   return script;
 }
 
+std::string FillFormat(const std::string& format, const std::vector<std::string>& values) {
+  std::string out;
+  std::size_t next = 0;
+  for (std::size_t i = 0; i < format.size(); ++i) {
+    if (StartsStringConversion(format, i)) {
+      if (next < values.size()) out += values[next];
+      ++next;
+      ++i;
+    } else if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == '%') {
+      out += '%';
+      ++i;
+    } else {
+      out += format[i];
+    }
+  }
+  return out;
+}
+
+namespace {
+
+// The words of `sh -c script sh values...`, kept alive for an exec.
+class ShellWords {
+ public:
+  ShellWords(const std::string& script, const std::vector<std::string>& values)
+      : words_{"sh", "-c", script, "sh"} {
+    words_.insert(words_.end(), values.begin(), values.end());
+    argv_.reserve(words_.size() + 1);
+    for (std::string& word : words_) argv_.push_back(word.data());
+    argv_.push_back(nullptr);
+  }
+  char* const* argv() { return argv_.data(); }
+
+ private:
+  std::vector<std::string> words_;
+  std::vector<char*> argv_;
+};
+
+// In the child: puts fd on target (keeping it across exec) unless it is -1.
+void UseAs(int fd, int target) {
+  if (fd == -1) return;
+  if (fd == target) fcntl(fd, F_SETFD, 0);
+  else if (dup2(fd, target) < 0) _exit(127);
+}
+
+// In the child, after fork: a plain signal state, the given descriptors,
+// then the shell. Never returns.
+[[noreturn]] void ExecShell(ShellWords* words, const sigset_t& mask, int in_fd, int out_fd, int err_fd) {
+  // A pipeline's writer must die of a closed pipe as usual, and a write
+  // past the file size limit end the command, whatever the program does.
+  signal(SIGPIPE, SIG_DFL);
+  signal(SIGXFSZ, SIG_DFL);
+  sigprocmask(SIG_SETMASK, &mask, nullptr);
+  UseAs(in_fd, STDIN_FILENO);
+  UseAs(out_fd, STDOUT_FILENO);
+  UseAs(err_fd, STDERR_FILENO);
+  execv("/bin/sh", words->argv());
+  const char message[] = "stikkel: cannot run /bin/sh\n";
+  (void)!write(STDERR_FILENO, message, sizeof message - 1);
+  _exit(127);
+}
+
+int OpenPidFd(pid_t pid) {
+#ifdef SYS_pidfd_open
+  return static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+#else
+  (void)pid;
+  errno = ENOSYS;
+  return -1;
+#endif
+}
+
+}  // namespace
+
 int RunShellCommand(const std::string& script, const std::vector<std::string>& values, int stdout_fd) {
   // Everything the child needs is prepared before fork.
-  std::vector<std::string> words = {"sh", "-c", script, "sh"};
-  words.insert(words.end(), values.begin(), values.end());
-  std::vector<char*> argv;
-  argv.reserve(words.size() + 1);
-  for (std::string& word : words) argv.push_back(word.data());
-  argv.push_back(nullptr);
+  ShellWords words(script, values);
 
   struct sigaction ignore {};
   struct sigaction old_int {};
@@ -147,11 +217,7 @@ int RunShellCommand(const std::string& script, const std::vector<std::string>& v
   if (pid == 0) {
     sigaction(SIGINT, &old_int, nullptr);
     sigaction(SIGQUIT, &old_quit, nullptr);
-    sigprocmask(SIG_SETMASK, &old_mask, nullptr);
-    if (stdout_fd == STDOUT_FILENO) fcntl(stdout_fd, F_SETFD, 0);
-    else if (stdout_fd != -1 && dup2(stdout_fd, STDOUT_FILENO) < 0) _exit(127);
-    execv("/bin/sh", argv.data());
-    _exit(127);
+    ExecShell(&words, old_mask, -1, stdout_fd, -1);
   }
   if (pid > 0) {
     while (waitpid(pid, &status, 0) < 0) {
@@ -167,4 +233,87 @@ int RunShellCommand(const std::string& script, const std::vector<std::string>& v
   sigprocmask(SIG_SETMASK, &old_mask, nullptr);
   errno = saved;
   return status;
+}
+
+int StartShellCommand(const std::string& script, const std::vector<std::string>& values, int stdout_fd,
+                      StartedCommand* started) {
+  ShellWords words(script, values);
+  int null_fd = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  if (null_fd < 0) return errno;
+  int err_pipe[2];
+  if (pipe2(err_pipe, O_CLOEXEC) != 0) {
+    int error = errno;
+    close(null_fd);
+    return error;
+  }
+  sigset_t mask;
+  sigprocmask(SIG_SETMASK, nullptr, &mask);
+  pid_t pid = fork();
+  if (pid == 0) ExecShell(&words, mask, null_fd, stdout_fd, err_pipe[1]);
+  int error = errno;
+  close(null_fd);
+  close(err_pipe[1]);
+  if (pid < 0) {
+    close(err_pipe[0]);
+    return error;
+  }
+  fcntl(err_pipe[0], F_SETFL, fcntl(err_pipe[0], F_GETFL) | O_NONBLOCK);
+  started->pid = pid;
+  started->stderr_fd = err_pipe[0];
+  started->exit_fd = OpenPidFd(pid);
+  return 0;
+}
+
+void ErrorOutput::Add(const char* bytes, std::size_t len) {
+  std::size_t room = kKept - std::min(kKept, kept_.size());
+  kept_.append(bytes, std::min(room, len));
+}
+
+bool CommandSucceeded(const CommandResult& result) { return result.start_error == 0 && result.status == 0; }
+
+std::string CommandFailureReason(const CommandResult& result) {
+  if (result.start_error != 0) return std::strerror(result.start_error);
+  if (result.status == -1) return "it did not run";
+  if (WIFEXITED(result.status)) return "exit status " + std::to_string(WEXITSTATUS(result.status));
+  if (WIFSIGNALED(result.status)) {
+    int sig = WTERMSIG(result.status);
+    const char* name = strsignal(sig);
+    return "killed by signal " + std::to_string(sig) + (name ? std::string(" (") + name + ")" : "");
+  }
+  return "wait status " + std::to_string(result.status);
+}
+
+std::string FirstErrorLines(const std::string& output, std::size_t max_lines, std::size_t max_width) {
+  std::string out;
+  std::size_t lines = 0;
+  std::size_t start = 0;
+  while (start < output.size() && lines < max_lines) {
+    std::size_t end = output.find('\n', start);
+    if (end == std::string::npos) end = output.size();
+    std::string line = output.substr(start, end - start);
+    start = end + 1;
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    if (line.empty()) continue;
+    for (char& c : line) {
+      if (c == '\t') c = ' ';
+      else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+    }
+    if (line.size() > max_width) {
+      // Cut before a UTF-8 continuation byte, not inside a character.
+      std::size_t cut = max_width;
+      while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
+      line = line.substr(0, cut) + "...";
+    }
+    if (!out.empty()) out += '\n';
+    out += line;
+    ++lines;
+  }
+  return out;
+}
+
+std::string CommandFailureMessage(const std::string& command, const CommandResult& result) {
+  std::string message = "Couldn't run " + command + ": " + CommandFailureReason(result);
+  std::string lines = FirstErrorLines(result.error_output);
+  if (!lines.empty()) message += "\n" + lines;
+  return message;
 }

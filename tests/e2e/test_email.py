@@ -1,8 +1,12 @@
 """The Email Note dialog driven with real input: File menu, an address
-typed into the dialog, Accept; a recording command stands in for mail."""
+typed into the dialog, Accept; a recording command stands in for mail.
+Print and mail commands that fail or hang."""
 
 import os
+import re
+import signal
 import stat
+import time
 import unittest
 
 from e2e import E2ETest, note_file, wait_for
@@ -78,6 +82,81 @@ class EmailTest(E2ETest):
         self.assertFalse(os.path.exists(os.path.join(work, "sk%d" % app.proc.pid)),
                          "the temporary file is removed")
         self.assertIsNone(app.proc.poll())
+
+    def visible_count(self, name):
+        out = self.x.run(["xdotool", "search", "--onlyvisible", "--name", "^%s$" % re.escape(name)], check=False)
+        return len(out.split())
+
+    def file_menu_entry(self, note_wid, entry):
+        form = [w for w in self.x.descendants(note_wid) if w["depth"] == 1][0]
+        file_button = min((w for w in self.x.descendants(note_wid) if w["depth"] == 2 and w["y"] == form["y"]),
+                          key=lambda w: w["x"])
+        self.x.choose_from_menu(file_button["id"], ["Menu", "-", "Save", "Open", "Export", "Print", "EmailNote"],
+                                entry)
+
+    def hanging_mailer_setup(self, *args):
+        """A note "Greetings" and a mailer that says it started, then waits for
+        "go" (at most 30 s, and not past the test), complains and fails."""
+        work = os.path.join(self.x.tmp, "work")
+        os.makedirs(work)
+        mailer = os.path.join(work, "mailer")
+        with open(mailer, "w") as f:
+            f.write("#!/bin/sh\ncat > '%s/stdin'\n: > '%s/started'\ni=0\n"
+                    "while [ ! -e '%s/go' ] && [ -d '%s' ] && [ $i -lt 600 ]; do sleep 0.05; i=$((i+1)); done\n"
+                    "echo 'mail: no route to host' >&2\nexit 1\n" % (work, work, work, work))
+        os.chmod(mailer, stat.S_IRWXU)
+        home = os.path.join(self.x.tmp, "home")
+        os.makedirs(os.path.join(home, ".tackonnotes"))
+        with open(os.path.join(home, ".tackonnotes", "note1"), "wb") as f:
+            f.write(note_file("Greetings", "Hello Bob\n", x=200, y=200, height=200, width=300))
+        app = self.start("-tmpdir", work, "-emailcmd", mailer + ' -s"%s" %s', *args, home=home)
+        return app, self.x.wait_mapped("Greetings"), work
+
+    def send_mail(self, wid, address):
+        self.file_menu_entry(wid, "EmailNote")
+        dialog = self.x.wait_mapped("Email Note")
+        parts = sorted((w for w in self.x.subwindows(dialog) if w["w"] > 5 and w["h"] > 5),
+                       key=lambda w: (w["y"], w["x"], -w["w"]))
+        field, accept = parts[2], parts[3]
+        self.x.click_center(field)
+        self.x.xdotool("type", "--delay", "10", address)
+        self.x.click_center(accept)
+
+    def test_failing_print_and_hanging_mailer(self):
+        app, wid, work = self.hanging_mailer_setup("-printcmd", "/nonexistent/lpr %s")
+
+        # lpr is missing: the user is told, with what the shell said.
+        self.file_menu_entry(wid, "Print")
+        wait_for(lambda: self.visible_count("Stikkel Error") == 1, what="the print error")
+        wait_for(lambda: "/nonexistent/lpr: not found" in app.stderr(), what="the shell's message")
+
+        # The mailer hangs: the dialog closes at once and the program answers.
+        self.send_mail(wid, "bob@example.org")
+        self.x.wait_unmapped("Email Note", timeout=5)
+        wait_for(lambda: os.path.exists(os.path.join(work, "started")), what="the mailer")
+        started = time.monotonic()
+        self.file_menu_entry(wid, "Print")
+        wait_for(lambda: self.visible_count("Stikkel Error") == 2, timeout=5, what="a second print error")
+        self.assertFalse(os.path.exists(os.path.join(work, "go")))
+        self.assertLess(time.monotonic() - started, 5)
+
+        # The mailer gives up: its failure is shown, its file removed.
+        open(os.path.join(work, "go"), "w").close()
+        wait_for(lambda: self.visible_count("Stikkel Error") == 3, what="the mail error")
+        self.assertIn("mail: no route to host", app.stderr())
+        self.assertEqual([n for n in os.listdir(work) if n.startswith("sk")], [])
+        with open(os.path.join(work, "stdin"), "rb") as f:
+            self.assertEqual(f.read(), b"Hello Bob\n")
+        self.assertIsNone(app.proc.poll())
+
+    def test_ending_with_a_mailer_still_running_leaves_no_temporary_file(self):
+        app, wid, work = self.hanging_mailer_setup("-sv")
+        self.send_mail(wid, "bob@example.org")
+        wait_for(lambda: os.path.exists(os.path.join(work, "started")), what="the mailer")
+        self.assertEqual(len([n for n in os.listdir(work) if n.startswith("sk")]), 1)
+        app.signal(signal.SIGTERM)
+        self.assertEqual(app.wait_exit(), 0)
+        self.assertEqual([n for n in os.listdir(work) if n.startswith("sk")], [])
 
 
 if __name__ == "__main__":

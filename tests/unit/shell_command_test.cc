@@ -1,13 +1,16 @@
 #include "tools/shell_command.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -193,6 +196,147 @@ TEST_F(ShellRun, InterruptHandlersAreRestored) {
   EXPECT_EQ(now.sa_handler, CountSignal);
   sigaction(SIGINT, &old_int, nullptr);
   sigaction(SIGQUIT, &old_quit, nullptr);
+}
+
+TEST(FillFormat, TheCommandAsTheUserReadsIt) {
+  struct Case {
+    const char* format;
+    std::vector<std::string> values;
+    const char* shown;
+  } cases[] = {
+      {"lpr %s", {"/tmp/sk1"}, "lpr /tmp/sk1"},
+      {"mail -s\"%s\" %s", {"Groceries", "bob@example.org"}, "mail -s\"Groceries\" bob@example.org"},
+      {"lpr", {"/tmp/sk1"}, "lpr"},
+      {"a %s %s %s", {"1"}, "a 1  "},
+      {"100%% %d %s", {"x"}, "100% %d x"},
+      {"%", {}, "%"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(FillFormat(c.format, c.values), c.shown) << c.format;
+}
+
+TEST(CommandFailure, ReasonAndMessage) {
+  auto status = [](const char* script) {
+    CommandResult r;
+    r.status = std::system(script);
+    return r;
+  };
+  CommandResult not_started;
+  not_started.start_error = EAGAIN;
+  struct Case {
+    CommandResult result;
+    bool succeeded;
+    std::string reason;
+  } cases[] = {
+      {status("exit 0"), true, "exit status 0"},
+      {status("exit 1"), false, "exit status 1"},
+      {status("exit 127"), false, "exit status 127"},
+      {status("kill -9 $$"), false, "killed by signal 9 (Killed)"},
+      {status("kill -TERM $$"), false, "killed by signal 15 (Terminated)"},
+      {not_started, false, std::strerror(EAGAIN)},
+      {CommandResult{}, false, "it did not run"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(CommandSucceeded(c.result), c.succeeded) << c.reason;
+    EXPECT_EQ(CommandFailureReason(c.result), c.reason);
+  }
+  CommandResult failed = status("exit 2");
+  failed.error_output = "lpr: The printer or class does not exist.\n";
+  EXPECT_EQ(CommandFailureMessage("lpr /tmp/sk7", failed),
+            "Couldn't run lpr /tmp/sk7: exit status 2\nlpr: The printer or class does not exist.");
+  failed.error_output = "";
+  EXPECT_EQ(CommandFailureMessage("lpr /tmp/sk7", failed), "Couldn't run lpr /tmp/sk7: exit status 2");
+}
+
+TEST(FirstErrorLines, FewShortPrintableLines) {
+  const std::string long_line(500, 'x');
+  const std::string utf8_line = std::string(159, 'a') + "\xc3\xa9" + "tail";  // é across the cut
+  struct Case {
+    std::string output;
+    std::string lines;
+  } cases[] = {
+      {"", ""},
+      {"one\n", "one"},
+      {"one\ntwo", "one\ntwo"},
+      {"\n\n  \none\r\n\ntwo  \n", "one\ntwo"},
+      {"1\n2\n3\n4\n5\n6\n7\n", "1\n2\n3\n4\n5"},
+      {long_line + "\nnext", std::string(160, 'x') + "...\nnext"},
+      {utf8_line, std::string(159, 'a') + "..."},
+      {"tab\there\x1b[31mred\x7f", "tab here?[31mred?"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(FirstErrorLines(c.output), c.lines) << c.output;
+}
+
+TEST(ErrorOutput, KeepsOnlyTheStart) {
+  ErrorOutput out;
+  std::string chunk(3000, 'e');
+  for (int i = 0; i < 1000; ++i) out.Add(chunk.data(), chunk.size());
+  EXPECT_EQ(out.kept().size(), ErrorOutput::kKept);
+  ErrorOutput small;
+  small.Add("ab", 2);
+  small.Add("cd", 2);
+  EXPECT_EQ(small.kept(), "abcd");
+}
+
+// Reads a descriptor to its end (it is non-blocking: waits with poll).
+std::string ReadToEnd(int fd) {
+  std::string out;
+  char buf[4096];
+  while (true) {
+    ssize_t n = read(fd, buf, sizeof buf);
+    if (n > 0) {
+      out.append(buf, static_cast<std::size_t>(n));
+    } else if (n < 0 && errno == EAGAIN) {
+      pollfd p{fd, POLLIN, 0};
+      poll(&p, 1, 5000);
+    } else {
+      return out;
+    }
+  }
+}
+
+TEST_F(ShellRun, StartedCommandRunsApartWithItsOwnStandardError) {
+  StartedCommand started;
+  std::string out = dir / "out";
+  int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_GE(fd, 0);
+  // Standard input is /dev/null: a command that reads it ends at once.
+  ASSERT_EQ(StartShellCommand("cat; printf 'out %s' \"$1\"; printf 'err\\n' >&2; exit 3", {"May"}, fd, &started),
+            0);
+  close(fd);
+  ASSERT_GT(started.pid, 0);
+  ASSERT_GE(started.stderr_fd, 0);
+  EXPECT_NE(fcntl(started.stderr_fd, F_GETFL) & O_NONBLOCK, 0);
+  EXPECT_NE(fcntl(started.stderr_fd, F_GETFD) & FD_CLOEXEC, 0);
+  EXPECT_EQ(ReadToEnd(started.stderr_fd), "err\n");
+  if (started.exit_fd >= 0) {
+    pollfd p{started.exit_fd, POLLIN, 0};
+    EXPECT_EQ(poll(&p, 1, 5000), 1) << "the exit descriptor tells of the end";
+    close(started.exit_fd);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(started.pid, &status, 0), started.pid);
+  EXPECT_EQ(status, 3 << 8);
+  close(started.stderr_fd);
+  EXPECT_EQ(ReadFile(out), "out May");
+}
+
+TEST_F(ShellRun, StartedCommandGetsPlainSignals) {
+  // Whatever the program ignores, the command gets the usual dispositions
+  // for a broken pipe and an oversized file.
+  auto old_pipe = std::signal(SIGPIPE, SIG_IGN);
+  auto old_fsz = std::signal(SIGXFSZ, SIG_IGN);
+  StartedCommand started;
+  ASSERT_EQ(StartShellCommand("grep -E '^SigIgn' /proc/$$/status >&2", {}, -1, &started), 0);
+  std::string err = ReadToEnd(started.stderr_fd);
+  int status = 0;
+  waitpid(started.pid, &status, 0);
+  close(started.stderr_fd);
+  if (started.exit_fd >= 0) close(started.exit_fd);
+  std::signal(SIGPIPE, old_pipe);
+  std::signal(SIGXFSZ, old_fsz);
+  unsigned long long ignored = std::stoull(err.substr(err.find(':') + 1), nullptr, 16);
+  EXPECT_EQ(ignored & (1ULL << (SIGPIPE - 1)), 0u) << err;
+  EXPECT_EQ(ignored & (1ULL << (SIGXFSZ - 1)), 0u) << err;
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 
+#include <chrono>
+
 #include "tools/insert_text.h"
 
 namespace {
@@ -143,7 +145,7 @@ TEST_F(InsertText, CalendarOutputInsertedFileGoneNoteChanged) {
   PickEntry(NoteWidget(note, "OptionsMenu"), "InsertCalendar");
   std::string err = testing::internal::GetCapturedStderr();
   EXPECT_EQ(TextOf(note), "Week: May 2025\n");
-  EXPECT_EQ(err, "Su Mo\n") << "the command's errors are not redirected";
+  EXPECT_EQ(err, "Su Mo\n") << "the command's errors still reach standard error";
   EXPECT_TRUE(Changed(note));
   EXPECT_FALSE(Exists(TempPath()));
   EXPECT_TRUE(ErrorMessages().empty());
@@ -215,6 +217,36 @@ TEST_F(InsertText, HostileTemporaryDirectoryIsNeverRun) {
   }
   ASSERT_EQ(chdir(cwd), 0);
   EXPECT_EQ(TextOf(note), "calcalcalcalcal");
+  EXPECT_TRUE(ErrorMessages().empty());
+}
+
+TEST_F(InsertText, CalendarRunsWhileTheProgramGoesOn) {
+  Note* note = MakeNote("Week:");
+  Note* other = MakeNote("other");
+  XawTextSetInsertionPoint(NoteWidget(note, "NoteText"), 5);
+  WindowOf(note)->MarkSaved();
+  // Runs until "go" appears (at most 3 seconds), then prints a calendar.
+  std::string command = "i=0; while [ ! -e '" + dir.path() +
+                        "/go' ] && [ $i -lt 60 ]; do sleep 0.05; i=$((i+1)); done; printf ' May'";
+  app_res.calendarCmd = const_cast<char*>(command.c_str());
+  auto started = std::chrono::steady_clock::now();
+  PickEntryWithoutWaiting(NoteWidget(note, "OptionsMenu"), "InsertCalendar");
+  PickEntryWithoutWaiting(NoteWidget(other, "OptionsMenu"), "InsertCalendar");
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1000));
+  EXPECT_EQ(RunningCommandCount(), 2u);
+  EXPECT_EQ(TextOf(note), "Week:");
+  // The other note goes before its calendar comes: nothing is inserted
+  // anywhere and its temporary file is removed.
+  std::string other_file = TempPath() + ".1";
+  EXPECT_TRUE(Exists(other_file));
+  XtDestroyWidget(NoteShell(other));
+  Notes().RemoveNote(other);
+  WriteFile(dir / "go", "");
+  EXPECT_TRUE(WaitForCommands());
+  EXPECT_EQ(TextOf(note), "Week: May");
+  EXPECT_TRUE(Changed(note));
+  EXPECT_FALSE(Exists(TempPath()));
+  EXPECT_FALSE(Exists(other_file));
   EXPECT_TRUE(ErrorMessages().empty());
 }
 

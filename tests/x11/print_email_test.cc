@@ -5,6 +5,8 @@
 #include <X11/Shell.h>
 #include <sys/resource.h>
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
 
 #include "tools/print_email.h"
@@ -160,7 +162,7 @@ TEST_F(PrintEmail, EmailDialogSendsNameAddressAndText) {
 
   SetAddress("bob@example.org");
   Press(EmailButton("*EmailAccept"));
-  Pump();
+  WaitForCommands();
   EXPECT_EQ(RecordedArgs(), (std::vector<std::string>{"-sShopping list", "bob@example.org"}));
   EXPECT_EQ(ReadFile(dir / "stdin"), "Milk\nEggs\n");
   EXPECT_FALSE(Exists(TempPath()));
@@ -173,6 +175,7 @@ TEST_F(PrintEmail, EmptyAddressStillRunsTheMailCommand) {
   Note* note = MakeNote("text");
   PickEntry(NoteWidget(note, "FileMenu"), "EmailNote");
   Press(EmailButton("*EmailAccept"));
+  WaitForCommands();
   EXPECT_EQ(RecordedArgs(), (std::vector<std::string>{"-s" + note->name, ""}));
   EXPECT_EQ(ReadFile(dir / "stdin"), "text");
   EXPECT_TRUE(PopupsNamed("EmailShell").empty());
@@ -197,7 +200,7 @@ TEST_F(PrintEmail, HostileAddressesAndNamesRunNothing) {
       PickEntry(NoteWidget(note, "FileMenu"), "EmailNote");
       SetAddress(as_name ? "bob@example.org" : value);
       Press(EmailButton("*EmailAccept"));
-      Pump();
+      WaitForCommands();
       EXPECT_FALSE(Exists(m)) << value;
       std::vector<std::string> expected = {"-s" + note->name, as_name ? "bob@example.org" : value};
       EXPECT_EQ(RecordedArgs(), expected) << value;
@@ -212,7 +215,7 @@ TEST_F(PrintEmail, EmptyNoteOrUnusableFileKeepsTheDialogOpen) {
   PickEntry(NoteWidget(note, "FileMenu"), "EmailNote");
   SetAddress("bob@example.org");
   Press(EmailButton("*EmailAccept"));
-  Pump();
+  WaitForCommands();
   EXPECT_EQ(ErrorMessages(), std::vector<std::string>{"No text in note to email!"});
   EXPECT_NE(EmailDialogShell(), nullptr);
   EXPECT_FALSE(Exists(dir / "args"));
@@ -246,6 +249,96 @@ TEST_F(PrintEmail, WindowCloseCancelsTheDialog) {
   EXPECT_TRUE(PumpUntil([] { return PopupsNamed("EmailShell").empty(); }));
   EXPECT_EQ(EmailDialogShell(), nullptr);
   EXPECT_FALSE(Exists(dir / "args"));
+}
+
+TEST_F(PrintEmail, FailingPrintCommandIsReportedWithItsErrorOutput) {
+  Note* note = MakeNote("text");
+  const std::string many_lines = "for i in 1 2 3 4 5 6 7; do echo \"line $i\" >&2; done; exit 4";
+  struct Case {
+    std::string format;
+    std::string message;  // with <path> for the temporary path
+  } cases[] = {
+      {"/nonexistent/lpr %s",
+       "Couldn't run /nonexistent/lpr <path>: exit status 127\nsh: 1: /nonexistent/lpr: not found"},
+      {"echo 'lpr: no default destination' >&2; exit 1 # %s",
+       "Couldn't run echo 'lpr: no default destination' >&2; exit 1 # <path>: exit status 1\n"
+       "lpr: no default destination"},
+      {many_lines, "Couldn't run " + many_lines + ": exit status 4\nline 1\nline 2\nline 3\nline 4\nline 5"},
+      {"kill -9 $$", "Couldn't run kill -9 $$: killed by signal 9 (Killed)"},
+      // Megabytes of errors: the pipe is drained, the message stays short.
+      {"head -c 3000000 /dev/zero | tr '\\0' x >&2; exit 1",
+       "Couldn't run head -c 3000000 /dev/zero | tr '\\0' x >&2; exit 1: exit status 1\n" + std::string(160, 'x') +
+           "..."},
+  };
+  for (const Case& c : cases) {
+    app_res.printCmd = const_cast<char*>(c.format.c_str());
+    testing::internal::CaptureStderr();
+    PickEntry(NoteWidget(note, "FileMenu"), "Print");
+    testing::internal::GetCapturedStderr();
+    std::string expected = c.message;
+    for (std::size_t at; (at = expected.find("<path>")) != std::string::npos;) expected.replace(at, 6, TempPath());
+    EXPECT_EQ(ErrorMessages(), std::vector<std::string>{expected}) << c.format;
+    EXPECT_FALSE(Exists(TempPath())) << c.format;
+    DestroyPopupsNamed("ErrorShell");
+  }
+}
+
+// A command that runs until the file "go" appears (or 3 seconds pass).
+std::string WaitingCommand(const TempDir& dir, const std::string& then) {
+  return "i=0; while [ ! -e '" + dir.path() + "/go' ] && [ $i -lt 60 ]; do sleep 0.05; i=$((i+1)); done; " + then;
+}
+
+TEST_F(PrintEmail, CommandsRunWhileTheProgramGoesOn) {
+  Note* note = MakeNote("first text");
+  // The path reaches the command as the shell's $1; the "%s" in the
+  // comment only takes it.
+  std::string format = WaitingCommand(dir, "cat \"$1\" >> '" + dir.path() + "/printed'; echo late >&2; exit 5") +
+                       " # %s";
+  app_res.printCmd = const_cast<char*>(format.c_str());
+  auto started = std::chrono::steady_clock::now();
+  Widget entry = XtNameToWidget(NoteWidget(note, "FileMenu"), "Print");
+  XtCallCallbacks(entry, XtNcallback, nullptr);
+  Pump();
+  // A second print while the first runs gets a temporary file of its own.
+  WindowOf(note)->SetText("second text");
+  XtCallCallbacks(entry, XtNcallback, nullptr);
+  Pump();
+  auto took = std::chrono::steady_clock::now() - started;
+  EXPECT_LT(took, std::chrono::milliseconds(1000)) << "the program waits for no command";
+  EXPECT_EQ(RunningCommandCount(), 2u);
+  EXPECT_TRUE(ErrorMessages().empty());
+  EXPECT_TRUE(Exists(TempPath()));
+  EXPECT_TRUE(Exists(TempPath() + ".1"));
+
+  // The e-mail dialog closes at once, whatever its mailer does.
+  std::string mail_format = WaitingCommand(dir, "cat >/dev/null; echo 'mail: no route' >&2; exit 1") + " # %s %s";
+  app_res.emailCmd = const_cast<char*>(mail_format.c_str());
+  PickEntryWithoutWaiting(NoteWidget(note, "FileMenu"), "EmailNote");
+  SetAddress("bob@example.org");
+  Press(EmailButton("*EmailAccept"));
+  Pump();
+  EXPECT_EQ(EmailDialogShell(), nullptr);
+  EXPECT_EQ(RunningCommandCount(), 3u);
+
+  WriteFile(dir / "go", "");
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(WaitForCommands());
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(ReadFile(dir / "printed").size(), std::string("first textsecond text").size());
+  std::vector<std::string> messages = ErrorMessages();
+  std::sort(messages.begin(), messages.end());
+  std::vector<std::string> expected = {
+      "Couldn't run " + FillFormat(format, {TempPath()}) + ": exit status 5\nlate",
+      "Couldn't run " + FillFormat(format, {TempPath() + ".1"}) + ": exit status 5\nlate",
+      "Couldn't run " + FillFormat(mail_format, {note->name, "bob@example.org"}) + ": exit status 1\nmail: no route",
+  };
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(messages, expected);
+  EXPECT_FALSE(Exists(TempPath()));
+  EXPECT_FALSE(Exists(TempPath() + ".1"));
+  // The errors still reach standard error, in the order the commands end.
+  EXPECT_EQ(err.size(), std::string("late\nlate\nmail: no route\n").size()) << err;
+  EXPECT_NE(err.find("mail: no route\n"), std::string::npos) << err;
 }
 
 }  // namespace

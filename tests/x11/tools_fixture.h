@@ -18,6 +18,7 @@
 #include "app/app.h"
 #include "model/note_list.h"
 #include "notes/note_window.h"
+#include "tools/command_jobs.h"
 #include "temp_dir.h"
 #include "x11_util.h"
 
@@ -39,6 +40,7 @@ class ToolsTest : public ::testing::Test {
   }
 
   void TearDown() override {
+    EXPECT_TRUE(WaitForCommands()) << "a command still runs";
     DestroyPopupsNamed("ErrorShell");
     ResetProgramState();
     app_res = saved_;
@@ -86,12 +88,22 @@ class ToolsTest : public ::testing::Test {
 
   std::string TempPath() const { return dir.path() + "/sk" + std::to_string(getpid()); }
 
-  // Calls the callbacks of a note menu entry, as a click on it does.
+  // Calls the callbacks of a note menu entry, as a click on it does, and
+  // waits for the commands it started to end.
   static void PickEntry(Widget menu, const char* name) {
+    PickEntryWithoutWaiting(menu, name);
+    EXPECT_TRUE(WaitForCommands()) << name;
+  }
+  static void PickEntryWithoutWaiting(Widget menu, const char* name) {
     Widget entry = XtNameToWidget(menu, name);
     ASSERT_NE(entry, nullptr) << name;
     XtCallCallbacks(entry, XtNcallback, nullptr);
     Pump();
+  }
+
+  // Pumps until no command started by the program runs any more.
+  static bool WaitForCommands(int timeout_ms = 10000) {
+    return PumpUntil([] { return RunningCommandCount() == 0; }, timeout_ms);
   }
 
   // Sends the window manager's close message to a shell.
