@@ -186,8 +186,7 @@ bool ExportReported(const Note* note) {
   std::string error_text;
   ExportStatus status = WriteExportFile(state.export_path, WindowOf(note)->Text(), &error_text);
   if (status == ExportStatus::kWritten) return true;
-  if (status == ExportStatus::kCannotWrite)
-    std::fprintf(stderr, "stikkel: %s: %s\n", state.export_path.c_str(), error_text.c_str());
+  std::fprintf(stderr, "stikkel: %s: %s\n", state.export_path.c_str(), error_text.c_str());
   ShowError(ExportFailureMessage(status, state.export_path));
   return false;
 }
@@ -338,10 +337,18 @@ void FileChosen(Widget w, XtPointer client_data, XtPointer) {
     CloseSelection();
     return;
   }
-  // A file button overwrites without asking; a failed export leaves the
-  // window up for another choice.
+  // The button names a file that exists (or did when the list was made):
+  // asked first, as for a typed name. Should it be gone by now, it is
+  // written at once; a failed export leaves the window up for another
+  // choice.
   state.export_path = path;
-  if (ExportReported(note)) CloseSelection();
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0) {
+    CloseSelection();
+    ConfirmOverwrite(note);
+  } else if (ExportReported(note)) {
+    CloseSelection();
+  }
 }
 
 void AcceptFileSelection(Widget, XtPointer client_data, XtPointer) {

@@ -8,7 +8,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <cstdlib>
 #include <memory>
+
+#include "storage/atomic_file.h"
 
 namespace {
 
@@ -143,9 +146,12 @@ bool ListDirectoryEntries(const std::string& dir, DirectoryListing* listing, std
   return true;
 }
 
-ExportStatus WriteExportFile(const std::string& path, const std::string& text, std::string* error_text) {
-  // O_NONBLOCK: a FIFO without a reader fails at once instead of hanging
-  // the program; it is cleared again for the writing itself.
+namespace {
+
+// Writes into whatever stands at path (a device, a FIFO with a reader, or
+// the target of a dangling link), as there is no file to replace. A FIFO
+// nobody reads fails at once instead of hanging the program.
+ExportStatus WriteInPlace(const std::string& path, const std::string& bytes, std::string* error_text) {
   Descriptor fd(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666));
   if (fd.get() < 0) {
     *error_text = SystemError(errno);
@@ -153,17 +159,47 @@ ExportStatus WriteExportFile(const std::string& path, const std::string& text, s
   }
   int flags = fcntl(fd.get(), F_GETFL);
   if (flags != -1) fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
-  std::string bytes = text;
-  bytes += '\n';
-  if (!WriteAll(fd.get(), bytes.data(), bytes.size())) {
-    *error_text = SystemError(errno);
-    return ExportStatus::kCannotWrite;
-  }
-  if (!fd.Close()) {
+  if (!WriteAll(fd.get(), bytes.data(), bytes.size()) || !fd.Close()) {
     *error_text = SystemError(errno);
     return ExportStatus::kCannotWrite;
   }
   return ExportStatus::kWritten;
+}
+
+}  // namespace
+
+std::string ExportTempPath(const std::string& path, long pid) {
+  std::size_t slash = path.rfind('/');
+  std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  // Kept well within the longest name a directory entry can have.
+  constexpr std::size_t kMaxBase = 200;
+  if (base.size() > kMaxBase) base.resize(kMaxBase);
+  std::string name = "." + base + ".sk" + std::to_string(pid);
+  return slash == std::string::npos ? name : JoinPath(DirectoryOf(path), name);
+}
+
+ExportStatus WriteExportFile(const std::string& path, const std::string& text, std::string* error_text) {
+  std::string bytes = text;
+  bytes += '\n';
+  struct stat st;
+  bool exists = stat(path.c_str(), &st) == 0;
+  if (exists && !S_ISREG(st.st_mode)) return WriteInPlace(path, bytes, error_text);
+  struct stat link;
+  if (!exists && lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode))
+    return WriteInPlace(path, bytes, error_text);
+  // A link to an existing file: the file it leads to is replaced, the link
+  // stays.
+  std::string target = path;
+  if (exists) {
+    std::unique_ptr<char, decltype(&std::free)> real(realpath(path.c_str(), nullptr), &std::free);
+    if (real) target = real.get();
+  }
+  // The new text goes to a temporary file beside the old one and takes its
+  // place in one rename: a failed write leaves the old file as it was.
+  FileWriteResult result = ReplaceFile(ExportTempPath(target, getpid()), target, bytes);
+  if (result.stage == FileWriteResult::kOk) return ExportStatus::kWritten;
+  *error_text = SystemError(result.error);
+  return result.stage == FileWriteResult::kOpen ? ExportStatus::kCannotOpen : ExportStatus::kCannotWrite;
 }
 
 std::string ExportFailureMessage(ExportStatus status, const std::string& path) {

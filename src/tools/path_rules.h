@@ -60,11 +60,20 @@ bool ListDirectoryEntries(const std::string& dir, DirectoryListing* listing,
 // How writing an exported note ended.
 enum class ExportStatus { kWritten, kCannotOpen, kCannotWrite };
 
-// Writes text and one newline to path, creating or emptying the file. A
-// failed write or close is kCannotWrite; *error_text is then the system's
-// text for it. Never blocks on a FIFO nobody reads.
+// Writes text and one newline to path. A regular file (also one reached
+// through a link) is replaced as a whole: the text goes to a temporary
+// file in the same directory, which keeps the old file's permissions and
+// is renamed over it, so that a failed write leaves the old file as it
+// was. Anything else at path (a device, a FIFO) is written in place, and
+// a FIFO nobody reads fails at once. A failure to create the file is
+// kCannotOpen, a failed write, close or rename kCannotWrite; *error_text
+// is then the system's text for it.
 ExportStatus WriteExportFile(const std::string& path, const std::string& text,
                              std::string* error_text);
+
+// The temporary file an export to path writes first: "." + the file's name
+// + ".sk" + pid, in the same directory.
+std::string ExportTempPath(const std::string& path, long pid);
 
 // The message shown for a failed export, or "" for kWritten.
 std::string ExportFailureMessage(ExportStatus status, const std::string& path);

@@ -11,6 +11,11 @@ FILE_MENU = ["Menu", "-", "Save", "Open", "Export", "Print", "EmailNote"]
 TITLE = "File Selection Window"
 
 
+def read_file(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
 class FileSelectionTest(E2ETest):
 
     # --- finding windows ----------------------------------------------------
@@ -141,6 +146,35 @@ class FileSelectionTest(E2ETest):
         wait_for(lambda: os.path.exists(target), what="the exported file")
         with open(target, "rb") as f:
             self.assertEqual(f.read(), b"eggs\nmilk\n")
+        self.assertIsNone(app.proc.poll())
+
+    def test_export_onto_a_listed_file_asks_first(self):
+        files = os.path.join(self.x.tmp, "files")
+        os.makedirs(files)
+        target = os.path.join(files, "list.txt")
+        with open(target, "w") as f:
+            f.write("the old list\n")
+        os.chmod(target, 0o640)
+        app, note = self.start_with_note("Shopping", "eggs\nmilk", "-homedir", files)
+        for answer, expected in ((1, b"the old list\n"), (0, b"eggs\nmilk\n")):
+            self.choose_file_entry(note, "Export")
+            window = self.x.wait_mapped(TITLE)
+            file_buttons, _, _, _ = self.selection_parts(window)
+            self.assertEqual(len(file_buttons), 1)
+            self.click_center(file_buttons[0])
+            # The selection window gives way to the question, which has the
+            # same title: a label over Accept and Cancel.
+            question = wait_for(lambda: next((w for w in self.x.find_windows(TITLE)
+                                              if w["id"] != window and self.x.mapped_window(TITLE) == w["id"]),
+                                             None), what="the confirmation")
+            self.assertEqual(read_file(target), b"the old list\n", "nothing is written before the answer")
+            parts = sorted(self.at_depth(question["id"], 2), key=lambda w: (w["y"], w["x"]))
+            self.assertEqual(len(parts), 3, parts)
+            self.click_center(parts[1 + answer])
+            self.x.wait_unmapped(TITLE)
+            wait_for(lambda: read_file(target) == expected, what="the file as answered")
+        self.assertEqual(os.stat(target).st_mode & 0o7777, 0o640)
+        self.assertEqual(sorted(os.listdir(files)), ["list.txt"])
         self.assertIsNone(app.proc.poll())
 
 

@@ -7,7 +7,10 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "temp_dir.h"
 #include "tools/path_rules.h"
@@ -39,6 +42,46 @@ TEST(ExportFaults, FullDiskIsReportedAndTheNextExportSucceeds) {
   error.clear();
   EXPECT_EQ(WriteExportFile(path, text, &error), ExportStatus::kWritten) << error;
   EXPECT_EQ(ReadFile(path), text + "\n");
+  umount2(mnt.c_str(), MNT_DETACH);
+}
+
+// The names in a directory, for seeing that no temporary file is left.
+std::vector<std::string> Names(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(ExportFaults, FailedExportLeavesTheOldFileAsItWas) {
+  TempDir dir;
+  const std::string mnt = dir / "small";
+  mkdir(mnt.c_str(), 0755);
+  if (!MountSmallTmpfs(mnt)) GTEST_SKIP() << "cannot mount a tmpfs here";
+  const std::string path = mnt + "/exported.txt";
+  WriteFile(path, "the old text\n");
+  chmod(path.c_str(), 0640);
+  std::string error;
+  // Full: the new text does not fit beside the old one.
+  EXPECT_EQ(WriteExportFile(path, std::string(100 * 1024, 'n'), &error), ExportStatus::kCannotWrite);
+  EXPECT_EQ(error, "No space left on device");
+  EXPECT_EQ(ReadFile(path), "the old text\n");
+  EXPECT_EQ(Names(mnt), std::vector<std::string>{"exported.txt"});
+
+  // Read-only: nothing can be created there; the old file stays.
+  ASSERT_EQ(mount("tmpfs", mnt.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=64k"), 0);
+  EXPECT_EQ(WriteExportFile(path, "new", &error), ExportStatus::kCannotOpen);
+  EXPECT_EQ(error, "Read-only file system");
+  EXPECT_EQ(ExportFailureMessage(ExportStatus::kCannotOpen, path), "Can't open " + path + " for writing!");
+  EXPECT_EQ(ReadFile(path), "the old text\n");
+
+  ASSERT_EQ(mount("tmpfs", mnt.c_str(), "tmpfs", MS_REMOUNT, "size=1m"), 0);
+  EXPECT_EQ(WriteExportFile(path, "new", &error), ExportStatus::kWritten) << error;
+  EXPECT_EQ(ReadFile(path), "new\n");
+  struct stat st {};
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u) << "the new file keeps the old one's permissions";
+  EXPECT_EQ(Names(mnt), std::vector<std::string>{"exported.txt"});
   umount2(mnt.c_str(), MNT_DETACH);
 }
 

@@ -230,6 +230,36 @@ TEST(PathRulesTest, ExportWritesTextAndOneNewline) {
   }
 }
 
+TEST(PathRulesTest, ExportReplacesTheFileALinkLeadsTo) {
+  TempDir dir;
+  const std::string real = dir / "real.txt";
+  const std::string link = dir / "link.txt";
+  WriteFile(real, "old");
+  chmod(real.c_str(), 0600);
+  ASSERT_EQ(symlink("real.txt", link.c_str()), 0);
+  std::string error;
+  EXPECT_EQ(WriteExportFile(link, "new", &error), ExportStatus::kWritten) << error;
+  struct stat st {};
+  ASSERT_EQ(lstat(link.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link stays a link";
+  EXPECT_EQ(ReadFile(real), "new\n");
+  ASSERT_EQ(stat(real.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+
+  // A dangling link: its target is created, as writing through it would.
+  const std::string dangling = dir / "dangling.txt";
+  ASSERT_EQ(symlink("created.txt", dangling.c_str()), 0);
+  EXPECT_EQ(WriteExportFile(dangling, "made", &error), ExportStatus::kWritten) << error;
+  EXPECT_EQ(ReadFile(dir / "created.txt"), "made\n");
+}
+
+TEST(PathRulesTest, ExportTemporaryFileSitsBesideTheTarget) {
+  EXPECT_EQ(ExportTempPath("/home/u/list.txt", 42), "/home/u/.list.txt.sk42");
+  EXPECT_EQ(ExportTempPath("list.txt", 7), ".list.txt.sk7");
+  EXPECT_EQ(ExportTempPath("/list", 7), "/.list.sk7");
+  EXPECT_EQ(ExportTempPath("/d/" + std::string(300, 'n'), 1), "/d/." + std::string(200, 'n') + ".sk1");
+}
+
 TEST(PathRulesTest, ExportFailures) {
   TempDir dir;
   std::string error;

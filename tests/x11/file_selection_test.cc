@@ -255,15 +255,40 @@ TEST_F(FileSelectionTest, TextFieldWidthFollowsTheDirectory) {
   EXPECT_EQ(WidthOf(FileSelectionWindow().text), 80);
 }
 
-TEST_F(FileSelectionTest, FileButtonInExportOverwritesWithoutAsking) {
-  WriteFile(dir_ / "old.txt", "old contents that are longer\n");
+TEST_F(FileSelectionTest, FileButtonOnAnExistingFileAsksFirst) {
+  struct Case {
+    bool accept;
+    const char* expected;
+  } cases[] = {{true, "hello\nworld\n"}, {false, "old contents that are longer\n"}};
+  for (const Case& c : cases) {
+    WriteFile(dir_ / "old.txt", "old contents that are longer\n");
+    chmod((dir_ / "old.txt").c_str(), 0604);
+    Open(SelectionMode::kExport, dir_.path());
+    Press(ButtonLabeled(FileSelectionWindow().file_form, "old.txt"));
+    Pump();
+    EXPECT_FALSE(SelectionUp());
+    ASSERT_TRUE(OverwriteUp());
+    EXPECT_EQ(ReadFile(dir_ / "old.txt"), "old contents that are longer\n");
+    Press(c.accept ? OverwriteWindow().accept : OverwriteWindow().cancel);
+    Pump();
+    EXPECT_EQ(ReadFile(dir_ / "old.txt"), c.expected) << c.accept;
+    struct stat st {};
+    ASSERT_EQ(stat((dir_ / "old.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0604u) << "the file keeps its permissions";
+    EXPECT_EQ(OverwriteWindow().shell, nullptr);
+    EXPECT_TRUE(ErrorMessages().empty());
+  }
+}
+
+TEST_F(FileSelectionTest, FileButtonOnAFileGoneMeanwhileWritesAtOnce) {
+  WriteFile(dir_ / "gone.txt", "");
   Open(SelectionMode::kExport, dir_.path());
-  Press(ButtonLabeled(FileSelectionWindow().file_form, "old.txt"));
+  unlink((dir_ / "gone.txt").c_str());
+  Press(ButtonLabeled(FileSelectionWindow().file_form, "gone.txt"));
   Pump();
-  EXPECT_EQ(ReadFile(dir_ / "old.txt"), "hello\nworld\n");
+  EXPECT_EQ(ReadFile(dir_ / "gone.txt"), "hello\nworld\n");
   EXPECT_FALSE(SelectionUp());
   EXPECT_EQ(OverwriteWindow().shell, nullptr);
-  EXPECT_TRUE(ErrorMessages().empty());
 }
 
 TEST_F(FileSelectionTest, TypedExistingNameAsksFirst) {
@@ -474,12 +499,14 @@ TEST_F(FileSelectionTest, OpenModeMissingFileKeepsTheWindow) {
 }
 
 TEST_F(FileSelectionTest, ExportThatCannotOpenTheFile) {
+  StderrCapture err;
   Open(SelectionMode::kExport, dir_.path());
   std::string path = dir_ / "no/such/out.txt";
   Type(path);
   Press(FileSelectionWindow().accept);
   Pump();
   EXPECT_EQ(ErrorMessages(), std::vector<std::string>{"Can't open " + path + " for writing!"});
+  EXPECT_EQ(err.Text(), "stikkel: " + path + ": No such file or directory\n");
   EXPECT_FALSE(SelectionUp());
 }
 
@@ -496,23 +523,25 @@ TEST_F(FileSelectionTest, ExportThatCannotWriteIsNeverSuccess) {
   EXPECT_EQ(err.Text(), "stikkel: /dev/full: No space left on device\n");
   DestroyPopupsNamed("ErrorShell");
 
-  // A file that may not grow: a file button's export fails and the window
-  // stays up for another choice.
-  WriteFile(dir_ / "small.txt", "");
+  // A file that may not grow: the export through a file button and its
+  // confirmation fails, and the old text stays.
+  WriteFile(dir_ / "small.txt", "old");
   StderrCapture err2;
   Open(SelectionMode::kExport, dir_.path());
+  Press(ButtonLabeled(FileSelectionWindow().file_form, "small.txt"));
+  ASSERT_TRUE(OverwriteUp());
   rlimit saved{};
   getrlimit(RLIMIT_FSIZE, &saved);
   auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
   rlimit tiny{4, saved.rlim_max};
   setrlimit(RLIMIT_FSIZE, &tiny);
-  Press(ButtonLabeled(FileSelectionWindow().file_form, "small.txt"));
+  Press(OverwriteWindow().accept);
   setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, old_handler);
   Pump();
   EXPECT_EQ(ErrorMessages(), std::vector<std::string>{"Can't write " + (dir_ / "small.txt") + "!"});
   EXPECT_EQ(err2.Text(), "stikkel: " + (dir_ / "small.txt") + ": File too large\n");
-  EXPECT_TRUE(SelectionUp());
+  EXPECT_EQ(ReadFile(dir_ / "small.txt"), "old");
 }
 
 }  // namespace
