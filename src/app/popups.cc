@@ -7,6 +7,8 @@
 #include <X11/Xaw/Dialog.h>
 #include <X11/Xaw/Form.h>
 
+#include <set>
+
 #include "app/app.h"
 
 namespace {
@@ -20,6 +22,40 @@ struct ConfirmPopup {
 
 void DestroyErrorPopup(Widget, XtPointer client_data, XtPointer) {
   if (client_data) XtDestroyWidget(static_cast<Widget>(client_data));
+}
+
+// Error popups take no grab, yet must take the pointer while a dialog
+// holds one, which keeps the toolkit from passing input to any other
+// window: pointer events for an error popup go straight to its widgets.
+std::set<Widget>& ErrorShells() {
+  static std::set<Widget> shells;
+  return shells;
+}
+
+const int kPointerEvents[] = {ButtonPress, ButtonRelease, MotionNotify, EnterNotify, LeaveNotify};
+XtEventDispatchProc toolkit_dispatcher[LASTEvent] = {};
+
+bool InErrorPopup(Widget w) {
+  while (w && !XtIsShell(w)) w = XtParent(w);
+  return w && ErrorShells().count(w) > 0;
+}
+
+Boolean DispatchPointerEvent(XEvent* event) {
+  Widget w = XtWindowToWidget(event->xany.display, event->xany.window);
+  if (w && InErrorPopup(w)) return XtDispatchEventToWidget(w, event);
+  return toolkit_dispatcher[event->type](event);
+}
+
+void ForgetErrorShell(Widget w, XtPointer, XtPointer) { ErrorShells().erase(w); }
+
+void KeepErrorPopupReachable(Widget shell) {
+  static bool installed = false;
+  if (!installed) {
+    for (int type : kPointerEvents) toolkit_dispatcher[type] = XtSetEventDispatcher(display, type, DispatchPointerEvent);
+    installed = true;
+  }
+  ErrorShells().insert(shell);
+  XtAddCallback(shell, XtNdestroyCallback, ForgetErrorShell, nullptr);
 }
 
 struct CloseHandler {
@@ -84,7 +120,8 @@ Widget PopUpMessage(const MessagePopup& names, const std::string& message, XtCal
 
 void ShowError(const std::string& message) {
   static const MessagePopup kError = {"ErrorShell", "errorDialog", "errconfirm", "Stikkel Error", "Continue"};
-  PopUpMessage(kError, message, DestroyErrorPopup, XtGrabNone);
+  Widget shell = PopUpMessage(kError, message, DestroyErrorPopup, XtGrabNone);
+  KeepErrorPopupReachable(shell);
 }
 
 void AskConfirm(XtCallbackList confirm, XtCallbackList cancel) {

@@ -177,6 +177,23 @@ class FileSelectionTest(E2ETest):
         self.assertEqual(sorted(os.listdir(files)), ["list.txt"])
         self.assertIsNone(app.proc.poll())
 
+    def test_an_error_over_the_window_can_be_dismissed(self):
+        app, note = self.start_with_note("Kitchen", "")
+        self.choose_file_entry(note, "Open")
+        window = self.x.wait_mapped(TITLE)
+        _, text, accept, _ = self.selection_parts(window)
+        self.click_center(text)
+        self.x.xdotool("key", "ctrl+a", "ctrl+k")
+        self.x.xdotool("type", "--delay", "20", "/no/such/file")
+        self.click_center(accept)
+        error = self.x.wait_mapped("Stikkel Error")
+        # The error's Continue button: the one button of its dialog.
+        button = min((w for w in self.x.descendants(error) if w["depth"] == 2), key=lambda w: w["w"] * w["h"])
+        self.click_center(button)
+        self.x.wait_unmapped("Stikkel Error")
+        self.assertEqual(self.x.mapped_window(TITLE), window, "the window stays up")
+        self.assertIsNone(app.proc.poll())
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -4,6 +4,7 @@
 #include <X11/IntrinsicP.h>
 #include <X11/Shell.h>
 #include <X11/StringDefs.h>
+#include <X11/Xaw/Command.h>
 
 #include "app/popups.h"
 #include "x11_util.h"
@@ -38,6 +39,59 @@ TEST(ErrorPopup, TwoMessagesTwoPopupsEachRemovedByItsOwnContinue) {
   Press(ChildNamed(ChildNamed(left[0], "errorDialog"), "errconfirm"));
   Pump();
   EXPECT_TRUE(PopupsNamed("ErrorShell").empty());
+}
+
+// A click on a widget's window as the server delivers it.
+void Click(Widget w) {
+  for (int type : {ButtonPress, ButtonRelease}) {
+    XEvent event{};
+    event.xbutton.type = type;
+    event.xbutton.display = display;
+    event.xbutton.window = XtWindow(w);
+    event.xbutton.root = DefaultRootWindow(display);
+    event.xbutton.x = event.xbutton.y = 2;
+    event.xbutton.button = Button1;
+    event.xbutton.state = type == ButtonRelease ? Button1Mask : 0;
+    event.xbutton.same_screen = True;
+    event.xbutton.time = CurrentTime;
+    XSendEvent(display, XtWindow(w), False, NoEventMask, &event);
+  }
+  Pump();
+}
+
+int clicks = 0;
+void CountClick(Widget, XtPointer, XtPointer) { ++clicks; }
+
+TEST(ErrorPopup, TakesClicksWhileADialogHoldsAGrab) {
+  WarpPointer(300, 200);
+  // A dialog with a grab of each kind, and a plain window beside it.
+  for (XtGrabKind grab : {XtGrabNonexclusive, XtGrabExclusive}) {
+    Widget dialog = XtCreatePopupShell("SomeDialog", transientShellWidgetClass, toplevel, nullptr, 0);
+    Widget dialog_button = XtCreateManagedWidget("b", commandWidgetClass, dialog, nullptr, 0);
+    XtAddCallback(dialog_button, XtNcallback, CountClick, nullptr);
+    Widget other = XtCreatePopupShell("Other", transientShellWidgetClass, toplevel, nullptr, 0);
+    Widget other_button = XtCreateManagedWidget("b", commandWidgetClass, other, nullptr, 0);
+    XtAddCallback(other_button, XtNcallback, CountClick, nullptr);
+    XtPopup(other, XtGrabNone);
+    XtPopup(dialog, grab);
+    ShowError("over the dialog");
+    std::vector<Widget> shells = PopupsNamed("ErrorShell");
+    ASSERT_EQ(shells.size(), 1u);
+    ASSERT_TRUE(PumpUntil([&] { return IsMapped(shells[0]) && IsMapped(dialog) && IsMapped(other); }));
+
+    clicks = 0;
+    Click(other_button);
+    EXPECT_EQ(clicks, 0) << "the grab keeps other windows from input";
+    Click(dialog_button);
+    EXPECT_EQ(clicks, 1) << "the dialog itself takes input";
+    Click(ChildNamed(ChildNamed(shells[0], "errorDialog"), "errconfirm"));
+    EXPECT_TRUE(PopupsNamed("ErrorShell").empty()) << grab;
+    Click(dialog_button);
+    EXPECT_EQ(clicks, 2) << "the dialog still takes input";
+    XtDestroyWidget(dialog);
+    XtDestroyWidget(other);
+    DestroyPopupsNamed("ErrorShell");
+  }
 }
 
 int confirmed = 0;
