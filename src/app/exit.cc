@@ -18,6 +18,7 @@
 #include "app/form_args.h"
 #include "app/popups.h"
 #include "notes/note_saving.h"
+#include "notes/recovery_journal.h"
 
 namespace {
 
@@ -62,11 +63,15 @@ void DismissSaveOnExit() {
 void SaveAndExit(Widget, XtPointer, XtPointer) {
   DismissSaveOnExit();
   SaveAllNotes(false);
+  // A note whose save failed keeps its last changes for the next start.
+  FlushRecovery();
   EndProgram();
 }
 
+// A deliberate discard: the changes do not come back at the next start.
 void ExitWithoutSaving(Widget, XtPointer, XtPointer) {
   DismissSaveOnExit();
+  DiscardRecovery();
   EndProgram();
 }
 
@@ -159,6 +164,7 @@ void EndProgram() {
 void RequestExit() {
   if (app_res.saveNotes) {
     SaveAllNotes(false);
+    FlushRecovery();
     EndProgram();
   }
   PutUpSavePrompt();

@@ -20,10 +20,6 @@ struct ConfirmPopup {
   Widget cancel = nullptr;
 } confirm_popup;
 
-void DestroyErrorPopup(Widget, XtPointer client_data, XtPointer) {
-  if (client_data) XtDestroyWidget(static_cast<Widget>(client_data));
-}
-
 // Error popups take no grab, yet must take the pointer while a dialog
 // holds one, which keeps the toolkit from passing input to any other
 // window: pointer events for an error popup go straight to its widgets.
@@ -80,6 +76,10 @@ void FreeCloseHandler(Widget, XtPointer client_data, XtPointer) {
 
 }  // namespace
 
+void DestroyMessagePopup(Widget, XtPointer client_data, XtPointer) {
+  if (client_data) XtDestroyWidget(static_cast<Widget>(client_data));
+}
+
 Point PointerPosition() {
   Window root, child;
   int root_x = 0, root_y = 0, win_x, win_y;
@@ -120,7 +120,7 @@ Widget PopUpMessage(const MessagePopup& names, const std::string& message, XtCal
 
 void ShowError(const std::string& message) {
   static const MessagePopup kError = {"ErrorShell", "errorDialog", "errconfirm", "Stikkel Error", "Continue"};
-  Widget shell = PopUpMessage(kError, message, DestroyErrorPopup, XtGrabNone);
+  Widget shell = PopUpMessage(kError, message, DestroyMessagePopup, XtGrabNone);
   KeepErrorPopupReachable(shell);
 }
 

@@ -30,6 +30,9 @@ struct MessagePopup {
 Widget PopUpMessage(const MessagePopup& names, const std::string& message, XtCallbackProc dismiss,
                     XtGrabKind grab);
 
+// A dismiss procedure for PopUpMessage that destroys the popup.
+void DestroyMessagePopup(Widget w, XtPointer client_data, XtPointer call_data);
+
 // Pops up the one Confirm popup at the pointer with an exclusive grab; the
 // lists become the callbacks of its Confirm and Cancel buttons. Each
 // procedure must call DismissConfirm.

@@ -11,6 +11,7 @@
 #include "app/popups.h"
 #include "model/note_list.h"
 #include "notes/note_window.h"
+#include "notes/recovery_journal.h"
 
 namespace {
 
@@ -32,6 +33,7 @@ void ConfirmDestroy(Widget, XtPointer client_data, XtPointer) {
     XtDestroyWidget(window->shell());
   }
   const std::string path = note->file_path;
+  RecoveryNoteGone(note->id);
   if (Notes().RemoveNote(note)) return;
   // The file would bring the note back at the next start: say so.
   std::fprintf(stderr, "stikkel: %s: %s\n", path.c_str(), std::strerror(errno));

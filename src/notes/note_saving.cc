@@ -7,6 +7,7 @@
 #include "model/note_list.h"
 #include "notes/note_commands.h"
 #include "notes/note_window.h"
+#include "notes/recovery_journal.h"
 #include "storage/load.h"
 #include "storage/save.h"
 
@@ -26,6 +27,7 @@ void SaveNote(Note* note) {
   if (WriteNoteFile(Notes(), note, CurrentScreen(), &message)) {
     note->moved = false;
     window->MarkSaved();
+    RecoveryNoteGone(note->id);
   } else if (!message.empty()) {
     ShowError(message);
   }
@@ -52,11 +54,19 @@ void SaveChangedNotesWithoutDisplay() {
     if (window && (note->changed() || note->moved)) window->SyncText();
   }
   SaveChangedNotes(Notes(), CurrentScreen());
+  SettleRecoveryWithoutDisplay();
 }
 
 void LoadNotes() {
   NoteFileReadOptions options;
   options.compatibility = app_res.compatibility;
   options.screen = CurrentScreen();
-  for (Note* note : LoadNoteFiles(Notes(), options)) CreateNoteWindow(note);
+  LoadNoteFiles(Notes(), options);
+  std::vector<Note*> recovered = RecoverNotes();
+  // Notes that were never saved come back from their recovery files alone.
+  for (std::size_t i = 0; i < Notes().size(); ++i) {
+    Note* note = Notes()[i].get();
+    if (!WindowOf(note)) CreateNoteWindow(note);
+  }
+  ShowRecoveredNotes(recovered);
 }

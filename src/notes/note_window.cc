@@ -19,6 +19,7 @@
 #include "app/form_args.h"
 #include "app/popups.h"
 #include "notes/note_commands.h"
+#include "notes/recovery_journal.h"
 
 namespace {
 
@@ -173,6 +174,7 @@ void NoteWindow::Changed(Widget w, XtPointer client_data, XtPointer) {
 void NoteWindow::MarkChanged() {
   note_->MarkChanged();
   if (save_entry_) XtSetSensitive(save_entry_, True);
+  RecordChange(note_);
 }
 
 void NoteWindow::MarkSaved() {
@@ -386,7 +388,8 @@ void NoteWindow::Create() {
   BuildMenus();
   BuildText(form);
 
-  MarkSaved();
+  // A new or loaded note starts unchanged; a recovered one changed.
+  XtSetSensitive(save_entry_, note_->changed());
   XtRealizeWidget(shell_);
   OnWindowClose(shell_, CloseFromWindowManager, this);
   XtAddEventHandler(shell_, StructureNotifyMask, False, TrackStructure, this);

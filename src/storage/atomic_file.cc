@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <random>
 
 namespace {
 
@@ -40,18 +42,30 @@ std::string DirectoryOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-FileWriteResult ReplaceFile(const std::string& temp_path, const std::string& path, const std::string& bytes,
-                            bool no_replace) {
-  FileWriteResult result;
-  // Whatever stands under the temporary name (the leftover of a crash, or a
-  // link to another file) is removed, never written through.
-  unlink(temp_path.c_str());
-  int fd = open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    result.stage = FileWriteResult::kOpen;
-    result.error = errno;
-    return result;
+namespace {
+
+// Creates a file of a name the directory has not got, for writing only;
+// -1 with errno when none can be made.
+int CreateUniqueTemporary(const std::string& stem, std::string* path) {
+  static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  static std::mt19937_64 random{std::random_device{}() ^ (static_cast<std::uint64_t>(getpid()) << 32)};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = stem;
+    std::uint64_t bits = random();
+    for (int i = 0; i < 6; ++i, bits >>= 6) name += kLetters[bits % (sizeof kLetters - 1)];
+    *path = name;
+    int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
   }
+  errno = EEXIST;
+  return -1;
+}
+
+// Fills the open temporary file fd (named result->temp_path) and renames it
+// to path.
+void WriteAndRename(int fd, const std::string& path, const std::string& bytes, bool no_replace,
+                    FileWriteResult* result) {
+  const std::string& temp_path = result->temp_path;
   // The new version keeps the permissions the user gave the old one (a
   // private note stays private).
   struct stat old;
@@ -64,9 +78,9 @@ FileWriteResult ReplaceFile(const std::string& temp_path, const std::string& pat
   }
   if (!ok) {
     unlink(temp_path.c_str());
-    result.stage = FileWriteResult::kWrite;
-    result.error = error;
-    return result;
+    result->stage = FileWriteResult::kWrite;
+    result->error = error;
+    return;
   }
   int renamed = no_replace ? renameat2(AT_FDCWD, temp_path.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE)
                            : rename(temp_path.c_str(), path.c_str());
@@ -76,10 +90,41 @@ FileWriteResult ReplaceFile(const std::string& temp_path, const std::string& pat
     if (renamed == 0) unlink(temp_path.c_str());
   }
   if (renamed != 0) {
-    result.error = errno;
-    result.stage = result.error == EEXIST && no_replace ? FileWriteResult::kExists : FileWriteResult::kRename;
-    return result;
+    result->error = errno;
+    result->stage = result->error == EEXIST && no_replace ? FileWriteResult::kExists : FileWriteResult::kRename;
+    return;
   }
   SyncDirectory(path);
+}
+
+}  // namespace
+
+FileWriteResult ReplaceFile(const std::string& temp_path, const std::string& path, const std::string& bytes,
+                            bool no_replace) {
+  FileWriteResult result;
+  result.temp_path = temp_path;
+  // Whatever stands under the temporary name (the leftover of a crash, or a
+  // link to another file) is removed, never written through.
+  unlink(temp_path.c_str());
+  int fd = open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    result.stage = FileWriteResult::kOpen;
+    result.error = errno;
+    return result;
+  }
+  WriteAndRename(fd, path, bytes, no_replace, &result);
+  return result;
+}
+
+FileWriteResult ReplaceFileThroughNewTemporary(const std::string& temp_stem, const std::string& path,
+                                               const std::string& bytes) {
+  FileWriteResult result;
+  int fd = CreateUniqueTemporary(temp_stem, &result.temp_path);
+  if (fd < 0) {
+    result.stage = FileWriteResult::kOpen;
+    result.error = errno;
+    return result;
+  }
+  WriteAndRename(fd, path, bytes, false, &result);
   return result;
 }

@@ -5,7 +5,8 @@
 
 struct FileWriteResult {
   enum Stage { kOk, kOpen, kWrite, kRename, kExists } stage = kOk;
-  int error = 0;  // errno of the failed call
+  int error = 0;           // errno of the failed call
+  std::string temp_path;   // the temporary file used (kept after a failed rename)
 };
 
 // Writes bytes to temp_path (created anew, 0666 less umask), checks
@@ -15,6 +16,13 @@ struct FileWriteResult {
 // an existing path is never replaced (stage kExists).
 FileWriteResult ReplaceFile(const std::string& temp_path, const std::string& path, const std::string& bytes,
                             bool no_replace = false);
+
+// ReplaceFile through a temporary whose name is new to path's directory:
+// temp_stem followed by six random characters, created exclusively (as
+// mkstemp does, but with 0666 less umask), so nothing under another name is
+// ever written through or removed.
+FileWriteResult ReplaceFileThroughNewTemporary(const std::string& temp_stem, const std::string& path,
+                                               const std::string& bytes);
 
 // The directory part of a path ("." when it has none).
 std::string DirectoryOf(const std::string& path);

@@ -339,6 +339,8 @@ class Stikkel:
             return {}
         out = {}
         for name in os.listdir(self.note_dir):
+            if os.path.isdir(os.path.join(self.note_dir, name)):
+                continue  # .recovery
             with open(os.path.join(self.note_dir, name), "rb") as f:
                 out[name] = f.read()
         return out

@@ -32,14 +32,58 @@ NOTES = [
 ]
 
 
+# The recovery file of each note: note<id>.
+RECOVERY_OF = {"note" + str(int(file_name[4:])): file_name for file_name, _, _, _ in NOTES}
+
+
 class CrashConsistencyTest(E2ETest):
 
-    def check_after_kill(self, note_dir, before, edited, typed, exact):
-        """Every note file is its previous bytes or a complete new version."""
+    def recovery_state(self, note_dir):
+        """{note file name: (text, mtime ns)} of the complete recovery files;
+        fails on a torn one."""
+        path = os.path.join(note_dir, ".recovery")
+        out = {}
+        if not os.path.isdir(path):
+            return out
+        for name in os.listdir(path):
+            if name.startswith("tmp."):
+                continue  # a write cut short; removed at the next start
+            full = os.path.join(path, name)
+            with open(full, "rb") as f:
+                try:
+                    note = parse_note(f.read())
+                except TornNote as e:
+                    self.fail("recovery file %s is torn: %s" % (name, e))
+            out[RECOVERY_OF[name]] = (note["text"], os.stat(full).st_mtime_ns)
+        return out
+
+    def check_text(self, name, text, shown, edited, typed, exact):
+        """text is what the note showed, or that with a part of the typed
+        text in front when it is the edited note."""
+        if name != edited:
+            self.assertEqual(text, shown[name], "%s changed without an edit" % name)
+            return
+        self.assertTrue(text.endswith(shown[name]), "%s: old text lost" % name)
+        prefix = text[:len(text) - len(shown[name])]
+        # A note's buffer is the smallest multiple of the buffer size above
+        # its text; keys past its room are refused.
+        room = (len(shown[name]) // BUF_SIZE + 1) * BUF_SIZE - 1 - len(shown[name])
+        typed = typed[:room]
+        if exact:
+            self.assertEqual(prefix, typed, "%s: saved text is not what the window held" % name)
+        else:
+            self.assertTrue(typed.startswith(prefix), "%s: %r is not typed text" % (name, prefix))
+
+    def check_after_kill(self, note_dir, before, shown, edited, typed, exact):
+        """Every note file is its previous bytes or a complete new version,
+        every recovery file is complete, and both hold what the notes
+        showed (with what was typed). Returns the files, the outcome and
+        what each note shows at the next start: its recovered text when its
+        recovery file is newer than its note file, else its saved text."""
         after, others = note_dir_state(note_dir)
         self.assertEqual(sorted(after), sorted(before), "note files missing or added")
         for other in others:
-            self.assertTrue(other.startswith("sk1."), "stray file %r" % other)
+            self.assertTrue(other.startswith("sk1.") or other == ".recovery", "stray file %r" % other)
         outcome = "old"
         for name, data in after.items():
             if data == before[name]:
@@ -58,21 +102,19 @@ class CrashConsistencyTest(E2ETest):
             # counted and shown, not failed, as it tears and loses nothing.
             if (new["x"], new["y"]) != (old["x"], old["y"]):
                 self.moved.append("%s: %d,%d -> %d,%d" % (name, old["x"], old["y"], new["x"], new["y"]))
-            if name != edited:
-                self.assertEqual(new["text"], old["text"], "%s changed without an edit" % name)
-                continue
-            prefix = new["text"][:len(new["text"]) - len(old["text"])]
-            self.assertTrue(new["text"].endswith(old["text"]), "%s: old text lost" % name)
-            # A loaded note's buffer is the smallest multiple of the buffer
-            # size above its text; keys past its room are refused.
-            room = (len(old["text"]) // BUF_SIZE + 1) * BUF_SIZE - 1 - len(old["text"])
-            typed = typed[:room]
-            if exact:
-                self.assertEqual(prefix, typed, "%s: saved text is not what the window held" % name)
-            else:
-                self.assertTrue(typed.startswith(prefix), "%s: %r is not typed text" % (name, prefix))
+            self.check_text(name, new["text"], shown, edited, typed, exact)
             outcome = "new"
-        return after, outcome
+        recovered = self.recovery_state(note_dir)
+        next_shown = {}
+        for name, data in after.items():
+            next_shown[name] = parse_note(data)["text"]
+            if name in recovered:
+                text, mtime = recovered[name]
+                self.check_text(name, text, shown, edited, typed, False)
+                if mtime > os.stat(os.path.join(note_dir, name)).st_mtime_ns:
+                    next_shown[name] = text
+                    self.stats["recovered"] += 1
+        return after, outcome, next_shown
 
     def test_sigkill_at_random_moments(self):
         self.moved = []
@@ -84,11 +126,15 @@ class CrashConsistencyTest(E2ETest):
             with open(os.path.join(note_dir, file_name), "wb") as f:
                 f.write(note_file(title, text, x=x, y=120, height=200, width=230))
         before, _ = note_dir_state(note_dir)
-        stats = dict(kills=0, old=0, new=0, clean_exits=0, leftover_temp=0)
+        shown = {name: parse_note(data)["text"] for name, data in before.items()}
+        self.stats = stats = dict(kills=0, old=0, new=0, clean_exits=0, leftover_temp=0, recovered=0)
         deadline = time.monotonic() + SECONDS
         while time.monotonic() < deadline:
+            # A popup that names recovered notes comes up at the pointer:
+            # away from the notes.
+            self.x.xdotool("mousemove", "--sync", 1700, 900)
             app = self.start("-sv", "-interval", "60", "-bs", str(BUF_SIZE), home=home)
-            action = rng.choice(["menu", "menu", "term", "term", "typing", "startup"])
+            action = rng.choice(["menu", "menu", "term", "term", "typing", "typing", "startup"])
             file_name, title, _, _ = rng.choice(NOTES)
             typed = "".join(rng.choice(string.ascii_letters) for _ in range(rng.randint(1, 8)))
             if action == "startup":
@@ -101,7 +147,10 @@ class CrashConsistencyTest(E2ETest):
                     choose_note_menu_entry(self.x, wid, "File", FILE_ENTRIES.index("Save"))
                 elif action == "term":
                     app.signal(signal.SIGTERM)
-                sleep_ms(rng.uniform(0, 30))
+                # While typing, the kill may come before, during or after
+                # the write of the recovery file (half a second after the
+                # first key).
+                sleep_ms(rng.uniform(0, 1200) if action == "typing" else rng.uniform(0, 30))
             if app.proc.poll() is None:
                 app.signal(signal.SIGKILL)
                 app.proc.wait(10)
@@ -114,25 +163,32 @@ class CrashConsistencyTest(E2ETest):
             # The next run must not find this run's windows.
             for _, title, _, _ in NOTES:
                 self.x.wait_unmapped(title)
-            before, outcome = self.check_after_kill(note_dir, before, file_name, typed.encode(),
-                                                    exact=(action == "menu"))
+            before, outcome, shown = self.check_after_kill(note_dir, before, shown, file_name, typed.encode(),
+                                                           exact=(action == "menu"))
             stats[outcome] += 1
         _, others = note_dir_state(note_dir)
-        stats["leftover_temp"] = len(others)
-        # The notes still load and hold their text after all of it.
-        app = self.start("-sv", "-interval", "60", home=home)
+        stats["leftover_temp"] = len([o for o in others if o != ".recovery"])
+        # The notes still load and show their last saved or recovered text:
+        # saving them all writes exactly that, and no recovery file is left.
+        self.x.xdotool("mousemove", "--sync", 1700, 900)
+        app = self.start("-sv", "-interval", "60", "-bs", str(BUF_SIZE), home=home)
         for _, title, _, _ in NOTES:
             self.x.wait_mapped(title)
         app.signal(signal.SIGTERM)
         self.assertEqual(app.wait_exit(), 0)
+        final, _ = note_dir_state(note_dir)
+        for name, data in final.items():
+            self.assertEqual(parse_note(data)["text"], shown[name], name)
+        self.assertEqual(self.recovery_state(note_dir), {})
         sys.stderr.write("crash consistency (seed %d): %d kills survived, %d clean exits; "
                          "%d ended with the old files, %d with a new version; "
-                         "%d temporary files left by kills; 0 torn or lost notes\n"
+                         "%d temporary files left by kills; %d recovered texts; 0 torn or lost notes\n"
                          % (SEED, stats["kills"], stats["clean_exits"], stats["old"], stats["new"],
-                            stats["leftover_temp"]))
+                            stats["leftover_temp"], stats["recovered"]))
         if self.moved:
             sys.stderr.write("crash consistency: notes stored at another place: %s\n" % "; ".join(self.moved))
         self.assertGreater(stats["kills"], 0)
+        self.assertGreater(stats["recovered"], 0)
 
 
 if __name__ == "__main__":

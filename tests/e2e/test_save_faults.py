@@ -69,7 +69,9 @@ class SaveFaultsTest(E2ETest):
         with open(path, "rb") as f:
             self.assertEqual(f.read(), old, "the note file is as it was")
         notes, others = note_dir_state(note_dir)
-        self.assertEqual([o[:4] for o in others], leftover)
+        # The recovery journal may have written the note meanwhile; it keeps
+        # its file while the note is unsaved.
+        self.assertEqual([o[:4] for o in others if o != ".recovery"], leftover)
         if leftover:
             # What did not replace the note is a complete copy of it.
             with open(temp, "rb") as f:

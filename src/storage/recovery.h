@@ -1,0 +1,48 @@
+// The recovery place (X-free): while a note has changes not yet saved, its
+// text and name are kept in <noteDir>/.recovery/note<id>, in the note file
+// format, written the way a save writes (a new temporary in that directory,
+// written, flushed to disk, renamed, the directory flushed). Loading does
+// not take these files for notes; ApplyRecoveryFiles brings them back.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "model/note_list.h"
+#include "storage/note_file.h"
+
+std::string RecoveryDirectory(const std::string& note_dir);
+std::string RecoveryPath(const std::string& note_dir, int id);
+
+// Writes the bytes of a note file to the note's recovery file, making the
+// directory (mode 0700) when missing. True when they are on disk, with
+// *path the file; otherwise false and *error says what failed.
+bool WriteRecoveryFile(const std::string& note_dir, int id, const std::string& bytes, std::string* path,
+                       std::string* error);
+
+// Removes the note's recovery file, and the directory when that leaves it
+// empty; true when the file is gone (or was never there), otherwise false
+// with errno set.
+bool RemoveRecoveryFile(const std::string& note_dir, int id);
+
+struct RecoveredNotes {
+  // Notes that now hold recovered changes, marked changed: loaded notes
+  // with the recovered text and name, and new notes that were never saved
+  // (appended to the list, without a file).
+  std::vector<Note*> notes;
+  // Ids whose recovery files stay as they are because they could not be
+  // read or belong to no note; each was reported on standard error.
+  std::vector<int> kept;
+};
+
+// Run once after the note files are loaded and before their windows are
+// made. A recovery file newer than its note's file, or one with no note
+// file at all, is applied; one not newer than its note's file is stale and
+// removed; one that cannot be read is kept, reported and not applied.
+// Temporaries left by an interrupted write are removed. No note file is
+// written.
+RecoveredNotes ApplyRecoveryFiles(NoteList& notes, const NoteFileReadOptions& options);
+
+// The text of the popup that lists the recovered notes by name (at most a
+// screenful of them).
+std::string RecoveryMessage(const std::vector<std::string>& names);

@@ -1,0 +1,125 @@
+"""The recovery journal end to end: what was typed into notes survives a
+SIGKILL (the notes come back with it, marked changed, and one popup names
+them), and a No at the exit prompt discards it for good."""
+
+import os
+import signal
+import time
+import unittest
+
+from e2e import E2ETest, note_file, wait_for
+from faults import FILE_ENTRIES, choose_note_menu_entry, parse_note, sync_note, type_into_note
+
+NOTES = {"note1": ("Shopping", "milk\n", 40), "note2": ("Work", "call Bob\n", 420)}
+POPUP = "Stikkel Recovery"
+
+
+class RecoveryTest(E2ETest):
+
+    def setUp(self):
+        super().setUp()
+        self.home = os.path.join(self.x.tmp, "home")
+        self.note_dir = os.path.join(self.home, ".tackonnotes")
+        self.recovery_dir = os.path.join(self.note_dir, ".recovery")
+        os.makedirs(self.note_dir)
+        for file_name, (title, text, x) in NOTES.items():
+            with open(os.path.join(self.note_dir, file_name), "wb") as f:
+                f.write(note_file(title, text, x=x, y=120, height=200, width=230))
+        self.saved = self.files()
+
+    def files(self):
+        out = {}
+        for name in NOTES:
+            with open(os.path.join(self.note_dir, name), "rb") as f:
+                out[name] = f.read()
+        return out
+
+    def recovery_files(self):
+        if not os.path.isdir(self.recovery_dir):
+            return {}
+        out = {}
+        for name in os.listdir(self.recovery_dir):
+            with open(os.path.join(self.recovery_dir, name), "rb") as f:
+                out[name] = f.read()
+        return out
+
+    def type_into_both(self, app):
+        """Types a word into each note; returns {file name: typed}."""
+        typed = {}
+        for file_name, (title, _, _) in NOTES.items():
+            wid = self.x.wait_mapped(title)
+            word = "ABC" if file_name == "note1" else "XYZ"
+            type_into_note(self.x, wid, word)
+            sync_note(self.x, wid)
+            typed[file_name] = word
+        return typed
+
+    def wait_recovered(self, typed):
+        """Waits (at most a few seconds) until both recovery files hold what
+        was typed, then 1.5 s more as the journal promises."""
+        time.sleep(1.5)
+        def complete():
+            files = self.recovery_files()
+            return all(name in files and parse_note(files[name])["text"].startswith(word.encode())
+                       for name, word in typed.items())
+        wait_for(complete, timeout=5, what="the recovery files")
+
+    def test_sigkill_keeps_what_was_typed(self):
+        app = self.start(home=self.home)
+        typed = self.type_into_both(app)
+        time.sleep(1.5)
+        files = self.recovery_files()
+        self.assertEqual(sorted(files), ["note1", "note2"], "written within 1.5 s of the typing")
+        app.signal(signal.SIGKILL)
+        app.proc.wait(10)
+        self.apps.remove(app)
+        self.assertEqual(self.files(), self.saved)
+        for name, word in typed.items():
+            self.assertEqual(parse_note(files[name])["text"], (word + NOTES[name][1]).encode())
+
+        app = self.start(home=self.home)
+        self.x.wait_mapped(POPUP)
+        time.sleep(0.5)
+        self.assertEqual(self.files(), self.saved, "nothing is written over a note file at start-up")
+        self.assertEqual(len(self.x.find_windows(POPUP)), 1, "one popup")
+        # Save is sensitive, and saving writes the recovered text.
+        for file_name, (title, text, _) in NOTES.items():
+            wid = self.x.wait_mapped(title)
+            choose_note_menu_entry(self.x, wid, "File", FILE_ENTRIES.index("Save"))
+            expected = (typed[file_name] + text).encode()
+            wait_for(lambda: parse_note(self.files()[file_name])["text"] == expected,
+                     what="%s saved with the recovered text" % file_name)
+        wait_for(lambda: self.recovery_files() == {}, what="the recovery files to go after saving")
+        self.assertNotIn("stikkel:", app.stderr())
+
+    def test_no_at_the_exit_prompt_discards(self):
+        app = self.start(home=self.home)
+        typed = self.type_into_both(app)
+        self.wait_recovered(typed)
+        app.signal(signal.SIGTERM)
+        prompt = self.x.wait_mapped("Save Notes Prompt")
+        subs = [w for w in self.x.subwindows(prompt) if w["w"] > 5 and w["h"] > 5]
+        top = min(w["y"] for w in subs)
+        no = max((w for w in subs if w["y"] > top + 5), key=lambda w: w["x"])
+        self.x.click_center(no)
+        self.assertEqual(app.wait_exit(), 0)
+        self.apps.remove(app)
+        self.assertEqual(self.recovery_files(), {})
+        self.assertEqual(self.files(), self.saved)
+
+        app = self.start(home=self.home)
+        for title, _, _ in NOTES.values():
+            self.x.wait_mapped(title)
+        time.sleep(1.0)
+        self.assertEqual(self.x.find_windows(POPUP), [], "no popup")
+        # Save is insensitive: choosing it writes nothing.
+        wid = self.x.wait_mapped("Shopping")
+        mtime = os.stat(os.path.join(self.note_dir, "note1")).st_mtime_ns
+        choose_note_menu_entry(self.x, wid, "File", FILE_ENTRIES.index("Save"))
+        sync_note(self.x, wid)
+        self.assertEqual(os.stat(os.path.join(self.note_dir, "note1")).st_mtime_ns, mtime)
+        self.assertEqual(self.files(), self.saved)
+
+
+if __name__ == "__main__":
+    unittest.main()
