@@ -9,6 +9,7 @@
 
 #include "app/app.h"
 #include "app/embedded.h"
+#include "app/number_option.h"
 
 AppResources app_res;
 XtAppContext app_context;
@@ -65,7 +66,40 @@ XtResource resources[] = {
     RES("emailCmd", "EmailCmd", XtRString, emailCmd, XtRString, "mail -s\"%s\" %s"),
     RES("homeDir", "HomeDir", XtRString, homeDir, XtRString, nullptr),
 };
+
+// The numeric settings once more, as the text the user wrote, so that a
+// value the toolkit's conversion would wrap around is caught and quoted.
+struct NumberTexts {
+  String bufSize;
+  String interval;
+  String nameWidth;
+  String anchorOffset;
+};
+
+#define TEXT(name, cls, field) \
+  {const_cast<char*>(name), const_cast<char*>(cls), const_cast<char*>(XtRString), sizeof(String), \
+   offsetof(NumberTexts, field), const_cast<char*>(XtRImmediate), nullptr}
+
+XtResource number_texts[] = {
+    TEXT("bufSize", "BufSize", bufSize),
+    TEXT("interval", "Interval", interval),
+    TEXT("nameWidth", "NameWidth", nameWidth),
+    TEXT("anchorOffset", "AnchorOffset", anchorOffset),
+};
+#undef TEXT
 #undef RES
+
+NumberTexts number_text_values;
+
+// Replaces *field by the number the text gives, when the user gave one.
+void CheckNumber(const NumberOption& option, const char* text, int* field) {
+  if (!text) return;
+  long value = 0;
+  std::string message;
+  ReadNumberOption(option, text, &value, &message);
+  std::fputs(message.c_str(), stderr);
+  *field = static_cast<int>(value);
+}
 
 }  // namespace
 
@@ -85,18 +119,15 @@ void InitToolkit(int* argc, char** argv) {
   screen_width = DisplayWidth(display, DefaultScreen(display));
   screen_height = DisplayHeight(display, DefaultScreen(display));
   XtGetApplicationResources(toplevel, &app_res, resources, XtNumber(resources), nullptr, 0);
+  XtGetApplicationResources(toplevel, &number_text_values, number_texts, XtNumber(number_texts), nullptr, 0);
 }
 
 void SanitizeResources() {
-  constexpr int kMaxInterval = INT_MAX / 60000;
-  if (app_res.interval < 1 || app_res.interval > kMaxInterval) {
-    std::fprintf(stderr, "stikkel: interval %d is out of range (1..%d); using 10 minutes\n",
-                 app_res.interval, kMaxInterval);
-    app_res.interval = 10;
-  }
-  autosave_period_ms = static_cast<long>(app_res.interval * 60000);
-  if (app_res.bufSize < 2) {
-    std::fprintf(stderr, "stikkel: buffer size %d is too small; using 1024 bytes\n", app_res.bufSize);
-    app_res.bufSize = 1024;
-  }
+  constexpr long kMaxInterval = INT_MAX / 60000;
+  const NumberTexts& t = number_text_values;
+  CheckNumber({"buffer size", 2, INT_MAX, 1024, "bytes"}, t.bufSize, &app_res.bufSize);
+  CheckNumber({"interval", 1, kMaxInterval, 10, "minutes"}, t.interval, &app_res.interval);
+  CheckNumber({"character width", INT_MIN, INT_MAX, 10, "pixels"}, t.nameWidth, &app_res.nameWidth);
+  CheckNumber({"anchor offset", INT_MIN, INT_MAX, 15, "pixels"}, t.anchorOffset, &app_res.anchorOffset);
+  autosave_period_ms = static_cast<long>(app_res.interval) * 60000;
 }

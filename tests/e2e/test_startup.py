@@ -70,8 +70,39 @@ class StartupTest(E2ETest):
         app.wait_ready()
         self.assertIsNone(app.proc.poll())
         err = app.stderr()
-        self.assertIn("stikkel: interval 0 is out of range", err)
-        self.assertIn("stikkel: buffer size 1 is too small", err)
+        self.assertIn('stikkel: interval "0" is not a whole number from 1 to 35791; using 10 minutes\n', err)
+        self.assertIn('stikkel: buffer size "1" is not a whole number from 2 to 2147483647; using 1024 bytes\n', err)
+
+    def test_option_values_are_quoted_as_written(self):
+        # Values that wrap around in a plain int conversion: each is refused,
+        # quoted as the user wrote it, and the default is used.
+        cases = [
+            (["-bs", "4294967297"], 'buffer size "4294967297"', "using 1024 bytes"),
+            (["-interval", "99999999999"], 'interval "99999999999"', "using 10 minutes"),
+            (["-interval", "35792"], 'interval "35792"', "using 10 minutes"),
+            (["-ao", "2147483648"], 'anchor offset "2147483648"', "using 15 pixels"),
+            (["-nw", "-99999999999"], 'character width "-99999999999"', "using 10 pixels"),
+        ]
+        for args, quoted, fallback in cases:
+            app = self.start(*args)
+            app.wait_ready()
+            err = app.stderr()
+            self.assertIn("stikkel: %s is not a whole number from " % quoted, err, args)
+            self.assertIn(fallback, err, args)
+            app.stop()
+
+    def test_a_note_directory_that_is_no_directory_is_refused(self):
+        app0 = self.start("-help")
+        app0.wait_exit()
+        plain = os.path.join(app0.home, "plain")
+        with open(plain, "w") as f:
+            f.write("keep")
+        for path in (plain, "/dev/null"):
+            app = self.start("-dir", path)
+            self.assertEqual(app.wait_exit(), 255, path)
+            self.assertEqual(app.stdout(), "%s is not a directory\nAborting.\n" % path)
+        with open(plain) as f:
+            self.assertEqual(f.read(), "keep")
 
 
 class NoDisplayTest(unittest.TestCase):
