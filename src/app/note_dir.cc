@@ -9,22 +9,23 @@
 
 
 bool FindHomeDirectory(std::string* home) {
-  if (const char* env = std::getenv("HOME")) {
+  // An empty HOME names no directory: the password entry is asked instead.
+  const char* env = std::getenv("HOME");
+  if (env && *env) {
     *home = env;
     return true;
   }
-  if (const passwd* pw = getpwuid(getuid())) {
-    *home = pw->pw_dir ? pw->pw_dir : "";
-    return true;
-  }
-  return false;
+  const passwd* pw = getpwuid(getuid());
+  if (!pw || !pw->pw_dir || !*pw->pw_dir) return false;
+  *home = pw->pw_dir;
+  return true;
 }
 
 NoteDirOutcome EnsureNoteDirAt(const std::string& note_dir, bool home_known, const std::string& home,
                                FILE* out, FILE* err) {
   NoteDirOutcome result{note_dir, -1};
   if (note_dir.empty() || note_dir[0] != '/') {
-    if (!home_known) {
+    if (!home_known || home.empty()) {
       std::fputs("stikkel: who are you?\n", err);
       result.exit_status = 1;
       return result;
@@ -33,7 +34,14 @@ NoteDirOutcome EnsureNoteDirAt(const std::string& note_dir, bool home_known, con
   }
   const char* path = result.path.c_str();
   struct stat st;
-  if (stat(path, &st) == 0) return result;
+  if (stat(path, &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return result;
+    std::fprintf(out, "%s is not a directory\n", path);
+    std::fputs("Aborting.\n", out);
+    std::fflush(out);
+    result.exit_status = 255;
+    return result;
+  }
   int error = errno;
   switch (error) {
     case ENOENT:

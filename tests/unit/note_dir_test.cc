@@ -73,16 +73,41 @@ TEST(NoteDir, PathsAreJoinedAsGiven) {
     EXPECT_EQ(r.outcome.path, c.expected);
     EXPECT_TRUE(IsDir(c.expected)) << c.expected;
   }
-  // An empty HOME gives "/" and the directory.
-  EXPECT_EQ(Ensure("tmp", "").outcome.path, "/tmp");
 }
 
-TEST(NoteDir, ExistingRegularFileIsAccepted) {
+TEST(NoteDir, EmptyHomeIsNoHome) {
+  // Never a note directory at the root of the file system.
+  Captured c = Ensure("tmp", "");
+  EXPECT_EQ(c.outcome.exit_status, 1);
+  EXPECT_EQ(c.err, "stikkel: who are you?\n");
+
+  const char* old = std::getenv("HOME");
+  std::string saved = old ? old : "";
+  setenv("HOME", "", 1);
+  std::string home = "unset";
+  bool known = FindHomeDirectory(&home);
+  if (old) {
+    setenv("HOME", saved.c_str(), 1);
+  } else {
+    unsetenv("HOME");
+  }
+  if (known) {
+    EXPECT_FALSE(home.empty()) << "the password entry's home, never \"\"";
+  }
+}
+
+TEST(NoteDir, ExistingPathThatIsNoDirectoryIsRefused) {
   TempDir home;
   WriteFile(home / "file", "x");
-  Captured c = Ensure("file", home.path());
-  EXPECT_EQ(c.outcome.exit_status, -1);
-  EXPECT_EQ(c.out, "");
+  struct Case {
+    std::string note_dir;
+  } cases[] = {{home / "file"}, {"/dev/null"}};
+  for (const Case& k : cases) {
+    Captured c = Ensure(k.note_dir, home.path());
+    EXPECT_EQ(c.outcome.exit_status, 255) << k.note_dir;
+    EXPECT_EQ(c.out, k.note_dir + " is not a directory\nAborting.\n");
+  }
+  EXPECT_EQ(ReadFile(home / "file"), "x");
 }
 
 TEST(NoteDir, MissingParentCannotBeCreated) {
