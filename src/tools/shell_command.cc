@@ -168,12 +168,19 @@ void UseAs(int fd, int target) {
 
 // In the child, after fork: a plain signal state, the given descriptors,
 // then the shell. Never returns.
-[[noreturn]] void ExecShell(ShellWords* words, const sigset_t& mask, int in_fd, int out_fd, int err_fd) {
-  // A pipeline's writer must die of a closed pipe as usual, and a write
-  // past the file size limit end the command, whatever the program does.
-  signal(SIGPIPE, SIG_DFL);
-  signal(SIGXFSZ, SIG_DFL);
-  sigprocmask(SIG_SETMASK, &mask, nullptr);
+[[noreturn]] void ExecShell(ShellWords* words, int in_fd, int out_fd, int err_fd) {
+  // The command starts as from a fresh login shell: every signal at its
+  // default disposition (a pipeline's writer dies of a closed pipe, a write
+  // past the file size limit ends the command, whatever the program
+  // ignores) and none blocked.
+  struct sigaction fresh {};
+  fresh.sa_handler = SIG_DFL;
+  sigemptyset(&fresh.sa_mask);
+  for (int sig = 1; sig < NSIG; ++sig)
+    if (sig != SIGKILL && sig != SIGSTOP) sigaction(sig, &fresh, nullptr);
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
   UseAs(in_fd, STDIN_FILENO);
   UseAs(out_fd, STDOUT_FILENO);
   UseAs(err_fd, STDERR_FILENO);
@@ -215,9 +222,7 @@ int RunShellCommand(const std::string& script, const std::vector<std::string>& v
   int status = -1;
   pid_t pid = fork();
   if (pid == 0) {
-    sigaction(SIGINT, &old_int, nullptr);
-    sigaction(SIGQUIT, &old_quit, nullptr);
-    ExecShell(&words, old_mask, -1, stdout_fd, -1);
+    ExecShell(&words, -1, stdout_fd, -1);
   }
   if (pid > 0) {
     while (waitpid(pid, &status, 0) < 0) {
@@ -246,10 +251,8 @@ int StartShellCommand(const std::string& script, const std::vector<std::string>&
     close(null_fd);
     return error;
   }
-  sigset_t mask;
-  sigprocmask(SIG_SETMASK, nullptr, &mask);
   pid_t pid = fork();
-  if (pid == 0) ExecShell(&words, mask, null_fd, stdout_fd, err_pipe[1]);
+  if (pid == 0) ExecShell(&words, null_fd, stdout_fd, err_pipe[1]);
   int error = errno;
   close(null_fd);
   close(err_pipe[1]);

@@ -20,8 +20,9 @@ std::string ShellScriptFromFormat(const std::string& format, int first_param = 1
 std::string FillFormat(const std::string& format, const std::vector<std::string>& values);
 
 // Runs `sh -c script sh values...` and waits for it as system() does:
-// SIGCHLD blocked and SIGINT and SIGQUIT ignored meanwhile, restored in the
-// child. When stdout_fd is not -1 it becomes the command's standard output.
+// SIGCHLD blocked and SIGINT and SIGQUIT ignored meanwhile. The command
+// starts with every signal at its default disposition and an empty signal
+// mask. When stdout_fd is not -1 it becomes the command's standard output.
 // Returns the raw wait status (an exit status of 1 gives 256), or -1 when
 // no process could be started.
 int RunShellCommand(const std::string& script, const std::vector<std::string>& values,

@@ -337,6 +337,32 @@ TEST_F(ShellRun, StartedCommandGetsPlainSignals) {
   unsigned long long ignored = std::stoull(err.substr(err.find(':') + 1), nullptr, 16);
   EXPECT_EQ(ignored & (1ULL << (SIGPIPE - 1)), 0u) << err;
   EXPECT_EQ(ignored & (1ULL << (SIGXFSZ - 1)), 0u) << err;
+TEST_F(ShellRun, CommandsStartWithDefaultSignalsAndAnEmptyMask) {
+  // As the running program has them: SIGXFSZ and SIGPIPE ignored, SIGUSR1
+  // blocked, the interrupts ignored (started in the background).
+  const int ignored[] = {SIGXFSZ, SIGPIPE, SIGINT, SIGQUIT, SIGHUP};
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  struct sigaction old[5];
+  for (int i = 0; i < 5; ++i) sigaction(ignored[i], &ignore, &old[i]);
+  sigset_t usr1, old_mask;
+  sigemptyset(&usr1);
+  sigaddset(&usr1, SIGUSR1);
+  sigprocmask(SIG_BLOCK, &usr1, &old_mask);
+
+  TempDir dir;
+  std::string out = dir / "status";
+  int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_GE(fd, 0);
+  // The shell's own status: what the command inherited (sh -c execs the
+  // last command, so read it from the shell itself).
+  EXPECT_EQ(RunShellCommand("grep -E '^Sig(Blk|Ign):' /proc/$$/status", {}, fd), 0);
+  close(fd);
+
+  sigprocmask(SIG_SETMASK, &old_mask, nullptr);
+  for (int i = 0; i < 5; ++i) sigaction(ignored[i], &old[i], nullptr);
+  EXPECT_EQ(ReadFile(out), "SigBlk:\t0000000000000000\nSigIgn:\t0000000000000000\n");
 }
 
 }  // namespace
