@@ -7,30 +7,58 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <memory>
 
 #include "storage/file_io.h"
 
-bool ReadCandidateFile(const std::string& path, std::string* bytes) {
-  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
+bool ReadCandidateFile(const std::string& path, const NoteFileReadOptions& options, std::string* bytes,
+                       std::string* reason) {
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    *reason = std::strerror(errno);
+    return false;
+  }
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     close(fd);
+    *reason = "not a regular file";
     return false;
   }
+  // Read in steps: first until the header and the name are in, then up to
+  // what the header says the text holds.
+  constexpr std::size_t kStep = 64 * 1024;
   bytes->clear();
-  bytes->reserve(static_cast<std::size_t>(st.st_size));
-  char chunk[65536];
-  ssize_t n;
-  while ((n = read(fd, chunk, sizeof chunk)) != 0) {
+  NoteFileExtent extent;
+  bool at_end = false;
+  while (true) {
+    std::size_t want = extent.verdict == NoteFileExtent::kRead ? extent.bytes : bytes->size() + kStep;
+    if (at_end || bytes->size() >= want) break;
+    std::size_t old = bytes->size();
+    std::size_t step = want - old < kStep ? want - old : kStep;
+    bytes->resize(old + step);
+    ssize_t n = read(fd, &(*bytes)[old], step);
+    if (n < 0 && errno == EINTR) {
+      bytes->resize(old);
+      continue;
+    }
     if (n < 0) {
-      if (errno == EINTR) continue;
+      *reason = std::strerror(errno);
       close(fd);
       return false;
     }
-    bytes->append(chunk, static_cast<std::size_t>(n));
+    bytes->resize(old + static_cast<std::size_t>(n));
+    at_end = n == 0;
+    if (extent.verdict == NoteFileExtent::kNeedMore) {
+      extent = MeasureNoteFile(*bytes, at_end, options);
+      if (extent.verdict == NoteFileExtent::kNotNote) {
+        *reason = extent.reason;
+        close(fd);
+        return false;
+      }
+    }
   }
   close(fd);
   return true;
@@ -43,6 +71,14 @@ namespace {
 int UniqueId(const NoteList& notes, int id) {
   if (notes.FindNote(id) == nullptr) return id;
   return notes.LowestFreeId();
+}
+
+// A file name may hold control characters: none reaches the terminal.
+void ReportSkippedFile(const std::string& path, const std::string& reason) {
+  std::string shown = path;
+  for (char& c : shown)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  std::fprintf(stderr, "stikkel: %s: not a note (%s); skipped\n", shown.c_str(), reason.c_str());
 }
 
 }  // namespace
@@ -63,9 +99,22 @@ std::vector<Note*> LoadNoteFiles(NoteList& notes, const NoteFileReadOptions& opt
     std::string path = dir + "/" + entry->d_name;
     auto note = std::make_unique<Note>();
     note->alarm = AlarmAt(now);  // kept by a note of the older format
-    if (!ReadCandidateFile(path, &bytes) || !ReadNoteFile(bytes, options, note.get())) continue;
+    std::string reason;
+    bool ok = ReadCandidateFile(path, options, &bytes, &reason);
+    if (ok && !ReadNoteFile(bytes, options, note.get())) {
+      ok = false;
+      reason = "no note header";
+    }
     // A text longer than any buffer the program can hold is not a note.
-    if (note->text.size() >= static_cast<std::size_t>(INT32_MAX) - unit) continue;
+    if (ok && (note->text.size() > kMaxStoredTextBytes ||
+               note->text.size() >= static_cast<std::size_t>(INT32_MAX) - unit)) {
+      ok = false;
+      reason = "text longer than " + std::to_string(kMaxStoredTextBytes) + " bytes";
+    }
+    if (!ok) {
+      ReportSkippedFile(path, reason);
+      continue;
+    }
     note->id = UniqueId(notes, NoteIdFromFileName(entry->d_name));
     note->has_geometry = true;
     note->window_width = note->width;

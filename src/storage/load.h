@@ -9,9 +9,13 @@
 
 // Reads every file of the note directory whose name begins with "note"
 // and adds a record for each note file to the list; returns the notes
-// added, in directory order. Files that are no notes are passed over.
+// added, in directory order. Each file that is no note is passed over with
+// one line on standard error that names it.
 std::vector<Note*> LoadNoteFiles(NoteList& notes, const NoteFileReadOptions& options);
 
-// Reads one candidate file whole, without blocking on FIFOs or devices:
-// false when it is not a regular file or cannot be read.
-bool ReadCandidateFile(const std::string& path, std::string* bytes);
+// Reads what a note needs of one candidate file: the header and name lines,
+// then at most the stated text plus one byte, never blocking on FIFOs or
+// devices. False, with the reason, when it is not a regular file, cannot
+// be read, or is not a note.
+bool ReadCandidateFile(const std::string& path, const NoteFileReadOptions& options, std::string* bytes,
+                       std::string* reason);

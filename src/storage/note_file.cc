@@ -37,6 +37,18 @@ bool ParseInt(std::string_view s, std::size_t* pos, std::int64_t* value) {
 
 bool Flag(std::int64_t v) { return (v & 0xff) != 0; }
 
+int Clamp(int v, int low, int high) { return v < low ? low : v > high ? high : v; }
+
+// An alarm from a file is always one the Alarms Setup dialog can show and
+// step: every field within its range.
+void ClampAlarm(Alarm* alarm) {
+  static constexpr int kDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  alarm->month = Clamp(alarm->month, 0, 11);
+  alarm->day = Clamp(alarm->day, 1, kDays[alarm->month]);
+  alarm->hour = Clamp(alarm->hour, 0, 23);
+  alarm->minute = Clamp(alarm->minute, 0, 59);
+}
+
 }  // namespace
 
 bool ReadNoteFile(std::string_view bytes, const NoteFileReadOptions& options, Note* note, NoteFileInfo* info) {
@@ -86,6 +98,7 @@ bool ReadNoteFile(std::string_view bytes, const NoteFileReadOptions& options, No
     note->alarm.day = ClampToInt(n[11]);
     note->alarm.hour = ClampToInt(n[12]);
     note->alarm.minute = ClampToInt(n[13]);
+    ClampAlarm(&note->alarm);
   }
 
   // Positions follow the screen's size when it changed; a file that names
@@ -99,7 +112,7 @@ bool ReadNoteFile(std::string_view bytes, const NoteFileReadOptions& options, No
   }
   note->x = x;
   note->y = y;
-  if (note->height == 0 || note->width == 0) {
+  if (note->height < 1 || note->width < 1 || note->height > kMaxNoteSide || note->width > kMaxNoteSide) {
     note->height = kDefaultNoteHeight;
     note->width = kDefaultNoteWidth;
   }
@@ -150,6 +163,41 @@ std::string FormatNoteFile(const Note& note, ScreenSize screen) {
   out += '\n';
   out.append(note.text.data(), length);
   return out;
+}
+
+NoteFileExtent MeasureNoteFile(std::string_view head, bool at_end, const NoteFileReadOptions& options) {
+  NoteFileExtent extent;
+  auto not_note = [&extent](const char* reason) {
+    extent.verdict = NoteFileExtent::kNotNote;
+    extent.reason = reason;
+    return extent;
+  };
+  std::size_t header_end = head.find('\n');
+  if (header_end == std::string_view::npos) {
+    if (head.size() > kMaxHeaderLineBytes) return not_note("no note header");
+    if (!at_end) return extent;
+    header_end = head.size();
+  } else if (header_end >= kMaxHeaderLineBytes) {
+    return not_note("no note header");
+  }
+  std::size_t name_end = header_end < head.size() ? head.find('\n', header_end + 1) : std::string_view::npos;
+  std::size_t after_name;
+  if (name_end == std::string_view::npos) {
+    if (head.size() > kMaxHeadBytes) return not_note("name line too long");
+    if (!at_end) return extent;
+    after_name = head.size();
+  } else {
+    if (name_end >= kMaxHeadBytes) return not_note("name line too long");
+    after_name = name_end + 1;
+  }
+  Note note;
+  NoteFileInfo info;
+  if (!ReadNoteFile(head.substr(0, after_name), options, &note, &info)) return not_note("no note header");
+  std::size_t text = static_cast<std::size_t>(info.stated_length);
+  if (text > kMaxStoredTextBytes) text = kMaxStoredTextBytes;
+  extent.verdict = NoteFileExtent::kRead;
+  extent.bytes = after_name + text + 1;
+  return extent;
 }
 
 int NoteIdFromFileName(std::string_view file_name) {

@@ -11,6 +11,16 @@ constexpr const char* kNoteMagic = "%%!!<tackonnote>";
 constexpr const char* kOldNoteMagic = "%!<tackonnote>";
 constexpr int kDefaultNoteHeight = 169;
 constexpr int kDefaultNoteWidth = 227;
+// Where a candidate file must show its header line and its name line: a
+// file whose first line is longer than kMaxHeaderLineBytes, or whose name
+// line does not end within kMaxHeadBytes, is not a note.
+constexpr std::size_t kMaxHeaderLineBytes = 4096;
+constexpr std::size_t kMaxHeadBytes = 64 * 1024;
+// The largest text a note file may hold.
+constexpr std::size_t kMaxStoredTextBytes = 256u * 1024 * 1024;
+// Largest stored size of a note window (the X protocol's limit); a stored
+// size outside 1..kMaxNoteSide gives the default size.
+constexpr int kMaxNoteSide = 32767;
 
 struct ScreenSize {
   int width = 0;
@@ -36,11 +46,26 @@ struct NoteFileInfo {
 // size, hidden and, from the current format, anchored and the alarm (the
 // older format leaves the note unanchored and its alarm disarmed at the
 // time it had). Returns false, changing nothing, when the bytes are not a
-// note. Positions are rescaled to the current screen; a zero height or
-// width gives the default size. info, when given, gets what the file says
-// besides.
+// note. Positions are rescaled to the current screen; a height or width
+// that no window can have (0, negative, above kMaxNoteSide) gives the
+// default size; alarm fields are brought into their ranges (month 0..11,
+// day 1..the month's days, hour 0..23, minute 0..59). info, when given,
+// gets what the file says besides.
 bool ReadNoteFile(std::string_view bytes, const NoteFileReadOptions& options, Note* note,
                   NoteFileInfo* info = nullptr);
+
+// How much of a candidate file to read, judged from the bytes read so far
+// (`head`, all of the file when at_end): kNeedMore until the header and the
+// name line are in; then kRead with the number of bytes that hold the
+// header, the name and the stated text plus one byte (never less than what
+// is needed to see that more text follows than a note may hold); or
+// kNotNote with the reason.
+struct NoteFileExtent {
+  enum Verdict { kNeedMore, kRead, kNotNote } verdict = kNeedMore;
+  std::size_t bytes = 0;
+  std::string reason;
+};
+NoteFileExtent MeasureNoteFile(std::string_view head, bool at_end, const NoteFileReadOptions& options);
 
 // The bytes of a note file in the current format for the note's record,
 // written on a screen of the given size. The size is the window's when it

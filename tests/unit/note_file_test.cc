@@ -137,7 +137,7 @@ TEST(NoteFile, AlarmFieldsAndTheOlderFormat) {
   EXPECT_TRUE(note.alarm.set);
   EXPECT_EQ(note.alarm.month, 5);
   EXPECT_EQ(note.alarm.day, 14);
-  EXPECT_EQ(note.alarm.hour, 25) << "numbers are not range-checked";
+  EXPECT_EQ(note.alarm.hour, 23) << "an hour of 25 is brought into range";
   EXPECT_EQ(note.alarm.minute, 30);
   EXPECT_TRUE(note.anchored);
   NoteFileInfo info;
@@ -162,6 +162,89 @@ TEST(NoteFile, BytesThatAreNoNoteLeaveTheRecordAsItWas) {
     EXPECT_EQ(note.text, "kept text");
     EXPECT_EQ(note.x, 7);
     EXPECT_TRUE(note.anchored);
+  }
+}
+
+// Hostile stored numbers: every note that loads has a window size X can
+// make and an alarm the dialog can show and step without overflowing.
+TEST(NoteFile, UnusableStoredSizesAndAlarmsAreMadeSane) {
+  struct Case {
+    const char* what;
+    const char* numbers;  // height width, then month day hour minute
+    int height, width, month, day, hour, minute;
+  } cases[] = {
+      {"usable values stay", "300 400 | 11 31 23 59", 300, 400, 11, 31, 23, 59},
+      {"smallest usable values stay", "1 1 | 0 1 0 0", 1, 1, 0, 1, 0, 0},
+      {"negative height", "-1 400 | 5 14 9 30", 169, 227, 5, 14, 9, 30},
+      {"very negative height", "-30000 400 | 5 14 9 30", 169, 227, 5, 14, 9, 30},
+      {"negative width", "300 -5 | 5 14 9 30", 169, 227, 5, 14, 9, 30},
+      {"largest usable side", "32767 32767 | 5 14 9 30", 32767, 32767, 5, 14, 9, 30},
+      {"one above the largest side", "32768 400 | 5 14 9 30", 169, 227, 5, 14, 9, 30},
+      {"height beyond int", "99999999999 400 | 5 14 9 30", 169, 227, 5, 14, 9, 30},
+      {"month INT_MAX", "300 400 | 2147483647 14 9 30", 300, 400, 11, 14, 9, 30},
+      {"month -1", "300 400 | -1 14 9 30", 300, 400, 0, 14, 9, 30},
+      {"month 12", "300 400 | 12 14 9 30", 300, 400, 11, 14, 9, 30},
+      {"day 0", "300 400 | 5 0 9 30", 300, 400, 5, 1, 9, 30},
+      {"day 31 of June", "300 400 | 5 31 9 30", 300, 400, 5, 30, 9, 30},
+      {"day 30 of February", "300 400 | 1 30 9 30", 300, 400, 1, 29, 9, 30},
+      {"hour 24", "300 400 | 5 14 24 30", 300, 400, 5, 14, 23, 30},
+      {"hour INT_MIN", "300 400 | 5 14 -2147483648 30", 300, 400, 5, 14, 0, 30},
+      {"minute 60", "300 400 | 5 14 9 60", 300, 400, 5, 14, 9, 59},
+      {"minute -1", "300 400 | 5 14 9 -1", 300, 400, 5, 14, 9, 0},
+  };
+  for (const Case& c : cases) {
+    std::string numbers = c.numbers;
+    std::size_t bar = numbers.find(" | ");
+    std::string bytes = "%%!!<tackonnote> 10 20 " + numbers.substr(0, bar) + " 0 0 0 768 1024 1 " +
+                        numbers.substr(bar + 3) + " \nN\n";
+    Note note;
+    ASSERT_TRUE(ReadNoteFile(bytes, Screen(1024, 768), &note)) << c.what;
+    EXPECT_EQ(note.height, c.height) << c.what;
+    EXPECT_EQ(note.width, c.width) << c.what;
+    EXPECT_EQ(note.alarm.month, c.month) << c.what;
+    EXPECT_EQ(note.alarm.day, c.day) << c.what;
+    EXPECT_EQ(note.alarm.hour, c.hour) << c.what;
+    EXPECT_EQ(note.alarm.minute, c.minute) << c.what;
+  }
+}
+
+// A candidate file is read only as far as its header says: the header and
+// the name line, then the stated text and one byte more.
+TEST(NoteFile, HowMuchOfACandidateIsRead) {
+  const std::string head = "%%!!<tackonnote> 1 2 3 4 5 0 0 768 1024 0 0 1 0 0 \nName\n";
+  const std::string header_only = "%%!!<tackonnote> 1 2 3 4 5 0 0 768 1024 0 0 1 0 0 \n";
+  const std::string huge = "%%!!<tackonnote> 1 2 3 4 99999999999 0 0 768 1024 0 0 1 0 0 \nName\n";
+  using V = NoteFileExtent::Verdict;
+  struct Case {
+    const char* what;
+    std::string head;
+    bool at_end;
+    V verdict;
+    std::size_t bytes;
+  } cases[] = {
+      {"header and name in: the stated text and one byte", head + "ab", false, V::kRead, head.size() + 5 + 1},
+      {"a short file is read to its end", head + "ab", true, V::kRead, head.size() + 5 + 1},
+      {"header line not yet ended", header_only.substr(0, 20), false, V::kNeedMore, 0},
+      {"name line not yet ended", header_only + "Na", false, V::kNeedMore, 0},
+      {"a header that ends the file", header_only.substr(0, header_only.size() - 1), true, V::kRead,
+       header_only.size() - 1 + 5 + 1},
+      {"a stated length beyond what a note may hold", huge, false, V::kRead, huge.size() + kMaxStoredTextBytes + 1},
+      {"junk with no line break", std::string(kMaxHeaderLineBytes + 1, 'x'), false, V::kNotNote, 0},
+      {"a first line too long to be a header", std::string(kMaxHeaderLineBytes, ' ') + "\n", false, V::kNotNote, 0},
+      {"a first line that is no header", "PK\x03\x04 binary\nstuff\n", false, V::kNotNote, 0},
+      {"a name line that does not end", header_only + std::string(kMaxHeadBytes, 'n'), false, V::kNotNote, 0},
+      {"empty", "", true, V::kNotNote, 0},
+      {"nothing read yet", "", false, V::kNeedMore, 0},
+  };
+  for (const Case& c : cases) {
+    NoteFileExtent e = MeasureNoteFile(c.head, c.at_end, Screen(1024, 768));
+    EXPECT_EQ(e.verdict, c.verdict) << c.what;
+    if (c.verdict == V::kRead) {
+      EXPECT_EQ(e.bytes, c.bytes) << c.what;
+    }
+    if (c.verdict == V::kNotNote) {
+      EXPECT_FALSE(e.reason.empty()) << c.what;
+    }
   }
 }
 
