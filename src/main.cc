@@ -8,6 +8,7 @@
 #include "app/exit.h"
 #include "app/main_menu.h"
 #include "app/note_dir.h"
+#include "app/single_instance.h"
 #include "model/note_list.h"
 #include "notes/note_saving.h"
 #include "tools/alarms.h"
@@ -34,11 +35,13 @@ int main(int argc, char** argv) {
   }
   SanitizeResources();
   Notes().Configure({EnsureNoteDir(app_res.noteDir), static_cast<std::size_t>(app_res.bufSize)});
+  TakeNoteDirLock(Notes().settings().note_dir);
   CreateControlWindow();
   CreateMainMenu();
   XawSimpleMenuAddGlobalActions(app_context);
   XtRealizeWidget(main_menu);
   XtRealizeWidget(toplevel);
+  AnnounceNoteDirLock();
   ExitOnControlWindowClose();
   XFlush(display);
   LoadNotes();

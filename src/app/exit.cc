@@ -17,6 +17,7 @@
 #include "app/app.h"
 #include "app/form_args.h"
 #include "app/popups.h"
+#include "app/single_instance.h"
 #include "notes/note_saving.h"
 #include "notes/recovery_journal.h"
 
@@ -47,6 +48,7 @@ void WakeUp(XtPointer, int* fd, XtInputId*) {
 // memory, without another X request, and end.
 int DisplayLost(Display*) {
   SaveChangedNotesWithoutDisplay();
+  ReleaseNoteDirLock();
   std::fputs("stikkel: connection to the X server lost\n", stderr);
   std::_Exit(1);
 }
@@ -156,6 +158,7 @@ void InstallExitHandlers(bool interrupts_ignored) {
 }
 
 void EndProgram() {
+  ReleaseNoteDirLock();
   XUnmapWindow(display, XtWindow(toplevel));
   XCloseDisplay(display);
   std::exit(0);

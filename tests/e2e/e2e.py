@@ -339,8 +339,8 @@ class Stikkel:
             return {}
         out = {}
         for name in os.listdir(self.note_dir):
-            if os.path.isdir(os.path.join(self.note_dir, name)):
-                continue  # .recovery
+            if name.startswith(".") or os.path.isdir(os.path.join(self.note_dir, name)):
+                continue  # the lock file, the recovery directory
             with open(os.path.join(self.note_dir, name), "rb") as f:
                 out[name] = f.read()
         return out
@@ -371,7 +371,7 @@ class E2ETest(unittest.TestCase):
             app.stop()
         self.x.close()
 
-    def start(self, *args, **kw):
-        app = Stikkel(self.x, args, **kw)
+    def start(self, *args, session=None, **kw):
+        app = Stikkel(session or self.x, args, **kw)
         self.apps.append(app)
         return app

@@ -104,6 +104,8 @@ class HostileNotesTest(E2ETest):
         d = os.fsencode(self.note_dir)
         out = {}
         for name in os.listdir(d):
+            if name == b".lock":  # the running program's lock
+                continue
             st = os.lstat(os.path.join(d, name))
             if stat.S_ISREG(st.st_mode) and st.st_size < 1 << 20:
                 with open(os.path.join(d, name), "rb") as f:
@@ -151,7 +153,8 @@ class HostileNotesTest(E2ETest):
         # Every candidate that is not a note is named once on standard
         # error, with no control character of its name; nothing else is said.
         loaded = {name for name, (_, title) in self.files.items() if title}
-        skipped = sorted(name for name in os.listdir(os.fsencode(self.note_dir)) if name not in loaded)
+        skipped = sorted(name for name in os.listdir(os.fsencode(self.note_dir))
+                         if name not in loaded and not name.startswith(b"."))
         lines = app.stderr().splitlines()
         prefix = "stikkel: " + self.note_dir + "/"
         for line in lines:
@@ -187,7 +190,7 @@ class StaleTemporaryFileTest(E2ETest):
         self.assertEqual(read(os.path.join(note_dir, "note2")), other, "the other note was written through a link")
         self.assertFalse(os.path.islink(path))
         self.assertEqual(parse_note(read(path))["text"], b"new mine\n")
-        self.assertEqual(sorted(os.listdir(note_dir)), ["note1", "note2"])
+        self.assertEqual(sorted(n for n in os.listdir(note_dir) if n != ".lock"), ["note1", "note2"])
 
 
 if __name__ == "__main__":

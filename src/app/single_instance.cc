@@ -1,0 +1,117 @@
+#include "app/single_instance.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include <X11/Xatom.h>
+
+#include "app/all_notes.h"
+#include "app/app.h"
+#include "storage/dir_lock.h"
+
+namespace {
+
+NoteDirLock dir_lock;
+
+constexpr const char* kShowNotesTarget = "_STIKKEL_SHOW_NOTES";
+
+// The selection a holder owns on its display, named after the holder as
+// its lock file names it: a second stikkel finds it from the file alone,
+// and the X server drops it when the holder's connection ends.
+std::string SelectionName(const LockHolder& holder) {
+  return "_STIKKEL_NOTES_" + holder.host + "_" + std::to_string(holder.pid);
+}
+
+Boolean ConvertShowNotes(Widget, Atom*, Atom* target, Atom* type, XtPointer* value, unsigned long* length,
+                         int* format) {
+  if (*target != XInternAtom(display, kShowNotesTarget, False)) return False;
+  RaiseAllNotes();
+  auto* answer = reinterpret_cast<long*>(XtMalloc(sizeof(long)));
+  *answer = 1;
+  *type = XA_INTEGER;
+  *value = answer;
+  *length = 1;
+  *format = 32;
+  return True;
+}
+
+// Waits for the answer to a conversion request on window w; false after
+// the timeout or a refusal.
+bool AwaitConversion(Window w, std::chrono::milliseconds timeout) {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  XEvent event;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (XCheckTypedWindowEvent(display, w, SelectionNotify, &event)) return event.xselection.property != None;
+    pollfd p = {ConnectionNumber(display), POLLIN, 0};
+    poll(&p, 1, 100);
+    XEventsQueued(display, QueuedAfterReading);
+  }
+  return false;
+}
+
+// Asks the holder, when it runs on this display, to raise its notes.
+bool AskHolderToShowNotes(const LockHolder& holder) {
+  Atom selection = XInternAtom(display, SelectionName(holder).c_str(), True);
+  if (selection == None || XGetSelectionOwner(display, selection) == None) return false;
+  Window w = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
+  Atom target = XInternAtom(display, kShowNotesTarget, False);
+  XConvertSelection(display, selection, target, target, w, CurrentTime);
+  XFlush(display);
+  bool answered = AwaitConversion(w, std::chrono::seconds(5));
+  XDestroyWindow(display, w);
+  return answered;
+}
+
+[[noreturn]] void EndAsSecondInstance(int status) {
+  XCloseDisplay(display);
+  std::exit(status);
+}
+
+}  // namespace
+
+void TakeNoteDirLock(const std::string& dir) {
+  std::string error;
+  NoteDirLock::Outcome outcome = dir_lock.Take(dir, &error);
+  LockHolder holder;
+  // The holder names itself once it can be reached; two stikkels started
+  // at one moment meet here, and a holder that ends meanwhile leaves the
+  // lock to this one.
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (outcome == NoteDirLock::kHeld && !ReadLockHolder(dir, &holder) &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    outcome = dir_lock.Take(dir, &error);
+  }
+  if (outcome == NoteDirLock::kTaken) return;
+  if (outcome == NoteDirLock::kUnavailable) {
+    std::fprintf(stderr, "stikkel: cannot lock %s; another stikkel on these notes will not be noticed\n",
+                 error.c_str());
+    return;
+  }
+  if (holder.pid != 0 && AskHolderToShowNotes(holder)) EndAsSecondInstance(0);
+  if (holder.pid == 0)
+    std::fprintf(stderr, "stikkel: the notes in %s are in use by another process\n", dir.c_str());
+  else
+    std::fprintf(stderr, "stikkel: the notes in %s are in use by process %ld on host %s\n", dir.c_str(),
+                 holder.pid, holder.host.c_str());
+  EndAsSecondInstance(255);
+}
+
+void AnnounceNoteDirLock() {
+  if (!dir_lock.taken()) return;
+  LockHolder me = ThisProcess();
+  Atom selection = XInternAtom(display, SelectionName(me).c_str(), False);
+  XtOwnSelection(toplevel, selection, CurrentTime, ConvertShowNotes, nullptr, nullptr);
+  // The server knows the owner before the file tells anyone to look.
+  XSync(display, False);
+  std::string error;
+  if (!dir_lock.Announce(me, &error)) std::fprintf(stderr, "stikkel: %s\n", error.c_str());
+}
+
+void ReleaseNoteDirLock() { dir_lock.Release(); }
