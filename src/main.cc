@@ -45,8 +45,7 @@ int main(int argc, char** argv) {
   ExitOnControlWindowClose();
   XFlush(display);
   LoadNotes();
-  if (!app_res.noSave)
-    XtAppAddTimeOut(app_context, static_cast<unsigned long>(autosave_period_ms), AutoSave, nullptr);
+  if (!app_res.noSave) StartAutoSave();
   if (!app_res.noAlarm) StartAlarmChecks();
   XtAppMainLoop(app_context);
   return 0;

@@ -18,6 +18,7 @@
 #include "app/form_args.h"
 #include "app/popups.h"
 #include "app/single_instance.h"
+#include "app/timer_fd.h"
 #include "notes/note_saving.h"
 #include "notes/recovery_journal.h"
 
@@ -173,9 +174,34 @@ void RequestExit() {
   PutUpSavePrompt();
 }
 
+namespace {
+
+// Auto-save runs on the monotonic clock: setting the wall clock back does
+// not hold it up.
+TimerFd autosave_timer(TimerFd::kMonotonic);
+
+void ArmAutoSave() {
+  auto period = static_cast<unsigned long>(autosave_period_ms);
+  if (!autosave_timer.ArmAfter(period)) XtAppAddTimeOut(app_context, period, AutoSave, nullptr);
+}
+
+void AutoSaveDue(XtPointer, int*, XtInputId*) {
+  if (autosave_timer.Consume() == TimerFd::kExpired) AutoSave(nullptr, nullptr);
+}
+
+}  // namespace
+
+void StartAutoSave() {
+  if (autosave_timer.fd() >= 0)
+    XtAppAddInput(app_context, autosave_timer.fd(), reinterpret_cast<XtPointer>(XtInputReadMask), AutoSaveDue,
+                  nullptr);
+  ArmAutoSave();
+}
+
 void AutoSave(XtPointer, XtIntervalId*) {
   SaveAllNotes(false);
-  XtAppAddTimeOut(app_context, static_cast<unsigned long>(autosave_period_ms), AutoSave, nullptr);
+  // The period counts from the end of this save.
+  ArmAutoSave();
 }
 
 Widget SavePromptShell() { return save_prompt; }

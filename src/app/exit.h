@@ -22,7 +22,11 @@ void RequestExit();
 // Unmaps toplevel, closes the display and exits with status 0.
 [[noreturn]] void EndProgram();
 
-// The auto-save timeout: saves all notes and arms itself again.
+// Arms auto-save: every interval minutes, counted on the monotonic clock
+// from the end of the previous save.
+void StartAutoSave();
+
+// Saves all notes and arms the next auto-save.
 void AutoSave(XtPointer client_data, XtIntervalId* id);
 
 // The newest save prompt shell, or null (for tests).

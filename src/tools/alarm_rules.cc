@@ -59,23 +59,26 @@ CheckWindow WindowSince(bool has_previous, std::time_t previous, std::time_t now
   if (!has_previous) return {current - 1, now};
   std::time_t previous_minute = MinuteStart(previous);
   if (current < previous_minute) return {current - 1, now};  // the clock was set back
-  std::time_t after = previous_minute;
+  std::time_t after = previous_minute - 1;
   if (now - after > kMaxCatchUpSeconds) after = now - kMaxCatchUpSeconds;
   return {after, now};
 }
 
-bool OccursIn(const Alarm& alarm, const CheckWindow& window) {
-  if (window.until <= window.after) return false;
+bool OccursIn(const Alarm& alarm, const CheckWindow& window) { return LatestOccurrence(alarm, window) != -1; }
+
+std::time_t LatestOccurrence(const Alarm& alarm, const CheckWindow& window) {
+  if (window.until <= window.after) return -1;
   if (alarm.month < 0 || alarm.month > 11 || alarm.day < 1 || alarm.day > kDaysInMonth[alarm.month] ||
       alarm.hour < 0 || alarm.hour > 23 || alarm.minute < 0 || alarm.minute > 59)
-    return false;
+    return -1;
   std::tm first{}, last{};
-  if (!localtime_r(&window.after, &first) || !localtime_r(&window.until, &last)) return false;
+  if (!localtime_r(&window.after, &first) || !localtime_r(&window.until, &last)) return -1;
   // The window spans at most a year, so at most three calendar years. In
   // each, the alarm's local time may stand for two instants (the hour
   // repeated when daylight-saving time ends) or none (the hour skipped when
   // it starts, or a date the year does not have): try it as standard and as
   // daylight time and keep what reads back unchanged.
+  std::time_t latest = -1;
   for (int year = first.tm_year; year <= last.tm_year; ++year) {
     for (int dst = 0; dst <= 1; ++dst) {
       std::tm candidate{};
@@ -90,16 +93,25 @@ bool OccursIn(const Alarm& alarm, const CheckWindow& window) {
       if (candidate.tm_year != year || candidate.tm_mon != alarm.month || candidate.tm_mday != alarm.day ||
           candidate.tm_hour != alarm.hour || candidate.tm_min != alarm.minute)
         continue;
-      if (t > window.after && t <= window.until) return true;
+      if (t > window.after && t <= window.until && t > latest) latest = t;
     }
   }
-  return false;
+  return latest;
 }
 
 void DueChecker::BeginCheck(std::time_t now) {
   window_ = WindowSince(has_previous_, previous_, now);
   has_previous_ = true;
   previous_ = now;
+}
+
+bool DueChecker::Due(const Alarm& alarm, int key) {
+  std::time_t when = LatestOccurrence(alarm, window_);
+  if (when == -1) return false;
+  auto it = fired_.find(key);
+  if (it != fired_.end() && it->second == when) return false;
+  fired_[key] = when;
+  return true;
 }
 
 unsigned long MillisecondsToNextMinute(std::time_t now_seconds, long now_nanoseconds) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <ctime>
+#include <map>
 #include <string>
 
 #include "model/alarm.h"
@@ -55,11 +56,12 @@ constexpr std::time_t kMaxCatchUpSeconds = 366L * 24 * 60 * 60;
 std::time_t MinuteStart(std::time_t t);
 
 // The minutes a check at `now` covers when the previous check ran at
-// `previous`: the minutes after the previous check's minute up to the
-// current one, at most kMaxCatchUpSeconds of them. A check in the same
-// minute as the previous one covers nothing, so no alarm fires twice in a
-// minute; the first check (has_previous false) and a check after the clock
-// was set back to an earlier minute cover only the current minute.
+// `previous`: from the previous check's minute up to the current one, at
+// most kMaxCatchUpSeconds of them. The previous check's minute is covered
+// again, so that an alarm armed in that minute after the check still fires;
+// DueChecker keeps an alarm from firing twice for one minute. The first
+// check (has_previous false) and a check after the clock was set back to an
+// earlier minute cover only the current minute.
 CheckWindow WindowSince(bool has_previous, std::time_t previous, std::time_t now);
 
 // Whether the alarm's minute occurs in the window, armed or not. A date that does not
@@ -67,20 +69,33 @@ CheckWindow WindowSince(bool has_previous, std::time_t previous, std::time_t now
 // a daylight-saving change) never occurs.
 bool OccursIn(const Alarm& alarm, const CheckWindow& window);
 
+// The start of the latest minute of the alarm in the window, or -1.
+std::time_t LatestOccurrence(const Alarm& alarm, const CheckWindow& window);
+
 // Tracks the previous check and answers, for each check, which alarms are
-// due. Reset() makes the next check a first check.
+// due. Each alarm fires once for each minute it names, even when that
+// minute comes round again because the clock was set back; the key tells
+// the alarms apart (a note's id). Reset() makes the next check a first
+// check and forgets what fired.
 class DueChecker {
  public:
   // Starts a check at `now`; the window it covers is kept until the next.
   void BeginCheck(std::time_t now);
-  bool Due(const Alarm& alarm) const { return OccursIn(alarm, window_); }
+  // True when the alarm falls due in this check; remembers it as fired.
+  bool Due(const Alarm& alarm, int key = 0);
+  // An alarm armed anew fires again even for a minute it fired for.
+  void Forget(int key) { fired_.erase(key); }
   const CheckWindow& window() const { return window_; }
-  void Reset() { has_previous_ = false; }
+  void Reset() {
+    has_previous_ = false;
+    fired_.clear();
+  }
 
  private:
   bool has_previous_ = false;
   std::time_t previous_ = 0;
   CheckWindow window_{0, 0};
+  std::map<int, std::time_t> fired_;  // key: the minute it last fired for
 };
 
 // Milliseconds from `now` (seconds and nanoseconds of the real-time clock)

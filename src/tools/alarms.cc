@@ -14,6 +14,7 @@
 #include "app/app.h"
 #include "app/form_args.h"
 #include "app/popups.h"
+#include "app/timer_fd.h"
 #include "model/note_list.h"
 #include "notes/note_commands.h"
 #include "notes/note_window.h"
@@ -266,6 +267,11 @@ void AcceptAlarm(Widget, XtPointer client_data, XtPointer) {
   window->ShowAlarm();
   window->MarkChanged();
   CloseSetup();
+  // An alarm for the minute now running fires at once.
+  if (!app_res.noAlarm) {
+    due_checker.Forget(note->id);
+    CheckAlarmsAt(std::time(nullptr));
+  }
 }
 
 void CancelAlarm(Widget, XtPointer, XtPointer) { CloseSetup(); }
@@ -297,11 +303,27 @@ void PopUpReminder(const Note& note) {
   for (int i = 0; i < 3; ++i) XBell(display, 80);
 }
 
+// The check runs just after the start of every minute, timed on the
+// monotonic clock, and at once whenever the wall clock is set.
+TimerFd minute_timer(TimerFd::kMonotonic);
+TimerFd clock_watch(TimerFd::kClockChanges);
+
 void ArmNextCheck() {
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
   unsigned long delay = ar::MillisecondsToNextMinute(now.tv_sec, now.tv_nsec);
-  XtAppAddTimeOut(XtWidgetToApplicationContext(toplevel), delay, CheckAlarms, nullptr);
+  if (!minute_timer.ArmAfter(delay))
+    XtAppAddTimeOut(XtWidgetToApplicationContext(toplevel), delay, CheckAlarms, nullptr);
+}
+
+void MinuteCome(XtPointer, int*, XtInputId*) {
+  if (minute_timer.Consume() == TimerFd::kExpired) CheckAlarms(nullptr, nullptr);
+}
+
+void ClockSet(XtPointer, int*, XtInputId*) {
+  if (clock_watch.Consume() != TimerFd::kClockSet) return;
+  clock_watch.WatchClockChanges();
+  CheckAlarms(nullptr, nullptr);
 }
 
 }  // namespace
@@ -309,7 +331,7 @@ void ArmNextCheck() {
 void CheckAlarmsAt(std::time_t now) {
   due_checker.BeginCheck(now);
   for (const auto& note : Notes()) {
-    if (note->alarm.set && due_checker.Due(note->alarm)) PopUpReminder(*note);
+    if (note->alarm.set && due_checker.Due(note->alarm, note->id)) PopUpReminder(*note);
   }
 }
 
@@ -322,5 +344,9 @@ void CheckAlarms(XtPointer, XtIntervalId*) {
 
 void StartAlarmChecks() {
   if (app_res.noAlarm) return;
-  XtAppAddTimeOut(XtWidgetToApplicationContext(toplevel), 0, CheckAlarms, nullptr);
+  XtAppContext context = XtWidgetToApplicationContext(toplevel);
+  auto readable = reinterpret_cast<XtPointer>(XtInputReadMask);
+  if (minute_timer.fd() >= 0) XtAppAddInput(context, minute_timer.fd(), readable, MinuteCome, nullptr);
+  if (clock_watch.WatchClockChanges()) XtAppAddInput(context, clock_watch.fd(), readable, ClockSet, nullptr);
+  XtAppAddTimeOut(context, 0, CheckAlarms, nullptr);
 }

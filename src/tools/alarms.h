@@ -25,15 +25,16 @@ void CancelAlarm(Widget w, XtPointer client_data, XtPointer call_data);
 void DismissAlarm(Widget w, XtPointer client_data, XtPointer call_data);
 
 // Runs the first alarm check as soon as the main loop runs, and from then on
-// one check just after the start of every minute.
+// one check just after the start of every minute (timed on the monotonic
+// clock) and one at once whenever the wall clock is set.
 void StartAlarmChecks();
 
 // The timeout procedure: checks, then re-arms itself for the next minute.
 void CheckAlarms(XtPointer client_data, XtIntervalId* id);
 
 // One check as if the clock read `now`: pops up a reminder for every armed
-// alarm whose minute came since the previous check (only the current minute
-// for the first check). Arms nothing.
+// alarm whose minute came since the previous check's minute (only the
+// current minute for the first check), once per alarm minute. Arms nothing.
 void CheckAlarmsAt(std::time_t now);
 
 // Forgets the previous check, so that the next check is a first check.

@@ -8,6 +8,9 @@ import time
 import unittest
 
 from e2e import E2ETest, note_file, wait_for
+from faults import type_into_note
+
+LIBFAKETIME = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
 
 REMINDER = "Stikkel Alarm"
 SETUP = "Alarms Setup"
@@ -181,6 +184,64 @@ class AlarmsTest(E2ETest):
         self.assertIsNone(self.x.mapped_window(SETUP))
         self.assertEqual(self.mapped_windows(REMINDER), [])
         self.assertEqual(header_numbers(app.note_files()["note1"])[9:], [1] + list(now))
+
+    def test_alarm_accepted_for_the_current_minute_fires_at_once(self):
+        # A new note's alarm fields hold the minute it was made in: Set
+        # Alarm... then Accept is the natural first try.
+        home = os.path.join(self.x.tmp, "home")
+        note_dir = os.path.join(home, ".tackonnotes")
+        os.makedirs(home)
+        now = this_minute_with_time_to_spare(25)
+        self.write_note(note_dir, "note1", "Now", alarm=(0,) + now)
+        app = self.start(home=home, note_dir=note_dir)
+        note = self.x.wait_mapped("Now")
+        self.pick_from_menu(note, NOTES_BUTTON, 7, 3)
+        dialog = self.x.wait_mapped(SETUP)
+        dx, dy, _, _ = self.x.geometry(dialog)
+        self.x.click(dx + ACCEPT[0], dy + ACCEPT[1])
+        wait_for(lambda: len(self.mapped_windows(REMINDER)) == 1, timeout=10, what="the reminder at once")
+        self.assertEqual(time.localtime().tm_min, now[3], "within the minute")
+        # And only once: the next minute's check does not repeat it.
+        wait_for(lambda: time.localtime().tm_min != now[3], timeout=65, interval=0.5, what="the next minute")
+        time.sleep(3)
+        self.assertEqual(len(self.mapped_windows(REMINDER)), 1)
+        self.assertIsNone(app.proc.poll())
+
+    @unittest.skipUnless(os.path.exists(LIBFAKETIME), "needs libfaketime")
+    def test_clock_set_back_an_hour(self):
+        """The program's wall clock (libfaketime, on the program alone) is
+        set back one hour while it runs: an alarm due two minutes later
+        fires once, and auto-save every minute keeps running."""
+        home = os.path.join(self.x.tmp, "home")
+        note_dir = os.path.join(home, ".tackonnotes")
+        os.makedirs(home)
+        offset_file = os.path.join(self.x.tmp, "faketime")
+        with open(offset_file, "w") as f:
+            f.write("+0\n")
+        # The alarm stands two minutes after the clock has been set back
+        # (and an hour before the real time, when it cannot fire).
+        wait_for(lambda: time.localtime().tm_sec < 30, timeout=40, interval=0.2, what="a fresh minute")
+        due = (int(time.time()) - 3600) // 60 * 60 + 120
+        t = time.localtime(due)
+        self.write_note(note_dir, "note1", "Tick", alarm=(1, t.tm_mon - 1, t.tm_mday, t.tm_hour, t.tm_min))
+        env = {"LD_PRELOAD": LIBFAKETIME, "FAKETIME_TIMESTAMP_FILE": offset_file,
+               "FAKETIME_CACHE_DURATION": "1", "FAKETIME_DONT_FAKE_MONOTONIC": "1"}
+        app = self.start("-interval", "1", home=home, note_dir=note_dir, env=env)
+        note = self.x.wait_mapped("Tick")
+        with open(offset_file, "w") as f:
+            f.write("-3600\n")
+        time.sleep(2)
+        type_into_note(self.x, note, "later ")
+        path = os.path.join(note_dir, "note1")
+        wait_for(lambda: b"later text of Tick" in read_file(path), timeout=150, interval=1,
+                 what="auto-save after the clock was set back")
+        wait_for(lambda: self.mapped_windows(REMINDER), timeout=due + 3600 + 90 - time.time(), interval=1,
+                 what="the alarm two minutes after the clock was set back")
+        self.assertGreaterEqual(time.time() + 2, due + 3600, "not before its minute")
+        # The next minute's checks fire it no second time.
+        wait_for(lambda: time.time() > due + 3600 + 70, timeout=150, interval=1, what="the next minute")
+        self.assertEqual(len(self.mapped_windows(REMINDER)), 1)
+        self.assertIsNone(app.proc.poll())
 
 
 if __name__ == "__main__":

@@ -236,14 +236,73 @@ TEST_F(AlarmDueTest, CatchUpIsBoundedToAYear) {
   EXPECT_EQ(Fires({5, 14, 11, 59}, {At(2020, 1, 1, 0, 0), now}).size(), 1u);
 }
 
-TEST_F(AlarmDueTest, ClockSetBackCoversTheCurrentMinuteOnly) {
+TEST_F(AlarmDueTest, ClockSetBackNeverFiresAMinuteTwice) {
   const Alarm alarm{5, 14, 9, 30};
-  // Checked up to 10:00, then the clock is set back to 09:30:10.
+  // Checked up to 10:00, then the clock is set back to 09:30:10: 09:30
+  // comes round again, but its alarm already fired.
   std::vector<std::time_t> fired =
       Fires(alarm, {At(2024, 6, 14, 9, 29), At(2024, 6, 14, 10, 0), At(2024, 6, 14, 9, 30, 10),
                     At(2024, 6, 14, 9, 30, 40), At(2024, 6, 14, 9, 31)});
-  ASSERT_EQ(fired.size(), 2u);
-  EXPECT_EQ(fired[1], At(2024, 6, 14, 9, 30, 10));
+  ASSERT_EQ(fired.size(), 1u);
+  EXPECT_EQ(fired[0], At(2024, 6, 14, 10, 0));
+}
+
+// The wall clock set back or forward while checks run once a minute (and
+// once more at once when the clock is set): every alarm minute that the
+// clock passes fires, each exactly once.
+TEST_F(AlarmDueTest, ClockChangesSkipNoMinuteAndRepeatNone) {
+  struct Case {
+    const char* what;
+    std::vector<std::time_t> checks;
+    Alarm alarm;
+    std::size_t fires;
+  } cases[] = {
+      {"set back an hour, alarm two minutes later",
+       {At(2024, 6, 14, 10, 0, 5), At(2024, 6, 14, 10, 1, 0), At(2024, 6, 14, 9, 1, 3), At(2024, 6, 14, 9, 2, 0),
+        At(2024, 6, 14, 9, 3, 0), At(2024, 6, 14, 9, 4, 0)},
+       {5, 14, 9, 3},
+       1},
+      {"set back an hour, alarm in the minute set back into",
+       {At(2024, 6, 14, 10, 0, 5), At(2024, 6, 14, 9, 0, 40), At(2024, 6, 14, 9, 1, 0)},
+       {5, 14, 9, 0},
+       1},
+      {"set back an hour over an alarm that fired",
+       {At(2024, 6, 14, 9, 59, 0), At(2024, 6, 14, 10, 0, 0), At(2024, 6, 14, 10, 1, 0), At(2024, 6, 14, 9, 59, 30),
+        At(2024, 6, 14, 10, 0, 0), At(2024, 6, 14, 10, 1, 0)},
+       {5, 14, 10, 0},
+       1},
+      {"set forward an hour over an alarm",
+       {At(2024, 6, 14, 9, 0, 0), At(2024, 6, 14, 9, 1, 0), At(2024, 6, 14, 10, 1, 20), At(2024, 6, 14, 10, 2, 0)},
+       {5, 14, 9, 30},
+       1},
+      {"set forward into the alarm's minute",
+       {At(2024, 6, 14, 9, 0, 0), At(2024, 6, 14, 9, 30, 30), At(2024, 6, 14, 9, 31, 0)},
+       {5, 14, 9, 30},
+       1},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Fires(c.alarm, c.checks).size(), c.fires) << c.what;
+}
+
+// An alarm armed in the current minute, after that minute's check, fires
+// when a check runs at once (as Accept does), and not again at the next
+// minute's check.
+TEST_F(AlarmDueTest, AlarmArmedInTheCurrentMinuteFiresAtOnce) {
+  ar::DueChecker checker;
+  const Alarm alarm{5, 14, 9, 30};
+  checker.BeginCheck(At(2024, 6, 14, 9, 30, 0));
+  // Armed at 09:30:40.
+  checker.Forget(3);
+  checker.BeginCheck(At(2024, 6, 14, 9, 30, 40));
+  EXPECT_TRUE(checker.Due(alarm, 3));
+  checker.BeginCheck(At(2024, 6, 14, 9, 31, 0));
+  EXPECT_FALSE(checker.Due(alarm, 3));
+  // Another alarm of the same minute fires for its own note.
+  checker.BeginCheck(At(2024, 6, 14, 9, 30, 50));
+  EXPECT_TRUE(checker.Due(alarm, 4));
+  // Armed again in the same minute: it fires again.
+  checker.Forget(3);
+  checker.BeginCheck(At(2024, 6, 14, 9, 30, 55));
+  EXPECT_TRUE(checker.Due(alarm, 3));
 }
 
 TEST_F(AlarmDueTest, NextCheckJustAfterTheMinuteBoundary) {
