@@ -45,9 +45,12 @@ def parse_note(data):
 
 
 def note_dir_state(path):
-    """{file name: bytes} of the note* files, and the other file names."""
+    """{file name: bytes} of the note* files, and the other file names
+    (the running program's lock file aside)."""
     notes, others = {}, []
     for name in sorted(os.listdir(path)):
+        if name == ".lock":
+            continue
         full = os.path.join(path, name)
         if name.startswith("note") and os.path.isfile(full) and not os.path.islink(full):
             with open(full, "rb") as f:
