@@ -346,6 +346,18 @@ class Stikkel:
         return out
 
 
+def home_with_notes(tmp, notes):
+    """A new home directory below tmp whose .tackonnotes holds note1, note2,
+    ... for the given (name, x, y); returns (home, note directory)."""
+    home = tempfile.mkdtemp(prefix="stikkel-home-", dir=tmp)
+    note_dir = os.path.join(home, ".tackonnotes")
+    os.makedirs(note_dir)
+    for i, (name, x, y) in enumerate(notes, 1):
+        with open(os.path.join(note_dir, "note%d" % i), "wb") as f:
+            f.write(note_file(name, "text of " + name, x=x, y=y))
+    return home, note_dir
+
+
 def note_file(name, text, x=100, y=100, height=169, width=227, hidden=0, anchored=0,
               screen=(1080, 1920), alarm=(0, 0, 1, 12, 0)):
     """The bytes of a note file in the current format."""

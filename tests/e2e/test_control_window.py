@@ -7,7 +7,7 @@ import re
 import tempfile
 import unittest
 
-from e2e import E2ETest, TWMRC, XSession, note_file, wait_for
+from e2e import E2ETest, TWMRC, XSession, home_with_notes, wait_for
 
 # Rows of the main menu; the two separators are one pixel high.
 ROWS = ["Create 1.5x2 Note", "Create 2x3 Note", "Create 3x3 Note", "Create 3x4 Note",
@@ -41,12 +41,7 @@ class ControlWindowTest(E2ETest):
 
     def start_with_notes(self, notes=()):
         """Starts stikkel with note files (name, x, y) in its note directory."""
-        home = tempfile.mkdtemp(prefix="stikkel-home-", dir=self.x.tmp)
-        note_dir = os.path.join(home, ".tackonnotes")
-        os.makedirs(note_dir)
-        for i, (name, x, y) in enumerate(notes, 1):
-            with open(os.path.join(note_dir, "note%d" % i), "wb") as f:
-                f.write(note_file(name, "text of " + name, x=x, y=y))
+        home, _ = home_with_notes(self.x.tmp, notes)
         app = self.start(home=home)
         app.wait_ready()
         self.assertIsNone(app.proc.poll(), app.stderr())

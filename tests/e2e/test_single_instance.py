@@ -7,12 +7,9 @@ notes to the next start."""
 import os
 import signal
 import socket
-import subprocess
-import tempfile
-import time
 import unittest
 
-from e2e import BIN, E2ETest, XSession, note_file, wait_for
+from e2e import E2ETest, XSession, home_with_notes, wait_for
 
 
 def snapshot(path):
@@ -29,13 +26,7 @@ def snapshot(path):
 class SingleInstanceTest(E2ETest):
 
     def make_home(self, notes):
-        home = tempfile.mkdtemp(prefix="stikkel-home-", dir=self.x.tmp)
-        note_dir = os.path.join(home, ".tackonnotes")
-        os.makedirs(note_dir)
-        for i, (name, x, y) in enumerate(notes, 1):
-            with open(os.path.join(note_dir, "note%d" % i), "wb") as f:
-                f.write(note_file(name, "text of " + name, x=x, y=y))
-        return home, note_dir
+        return home_with_notes(self.x.tmp, notes)
 
     def control_windows(self):
         out = self.x.run(["xdotool", "search", "--onlyvisible", "--name", "^stikkel$"], check=False)
