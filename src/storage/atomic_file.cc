@@ -117,7 +117,7 @@ FileWriteResult ReplaceFile(const std::string& temp_path, const std::string& pat
 }
 
 FileWriteResult ReplaceFileThroughNewTemporary(const std::string& temp_stem, const std::string& path,
-                                               const std::string& bytes) {
+                                               const std::string& bytes, bool no_replace) {
   FileWriteResult result;
   int fd = CreateUniqueTemporary(temp_stem, &result.temp_path);
   if (fd < 0) {
@@ -125,6 +125,12 @@ FileWriteResult ReplaceFileThroughNewTemporary(const std::string& temp_stem, con
     result.error = errno;
     return result;
   }
-  WriteAndRename(fd, path, bytes, false, &result);
+  WriteAndRename(fd, path, bytes, no_replace, &result);
+  if (result.stage == FileWriteResult::kExists) unlink(result.temp_path.c_str());
   return result;
+}
+
+FileWriteResult ReplaceFile(const std::string& path, const std::string& bytes, bool no_replace) {
+  return ReplaceFileThroughNewTemporary(DirectoryOf(path) + "/sk1." + std::to_string(getpid()) + ".", path, bytes,
+                                        no_replace);
 }

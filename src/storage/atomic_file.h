@@ -21,8 +21,15 @@ FileWriteResult ReplaceFile(const std::string& temp_path, const std::string& pat
 // temp_stem followed by six random characters, created exclusively (as
 // mkstemp does, but with 0666 less umask), so nothing under another name is
 // ever written through or removed.
+// With no_replace an existing path is never replaced (stage kExists; the
+// temporary is removed, as it holds nothing to keep).
 FileWriteResult ReplaceFileThroughNewTemporary(const std::string& temp_stem, const std::string& path,
-                                               const std::string& bytes);
+                                               const std::string& bytes, bool no_replace = false);
+
+// ReplaceFileThroughNewTemporary with the stem a save uses: "sk1.", the
+// process id and a dot, beside path. No two saves ever share a temporary,
+// not even saves from two machines whose processes have the same id.
+FileWriteResult ReplaceFile(const std::string& path, const std::string& bytes, bool no_replace = false);
 
 // The directory part of a path ("." when it has none).
 std::string DirectoryOf(const std::string& path);

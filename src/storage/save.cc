@@ -12,8 +12,8 @@ bool WriteNoteFile(const NoteList& notes, Note* note, ScreenSize screen, std::st
   message->clear();
   bool new_file = note->file_path.empty();
   if (new_file) note->file_path = notes.NoteFilePath(note->id);
-  const std::string temp = notes.settings().note_dir + "/sk1." + std::to_string(getpid());
-  FileWriteResult r = ReplaceFile(temp, note->file_path, FormatNoteFile(*note, screen), new_file);
+  FileWriteResult r = ReplaceFile(note->file_path, FormatNoteFile(*note, screen), new_file);
+  const std::string& temp = r.temp_path;
   switch (r.stage) {
     case FileWriteResult::kOk:
       break;
