@@ -26,15 +26,20 @@ namespace {
 
 int wake_pipe[2] = {-1, -1};
 
-void NotifyLoop(int) {
+// What woke the main loop: one byte per signal or X error.
+constexpr char kSignal = 1;
+constexpr char kXError = 2;
+
+void Notify(char cause) {
   int saved = errno;
-  char byte = 1;
-  (void)!write(wake_pipe[1], &byte, 1);
+  (void)!write(wake_pipe[1], &cause, 1);
   errno = saved;
 }
 
+void NotifyLoop(int) { Notify(kSignal); }
+
 int XErrorToExit(Display*, XErrorEvent*) {
-  NotifyLoop(0);
+  Notify(kXError);
   return 0;
 }
 
@@ -42,7 +47,17 @@ void WakeUp(XtPointer, int* fd, XtInputId*) {
   char bytes[64];
   ssize_t n;
   while ((n = read(*fd, bytes, sizeof bytes)) > 0)
-    for (ssize_t i = 0; i < n; ++i) RequestExit();
+    for (ssize_t i = 0; i < n; ++i) RequestExit(bytes[i] == kSignal);
+}
+
+// Told to end by a signal with saveNotes on, and a note could not be
+// saved: its text goes to the recovery place, standard error says where,
+// and the program ends with status 1.
+[[noreturn]] void EndWithRecovery() {
+  RecoverUnsavedNotes();
+  ReleaseNoteDirLock();
+  XCloseDisplay(display);
+  std::exit(1);
 }
 
 // The connection to the X server is gone: write what has changed from
@@ -63,12 +78,13 @@ void DismissSaveOnExit() {
   save_prompt = nullptr;
 }
 
+// Yes: a note that cannot be saved keeps the program up, with its popup,
+// so that the user can make room and choose Exit again.
 void SaveAndExit(Widget, XtPointer, XtPointer) {
   DismissSaveOnExit();
-  SaveAllNotes(false);
+  if (SaveAllNotes(false)) EndProgram();
   // A note whose save failed keeps its last changes for the next start.
   FlushRecovery();
-  EndProgram();
 }
 
 // A deliberate discard: the changes do not come back at the next start.
@@ -165,11 +181,16 @@ void EndProgram() {
   std::exit(0);
 }
 
-void RequestExit() {
+void RequestExit(bool by_signal) {
+  // Nothing to save: no question to ask.
+  if (!AnyNoteNeedsSaving()) EndProgram();
   if (app_res.saveNotes) {
-    SaveAllNotes(false);
+    if (SaveAllNotes(false)) EndProgram();
+    // A signal may mean the session is going away: nobody will see the
+    // popup.
+    if (by_signal) EndWithRecovery();
     FlushRecovery();
-    EndProgram();
+    return;
   }
   PutUpSavePrompt();
 }

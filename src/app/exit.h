@@ -15,9 +15,14 @@ bool ProbeInterruptSignals();
 // main loop; RequestExit runs there.
 void InstallExitHandlers(bool interrupts_ignored);
 
-// With saveNotes on, saves every changed or moved note and ends the program;
-// otherwise puts up the "Save Changed Notes?" prompt.
-void RequestExit();
+// Ends the program at once when no note has anything to save. Otherwise,
+// with saveNotes on, saves every changed or moved note and ends the
+// program; when a note cannot be saved the program stays up with the
+// save's popup and the note unsaved, unless a signal asked (by_signal):
+// then each unsaved note's text goes to the recovery place, standard error
+// says where, and the program ends with status 1. With saveNotes off, puts
+// up the "Save Changed Notes?" prompt.
+void RequestExit(bool by_signal = false);
 
 // Unmaps toplevel, closes the display and exits with status 0.
 [[noreturn]] void EndProgram();

@@ -3,14 +3,14 @@
 // running one to show its notes.
 #pragma once
 
+#include <string>
+
 // Takes the note directory's lock. When another stikkel holds it, asks that
 // one to raise its notes (through a selection it owns on this display) and
 // ends this program with status 0; when it cannot be reached (another
 // display or machine) prints one line naming the holder's host and process
 // and ends with status 255, touching no file. A file system that refuses
 // locks is reported on standard error and the program goes on unlocked.
-#include <string>
-
 void TakeNoteDirLock(const std::string& note_dir);
 
 // Once toplevel is realized: owns the selection through which a second

@@ -1,5 +1,6 @@
 #include "notes/note_saving.h"
 
+#include <cstdio>
 #include <string>
 
 #include "app/app.h"
@@ -9,42 +10,84 @@
 #include "notes/note_window.h"
 #include "notes/recovery_journal.h"
 #include "storage/load.h"
+#include "storage/recovery.h"
 #include "storage/save.h"
 
 ScreenSize CurrentScreen() { return {screen_width, screen_height}; }
 
-void SaveNote(Note* note) {
+bool NoteNeedsSaving(Note* note) {
   NoteWindow* window = WindowOf(note);
-  if (!window || !window->shell() || !XtIsRealized(window->shell())) return;
-  int x = 0, y = 0;
-  window->CurrentPosition(&x, &y);
-  if (x == note->x && y == note->y && !note->changed() && !note->moved) return;
-  note->x = x;
-  note->y = y;
+  if (window && window->shell() && XtIsRealized(window->shell())) {
+    int x = note->x, y = note->y;
+    window->CurrentPosition(&x, &y);
+    // A new place is kept in the record until a save writes it.
+    if (x != note->x || y != note->y) {
+      note->x = x;
+      note->y = y;
+      note->moved = true;
+    }
+  }
+  return note->changed() || note->moved;
+}
+
+bool SaveNote(Note* note) {
+  NoteWindow* window = WindowOf(note);
+  if (!window || !window->shell() || !XtIsRealized(window->shell())) return true;
+  if (!NoteNeedsSaving(note)) return true;
   window->AskSize();
   window->SyncText();
   std::string message;
-  if (WriteNoteFile(Notes(), note, CurrentScreen(), &message)) {
-    note->moved = false;
-    window->MarkSaved();
-    RecoveryNoteGone(note->id);
-  } else if (!message.empty()) {
+  if (!WriteNoteFile(Notes(), note, CurrentScreen(), &message)) {
     ShowError(message);
+    return false;
   }
+  note->moved = false;
+  window->MarkSaved();
+  RecoveryNoteGone(note->id);
+  return true;
 }
 
 void SaveNote(Widget, XtPointer client_data, XtPointer) {
   if (Note* note = Notes().FindNote(NoteIdOf(client_data))) SaveNote(note);
 }
 
-void SaveAllNotes(bool report) {
+bool SaveAllNotes(bool report) {
   if (Notes().empty()) {
     if (report) ShowError("There are no notes to save.");
-    return;
+    return true;
   }
   // A save may show a popup but never adds or removes notes; walk by index
   // all the same so the walk stays valid.
-  for (std::size_t i = 0; i < Notes().size(); ++i) SaveNote(Notes()[i].get());
+  bool all = true;
+  for (std::size_t i = 0; i < Notes().size(); ++i) all = SaveNote(Notes()[i].get()) && all;
+  return all;
+}
+
+bool AnyNoteNeedsSaving() {
+  bool any = false;
+  for (std::size_t i = 0; i < Notes().size(); ++i) any = NoteNeedsSaving(Notes()[i].get()) || any;
+  return any;
+}
+
+int RecoverUnsavedNotes() {
+  int failed = 0;
+  for (const auto& note : Notes()) {
+    if (!note->changed() && !note->moved) continue;
+    ++failed;
+    if (NoteWindow* window = WindowOf(note.get())) window->SyncText();
+    const std::string bytes = FormatNoteFile(*note, CurrentScreen());
+    std::string path, error;
+    if (WriteRecoveryFile(Notes().settings().note_dir, note->id, bytes, &path, &error)) {
+      std::fprintf(stderr, "stikkel: note %d could not be saved; its text is in %s\n", note->id, path.c_str());
+      continue;
+    }
+    // Nowhere left to write it: standard error is the last place.
+    std::fprintf(stderr, "stikkel: note %d could not be saved, nor written to %s (%s); its text follows\n",
+                 note->id, path.c_str(), error.c_str());
+    std::fwrite(note->text.data(), 1, note->text.size(), stderr);
+    std::fputs("\n", stderr);
+  }
+  return failed;
 }
 
 void SaveChangedNotesWithoutDisplay() {

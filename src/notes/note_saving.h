@@ -4,15 +4,28 @@
 #include "model/note.h"
 #include "storage/note_file.h"
 
-// Writes the note when it has unsaved changes or its window moved: asks
-// the server where the window stands (only when it may have moved), hands
-// the window's text to the record, writes the file and tells the user when
-// that failed.
-void SaveNote(Note* note);
+// Whether the note has something its file lacks: unsaved changes, or a
+// window that stands elsewhere (asks the server only when the window may
+// have moved; a new place is kept in the record and marks it moved).
+bool NoteNeedsSaving(Note* note);
+bool AnyNoteNeedsSaving();
 
-// Saves every note in list order. With report on, an empty note list shows
+// Writes the note when it needs saving: asks the server where the window
+// stands (only when it may have moved), hands the window's text to the
+// record, writes the file and shows the user a popup when that failed.
+// False when a write failed.
+bool SaveNote(Note* note);
+
+// Saves every note in list order, each failure with its popup; false when
+// any note could not be saved. With report on, an empty note list shows
 // "There are no notes to save.".
-void SaveAllNotes(bool report);
+bool SaveAllNotes(bool report);
+
+// Writes the text of every note that is still unsaved to the recovery place
+// (storage/recovery.h), saying on standard error where each one went (or,
+// when even that fails, writing the text itself there). Returns how many
+// notes were unsaved.
+int RecoverUnsavedNotes();
 
 // Writes every note with unsaved changes from what the program holds in
 // memory, making no X request; used when the display is lost.

@@ -229,7 +229,22 @@ void NoteWindow::CurrentPosition(int* x, int* y) {
   // it is withdrawn, so its own position would not be the frame's.
   if (note_->hidden || !may_have_moved_) return;
   may_have_moved_ = false;
-  OuterPosition(x, y);
+  LookWhereItStands(x, y);
+}
+
+void NoteWindow::LookWhereItStands(int* x, int* y) {
+  *x = note_->x;
+  *y = note_->y;
+  int outer_x = 0, outer_y = 0;
+  if (!OuterPosition(&outer_x, &outer_y)) return;
+  bool same = rebase_ || (seen_known_ && outer_x == seen_x_ && outer_y == seen_y_);
+  rebase_ = false;
+  seen_known_ = true;
+  seen_x_ = outer_x;
+  seen_y_ = outer_y;
+  if (same) return;
+  *x = outer_x;
+  *y = outer_y;
 }
 
 void NoteWindow::AskSize() {
@@ -242,7 +257,8 @@ void NoteWindow::AskSize() {
 void NoteWindow::Hide() {
   // Remember where the note stood: once withdrawn its frame is gone.
   int x = note_->x, y = note_->y;
-  if (!note_->hidden && OuterPosition(&x, &y) && (x != note_->x || y != note_->y)) {
+  if (!note_->hidden) LookWhereItStands(&x, &y);
+  if (!note_->hidden && (x != note_->x || y != note_->y)) {
     note_->x = x;
     note_->y = y;
     note_->moved = true;
@@ -267,6 +283,16 @@ void NoteWindow::CloseFromWindowManager(Widget, XtPointer client_data, XtPointer
 void NoteWindow::TrackStructure(Widget, XtPointer client_data, XEvent* event, Boolean*) {
   auto* window = static_cast<NoteWindow*>(client_data);
   window->may_have_moved_ = true;
+  if (event->type == ReparentNotify && !window->note_->hidden) {
+    bool to_root = event->xreparent.parent == RootWindowOfScreen(XtScreen(window->shell_));
+    if (to_root) {
+      window->released_ = true;
+      window->rebase_ = true;
+    } else if (window->released_) {
+      window->released_ = false;
+      window->rebase_ = true;
+    }
+  }
   if (event->type != ConfigureNotify) return;
   window->note_->window_width = event->xconfigure.width;
   window->note_->window_height = event->xconfigure.height;

@@ -62,7 +62,8 @@ class NoteWindow : public NoteView {
   // Where the window stands: the record's place, unless the window may
   // have moved since the last look; then the server is asked (once; a
   // notice that comes in meanwhile makes the next call ask again). A hidden
-  // window stands where it was hidden.
+  // window stands where it was hidden. A window the window manager let go
+  // of or took anew, but nobody moved, stands at the record's place.
   void CurrentPosition(int* x, int* y);
   // Asks the server for the window's size and keeps it in the record
   // (otherwise it comes from the structure notices of the window).
@@ -77,6 +78,8 @@ class NoteWindow : public NoteView {
   static void TrackStructure(Widget w, XtPointer client_data, XEvent* event, Boolean* go_on);
   static void CloseFromWindowManager(Widget w, XtPointer client_data, XtPointer call_data);
   void ShowAlarmEntries();
+  // Asks the server where the window stands; see CurrentPosition.
+  void LookWhereItStands(int* x, int* y);
   void BuildBar(Widget form);
   void BuildMenus();
   void BuildText(Widget form);
@@ -108,6 +111,17 @@ class NoteWindow : public NoteView {
   // server where the window stands. While it is clear the window stands
   // where that save found it, so a save needs no server round trip.
   bool may_have_moved_ = true;
+  // The outer position last seen that stands for the record's place (known
+  // once the server was asked). Only a change of it is a move. When the
+  // window manager lets the window go (it ended: the window is put back on
+  // the root at the same spot on screen, without its frame) or a new one
+  // takes it, the outer position changes though nobody moved the note: the
+  // next look takes the new position as the same place (rebase_).
+  bool seen_known_ = false;
+  int seen_x_ = 0;
+  int seen_y_ = 0;
+  bool released_ = false;
+  bool rebase_ = false;
 };
 
 // The note's window, or null before CreateNoteWindow.

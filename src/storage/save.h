@@ -6,12 +6,14 @@
 #include "model/note_list.h"
 #include "storage/note_file.h"
 
-// Writes the note's file from its record, through a temporary file that is
-// renamed over it. A note without a file gets <note_dir>/note<id> and never
-// replaces a file that is already there. Failed calls on files are
-// reported on standard error. Returns true when the file is on disk;
-// otherwise false with *message set to what the user should be told (empty
-// when there is nothing to tell). Does not touch the changed flag.
+// Writes the note's file from its record, through a temporary file of its
+// own that is renamed over it. A note without a file gets
+// <note_dir>/note<id>, or the next free number when another program took
+// that one meanwhile; it never replaces a file that is already there.
+// Failed calls on files are reported on standard error. Returns true when
+// the file is on disk; otherwise false with *message set to what the user
+// is told. A temporary left by a failed rename is removed once a later
+// save of the note succeeds. Does not touch the changed flag.
 bool WriteNoteFile(const NoteList& notes, Note* note, ScreenSize screen, std::string* message);
 
 // Writes every note that has unsaved changes or a move not yet in its file,

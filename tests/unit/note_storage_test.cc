@@ -109,32 +109,73 @@ TEST_F(NoteStorageTest, LoadingGivesATakenIdAFreshOneAndPassesOverOtherFiles) {
   for (const Note* note : added) EXPECT_NE(note->file_path, dir_ / "note7");
 }
 
-TEST_F(NoteStorageTest, ANewNoteNeverReplacesAFileItDidNotLoad) {
+// Another program took the new note's number between the start and its
+// first save: the note is saved under the next free number, and the other
+// file stays as it was.
+TEST_F(NoteStorageTest, ANewNoteWhoseNumberWasTakenSavesUnderTheNextFreeOne) {
   Note* note = Made("mine");
   note->id = 3;
+  Note* other = Made("other");
+  other->id = 4;  // no file yet, but its number
   WriteFile(dir_ / "note3", "someone else's");
+  WriteFile(dir_ / "note5", "someone else's too");
+  std::string message = "stale";
+  StderrCapture err;
+  ASSERT_TRUE(WriteNoteFile(notes_, note, kScreen, &message)) << message;
+  EXPECT_EQ(message, "");
+  EXPECT_EQ(err.Text(), "");
+  EXPECT_EQ(ReadFile(dir_ / "note3"), "someone else's");
+  EXPECT_EQ(ReadFile(dir_ / "note5"), "someone else's too");
+  EXPECT_EQ(note->file_path, dir_ / "note6");
+  EXPECT_EQ(ReadFile(dir_ / "note6"), FormatNoteFile(*note, kScreen));
+  // Its later saves go to that file.
+  note->text = "changed";
+  ASSERT_TRUE(WriteNoteFile(notes_, note, kScreen, &message)) << message;
+  EXPECT_EQ(ReadFile(dir_ / "note6"), FormatNoteFile(*note, kScreen));
+  EXPECT_EQ(ReadFile(dir_ / "note3"), "someone else's");
+}
+
+// Every failed save has a message for the user, a temporary that cannot
+// even be created included.
+TEST_F(NoteStorageTest, AnUnusableDirectoryIsToldToTheUser) {
+  notes_.Configure({dir_ / "gone", 16});
+  Note* note = Made("text");
   std::string message;
   StderrCapture err;
   EXPECT_FALSE(WriteNoteFile(notes_, note, kScreen, &message));
   std::string reported = err.Text();
-  EXPECT_EQ(ReadFile(dir_ / "note3"), "someone else's");
-  EXPECT_TRUE(note->file_path.empty()) << "the note still has no file";
-  std::string temp = dir_ / ("sk1." + std::to_string(getpid()));
-  EXPECT_EQ(message, "Couldn't rename " + temp + "\nto " + dir_ / "note3" + ".\nSave of note failed.\n" + temp +
-                         " should contain valid copy of note.");
-  EXPECT_EQ(reported, "stikkel: " + temp + "-" + dir_ / "note3" + ": File exists\n");
+  const std::string stem = dir_ / "gone" + "/sk1." + std::to_string(getpid()) + ".";
+  ASSERT_EQ(reported.rfind("stikkel: " + stem, 0), 0u) << reported;
+  std::string temp = reported.substr(9, stem.size() + 6);
+  EXPECT_EQ(reported, "stikkel: " + temp + ": No such file or directory\n");
+  EXPECT_EQ(message, "Couldn't create " + temp + ":\nNo such file or directory\nSave of note failed.");
+  EXPECT_TRUE(note->file_path.empty());
 }
 
-TEST_F(NoteStorageTest, AnUnusableDirectoryIsReportedOnStandardErrorOnly) {
-  notes_.Configure({dir_ / "gone", 16});
+// A failed rename leaves the new contents in the temporary; the next save
+// of the note that succeeds removes it.
+TEST_F(NoteStorageTest, ATemporaryLeftByAFailedRenameGoesWithTheNextSave) {
   Note* note = Made("text");
-  std::string message = "stale";
-  StderrCapture err;
-  EXPECT_FALSE(WriteNoteFile(notes_, note, kScreen, &message));
-  EXPECT_EQ(message, "") << "nothing to show the user";
-  EXPECT_EQ(err.Text(), "stikkel: " + dir_ / "gone" + "/sk1." + std::to_string(getpid()) +
-                            ": No such file or directory\n");
-  EXPECT_TRUE(note->file_path.empty());
+  std::string message;
+  ASSERT_TRUE(WriteNoteFile(notes_, note, kScreen, &message));
+  std::string path = note->file_path;
+  unlink(path.c_str());
+  mkdir(path.c_str(), 0755);
+  WriteFile(path + "/keep", "x");
+  {
+    StderrCapture err;
+    EXPECT_FALSE(WriteNoteFile(notes_, note, kScreen, &message));
+  }
+  std::vector<std::string> left;
+  for (const auto& e : std::filesystem::directory_iterator(dir_.path()))
+    if (e.path().filename().string().rfind("sk1.", 0) == 0) left.push_back(e.path().string());
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_EQ(ReadFile(left[0]), FormatNoteFile(*note, kScreen));
+  EXPECT_NE(message.find(left[0] + " should contain valid copy of note."), std::string::npos) << message;
+  unlink((path + "/keep").c_str());
+  rmdir(path.c_str());
+  ASSERT_TRUE(WriteNoteFile(notes_, note, kScreen, &message)) << message;
+  EXPECT_FALSE(std::filesystem::exists(left[0]));
 }
 
 TEST_F(NoteStorageTest, SavingChangedNotesWritesOnlyThoseAndMarksThemSaved) {

@@ -1,5 +1,7 @@
 // The ways into the exit request: signals and X protocol errors reach the
-// main loop and put up the save prompt when notes are not saved unasked.
+// main loop and put up the save prompt when a note has changes and notes
+// are not saved unasked. (With nothing to save the program ends at once:
+// that is tried end to end.)
 #include <gtest/gtest.h>
 
 #include <X11/IntrinsicP.h>
@@ -8,6 +10,8 @@
 
 #include "app/app.h"
 #include "app/exit.h"
+#include "model/note_list.h"
+#include "notes/note_window.h"
 #include "x11_util.h"
 
 namespace {
@@ -15,6 +19,11 @@ namespace {
 TEST(ExitRequest, SignalsAndXErrorsPutUpTheSavePrompt) {
   AppResources saved = app_res;
   app_res.saveNotes = False;
+  Note* note = Notes().NewNote(-1);
+  note->width = 227;
+  note->height = 169;
+  CreateNoteWindow(note);
+  WindowOf(note)->MarkChanged();
   InstallExitHandlers(false);
   WarpPointer(250, 260);
 
@@ -30,6 +39,7 @@ TEST(ExitRequest, SignalsAndXErrorsPutUpTheSavePrompt) {
   EXPECT_EQ(PopupsNamed("SOEShell").size(), 2u) << "every request makes a new prompt";
 
   DestroyPopupsNamed("SOEShell");
+  ResetProgramState();
   signal(SIGHUP, SIG_DFL);
   signal(SIGTERM, SIG_DFL);
   signal(SIGINT, SIG_DFL);

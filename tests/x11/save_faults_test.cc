@@ -15,6 +15,7 @@
 #include <csignal>
 #include <cstring>
 #include <functional>
+#include <regex>
 #include <set>
 #include <string>
 
@@ -28,11 +29,18 @@
 
 namespace {
 
+// Each save's temporary has a random part: "sk1.<pid>.XXXXXX" stands for
+// any of them.
+std::string AnyTemporary(const std::string& text) {
+  static const std::regex kTemporary("sk1\\.([0-9]+)\\.[A-Za-z0-9]{6}");
+  return std::regex_replace(text, kTemporary, "sk1.$1.XXXXXX");
+}
+
 std::set<std::string> Entries(const std::string& dir) {
   std::set<std::string> out;
   if (DIR* d = opendir(dir.c_str())) {
     while (dirent* e = readdir(d))
-      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) out.insert(e->d_name);
+      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) out.insert(AnyTemporary(e->d_name));
     closedir(d);
   }
   return out;
@@ -42,7 +50,7 @@ std::string ErrorMessage() {
   std::vector<Widget> popups = PopupsNamed("ErrorShell");
   if (popups.empty()) return "";
   Widget dialog = XtNameToWidget(popups.back(), "errorDialog");
-  return dialog ? LabelOf(dialog) : "";
+  return dialog ? AnyTemporary(LabelOf(dialog)) : "";
 }
 
 // Mounts are made in a mount namespace of this process's own, so nothing
@@ -95,7 +103,7 @@ class SaveFaults : public testing::Test {
     app_res = saved_res_;
   }
 
-  std::string Temp() const { return note_dir_ + "/sk1." + std::to_string(getpid()); }
+  std::string Temp() const { return note_dir_ + "/sk1." + std::to_string(getpid()) + ".XXXXXX"; }
   std::string Path() const { return note_dir_ + "/note1"; }
 
   // A loaded note (file note1 with old contents) whose window now holds an
@@ -139,7 +147,7 @@ class SaveFaults : public testing::Test {
     Save(note);
     Pump();
     fault.clear();
-    std::string err = testing::internal::GetCapturedStderr();
+    std::string err = AnyTemporary(testing::internal::GetCapturedStderr());
 
     EXPECT_EQ(err, fault.expected_stderr());
     EXPECT_TRUE(XtIsSensitive(NoteWidget(note, "Save"))) << "a failed save must leave Save sensitive";
@@ -223,11 +231,11 @@ TEST_F(SaveFaults, NoteFileReplacedByADirectory) {
   fault.popup = true;
   fault.popup_text = "Couldn't rename " + Temp() + "\nto " + Path() + ".\nSave of note failed.";
   // The new contents stay in the temporary file.
-  fault.entries = {"sk1." + std::to_string(getpid())};
+  fault.entries = {"sk1." + std::to_string(getpid()) + ".XXXXXX"};
   FailThenRecover(fault, 100);
 }
 
-// Only standard error tells of a note directory that cannot be written.
+// A note directory that cannot be written is told in a popup too.
 TEST_F(SaveFaults, NoteDirectoryNotWritable) {
   const bool root = geteuid() == 0;
   Fault fault;
@@ -243,7 +251,8 @@ TEST_F(SaveFaults, NoteDirectoryNotWritable) {
     chmod(note_dir_.c_str(), 0755);
   };
   fault.expected_stderr = [&] { return "stikkel: " + Temp() + ": " + std::strerror(EACCES) + "\n"; };
-  fault.popup = false;
+  fault.popup = true;
+  fault.popup_text = "Couldn't create " + Temp() + ":\n" + std::strerror(EACCES) + "\nSave of note failed.";
   FailThenRecover(fault, 100);
 }
 
@@ -263,7 +272,7 @@ TEST_F(SaveFaults, NewNoteOnAFullDisk) {
   testing::internal::CaptureStderr();
   Save(note);
   Pump();
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "stikkel: " + Temp() + ": No space left on device\n");
+  EXPECT_EQ(AnyTemporary(testing::internal::GetCapturedStderr()), "stikkel: " + Temp() + ": No space left on device\n");
   EXPECT_TRUE(XtIsSensitive(NoteWidget(note, "Save")));
   EXPECT_EQ(PopupsNamed("ErrorShell").size(), 1u);
   EXPECT_TRUE(Entries(note_dir_).empty());

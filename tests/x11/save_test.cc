@@ -153,7 +153,7 @@ TEST_F(SaveTest, LoadedNoteIsSavedBackToItsOwnFile) {
   EXPECT_EQ(bytes.substr(bytes.find('\n') + 1), "Seven\nolder");
 }
 
-TEST_F(SaveTest, UnwritableDirectoryIsReportedOnStandardErrorOnly) {
+TEST_F(SaveTest, UnwritableDirectoryIsReportedInAPopupToo) {
   Note* note = Shown("text");
   std::string gone = dir_ / "gone";
   UseNoteSettings(gone);
@@ -167,10 +167,14 @@ TEST_F(SaveTest, UnwritableDirectoryIsReportedOnStandardErrorOnly) {
   StderrCapture err;
   Save(note);
   std::string text = err.Text();
-  EXPECT_EQ(text, "stikkel: " + gone + "/sk1." + std::to_string(getpid()) + ": No such file or directory\n");
-  EXPECT_TRUE(PopupsNamed("ErrorShell").empty()) << "no popup for a temporary file that cannot be opened";
+  const std::string stem = "stikkel: " + gone + "/sk1." + std::to_string(getpid()) + ".";
+  EXPECT_EQ(text.rfind(stem, 0), 0u) << text;
+  EXPECT_EQ(text.substr(stem.size() + 6), ": No such file or directory\n");
+  EXPECT_EQ(PopupsNamed("ErrorShell").size(), 1u) << "a failed save is never silent";
+  DestroyPopupsNamed("ErrorShell");
   EXPECT_TRUE(XtIsSensitive(NoteWidget(note, "Save")));
-  EXPECT_EQ(note->x, 120) << "the moved position is already recorded";
+  EXPECT_EQ(note->x, 120) << "the moved position is recorded";
+  EXPECT_TRUE(note->moved) << "and written by the next save that succeeds";
 }
 
 TEST_F(SaveTest, FullDiskKeepsTheOldFileAndTheUnsavedFlag) {
