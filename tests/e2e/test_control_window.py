@@ -8,6 +8,7 @@ import tempfile
 import unittest
 
 from e2e import E2ETest, TWMRC, XSession, home_with_notes, wait_for
+from faults import type_into_note
 
 # Rows of the main menu; the two separators are one pixel high.
 ROWS = ["Create 1.5x2 Note", "Create 2x3 Note", "Create 3x3 Note", "Create 3x4 Note",
@@ -156,7 +157,15 @@ class ControlWindowTest(E2ETest):
         wait_for(lambda: self.x.stacking([first, second]) == [second, first], what="the note on top")
 
     def test_exit_puts_up_the_save_prompt(self):
-        app, _ = self.start_with_notes()
+        # With nothing to save Exit ends the program at once.
+        app, _ = self.start_with_notes([("Plain", 100, 120)])
+        self.choose("Exit")
+        self.assertEqual(app.wait_exit(timeout=20), 0)
+        self.assertIsNone(self.x.mapped_window("Save Notes Prompt"))
+        self.x.wait_unmapped("stikkel")
+        # A changed note: the prompt asks first.
+        app, (wid,) = self.start_with_notes([("Plain", 100, 120)])
+        type_into_note(self.x, wid, "x")
         self.choose("Exit")
         self.x.wait_mapped("Save Notes Prompt")
         self.assertIsNone(app.proc.poll())
@@ -179,14 +188,28 @@ class ControlWindowCloseTest(unittest.TestCase):
             self.app.stop()
         self.x.close()
 
-    def test_close_button_asks_to_exit(self):
-        from e2e import Stikkel
-        self.app = Stikkel(self.x)
-        self.app.wait_ready()
+    def close_control_window(self):
         control = self.x.mapped_window("stikkel")
         x, y, w, h = self.x.geometry(control)
         self.x.xdotool("mousemove", "--sync", x + w // 2, y + h // 2)
         self.x.xdotool("key", "F2")
+
+    def test_close_button_asks_to_exit(self):
+        from e2e import Stikkel
+        home, _ = home_with_notes(self.tmp, [("Kept", 100, 120)])
+        # Nothing to save: it ends at once.
+        self.app = Stikkel(self.x, home=home)
+        self.app.wait_ready()
+        self.x.wait_mapped("Kept")
+        self.close_control_window()
+        self.assertEqual(self.app.wait_exit(timeout=20), 0)
+        self.assertIsNone(self.x.mapped_window("Save Notes Prompt"))
+        self.x.wait_unmapped("stikkel")
+        # A changed note: the prompt asks first.
+        self.app = Stikkel(self.x, home=home)
+        self.app.wait_ready()
+        type_into_note(self.x, self.x.wait_mapped("Kept"), "x")
+        self.close_control_window()
         self.x.wait_mapped("Save Notes Prompt")
         self.assertIsNone(self.app.proc.poll())
         self.assertIsNotNone(self.x.mapped_window("stikkel"))

@@ -190,7 +190,10 @@ class StaleTemporaryFileTest(E2ETest):
         self.assertEqual(read(os.path.join(note_dir, "note2")), other, "the other note was written through a link")
         self.assertFalse(os.path.islink(path))
         self.assertEqual(parse_note(read(path))["text"], b"new mine\n")
-        self.assertEqual(sorted(n for n in os.listdir(note_dir) if n != ".lock"), ["note1", "note2"])
+        # The planted link stays as it was; no temporary is left.
+        self.assertEqual(os.readlink(temp), "note2")
+        self.assertEqual(sorted(n for n in os.listdir(note_dir) if n != ".lock"),
+                         ["note1", "note2", os.path.basename(temp)])
 
 
 if __name__ == "__main__":

@@ -124,7 +124,9 @@ class WindowManagerCloseTest(E2ETest):
 
     def test_delete_dismisses_the_save_prompt(self):
         app = self.start("-interval", "60", home=self.home)
-        self.x.wait_mapped("Closed")
+        wid = self.x.wait_mapped("Closed")
+        # A changed note: with nothing to save a signal ends the program.
+        type_into_note(self.x, wid, "x")
         for _ in range(2):
             app.signal(signal.SIGHUP)
             prompt = self.x.wait_mapped("Save Notes Prompt")

@@ -64,8 +64,12 @@ class SaveFaultsTest(E2ETest):
         type_into_note(self.x, wid, "new ")
         choose_note_menu_entry(self.x, wid, "File", FILE_ENTRIES.index("Save"))
         self.x.wait_mapped("Stikkel Error")
-        temp = os.path.join(note_dir, "sk1.%d" % app.proc.pid)
-        self.assertEqual(app.stderr(), stderr_line.format(t=temp, p=path))
+        # Each save's temporary has a name of its own: sk1.<pid>.XXXXXX.
+        err = app.stderr()
+        stem = os.path.join(note_dir, "sk1.%d." % app.proc.pid)
+        self.assertTrue(err.startswith("stikkel: " + stem), err)
+        temp = err[len("stikkel: "):len("stikkel: ") + len(stem) + 6]
+        self.assertEqual(err, stderr_line.format(t=temp, p=path))
         with open(path, "rb") as f:
             self.assertEqual(f.read(), old, "the note file is as it was")
         notes, others = note_dir_state(note_dir)
