@@ -337,6 +337,8 @@ TEST_F(ShellRun, StartedCommandGetsPlainSignals) {
   unsigned long long ignored = std::stoull(err.substr(err.find(':') + 1), nullptr, 16);
   EXPECT_EQ(ignored & (1ULL << (SIGPIPE - 1)), 0u) << err;
   EXPECT_EQ(ignored & (1ULL << (SIGXFSZ - 1)), 0u) << err;
+}
+
 TEST_F(ShellRun, CommandsStartWithDefaultSignalsAndAnEmptyMask) {
   // As the running program has them: SIGXFSZ and SIGPIPE ignored, SIGUSR1
   // blocked, the interrupts ignored (started in the background).
