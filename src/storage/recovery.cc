@@ -115,8 +115,8 @@ RecoveredNotes ApplyRecoveryFiles(NoteList& notes, const NoteFileReadOptions& op
     std::string why;
     if (lstat(path.c_str(), &rst) != 0) why = std::strerror(errno);
     else if (!S_ISREG(rst.st_mode)) why = "not a regular file";
-    else if (!ReadCandidateFile(path, options, &bytes, &why)) {
-    } else if (!ReadNoteFile(bytes, options, &recovered)) why = "not a note";
+    else if (!ReadCandidateFile(path, options, &bytes, &why)) why = "not a note";
+    else if (!ReadNoteFile(bytes, options, &recovered)) why = "not a note";
     else if (recovered.text.size() >= static_cast<std::size_t>(INT32_MAX) - unit) why = "too long";
     else if (name != "note" + std::to_string(id)) why = "no note has that name";
 
