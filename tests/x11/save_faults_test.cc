@@ -12,10 +12,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <csignal>
 #include <cstring>
 #include <functional>
-#include <regex>
 #include <set>
 #include <string>
 
@@ -32,8 +32,28 @@ namespace {
 // Each save's temporary has a random part: "sk1.<pid>.XXXXXX" stands for
 // any of them.
 std::string AnyTemporary(const std::string& text) {
-  static const std::regex kTemporary("sk1\\.([0-9]+)\\.[A-Za-z0-9]{6}");
-  return std::regex_replace(text, kTemporary, "sk1.$1.XXXXXX");
+  // Hand-written rather than std::regex: GCC 12 warns inside <regex> at -O2.
+  static const std::string kStem = "sk1.";
+  std::string out;
+  size_t at = 0;
+  for (size_t hit; (hit = text.find(kStem, at)) != std::string::npos;) {
+    size_t digits = hit + kStem.size();
+    size_t end = digits;
+    while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end]))) ++end;
+    size_t tail = end + 1;
+    bool random = end > digits && end < text.size() && text[end] == '.' && tail + 6 <= text.size();
+    for (size_t i = tail; random && i < tail + 6; ++i) random = std::isalnum(static_cast<unsigned char>(text[i]));
+    if (!random) {
+      out.append(text, at, digits - at);
+      at = digits;
+      continue;
+    }
+    out.append(text, at, tail - at);
+    out += "XXXXXX";
+    at = tail + 6;
+  }
+  out.append(text, at, std::string::npos);
+  return out;
 }
 
 std::set<std::string> Entries(const std::string& dir) {
