@@ -3,12 +3,13 @@
 #include <X11/Xaw/SimpleMenu.h>
 
 #include "app/app.h"
-#include "app/control_window.h"
 #include "app/early_options.h"
-#include "app/exit.h"
-#include "app/main_menu.h"
 #include "app/note_dir.h"
-#include "app/single_instance.h"
+#include "frame/control_window.h"
+#include "frame/exit.h"
+#include "frame/main_menu.h"
+#include "frame/note_menus.h"
+#include "frame/single_instance.h"
 #include "model/note_list.h"
 #include "notes/note_saving.h"
 #include "tools/alarms.h"
@@ -37,13 +38,14 @@ int main(int argc, char** argv) {
   Notes().Configure({EnsureNoteDir(app_res.noteDir), static_cast<std::size_t>(app_res.bufSize)});
   TakeNoteDirLock(Notes().settings().note_dir);
   CreateControlWindow();
-  CreateMainMenu();
+  Widget main_menu = CreateMainMenu();
   XawSimpleMenuAddGlobalActions(app_context);
   XtRealizeWidget(main_menu);
   XtRealizeWidget(toplevel);
   AnnounceNoteDirLock();
   ExitOnControlWindowClose();
   XFlush(display);
+  InstallNoteMenus();
   LoadNotes();
   if (!app_res.noSave) StartAutoSave();
   if (!app_res.noAlarm) StartAlarmChecks();

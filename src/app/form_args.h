@@ -15,3 +15,14 @@ inline Cardinal AddFixedTopLeft(Arg* args, Cardinal n) {
   XtSetArg(args[n], XtNright, XtChainLeft); n++;
   return n;
 }
+
+// AddFixedTopLeft, and no distance between the child and its neighbours
+// (vertDistance, horizDistance and, for a child that is a form itself,
+// defaultDistance 0).
+inline Cardinal AddFlushTopLeft(Arg* args, Cardinal n) {
+  n = AddFixedTopLeft(args, n);
+  XtSetArg(args[n], XtNvertDistance, 0); n++;
+  XtSetArg(args[n], XtNhorizDistance, 0); n++;
+  XtSetArg(args[n], XtNdefaultDistance, 0); n++;
+  return n;
+}

@@ -97,24 +97,38 @@ void OnWindowClose(Widget shell, XtCallbackProc proc, XtPointer data) {
   XtAddCallback(shell, XtNdestroyCallback, FreeCloseHandler, handler);
 }
 
+Widget CreateDialogShell(const char* name, const char* title, Point at) {
+  Arg args[3];
+  Cardinal n = 0;
+  if (title) {
+    XtSetArg(args[n], XtNtitle, title); n++;
+  }
+  XtSetArg(args[n], XtNx, at.x); n++;
+  XtSetArg(args[n], XtNy, at.y); n++;
+  return XtCreatePopupShell(name, transientShellWidgetClass, toplevel, args, n);
+}
+
+void PopUpDialog(Widget shell, XtCallbackProc close, XtPointer data, XtGrabKind grab) {
+  OnWindowClose(shell, close, data);
+  XtPopup(shell, grab);
+}
+
+void DestroyPopup(Widget shell) {
+  XtPopdown(shell);
+  XtDestroyWidget(shell);
+}
+
 Widget PopUpMessage(const MessagePopup& names, const std::string& message, XtCallbackProc dismiss,
                     XtGrabKind grab) {
+  Widget shell = CreateDialogShell(names.shell, names.title, PointerPosition());
   Arg args[2];
-  XtSetArg(args[0], XtNtitle, names.title);
-  Widget shell = XtCreatePopupShell(names.shell, transientShellWidgetClass, toplevel, args, 1);
-  Widget dialog = XtCreateManagedWidget(names.dialog, dialogWidgetClass, shell, nullptr, 0);
+  XtSetArg(args[0], XtNlabel, message.c_str());
+  Widget dialog = XtCreateManagedWidget(names.dialog, dialogWidgetClass, shell, args, 1);
   XtCallbackRec callbacks[] = {{dismiss, shell}, {nullptr, nullptr}};
   XtSetArg(args[0], XtNcallback, callbacks);
   XtSetArg(args[1], XtNlabel, names.button_label);
   XtCreateManagedWidget(names.button, commandWidgetClass, dialog, args, 2);
-  Point p = PointerPosition();
-  XtSetArg(args[0], XtNlabel, message.c_str());
-  XtSetValues(dialog, args, 1);
-  XtSetArg(args[0], XtNx, p.x);
-  XtSetArg(args[1], XtNy, p.y);
-  XtSetValues(shell, args, 2);
-  OnWindowClose(shell, dismiss, shell);
-  XtPopup(shell, grab);
+  PopUpDialog(shell, dismiss, shell, grab);
   return shell;
 }
 
@@ -156,5 +170,3 @@ void AskConfirm(XtCallbackList confirm, XtCallbackList cancel) {
 void DismissConfirm() {
   if (confirm_popup.shell) XtPopdown(confirm_popup.shell);
 }
-
-Widget ConfirmShell() { return confirm_popup.shell; }

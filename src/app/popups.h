@@ -1,5 +1,5 @@
-// The shared popups: error messages, the Confirm popup, and the pointer
-// position at which every popup is placed.
+// The shared popups: error messages, the Confirm popup, the shells of
+// dialogs, and the pointer position at which every popup is placed.
 #pragma once
 
 #include <X11/Intrinsic.h>
@@ -46,5 +46,14 @@ Point PointerPosition();
 // instead of killing the program (WM_DELETE_WINDOW). Realizes the shell.
 void OnWindowClose(Widget shell, XtCallbackProc proc, XtPointer data);
 
-// The widgets of the Confirm popup once it exists (for tests); null before.
-Widget ConfirmShell();
+// The shell of a dialog: a transient shell named `name`, popup child of
+// toplevel, with its top-left corner at `at` and, unless title is null,
+// that title.
+Widget CreateDialogShell(const char* name, const char* title, Point at);
+
+// Pops a dialog shell up with the grab; the window manager's close button
+// on it calls close(shell, data).
+void PopUpDialog(Widget shell, XtCallbackProc close, XtPointer data, XtGrabKind grab);
+
+// Pops a popup shell down and destroys it.
+void DestroyPopup(Widget shell);

@@ -3,6 +3,8 @@
 // delays them an hour; these do not.
 #pragma once
 
+#include "storage/file_io.h"
+
 class TimerFd {
  public:
   enum Kind {
@@ -12,13 +14,12 @@ class TimerFd {
   enum Event { kNothing, kExpired, kClockSet };
 
   explicit TimerFd(Kind kind);
-  ~TimerFd();
   TimerFd(const TimerFd&) = delete;
   TimerFd& operator=(const TimerFd&) = delete;
 
   // The descriptor to watch for reading; -1 when the system has no such
   // timers (the caller then falls back on the toolkit's timeouts).
-  int fd() const { return fd_; }
+  int fd() const { return fd_.get(); }
 
   // kMonotonic: fires once, `ms` milliseconds from now (at least 1).
   bool ArmAfter(unsigned long ms);
@@ -32,5 +33,5 @@ class TimerFd {
   Event Consume();
 
  private:
-  int fd_ = -1;
+  FileDescriptor fd_;
 };

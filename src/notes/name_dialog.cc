@@ -5,12 +5,11 @@
 #include <X11/Xaw/Command.h>
 #include <X11/Xaw/Dialog.h>
 
-#include <cstdint>
 #include <string>
 
 #include "app/app.h"
+#include "app/client_data.h"
 #include "app/popups.h"
-#include "notes/note_commands.h"
 #include "model/note_list.h"
 #include "model/note_name.h"
 #include "notes/note_window.h"
@@ -28,13 +27,29 @@ struct NameDialog {
 // OpenNameDialog builds the dialog again.
 void ForgetNameDialog(Widget, XtPointer, XtPointer) { name_dialog = NameDialog{}; }
 
+void CancelName(Widget, XtPointer, XtPointer) { DismissNameDialog(); }
+
+// Confirm (client data: the note's id).
+void ApplyName(Widget, XtPointer client_data, XtPointer) {
+  DismissNameDialog();
+  Note* note = Notes().FindNote(IntOfClientData(client_data));
+  if (!note || !name_dialog.dialog) return;
+  String value = XawDialogGetValueString(name_dialog.dialog);
+  std::string name = NoteNameFromValue(value ? value : "");
+  if (name.empty()) return;
+  NoteWindow* window = WindowOf(note);
+  Arg args[1];
+  XtSetArg(args[0], XtNtitle, name.c_str());
+  XtSetValues(window->shell(), args, 1);
+  note->name = std::move(name);
+  window->MarkChanged();
+}
+
 void CreateNameDialog(const Note* note, Point at, XtCallbackList confirm, XtCallbackList cancel) {
-  Arg args[4];
-  XtSetArg(args[0], XtNx, at.x);
-  XtSetArg(args[1], XtNy, at.y);
-  name_dialog.shell = XtCreatePopupShell("Name", transientShellWidgetClass, toplevel, args, 2);
+  name_dialog.shell = CreateDialogShell("Name", nullptr, at);
   XtAddCallback(name_dialog.shell, XtNdestroyCallback, ForgetNameDialog, nullptr);
 
+  Arg args[4];
   XtSetArg(args[0], XtNlabel, "Title for Note");
   XtSetArg(args[1], XtNvalue, note->name.c_str());
   XtSetArg(args[2], XtNresize, True);
@@ -83,27 +98,8 @@ void DismissNameDialog() {
   if (name_dialog.shell) XtPopdown(name_dialog.shell);
 }
 
-void ApplyName(Widget, XtPointer client_data, XtPointer) {
-  DismissNameDialog();
-  Note* note = Notes().FindNote(NoteIdOf(client_data));
-  if (!note || !name_dialog.dialog) return;
-  String value = XawDialogGetValueString(name_dialog.dialog);
-  std::string name = NoteNameFromValue(value ? value : "");
-  if (name.empty()) return;
-  Arg args[1];
-  XtSetArg(args[0], XtNtitle, name.c_str());
-  NoteWindow* window = WindowOf(note);
-  XtSetValues(window->shell(), args, 1);
-  note->name = std::move(name);
-  window->MarkChanged();
-}
-
-void CancelName(Widget, XtPointer, XtPointer) { DismissNameDialog(); }
-
-void NameNote(Widget, XtPointer client_data, XtPointer) {
-  Note* note = Notes().FindNote(NoteIdOf(client_data));
-  if (!note) return;
-  XtCallbackRec confirm[] = {{ApplyName, client_data}, {nullptr, nullptr}};
-  XtCallbackRec cancel[] = {{CancelName, client_data}, {nullptr, nullptr}};
+void NameNote(Note* note) {
+  XtCallbackRec confirm[] = {{ApplyName, IntClientData(note->id)}, {nullptr, nullptr}};
+  XtCallbackRec cancel[] = {{CancelName, nullptr}, {nullptr, nullptr}};
   OpenNameDialog(note, confirm, cancel);
 }

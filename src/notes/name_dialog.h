@@ -14,10 +14,8 @@ void OpenNameDialog(const Note* note, XtCallbackList confirm, XtCallbackList can
 // Pops the dialog down; it stays for the next use.
 void DismissNameDialog();
 
-// Confirm: the field's value, made one line (note_name.h), becomes the name
-// and title of the note whose id is the client data, and marks it changed.
-// An empty value changes nothing.
-void ApplyName(Widget w, XtPointer client_data, XtPointer call_data);
-
-// Cancel, and the window manager's close button: dismisses the dialog.
-void CancelName(Widget w, XtPointer client_data, XtPointer call_data);
+// The Name... command of a note's Notes menu: opens the dialog for the
+// note. Its Confirm makes the field's value, as one line (note_name.h), the
+// name and title of the note, and marks it changed; an empty value changes
+// nothing. Cancel and the window manager's close button dismiss it.
+void NameNote(Note* note);

@@ -1,23 +1,22 @@
-// The Hide, Erase, Destroy, Anchor and UnAnchor entries of a note's Notes
-// menu. Erase and Destroy ask through the Confirm popup; the answer looks the
-// note up again by id, since it may have gone meanwhile.
+// The answer of the Confirm popup looks the note up again by id, since it
+// may have gone meanwhile.
 #include "notes/note_commands.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <string>
 
+#include "app/client_data.h"
 #include "app/popups.h"
 #include "model/note_list.h"
 #include "notes/note_window.h"
 #include "notes/recovery_journal.h"
+#include "storage/file_io.h"
 
 namespace {
 
 void ConfirmErase(Widget, XtPointer client_data, XtPointer) {
   DismissConfirm();
-  Note* note = Notes().FindNote(NoteIdOf(client_data));
+  Note* note = Notes().FindNote(IntOfClientData(client_data));
   if (!note) return;
   NoteWindow* window = WindowOf(note);
   window->SetText("");
@@ -26,27 +25,22 @@ void ConfirmErase(Widget, XtPointer client_data, XtPointer) {
 
 void ConfirmDestroy(Widget, XtPointer client_data, XtPointer) {
   DismissConfirm();
-  Note* note = Notes().FindNote(NoteIdOf(client_data));
+  Note* note = Notes().FindNote(IntOfClientData(client_data));
   if (!note) return;
-  if (NoteWindow* window = WindowOf(note)) {
-    XtPopdown(window->shell());
-    XtDestroyWidget(window->shell());
-  }
+  if (NoteWindow* window = WindowOf(note)) DestroyPopup(window->shell());
   const std::string path = note->file_path;
   RecoveryNoteGone(note->id);
   if (Notes().RemoveNote(note)) return;
   // The file would bring the note back at the next start: say so.
-  std::fprintf(stderr, "stikkel: %s: %s\n", path.c_str(), std::strerror(errno));
+  ReportFileError(path, errno);
   ShowError("Couldn't delete " + path + ".\nThe note will come back at the next start.");
 }
 
-void CancelErase(Widget, XtPointer, XtPointer) { DismissConfirm(); }
+void Cancel(Widget, XtPointer, XtPointer) { DismissConfirm(); }
 
-void CancelDestroy(Widget, XtPointer, XtPointer) { DismissConfirm(); }
-
-void Ask(XtCallbackProc confirm, XtCallbackProc cancel, XtPointer client_data) {
-  XtCallbackRec yes[] = {{confirm, client_data}, {nullptr, nullptr}};
-  XtCallbackRec no[] = {{cancel, client_data}, {nullptr, nullptr}};
+void Ask(XtCallbackProc confirm, const Note* note) {
+  XtCallbackRec yes[] = {{confirm, IntClientData(note->id)}, {nullptr, nullptr}};
+  XtCallbackRec no[] = {{Cancel, nullptr}, {nullptr, nullptr}};
   AskConfirm(yes, no);
 }
 
@@ -59,24 +53,14 @@ void SetAnchored(Note* note, bool anchored) {
 
 }  // namespace
 
-void HideNote(Widget, XtPointer client_data, XtPointer) {
-  if (Note* note = Notes().FindNote(NoteIdOf(client_data))) WindowOf(note)->Hide();
+void HideNote(Note* note) { WindowOf(note)->Hide(); }
+
+void EraseNote(Note* note) {
+  if (WindowOf(note)->Length() > 0) Ask(ConfirmErase, note);
 }
 
-void EraseNote(Widget, XtPointer client_data, XtPointer) {
-  Note* note = Notes().FindNote(NoteIdOf(client_data));
-  if (!note || WindowOf(note)->Length() == 0) return;
-  Ask(ConfirmErase, CancelErase, client_data);
-}
+void DestroyNote(Note* note) { Ask(ConfirmDestroy, note); }
 
-void DestroyNote(Widget, XtPointer client_data, XtPointer) {
-  if (Notes().FindNote(NoteIdOf(client_data))) Ask(ConfirmDestroy, CancelDestroy, client_data);
-}
+void AnchorNote(Note* note) { SetAnchored(note, true); }
 
-void AnchorNote(Widget, XtPointer client_data, XtPointer) {
-  if (Note* note = Notes().FindNote(NoteIdOf(client_data))) SetAnchored(note, true);
-}
-
-void UnanchorNote(Widget, XtPointer client_data, XtPointer) {
-  if (Note* note = Notes().FindNote(NoteIdOf(client_data))) SetAnchored(note, false);
-}
+void UnanchorNote(Note* note) { SetAnchored(note, false); }

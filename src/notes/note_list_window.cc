@@ -74,13 +74,9 @@ void CancelFromWindowManager(Widget w, XtPointer client_data, XtPointer call_dat
 
 void OpenNoteList(const Note* first, bool hidden_only) {
   if (list_shell) CloseNoteList(nullptr, nullptr, nullptr);
-  Point pointer = PointerPosition();
+  list_shell = CreateDialogShell("FindShell", hidden_only ? "Hidden Notes" : "Find A Note", PointerPosition());
   Arg args[8];
   Cardinal n = 0;
-  XtSetArg(args[n], XtNtitle, hidden_only ? "Hidden Notes" : "Find A Note"); n++;
-  XtSetArg(args[n], XtNx, pointer.x); n++;
-  XtSetArg(args[n], XtNy, pointer.y); n++;
-  list_shell = XtCreatePopupShell("FindShell", transientShellWidgetClass, toplevel, args, n);
   XtSetArg(args[0], XtNborderWidth, 0);
   Widget form = XtCreateManagedWidget("FindForm", formWidgetClass, list_shell, args, 1);
   n = 0;
@@ -114,8 +110,7 @@ void OpenNoteList(const Note* first, bool hidden_only) {
   XtSetArg(args[n], XtNbottom, XtChainBottom); n++;
   XtCreateManagedWidget("FindCancel", commandWidgetClass, form, args, n);
 
-  OnWindowClose(list_shell, CancelFromWindowManager, nullptr);
-  XtPopup(list_shell, XtGrabNonexclusive);
+  PopUpDialog(list_shell, CancelFromWindowManager, nullptr, XtGrabNonexclusive);
 }
 
 void ChooseNote(Widget w, XtPointer client_data, XtPointer call_data) {
@@ -139,9 +134,6 @@ void ChooseNote(Widget w, XtPointer client_data, XtPointer call_data) {
 
 void CloseNoteList(Widget, XtPointer, XtPointer) {
   if (!list_shell) return;
-  XtPopdown(list_shell);
-  XtDestroyWidget(list_shell);
+  DestroyPopup(list_shell);
   list_shell = nullptr;
 }
-
-Widget NoteListShell() { return list_shell; }

@@ -19,6 +19,3 @@ void ChooseNote(Widget w, XtPointer client_data, XtPointer call_data);
 
 // The Cancel button: closes the list window.
 void CloseNoteList(Widget w, XtPointer client_data, XtPointer call_data);
-
-// The open list window's shell, or null (for tests).
-Widget NoteListShell();

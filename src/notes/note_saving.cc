@@ -6,7 +6,6 @@
 #include "app/app.h"
 #include "app/popups.h"
 #include "model/note_list.h"
-#include "notes/note_commands.h"
 #include "notes/note_window.h"
 #include "notes/recovery_journal.h"
 #include "storage/load.h"
@@ -45,10 +44,6 @@ bool SaveNote(Note* note) {
   window->MarkSaved();
   RecoveryNoteGone(note->id);
   return true;
-}
-
-void SaveNote(Widget, XtPointer client_data, XtPointer) {
-  if (Note* note = Notes().FindNote(NoteIdOf(client_data))) SaveNote(note);
 }
 
 bool SaveAllNotes(bool report) {

@@ -10,10 +10,10 @@
 bool NoteNeedsSaving(Note* note);
 bool AnyNoteNeedsSaving();
 
-// Writes the note when it needs saving: asks the server where the window
-// stands (only when it may have moved), hands the window's text to the
-// record, writes the file and shows the user a popup when that failed.
-// False when a write failed.
+// The Save command. Writes the note when it needs saving: asks the server
+// where the window stands (only when it may have moved), hands the
+// window's text to the record, writes the file and shows the user a popup
+// when that failed. False when a write failed.
 bool SaveNote(Note* note);
 
 // Saves every note in list order, each failure with its popup; false when

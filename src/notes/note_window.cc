@@ -11,14 +11,14 @@
 #include <X11/Xaw/SmeLine.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <cstring>
 
 #include "app/app.h"
+#include "app/client_data.h"
 #include "app/editres.h"
 #include "app/form_args.h"
 #include "app/popups.h"
-#include "notes/note_commands.h"
+#include "model/note_list.h"
 #include "notes/recovery_journal.h"
 
 namespace {
@@ -38,25 +38,39 @@ void MakeBitmaps() {
   blank_bitmap = XCreateBitmapFromData(display, root, reinterpret_cast<const char*>(kBlankBits), 12, 12);
 }
 
-struct MenuEntry {
-  const char* name;
-  const char* label;  // null: the entry shows its name
-  XtCallbackProc command;
-};
+NoteMenu file_menu;
+NoteMenu notes_menu;
 
-Widget AddEntry(Widget menu, const MenuEntry& entry, int id) {
-  if (!entry.command && !entry.label && std::strcmp(entry.name, "Line") == 0)
-    return XtCreateManagedWidget(entry.name, smeLineObjectClass, menu, nullptr, 0);
-  Arg args[2];
-  Cardinal n = 0;
-  if (entry.label) {
-    XtSetArg(args[n], XtNlabel, entry.label);
-    n++;
+const NoteMenuItem* FindItem(const NoteMenu& menu, const char* name) {
+  for (std::size_t i = 0; i < menu.count; ++i)
+    if (menu.items[i].command && std::strcmp(menu.items[i].name, name) == 0) return &menu.items[i];
+  return nullptr;
+}
+
+// The callback of every menu entry (client data: the note's id): runs the
+// entry's command on the note, if it is still there.
+void RunNoteCommand(Widget w, XtPointer client_data, XtPointer) {
+  Note* note = Notes().FindNote(IntOfClientData(client_data));
+  const NoteMenuItem* item = FindItem(file_menu, XtName(w));
+  if (!item) item = FindItem(notes_menu, XtName(w));
+  if (note && item) item->command(note);
+}
+
+void AddEntries(Widget menu, const NoteMenu& items, int id) {
+  for (std::size_t i = 0; i < items.count; ++i) {
+    const NoteMenuItem& item = items.items[i];
+    if (!item.command) {
+      XtCreateManagedWidget(item.name, smeLineObjectClass, menu, nullptr, 0);
+      continue;
+    }
+    Arg args[1];
+    Cardinal n = 0;
+    if (item.label) {
+      XtSetArg(args[n], XtNlabel, item.label); n++;
+    }
+    Widget entry = XtCreateManagedWidget(item.name, smeBSBObjectClass, menu, args, n);
+    XtAddCallback(entry, XtNcallback, RunNoteCommand, IntClientData(id));
   }
-  Widget w = XtCreateManagedWidget(entry.name, smeBSBObjectClass, menu, args, n);
-  if (entry.command)
-    XtAddCallback(w, XtNcallback, entry.command, reinterpret_cast<XtPointer>(static_cast<intptr_t>(id)));
-  return w;
 }
 
 }  // namespace
@@ -69,6 +83,11 @@ Pixmap ClockBitmap() {
 Pixmap BlankBitmap() {
   MakeBitmaps();
   return blank_bitmap;
+}
+
+void UseNoteMenus(NoteMenu file, NoteMenu notes) {
+  file_menu = file;
+  notes_menu = notes;
 }
 
 NoteWindow* WindowOf(const Note* note) { return static_cast<NoteWindow*>(note->view.get()); }
@@ -183,13 +202,13 @@ void NoteWindow::MarkSaved() {
 }
 
 void NoteWindow::ShowAnchored() {
-  XtSetSensitive(unanchor_entry_, note_->anchored);
-  XtSetSensitive(anchor_entry_, !note_->anchored);
+  if (unanchor_entry_) XtSetSensitive(unanchor_entry_, note_->anchored);
+  if (anchor_entry_) XtSetSensitive(anchor_entry_, !note_->anchored);
 }
 
 void NoteWindow::ShowAlarmEntries() {
-  XtSetSensitive(unset_alarm_entry_, !app_res.noAlarm && note_->alarm.set);
-  XtSetSensitive(set_alarm_entry_, !app_res.noAlarm && !note_->alarm.set);
+  if (unset_alarm_entry_) XtSetSensitive(unset_alarm_entry_, !app_res.noAlarm && note_->alarm.set);
+  if (set_alarm_entry_) XtSetSensitive(set_alarm_entry_, !app_res.noAlarm && !note_->alarm.set);
 }
 
 void NoteWindow::ShowAlarm() {
@@ -332,33 +351,12 @@ void NoteWindow::BuildMenus() {
   XtSetArg(args[0], XtNlabel, "Menu");
   Widget options_menu = XtCreatePopupShell("OptionsMenu", simpleMenuWidgetClass, options_button_, args, 1);
   XtCreateManagedWidget("OptionsLine", smeLineObjectClass, options_menu, nullptr, 0);
-  Widget file_menu = XtCreatePopupShell("FileMenu", simpleMenuWidgetClass, file_button_, args, 1);
-  XtCreateManagedWidget("FileLine", smeLineObjectClass, file_menu, nullptr, 0);
+  Widget file = XtCreatePopupShell("FileMenu", simpleMenuWidgetClass, file_button_, args, 1);
+  XtCreateManagedWidget("FileLine", smeLineObjectClass, file, nullptr, 0);
 
-  static const MenuEntry kFileEntries[] = {
-      {"Save", nullptr, SaveNote},
-      {"Open", nullptr, ImportFile},
-      {"Export", nullptr, ExportNote},
-      {"Print", nullptr, PrintNote},
-      {"EmailNote", "Email...", EmailNoteEntry},
-  };
-  static const MenuEntry kOptionEntries[] = {
-      {"Hide", nullptr, HideNote},
-      {"Erase", nullptr, EraseNote},
-      {"Line", nullptr, nullptr},
-      {"Destroy", nullptr, DestroyNote},
-      {"Line", nullptr, nullptr},
-      {"Name", "Name...", NameNote},
-      {"Anchor", nullptr, AnchorNote},
-      {"UnAnchor", nullptr, UnanchorNote},
-      {"SetAlarm", "Set Alarm...", SetAlarmEntry},
-      {"UnsetAlarm", "Unset Alarm", ClearAlarm},
-      {"InsertCalendar", "Insert Calendar", InsertCalendarEntry},
-      {"InsertDate", "Insert Date...", InsertDateEntry},
-  };
-  for (const MenuEntry& entry : kFileEntries) AddEntry(file_menu, entry, note_->id);
-  for (const MenuEntry& entry : kOptionEntries) AddEntry(options_menu, entry, note_->id);
-  save_entry_ = XtNameToWidget(file_menu, "Save");
+  AddEntries(file, file_menu, note_->id);
+  AddEntries(options_menu, notes_menu, note_->id);
+  save_entry_ = XtNameToWidget(file, "Save");
   anchor_entry_ = XtNameToWidget(options_menu, "Anchor");
   unanchor_entry_ = XtNameToWidget(options_menu, "UnAnchor");
   set_alarm_entry_ = XtNameToWidget(options_menu, "SetAlarm");
@@ -415,7 +413,7 @@ void NoteWindow::Create() {
   BuildText(form);
 
   // A new or loaded note starts unchanged; a recovered one changed.
-  XtSetSensitive(save_entry_, note_->changed());
+  if (save_entry_) XtSetSensitive(save_entry_, note_->changed());
   XtRealizeWidget(shell_);
   OnWindowClose(shell_, CloseFromWindowManager, this);
   XtAddEventHandler(shell_, StructureNotifyMask, False, TrackStructure, this);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/app.h"
+#include "app/client_data.h"
 #include "app/popups.h"
 #include "app/timer_fd.h"
 #include "model/note_list.h"
@@ -58,7 +59,7 @@ void Arm(Millis due, Millis now) {
   if (!timer) {
     timer = std::make_unique<TimerFd>(TimerFd::kMonotonic);
     if (timer->fd() >= 0)
-      XtAppAddInput(app_context, timer->fd(), reinterpret_cast<XtPointer>(XtInputReadMask), TimerReadable,
+      XtAppAddInput(app_context, timer->fd(), IntClientData(XtInputReadMask), TimerReadable,
                     nullptr);
   }
   unsigned long ms = due > now ? static_cast<unsigned long>(due - now) : 0;

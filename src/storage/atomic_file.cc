@@ -8,29 +8,15 @@
 #include <cerrno>
 #include <cstdint>
 #include <random>
+#include <utility>
+
+#include "storage/file_io.h"
 
 namespace {
 
-bool WriteAll(int fd, const std::string& bytes) {
-  const char* p = bytes.data();
-  std::size_t left = bytes.size();
-  while (left > 0) {
-    ssize_t n = write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += n;
-    left -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 void SyncDirectory(const std::string& path) {
-  int fd = open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  fsync(fd);
-  close(fd);
+  FileDescriptor fd(open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.valid()) fsync(fd.get());
 }
 
 }  // namespace
@@ -45,8 +31,8 @@ std::string DirectoryOf(const std::string& path) {
 namespace {
 
 // Creates a file of a name the directory has not got, for writing only;
-// -1 with errno when none can be made.
-int CreateUniqueTemporary(const std::string& stem, std::string* path) {
+// an invalid descriptor with errno set when none can be made.
+FileDescriptor CreateUniqueTemporary(const std::string& stem, std::string* path) {
   static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
   static std::mt19937_64 random{std::random_device{}() ^ (static_cast<std::uint64_t>(getpid()) << 32)};
   for (int attempt = 0; attempt < 100; ++attempt) {
@@ -54,25 +40,25 @@ int CreateUniqueTemporary(const std::string& stem, std::string* path) {
     std::uint64_t bits = random();
     for (int i = 0; i < 6; ++i, bits >>= 6) name += kLetters[bits % (sizeof kLetters - 1)];
     *path = name;
-    int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
+    FileDescriptor fd(open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (fd.valid() || errno != EEXIST) return fd;
   }
   errno = EEXIST;
-  return -1;
+  return FileDescriptor();
 }
 
 // Fills the open temporary file fd (named result->temp_path) and renames it
 // to path.
-void WriteAndRename(int fd, const std::string& path, const std::string& bytes, bool no_replace,
+void WriteAndRename(FileDescriptor fd, const std::string& path, const std::string& bytes, bool no_replace,
                     FileWriteResult* result) {
   const std::string& temp_path = result->temp_path;
   // The new version keeps the permissions the user gave the old one (a
   // private note stays private).
   struct stat old;
-  if (stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) fchmod(fd, old.st_mode & 07777);
-  bool ok = WriteAll(fd, bytes) && fsync(fd) == 0;
+  if (stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) fchmod(fd.get(), old.st_mode & 07777);
+  bool ok = fd.WriteAll(bytes) && fsync(fd.get()) == 0;
   int error = ok ? 0 : errno;
-  if (close(fd) != 0 && ok) {
+  if (!fd.Close() && ok) {
     ok = false;
     error = errno;
   }
@@ -106,26 +92,26 @@ FileWriteResult ReplaceFile(const std::string& temp_path, const std::string& pat
   // Whatever stands under the temporary name (the leftover of a crash, or a
   // link to another file) is removed, never written through.
   unlink(temp_path.c_str());
-  int fd = open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-  if (fd < 0) {
+  FileDescriptor fd(open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+  if (!fd.valid()) {
     result.stage = FileWriteResult::kOpen;
     result.error = errno;
     return result;
   }
-  WriteAndRename(fd, path, bytes, no_replace, &result);
+  WriteAndRename(std::move(fd), path, bytes, no_replace, &result);
   return result;
 }
 
 FileWriteResult ReplaceFileThroughNewTemporary(const std::string& temp_stem, const std::string& path,
                                                const std::string& bytes, bool no_replace) {
   FileWriteResult result;
-  int fd = CreateUniqueTemporary(temp_stem, &result.temp_path);
-  if (fd < 0) {
+  FileDescriptor fd = CreateUniqueTemporary(temp_stem, &result.temp_path);
+  if (!fd.valid()) {
     result.stage = FileWriteResult::kOpen;
     result.error = errno;
     return result;
   }
-  WriteAndRename(fd, path, bytes, no_replace, &result);
+  WriteAndRename(std::move(fd), path, bytes, no_replace, &result);
   if (result.stage == FileWriteResult::kExists) unlink(result.temp_path.c_str());
   return result;
 }

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -43,39 +44,32 @@ bool StillNamed(int fd, const std::string& path) {
 
 std::string LockFilePath(const std::string& dir) { return dir + "/.lock"; }
 
-NoteDirLock::~NoteDirLock() {
-  if (fd_ >= 0) close(fd_);
-}
-
 NoteDirLock::Outcome NoteDirLock::Take(const std::string& dir, std::string* error) {
   path_ = LockFilePath(dir);
   // A holder removes the file as it ends; retry when the file locked was
   // removed between the open and the lock.
   for (int attempt = 0; attempt < 100; ++attempt) {
-    int fd = open(path_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0644);
-    if (fd < 0) {
+    FileDescriptor fd(open(path_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0644));
+    if (!fd.valid()) {
       *error = path_ + ": " + std::strerror(errno);
       return kUnavailable;
     }
     int lock_error = 0;
-    if (!LockWithoutWaiting(fd, &lock_error)) {
-      close(fd);
+    if (!LockWithoutWaiting(fd.get(), &lock_error)) {
       if (lock_error == EAGAIN || lock_error == EACCES) return kHeld;
       *error = path_ + ": " + std::strerror(lock_error);
       return kUnavailable;
     }
-    if (StillNamed(fd, path_)) {
+    if (StillNamed(fd.get(), path_)) {
       // What a holder killed before its exit left in the file names no one
       // now; the file stays empty until Announce.
-      if (ftruncate(fd, 0) != 0) {
+      if (ftruncate(fd.get(), 0) != 0) {
         *error = path_ + ": " + std::strerror(errno);
-        close(fd);
         return kUnavailable;
       }
-      fd_ = fd;
+      fd_ = std::move(fd);
       return kTaken;
     }
-    close(fd);
   }
   *error = path_ + ": keeps being replaced";
   return kUnavailable;
@@ -83,7 +77,7 @@ NoteDirLock::Outcome NoteDirLock::Take(const std::string& dir, std::string* erro
 
 bool NoteDirLock::Announce(const LockHolder& me, std::string* error) {
   const std::string text = FormatLockHolder(me);
-  if (ftruncate(fd_, 0) != 0 || pwrite(fd_, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size())) {
+  if (ftruncate(fd_.get(), 0) != 0 || pwrite(fd_.get(), text.data(), text.size(), 0) != static_cast<ssize_t>(text.size())) {
     *error = path_ + ": " + std::strerror(errno);
     return false;
   }
@@ -91,12 +85,11 @@ bool NoteDirLock::Announce(const LockHolder& me, std::string* error) {
 }
 
 void NoteDirLock::Release() {
-  if (fd_ < 0) return;
+  if (!fd_.valid()) return;
   // Removed while still locked: whoever opened it meanwhile sees that the
   // file it locked is no longer the lock file and tries again.
   unlink(path_.c_str());
-  close(fd_);
-  fd_ = -1;
+  fd_.Close();
 }
 
 bool ParseLockHolder(const std::string& contents, LockHolder* holder) {
@@ -116,11 +109,10 @@ std::string FormatLockHolder(const LockHolder& holder) {
 }
 
 bool ReadLockHolder(const std::string& dir, LockHolder* holder) {
-  int fd = open(LockFilePath(dir).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) return false;
+  FileDescriptor fd(open(LockFilePath(dir).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  if (!fd.valid()) return false;
   char buf[512];
-  ssize_t n = read(fd, buf, sizeof buf);
-  close(fd);
+  ssize_t n = read(fd.get(), buf, sizeof buf);
   if (n <= 0) return false;
   return ParseLockHolder(std::string(buf, static_cast<std::size_t>(n)), holder);
 }

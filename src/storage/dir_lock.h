@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "storage/file_io.h"
+
 struct LockHolder {
   std::string host;
   long pid = 0;
@@ -19,7 +21,7 @@ class NoteDirLock {
   };
 
   NoteDirLock() = default;
-  ~NoteDirLock();
+  ~NoteDirLock() = default;
   NoteDirLock(const NoteDirLock&) = delete;
   NoteDirLock& operator=(const NoteDirLock&) = delete;
 
@@ -36,11 +38,11 @@ class NoteDirLock {
   // Removes the lock file and gives the lock up (at a clean exit).
   void Release();
 
-  bool taken() const { return fd_ >= 0; }
+  bool taken() const { return fd_.valid(); }
   const std::string& path() const { return path_; }
 
  private:
-  int fd_ = -1;
+  FileDescriptor fd_;
   std::string path_;
 };
 

@@ -16,14 +16,13 @@
 
 bool ReadCandidateFile(const std::string& path, const NoteFileReadOptions& options, std::string* bytes,
                        std::string* reason) {
-  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) {
+  FileDescriptor fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (!fd.valid()) {
     *reason = std::strerror(errno);
     return false;
   }
   struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    close(fd);
+  if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
     *reason = "not a regular file";
     return false;
   }
@@ -39,14 +38,13 @@ bool ReadCandidateFile(const std::string& path, const NoteFileReadOptions& optio
     std::size_t old = bytes->size();
     std::size_t step = want - old < kStep ? want - old : kStep;
     bytes->resize(old + step);
-    ssize_t n = read(fd, &(*bytes)[old], step);
+    ssize_t n = read(fd.get(), &(*bytes)[old], step);
     if (n < 0 && errno == EINTR) {
       bytes->resize(old);
       continue;
     }
     if (n < 0) {
       *reason = std::strerror(errno);
-      close(fd);
       return false;
     }
     bytes->resize(old + static_cast<std::size_t>(n));
@@ -55,12 +53,10 @@ bool ReadCandidateFile(const std::string& path, const NoteFileReadOptions& optio
       extent = MeasureNoteFile(*bytes, at_end, options);
       if (extent.verdict == NoteFileExtent::kNotNote) {
         *reason = extent.reason;
-        close(fd);
         return false;
       }
     }
   }
-  close(fd);
   return true;
 }
 

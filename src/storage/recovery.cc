@@ -14,16 +14,13 @@
 
 #include "model/utf8.h"
 #include "storage/atomic_file.h"
+#include "storage/file_io.h"
 #include "storage/load.h"
 
 namespace {
 
 // Temporaries in the recovery directory start with this, then the process id.
 constexpr const char* kTempPrefix = "tmp.";
-
-void Report(const std::string& path, const std::string& what) {
-  std::fprintf(stderr, "stikkel: %s: %s\n", path.c_str(), what.c_str());
-}
 
 bool NewerThan(const struct stat& a, const struct stat& b) {
   if (a.st_mtim.tv_sec != b.st_mtim.tv_sec) return a.st_mtim.tv_sec > b.st_mtim.tv_sec;
@@ -82,17 +79,17 @@ RecoveredNotes ApplyRecoveryFiles(NoteList& notes, const NoteFileReadOptions& op
   RecoveredNotes result;
   const std::string& note_dir = notes.settings().note_dir;
   const std::string dir = RecoveryDirectory(note_dir);
-  int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno != ENOENT) Report(dir, std::strerror(errno));
+  FileDescriptor fd(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (!fd.valid()) {
+    if (errno != ENOENT) ReportFileError(dir, errno);
     return result;
   }
-  std::unique_ptr<DIR, DirCloser> d(fdopendir(fd));
+  std::unique_ptr<DIR, DirCloser> d(fdopendir(fd.get()));
   if (!d) {
-    Report(dir, std::strerror(errno));
-    close(fd);
+    ReportFileError(dir, errno);
     return result;
   }
+  fd.Release();
   std::vector<std::string> names;
   while (dirent* entry = readdir(d.get())) names.emplace_back(entry->d_name);
   d.reset();
@@ -140,7 +137,7 @@ RecoveredNotes ApplyRecoveryFiles(NoteList& notes, const NoteFileReadOptions& op
         unlink(path.c_str());
         break;
       case Verdict::kKeep:
-        Report(path, why + "; kept, not recovered");
+        ReportFileProblem(path, why + "; kept, not recovered");
         result.kept.push_back(id);
         break;
       case Verdict::kApply: {

@@ -8,15 +8,14 @@
 #include <X11/Xaw/Form.h>
 #include <X11/Xaw/Label.h>
 
-#include <cstdint>
 #include <string>
 
 #include "app/app.h"
+#include "app/client_data.h"
 #include "app/form_args.h"
 #include "app/popups.h"
 #include "app/timer_fd.h"
 #include "model/note_list.h"
-#include "notes/note_commands.h"
 #include "notes/note_window.h"
 #include "tools/alarm_rules.h"
 
@@ -45,9 +44,7 @@ void ForgetSetup() {
 void CloseSetup() {
   Widget shell = setup.shell;
   ForgetSetup();
-  if (!shell) return;
-  XtPopdown(shell);
-  XtDestroyWidget(shell);
+  if (shell) DestroyPopup(shell);
 }
 
 void SetupShellGone(Widget w, XtPointer, XtPointer) {
@@ -60,9 +57,6 @@ void NoteShellGone(Widget, XtPointer client_data, XtPointer) {
   setup.note = nullptr;  // its shell's callbacks go with it
   CloseSetup();
 }
-
-int RowOf(XtPointer client_data) { return static_cast<int>(reinterpret_cast<intptr_t>(client_data)); }
-XtPointer RowData(int row) { return reinterpret_cast<XtPointer>(static_cast<intptr_t>(row)); }
 
 int ShownValue(Widget value_label) {
   String label = nullptr;
@@ -94,12 +88,45 @@ void SetDimension(Widget w, String resource, Dimension value) {
 }
 
 void Step(XtPointer client_data, bool up) {
-  int row = RowOf(client_data);
+  int row = IntOfClientData(client_data);
   if (row < 0 || row >= ar::kRowCount || !setup.values[row]) return;
   int value = ShownValue(setup.values[row]);
   int month = row == ar::kDayRow ? ShownValue(setup.values[ar::kMonthRow]) : 0;
   SetShownValue(setup.values[row], up ? ar::StepUp(row, value, month) : ar::StepDown(row, value, month));
 }
+
+// The "<" and ">" arrows (client data: the row, 0..3).
+void StepAlarmUp(Widget, XtPointer client_data, XtPointer) { Step(client_data, true); }
+
+void StepAlarmDown(Widget, XtPointer client_data, XtPointer) { Step(client_data, false); }
+
+// Accept (client data: the note).
+void AcceptAlarm(Widget, XtPointer client_data, XtPointer) {
+  auto* note = static_cast<Note*>(client_data);
+  if (!setup.shell || setup.note != note) {
+    CloseSetup();
+    return;
+  }
+  note->alarm.month = ShownValue(setup.values[ar::kMonthRow]) - 1;
+  note->alarm.day = ShownValue(setup.values[ar::kDayRow]);
+  note->alarm.hour = ShownValue(setup.values[ar::kHourRow]);
+  note->alarm.minute = ShownValue(setup.values[ar::kMinuteRow]);
+  note->alarm.set = true;
+  NoteWindow* window = WindowOf(note);
+  window->ShowAlarm();
+  window->MarkChanged();
+  CloseSetup();
+  // An alarm for the minute now running fires at once.
+  if (!app_res.noAlarm) {
+    due_checker.Forget(note->id);
+    CheckAlarmsAt(std::time(nullptr));
+  }
+}
+
+void CancelAlarm(Widget, XtPointer, XtPointer) { CloseSetup(); }
+
+// The OK button of a reminder (client data: the reminder's shell).
+void DismissAlarm(Widget, XtPointer client_data, XtPointer) { DestroyPopup(static_cast<Widget>(client_data)); }
 
 // Margins of the value labels; Athena's Label has no resources of these
 // names, but other Label implementations do.
@@ -117,17 +144,14 @@ struct RowWidgets {
 // Arrow buttons and the value label of one row, in the row's inner form.
 RowWidgets MakeRow(Widget form, Widget label, int row, int shown) {
   RowWidgets r{label, nullptr, nullptr, nullptr};
-  XtCallbackRec down_cb[] = {{StepAlarmDown, RowData(row)}, {nullptr, nullptr}};
+  XtCallbackRec down_cb[] = {{StepAlarmDown, IntClientData(row)}, {nullptr, nullptr}};
   Arg args[16];
   Cardinal n = 0;
   XtSetArg(args[n], XtNcallback, down_cb); n++;
   XtSetArg(args[n], XtNlabel, "<"); n++;
   XtSetArg(args[n], XtNborderWidth, 1); n++;
-  n = AddFixedTopLeft(args, n);
+  n = AddFlushTopLeft(args, n);
   XtSetArg(args[n], XtNfromHoriz, label); n++;
-  XtSetArg(args[n], XtNvertDistance, 0); n++;
-  XtSetArg(args[n], XtNhorizDistance, 0); n++;
-  XtSetArg(args[n], XtNdefaultDistance, 0); n++;
   XtSetArg(args[n], XtNshapeStyle, XawShapeRectangle); n++;
   r.down = XtCreateManagedWidget("TimerArrow", commandWidgetClass, form, args, n);
 
@@ -135,26 +159,20 @@ RowWidgets MakeRow(Widget form, Widget label, int row, int shown) {
   n = 0;
   XtSetArg(args[n], XtNlabel, text.c_str()); n++;
   XtSetArg(args[n], XtNborderWidth, 1); n++;
-  n = AddFixedTopLeft(args, n);
+  n = AddFlushTopLeft(args, n);
   XtSetArg(args[n], XtNfromHoriz, r.down); n++;
-  XtSetArg(args[n], XtNvertDistance, 0); n++;
-  XtSetArg(args[n], XtNhorizDistance, 0); n++;
-  XtSetArg(args[n], XtNdefaultDistance, 0); n++;
   XtSetArg(args[n], kLeftMargin, 6); n++;
   XtSetArg(args[n], kRightMargin, 6); n++;
   r.value = XtCreateManagedWidget("TimerText", labelWidgetClass, form, args, n);
 
-  XtCallbackRec up_cb[] = {{StepAlarmUp, RowData(row)}, {nullptr, nullptr}};
+  XtCallbackRec up_cb[] = {{StepAlarmUp, IntClientData(row)}, {nullptr, nullptr}};
   n = 0;
   XtSetArg(args[n], XtNcallback, up_cb); n++;
   XtSetArg(args[n], XtNheight, DimensionOf(r.down, XtNheight)); n++;
   XtSetArg(args[n], XtNborderWidth, 1); n++;
   XtSetArg(args[n], XtNlabel, ">"); n++;
-  n = AddFixedTopLeft(args, n);
+  n = AddFlushTopLeft(args, n);
   XtSetArg(args[n], XtNfromHoriz, r.value); n++;
-  XtSetArg(args[n], XtNvertDistance, 0); n++;
-  XtSetArg(args[n], XtNhorizDistance, 0); n++;
-  XtSetArg(args[n], XtNdefaultDistance, 0); n++;
   XtSetArg(args[n], XtNshapeStyle, XawShapeRectangle); n++;
   r.up = XtCreateManagedWidget("TimerArrow", commandWidgetClass, form, args, n);
   return r;
@@ -172,23 +190,15 @@ void EvenOut(RowWidgets (&rows)[ar::kRowCount]) {
 
 }  // namespace
 
-Widget AlarmSetupShell() { return setup.shell; }
-
-Widget AlarmSetupValue(int row) { return row >= 0 && row < ar::kRowCount ? setup.values[row] : nullptr; }
-
 void OpenAlarmSetup(Note* note) {
   CloseSetup();
-  Point pointer = PointerPosition();
-  Arg args[16];
-  Cardinal n = 0;
-  XtSetArg(args[n], XtNtitle, "Alarms Setup"); n++;
-  XtSetArg(args[n], XtNx, pointer.x); n++;
-  XtSetArg(args[n], XtNy, pointer.y); n++;
-  setup.shell = XtCreatePopupShell("TimerShell", transientShellWidgetClass, toplevel, args, n);
+  setup.shell = CreateDialogShell("TimerShell", "Alarms Setup", PointerPosition());
   XtAddCallback(setup.shell, XtNdestroyCallback, SetupShellGone, nullptr);
   setup.note = note;
   if (WindowOf(note)) XtAddCallback(WindowOf(note)->shell(), XtNdestroyCallback, NoteShellGone, note);
 
+  Arg args[16];
+  Cardinal n = 0;
   XtSetArg(args[0], XtNborderWidth, 0);
   Widget outer = XtCreateManagedWidget("TimerForm", formWidgetClass, setup.shell, args, 1);
 
@@ -196,10 +206,7 @@ void OpenAlarmSetup(Note* note) {
   for (int i = 0; i < 5; ++i) {
     n = 0;
     XtSetArg(args[n], XtNborderWidth, 0); n++;
-    n = AddFixedTopLeft(args, n);
-    XtSetArg(args[n], XtNvertDistance, 0); n++;
-    XtSetArg(args[n], XtNhorizDistance, 0); n++;
-    XtSetArg(args[n], XtNdefaultDistance, 0); n++;
+    n = AddFlushTopLeft(args, n);
     XtSetArg(args[n], XtNorientation, XtorientHorizontal); n++;
     XtSetArg(args[n], XtNvSpace, 2); n++;
     XtSetArg(args[n], XtNhSpace, 2); n++;
@@ -244,55 +251,14 @@ void OpenAlarmSetup(Note* note) {
   XtSetArg(args[1], XtNcallback, cancel_cb);
   XtCreateManagedWidget("TimerButtons", commandWidgetClass, boxes[4], args, 2);
 
-  OnWindowClose(setup.shell, CancelAlarm, note);
-  XtPopup(setup.shell, XtGrabNonexclusive);
+  PopUpDialog(setup.shell, CancelAlarm, note, XtGrabNonexclusive);
 }
 
-void StepAlarmUp(Widget, XtPointer client_data, XtPointer) { Step(client_data, true); }
-
-void StepAlarmDown(Widget, XtPointer client_data, XtPointer) { Step(client_data, false); }
-
-void AcceptAlarm(Widget, XtPointer client_data, XtPointer) {
-  auto* note = static_cast<Note*>(client_data);
-  if (!setup.shell || setup.note != note) {
-    CloseSetup();
-    return;
-  }
-  note->alarm.month = ShownValue(setup.values[ar::kMonthRow]) - 1;
-  note->alarm.day = ShownValue(setup.values[ar::kDayRow]);
-  note->alarm.hour = ShownValue(setup.values[ar::kHourRow]);
-  note->alarm.minute = ShownValue(setup.values[ar::kMinuteRow]);
-  note->alarm.set = true;
-  NoteWindow* window = WindowOf(note);
-  window->ShowAlarm();
-  window->MarkChanged();
-  CloseSetup();
-  // An alarm for the minute now running fires at once.
-  if (!app_res.noAlarm) {
-    due_checker.Forget(note->id);
-    CheckAlarmsAt(std::time(nullptr));
-  }
-}
-
-void CancelAlarm(Widget, XtPointer, XtPointer) { CloseSetup(); }
-
-void SetAlarmEntry(Widget, XtPointer client_data, XtPointer) {
-  if (Note* note = Notes().FindNote(NoteIdOf(client_data))) OpenAlarmSetup(note);
-}
-
-void ClearAlarm(Widget, XtPointer client_data, XtPointer) {
-  Note* note = Notes().FindNote(NoteIdOf(client_data));
-  if (!note) return;
+void ClearAlarm(Note* note) {
   note->alarm.set = false;
   NoteWindow* window = WindowOf(note);
   window->ShowAlarm();
   window->MarkChanged();
-}
-
-void DismissAlarm(Widget, XtPointer client_data, XtPointer) {
-  auto shell = static_cast<Widget>(client_data);
-  XtPopdown(shell);
-  XtDestroyWidget(shell);
 }
 
 namespace {
@@ -345,7 +311,7 @@ void CheckAlarms(XtPointer, XtIntervalId*) {
 void StartAlarmChecks() {
   if (app_res.noAlarm) return;
   XtAppContext context = XtWidgetToApplicationContext(toplevel);
-  auto readable = reinterpret_cast<XtPointer>(XtInputReadMask);
+  auto readable = IntClientData(XtInputReadMask);
   if (minute_timer.fd() >= 0) XtAppAddInput(context, minute_timer.fd(), readable, MinuteCome, nullptr);
   if (clock_watch.WatchClockChanges()) XtAppAddInput(context, clock_watch.fd(), readable, ClockSet, nullptr);
   XtAppAddTimeOut(context, 0, CheckAlarms, nullptr);

@@ -1,7 +1,5 @@
 // Alarms: the Alarms Setup dialog of a note, disarming, and the timer that
 // pops up a "Stikkel Alarm" reminder when an armed alarm's minute comes.
-// SetAlarmEntry and ClearAlarm, the note menu commands, are declared in
-// notes/note_commands.h.
 #pragma once
 
 #include <X11/Intrinsic.h>
@@ -10,19 +8,14 @@
 
 #include "model/note.h"
 
-// Builds the Alarms Setup dialog for the note and pops it up at the pointer,
-// closing any Alarms Setup dialog already open.
+// The Set Alarm... command: builds the Alarms Setup dialog for the note
+// and pops it up at the pointer, closing any Alarms Setup dialog already
+// open. Its arrows step the values; Accept arms the alarm at the values
+// shown and marks the note changed; Cancel closes it.
 void OpenAlarmSetup(Note* note);
 
-// Callbacks of the dialog: the "<" and ">" arrows (client data: row index
-// 0..3), Accept and Cancel (client data: the note).
-void StepAlarmUp(Widget w, XtPointer client_data, XtPointer call_data);
-void StepAlarmDown(Widget w, XtPointer client_data, XtPointer call_data);
-void AcceptAlarm(Widget w, XtPointer client_data, XtPointer call_data);
-void CancelAlarm(Widget w, XtPointer client_data, XtPointer call_data);
-
-// The OK button of a reminder (client data: the reminder's shell).
-void DismissAlarm(Widget w, XtPointer client_data, XtPointer call_data);
+// The Unset Alarm command: disarms the note's alarm and marks it changed.
+void ClearAlarm(Note* note);
 
 // Runs the first alarm check as soon as the main loop runs, and from then on
 // one check just after the start of every minute (timed on the monotonic
@@ -39,7 +32,3 @@ void CheckAlarmsAt(std::time_t now);
 
 // Forgets the previous check, so that the next check is a first check.
 void ResetAlarmChecks();
-
-// The open Alarms Setup shell, or null; the value label of a row.
-Widget AlarmSetupShell();
-Widget AlarmSetupValue(int row);

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "app/app.h"
+#include "app/client_data.h"
 
 namespace {
 
@@ -153,10 +154,10 @@ void RunInBackground(const std::string& script, const std::vector<std::string>& 
   job->stderr_fd = started.stderr_fd;
   job->temp_file = temp_file;
   job->done = std::move(done);
-  job->stderr_input = XtAppAddInput(app_context, job->stderr_fd, reinterpret_cast<XtPointer>(XtInputReadMask),
+  job->stderr_input = XtAppAddInput(app_context, job->stderr_fd, IntClientData(XtInputReadMask),
                                     ErrorOutputReady, job);
   if (job->exit_fd >= 0)
-    job->exit_input = XtAppAddInput(app_context, job->exit_fd, reinterpret_cast<XtPointer>(XtInputReadMask),
+    job->exit_input = XtAppAddInput(app_context, job->exit_fd, IntClientData(XtInputReadMask),
                                     CommandEnded, job);
   else
     job->poll_timer = XtAppAddTimeOut(app_context, kPollMs, PollCommand, job);

@@ -19,14 +19,28 @@
 #include "app/app.h"
 #include "app/popups.h"
 #include "model/note_list.h"
-#include "notes/note_commands.h"
 #include "notes/note_window.h"
+#include "storage/file_io.h"
 #include "tools/insert_text.h"
 #include "tools/path_rules.h"
 
 namespace {
 
 enum class ListKind { kDirectories, kFiles };
+
+// The file selection window while it is up: its shell and text field.
+struct SelectionWindow {
+  Widget shell;
+  Widget text;
+};
+
+// Button callbacks; client data is the Note.
+void DirectoryChosen(Widget w, XtPointer client_data, XtPointer call_data);
+void FileChosen(Widget w, XtPointer client_data, XtPointer call_data);
+void AcceptFileSelection(Widget w, XtPointer client_data, XtPointer call_data);
+void CancelFileSelection(Widget w, XtPointer client_data, XtPointer call_data);
+void AcceptOverwrite(Widget w, XtPointer client_data, XtPointer call_data);
+void CancelOverwrite(Widget w, XtPointer client_data, XtPointer call_data);
 
 struct SelectorState {
   SelectionMode mode = SelectionMode::kOpen;
@@ -37,8 +51,8 @@ struct SelectorState {
   short remembered_y = 0;
   std::string current_directory;
   std::string export_path;
-  FileSelectionWidgets window{};
-  OverwriteWidgets overwrite{};
+  SelectionWindow window{};
+  Widget overwrite = nullptr;  // the shell of the overwrite question
 } state;
 
 void ForgetNote(Widget, XtPointer client_data, XtPointer) {
@@ -73,27 +87,25 @@ std::string LabelText(Widget w) {
 
 // Forgets a shell's widgets when the toolkit destroys it by other means.
 void SelectionShellDestroyed(Widget w, XtPointer, XtPointer) {
-  if (state.window.shell == w) state.window = FileSelectionWidgets{};
+  if (state.window.shell == w) state.window = SelectionWindow{};
 }
 
 void OverwriteShellDestroyed(Widget w, XtPointer, XtPointer) {
-  if (state.overwrite.shell == w) state.overwrite = OverwriteWidgets{};
+  if (state.overwrite == w) state.overwrite = nullptr;
 }
 
 void CloseSelection() {
   Widget shell = state.window.shell;
   if (!shell) return;
-  state.window = FileSelectionWidgets{};
-  XtPopdown(shell);
-  XtDestroyWidget(shell);
+  state.window = SelectionWindow{};
+  DestroyPopup(shell);
 }
 
 void CloseOverwrite() {
-  Widget shell = state.overwrite.shell;
+  Widget shell = state.overwrite;
   if (!shell) return;
-  state.overwrite = OverwriteWidgets{};
-  XtPopdown(shell);
-  XtDestroyWidget(shell);
+  state.overwrite = nullptr;
+  DestroyPopup(shell);
 }
 
 void SetChains(Arg* args, Cardinal* n, XtEdgeType bottom) {
@@ -183,10 +195,10 @@ void ListDirectory(Widget view_form, const std::vector<std::string>& names, List
 // Writes the note to the export path; tells the user and returns false when
 // the file could not be opened or written.
 bool ExportReported(const Note* note) {
-  std::string error_text;
-  ExportStatus status = WriteExportFile(state.export_path, WindowOf(note)->Text(), &error_text);
+  int error = 0;
+  ExportStatus status = WriteExportFile(state.export_path, WindowOf(note)->Text(), &error);
   if (status == ExportStatus::kWritten) return true;
-  std::fprintf(stderr, "stikkel: %s: %s\n", state.export_path.c_str(), error_text.c_str());
+  ReportFileError(state.export_path, error);
   ShowError(ExportFailureMessage(status, state.export_path));
   return false;
 }
@@ -206,17 +218,22 @@ void ReopenAt(Note* note, const std::string& directory) {
   OpenFileSelector(note, state.mode, directory);
 }
 
-void StartSelector(XtPointer client_data, SelectionMode mode) {
-  Note* note = Notes().FindNote(NoteIdOf(client_data));
-  if (!note) return;
+void StartSelector(Note* note, SelectionMode mode) {
   OpenFileSelector(note, mode, StartDirectory(app_res.homeDir, std::getenv("HOME")));
 }
 
+// Asks whether the existing file at the export path may be overwritten.
+void ConfirmOverwrite(Note* note);
+
+// Writes the note's text and a newline to the export path; tells the user
+// when the file could not be opened or written.
+void WriteExport(Note* note) { ExportReported(note); }
+
 }  // namespace
 
-void ImportFile(Widget, XtPointer client_data, XtPointer) { StartSelector(client_data, SelectionMode::kOpen); }
+void ImportFile(Note* note) { StartSelector(note, SelectionMode::kOpen); }
 
-void ExportNote(Widget, XtPointer client_data, XtPointer) { StartSelector(client_data, SelectionMode::kExport); }
+void ExportNote(Note* note) { StartSelector(note, SelectionMode::kExport); }
 
 void OpenFileSelector(Note* note, SelectionMode mode, const std::string& directory) {
   state.mode = mode;
@@ -238,16 +255,13 @@ void OpenFileSelector(Note* note, SelectionMode mode, const std::string& directo
     return;
   }
 
-  FileSelectionWidgets& w = state.window;
-  Arg args[16];
-  Cardinal n = 0;
-  XtSetArg(args[n], XtNtitle, "File Selection Window"); n++;
-  XtSetArg(args[n], XtNx, state.remembered_x); n++;
-  XtSetArg(args[n], XtNy, state.remembered_y); n++;
-  w.shell = XtCreatePopupShell("FileSelectionShell", transientShellWidgetClass, toplevel, args, n);
+  SelectionWindow& w = state.window;
+  w.shell = CreateDialogShell("FileSelectionShell", "File Selection Window",
+                              {state.remembered_x, state.remembered_y});
   XtAddCallback(w.shell, XtNdestroyCallback, SelectionShellDestroyed, nullptr);
 
-  n = 0;
+  Arg args[16];
+  Cardinal n = 0;
   XtSetArg(args[n], XtNborderWidth, 0); n++;
   XtSetArg(args[n], XtNresizable, True); n++;
   Widget form = XtCreateManagedWidget("IOForm", formWidgetClass, w.shell, args, n);
@@ -255,16 +269,16 @@ void OpenFileSelector(Note* note, SelectionMode mode, const std::string& directo
   n = BoxArgs(args);
   Widget lists = XtCreateManagedWidget("IOBox", boxWidgetClass, form, args, n);
   XtSetArg(args[0], XtNborderWidth, 0);
-  w.dir_viewport = CreateViewport("IODirViewport", lists);
-  w.dir_form = XtCreateManagedWidget("IODirViewForm", formWidgetClass, w.dir_viewport, args, 1);
-  ListDirectory(w.dir_form, listing.directories, ListKind::kDirectories, note);
-  SetHeight(w.dir_viewport, 100);
+  Widget dir_viewport = CreateViewport("IODirViewport", lists);
+  Widget dir_form = XtCreateManagedWidget("IODirViewForm", formWidgetClass, dir_viewport, args, 1);
+  ListDirectory(dir_form, listing.directories, ListKind::kDirectories, note);
+  SetHeight(dir_viewport, 100);
 
-  w.file_viewport = CreateViewport("IOFileViewport", lists);
+  Widget file_viewport = CreateViewport("IOFileViewport", lists);
   XtSetArg(args[0], XtNborderWidth, 0);
-  w.file_form = XtCreateManagedWidget("IOFileViewForm", formWidgetClass, w.file_viewport, args, 1);
-  ListDirectory(w.file_form, listing.files, ListKind::kFiles, note);
-  SetHeight(w.file_viewport, 100);
+  Widget file_form = XtCreateManagedWidget("IOFileViewForm", formWidgetClass, file_viewport, args, 1);
+  ListDirectory(file_form, listing.files, ListKind::kFiles, note);
+  SetHeight(file_viewport, 100);
 
   n = 0;
   XtSetArg(args[n], XtNlabel, "File:"); n++;
@@ -293,15 +307,16 @@ void OpenFileSelector(Note* note, SelectionMode mode, const std::string& directo
   XtCallbackRec accept[] = {{AcceptFileSelection, note}, {nullptr, nullptr}};
   XtSetArg(args[0], XtNcallback, accept);
   XtSetArg(args[1], XtNlabel, "Accept");
-  w.accept = XtCreateManagedWidget("IOButtons", commandWidgetClass, buttons, args, 2);
+  XtCreateManagedWidget("IOButtons", commandWidgetClass, buttons, args, 2);
   XtCallbackRec cancel[] = {{CancelFileSelection, note}, {nullptr, nullptr}};
   XtSetArg(args[0], XtNcallback, cancel);
   XtSetArg(args[1], XtNlabel, "Cancel");
-  w.cancel = XtCreateManagedWidget("IOButtons", commandWidgetClass, buttons, args, 2);
+  XtCreateManagedWidget("IOButtons", commandWidgetClass, buttons, args, 2);
 
-  OnWindowClose(w.shell, CloseSelectionFromWindowManager, note);
-  XtPopup(w.shell, XtGrabNonexclusive);
+  PopUpDialog(w.shell, CloseSelectionFromWindowManager, note, XtGrabNonexclusive);
 }
+
+namespace {
 
 void DirectoryChosen(Widget w, XtPointer client_data, XtPointer) {
   auto* note = static_cast<Note*>(client_data);
@@ -389,20 +404,15 @@ void CancelFileSelection(Widget, XtPointer, XtPointer) { CloseSelection(); }
 
 void ConfirmOverwrite(Note* note) {
   CloseOverwrite();
-  Point p = PointerPosition();
-  OverwriteWidgets& w = state.overwrite;
+  Widget shell = CreateDialogShell("FileExistsShell", "File Selection Window", PointerPosition());
+  state.overwrite = shell;
+  XtAddCallback(shell, XtNdestroyCallback, OverwriteShellDestroyed, nullptr);
+
   Arg args[10];
   Cardinal n = 0;
-  XtSetArg(args[n], XtNtitle, "File Selection Window"); n++;
-  XtSetArg(args[n], XtNx, p.x); n++;
-  XtSetArg(args[n], XtNy, p.y); n++;
-  w.shell = XtCreatePopupShell("FileExistsShell", transientShellWidgetClass, toplevel, args, n);
-  XtAddCallback(w.shell, XtNdestroyCallback, OverwriteShellDestroyed, nullptr);
-
-  n = 0;
   XtSetArg(args[n], XtNborderWidth, 0); n++;
   XtSetArg(args[n], XtNresizable, True); n++;
-  Widget form = XtCreateManagedWidget("IOForm", formWidgetClass, w.shell, args, n);
+  Widget form = XtCreateManagedWidget("IOForm", formWidgetClass, shell, args, n);
 
   n = 0;
   XtSetArg(args[n], XtNlabel, "File Exists! Are you sure you want to export to this file?"); n++;
@@ -410,25 +420,24 @@ void ConfirmOverwrite(Note* note) {
   SetChains(args, &n, XtChainTop);
   Widget label = XtCreateManagedWidget("IOExistsLabel", labelWidgetClass, form, args, n);
 
-  XtCallbackRec accept[] = {{AcceptOverwrite, note}, {nullptr, nullptr}};
+  XtCallbackRec accept_cb[] = {{AcceptOverwrite, note}, {nullptr, nullptr}};
   n = 0;
-  XtSetArg(args[n], XtNcallback, accept); n++;
+  XtSetArg(args[n], XtNcallback, accept_cb); n++;
   XtSetArg(args[n], XtNlabel, "Accept"); n++;
   SetChains(args, &n, XtChainTop);
   XtSetArg(args[n], XtNfromVert, label); n++;
-  w.accept = XtCreateManagedWidget("IOButtons", commandWidgetClass, form, args, n);
+  Widget accept = XtCreateManagedWidget("IOButtons", commandWidgetClass, form, args, n);
 
-  XtCallbackRec cancel[] = {{CancelOverwrite, note}, {nullptr, nullptr}};
+  XtCallbackRec cancel_cb[] = {{CancelOverwrite, note}, {nullptr, nullptr}};
   n = 0;
-  XtSetArg(args[n], XtNcallback, cancel); n++;
+  XtSetArg(args[n], XtNcallback, cancel_cb); n++;
   XtSetArg(args[n], XtNlabel, "Cancel"); n++;
   SetChains(args, &n, XtChainTop);
   XtSetArg(args[n], XtNfromVert, label); n++;
-  XtSetArg(args[n], XtNfromHoriz, w.accept); n++;
-  w.cancel = XtCreateManagedWidget("IOButtons", commandWidgetClass, form, args, n);
+  XtSetArg(args[n], XtNfromHoriz, accept); n++;
+  XtCreateManagedWidget("IOButtons", commandWidgetClass, form, args, n);
 
-  OnWindowClose(w.shell, CloseOverwriteFromWindowManager, note);
-  XtPopup(w.shell, XtGrabNonexclusive);
+  PopUpDialog(shell, CloseOverwriteFromWindowManager, note, XtGrabNonexclusive);
 }
 
 void AcceptOverwrite(Widget, XtPointer client_data, XtPointer) {
@@ -439,10 +448,4 @@ void AcceptOverwrite(Widget, XtPointer client_data, XtPointer) {
 
 void CancelOverwrite(Widget, XtPointer, XtPointer) { CloseOverwrite(); }
 
-void WriteExport(Note* note) { ExportReported(note); }
-
-FileSelectionWidgets FileSelectionWindow() { return state.window; }
-
-OverwriteWidgets OverwriteWindow() { return state.overwrite; }
-
-const std::string& SelectionDirectory() { return state.current_directory; }
+}  // namespace

@@ -7,14 +7,13 @@
 #include <X11/Xaw/Form.h>
 #include <X11/Xaw/Label.h>
 
-#include <cstdint>
 #include <ctime>
 
 #include "app/app.h"
+#include "app/client_data.h"
 #include "app/form_args.h"
 #include "app/popups.h"
 #include "model/note_list.h"
-#include "notes/note_commands.h"
 #include "notes/note_window.h"
 #include "tools/date_format.h"
 #include "tools/insert_text.h"
@@ -23,7 +22,6 @@ namespace {
 
 struct InsertDateDialog {
   Widget shell = nullptr;
-  Widget arrows[kDateLayoutCount] = {};
   int row = 0;
 } dialog;
 
@@ -33,20 +31,38 @@ void ForgetDialog(Widget w, XtPointer, XtPointer) {
 
 void CloseDialog() {
   if (!dialog.shell) return;
-  Widget shell = dialog.shell;
-  XtPopdown(shell);
-  XtDestroyWidget(shell);
+  DestroyPopup(dialog.shell);
   dialog = InsertDateDialog();
 }
+
+// Each arrow (client data: its row, 0..10).
+void ChooseDateFormat(Widget w, XtPointer client_data, XtPointer) {
+  Arg args[1];
+  XtSetArg(args[0], XtNlabel, ">");
+  XtSetValues(w, args, 1);
+  dialog.row = IntOfClientData(client_data);
+}
+
+// Accept and Cancel (client data: the note).
+void AcceptInsertDate(Widget, XtPointer client_data, XtPointer) {
+  auto* note = static_cast<Note*>(client_data);
+  if (Notes().Contains(note)) {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    InsertIntoNote(note, FormatDate(dialog.row, local), false, false);
+    WindowOf(note)->MarkChanged();
+  }
+  CloseDialog();
+}
+
+void CancelInsertDate(Widget, XtPointer, XtPointer) { CloseDialog(); }
 
 Widget MakeBox(Widget form, Widget above) {
   Arg args[13];
   Cardinal n = 0;
   XtSetArg(args[n], XtNborderWidth, 0); n++;
-  n = AddFixedTopLeft(args, n);
-  XtSetArg(args[n], XtNvertDistance, 0); n++;
-  XtSetArg(args[n], XtNhorizDistance, 0); n++;
-  XtSetArg(args[n], XtNdefaultDistance, 0); n++;
+  n = AddFlushTopLeft(args, n);
   XtSetArg(args[n], XtNorientation, XtorientHorizontal); n++;
   XtSetArg(args[n], XtNvSpace, 0); n++;
   XtSetArg(args[n], XtNhSpace, 0); n++;
@@ -62,26 +78,19 @@ Widget MakeRow(Widget box, int row) {
   XtSetArg(args[0], XtNborderWidth, 0);
   Widget form = XtCreateManagedWidget("InsertForm", formWidgetClass, box, args, 1);
 
-  XtCallbackRec choose[] = {{ChooseDateFormat, reinterpret_cast<XtPointer>(static_cast<intptr_t>(row))},
-                            {nullptr, nullptr}};
+  XtCallbackRec choose[] = {{ChooseDateFormat, IntClientData(row)}, {nullptr, nullptr}};
   Cardinal n = 0;
   XtSetArg(args[n], XtNcallback, choose); n++;
   XtSetArg(args[n], XtNlabel, "-"); n++;
   XtSetArg(args[n], XtNborderWidth, 1); n++;
-  n = AddFixedTopLeft(args, n);
-  XtSetArg(args[n], XtNvertDistance, 0); n++;
-  XtSetArg(args[n], XtNhorizDistance, 0); n++;
-  XtSetArg(args[n], XtNdefaultDistance, 0); n++;
+  n = AddFlushTopLeft(args, n);
   XtSetArg(args[n], XtNshapeStyle, XawShapeRectangle); n++;
-  dialog.arrows[row] = XtCreateManagedWidget("InsertArrow", commandWidgetClass, form, args, n);
+  Widget arrow = XtCreateManagedWidget("InsertArrow", commandWidgetClass, form, args, n);
 
   n = 0;
   XtSetArg(args[n], XtNborderWidth, 0); n++;
-  n = AddFixedTopLeft(args, n);
-  XtSetArg(args[n], XtNfromHoriz, dialog.arrows[row]); n++;
-  XtSetArg(args[n], XtNvertDistance, 0); n++;
-  XtSetArg(args[n], XtNhorizDistance, 0); n++;
-  XtSetArg(args[n], XtNdefaultDistance, 0); n++;
+  n = AddFlushTopLeft(args, n);
+  XtSetArg(args[n], XtNfromHoriz, arrow); n++;
   XtSetArg(args[n], XtNshapeStyle, XawShapeRectangle); n++;
   XtSetArg(args[n], XtNlabel, DateLayoutLabel(row)); n++;
   return XtCreateManagedWidget("InsertLabel", labelWidgetClass, form, args, n);
@@ -89,21 +98,12 @@ Widget MakeRow(Widget box, int row) {
 
 }  // namespace
 
-void InsertDateEntry(Widget, XtPointer client_data, XtPointer) {
-  Note* note = Notes().FindNote(NoteIdOf(client_data));
-  if (note) OpenInsertDate(note);
-}
-
 void OpenInsertDate(Note* note) {
   CloseDialog();
   dialog.row = 0;
-  Point p = PointerPosition();
-  Arg args[3];
-  XtSetArg(args[0], XtNtitle, "Insert Date");
-  XtSetArg(args[1], XtNx, p.x);
-  XtSetArg(args[2], XtNy, p.y);
-  dialog.shell = XtCreatePopupShell("InsertShell", transientShellWidgetClass, toplevel, args, 3);
+  dialog.shell = CreateDialogShell("InsertShell", "Insert Date", PointerPosition());
   XtAddCallback(dialog.shell, XtNdestroyCallback, ForgetDialog, nullptr);
+  Arg args[2];
   XtSetArg(args[0], XtNborderWidth, 0);
   Widget form = XtCreateManagedWidget("InsertForm", formWidgetClass, dialog.shell, args, 1);
 
@@ -129,35 +129,6 @@ void OpenInsertDate(Note* note) {
   XtSetArg(args[1], XtNcallback, cancel);
   XtCreateManagedWidget("InsertButtons", commandWidgetClass, boxes[kDateLayoutCount], args, 2);
 
-  OnWindowClose(dialog.shell, CancelInsertDate, note);
-  XtPopup(dialog.shell, XtGrabNonexclusive);
+  PopUpDialog(dialog.shell, CancelInsertDate, note, XtGrabNonexclusive);
 }
 
-void ChooseDateFormat(Widget w, XtPointer client_data, XtPointer) {
-  Arg args[1];
-  XtSetArg(args[0], XtNlabel, ">");
-  XtSetValues(w, args, 1);
-  dialog.row = static_cast<int>(reinterpret_cast<intptr_t>(client_data));
-}
-
-void AcceptInsertDate(Widget, XtPointer client_data, XtPointer) {
-  auto* note = static_cast<Note*>(client_data);
-  if (Notes().Contains(note)) {
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    InsertIntoNote(note, FormatDate(dialog.row, local), false, false);
-    WindowOf(note)->MarkChanged();
-  }
-  CloseDialog();
-}
-
-void CancelInsertDate(Widget, XtPointer, XtPointer) { CloseDialog(); }
-
-Widget InsertDateShell() { return dialog.shell; }
-
-Widget InsertDateArrow(int row) {
-  return row >= 0 && row < kDateLayoutCount ? dialog.arrows[row] : nullptr;
-}
-
-int ChosenDateRow() { return dialog.row; }

@@ -6,17 +6,8 @@
 
 #include "model/note.h"
 
-// Builds the dialog for the note and pops it up at the pointer; the chosen
-// row starts at 0.
+// The Insert Date... command: builds the dialog for the note and pops it up
+// at the pointer. A click on a row's arrow marks it ">" and chooses the
+// row (row 0 until then); Accept inserts the current date in the chosen
+// layout at the note's insertion point and marks the note changed.
 void OpenInsertDate(Note* note);
-
-// Callback of each InsertArrow (client data: the row 0..10).
-void ChooseDateFormat(Widget w, XtPointer client_data, XtPointer call_data);
-// Callbacks of Accept and Cancel (client data: the note).
-void AcceptInsertDate(Widget w, XtPointer client_data, XtPointer call_data);
-void CancelInsertDate(Widget w, XtPointer client_data, XtPointer call_data);
-
-// The open dialog's shell and arrows, and the chosen row (for tests).
-Widget InsertDateShell();
-Widget InsertDateArrow(int row);
-int ChosenDateRow();

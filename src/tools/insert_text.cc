@@ -13,20 +13,12 @@
 #include "app/app.h"
 #include "app/popups.h"
 #include "model/note_list.h"
-#include "notes/note_commands.h"
 #include "notes/note_window.h"
+#include "storage/file_io.h"
 #include "tools/command_jobs.h"
 #include "tools/shell_command.h"
 
 namespace {
-
-// "stikkel: <path>: <error text>" on standard error, for the current errno.
-void ReportFileError(const std::string& path) {
-  int saved = errno;
-  std::fputs("stikkel: ", stderr);
-  errno = saved;
-  std::perror(path.c_str());
-}
 
 void InsertString(NoteWindow* window, const std::string& text) {
   if (!window->Insert(window->InsertionPoint(), std::string_view(text.c_str())))
@@ -42,9 +34,9 @@ void InsertFile(NoteWindow* window, const std::string& path, bool remove_after) 
     return;
   }
   // Non-blocking, so that a FIFO cannot hang the program.
-  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    ReportFileError(path);
+  FileDescriptor fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (!fd.valid()) {
+    ReportFileError(path, errno);
     ShowError("Can't open file for\nreading: " + path);
     if (remove_after) unlink(path.c_str());
     return;
@@ -57,7 +49,7 @@ void InsertFile(NoteWindow* window, const std::string& path, bool remove_after) 
   bool refused = false;
   while (true) {
     std::size_t ask = std::min({size, window->Room() + 1, buffer.size() - 2});
-    ssize_t got = read(fd, buffer.data(), ask);
+    ssize_t got = read(fd.get(), buffer.data(), ask);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;  // end of file, or a read error ends it the same way
     std::size_t chunk = strnlen(buffer.data(), static_cast<std::size_t>(got));
@@ -68,7 +60,7 @@ void InsertFile(NoteWindow* window, const std::string& path, bool remove_after) 
     pos += static_cast<XawTextPosition>(chunk);
     if (chunk < static_cast<std::size_t>(got)) break;  // nothing after a NUL byte is inserted
   }
-  close(fd);
+  fd.Close();
   if (refused) {
     ShowError("Can't add text from file to note!!");
     return;
@@ -88,14 +80,12 @@ std::string ProgramTempPath() { return TempFilePath(app_res.tmpDir ? app_res.tmp
 
 bool OpenProgramTempFile(TempFile* file, const std::string& path) {
   if (file->Open(path)) return true;
-  ReportFileError(path);
+  ReportFileError(path, errno);
   ShowError("Can't open tempoary file for\nwriting: " + path);
   return false;
 }
 
-void InsertCalendarEntry(Widget, XtPointer client_data, XtPointer) {
-  Note* note = Notes().FindNote(NoteIdOf(client_data));
-  if (!note) return;
+void InsertCalendar(Note* note) {
   std::string path = TemporaryPathFor(ProgramTempPath());
   TempFile file;
   if (!OpenProgramTempFile(&file, path)) return;

@@ -14,6 +14,10 @@
 // note changed; callers do.
 void InsertIntoNote(Note* note, const std::string& source, bool remove_after, bool from_file);
 
+// The Insert Calendar command: runs the calendar command into the temporary
+// file and inserts what it wrote at the note's insertion point.
+void InsertCalendar(Note* note);
+
 // The temporary path of this process, "<tmpDir>/sk<pid>", shared by the
 // calendar, printing and e-mail.
 std::string ProgramTempPath();

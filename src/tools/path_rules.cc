@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "storage/atomic_file.h"
+#include "storage/file_io.h"
 
 namespace {
 
@@ -20,39 +21,6 @@ std::string SystemError(int error) { return std::strerror(error); }
 struct DirCloser {
   void operator()(DIR* dir) const { closedir(dir); }
 };
-
-// Closes a descriptor unless released; reports the result of close().
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-  bool Close() {
-    int fd = fd_;
-    fd_ = -1;
-    return close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
-
-bool WriteAll(int fd, const char* bytes, std::size_t len) {
-  while (len > 0) {
-    ssize_t n = write(fd, bytes, len);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes += n;
-    len -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -151,16 +119,16 @@ namespace {
 // Writes into whatever stands at path (a device, a FIFO with a reader, or
 // the target of a dangling link), as there is no file to replace. A FIFO
 // nobody reads fails at once instead of hanging the program.
-ExportStatus WriteInPlace(const std::string& path, const std::string& bytes, std::string* error_text) {
-  Descriptor fd(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666));
-  if (fd.get() < 0) {
-    *error_text = SystemError(errno);
+ExportStatus WriteInPlace(const std::string& path, const std::string& bytes, int* error) {
+  FileDescriptor fd(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666));
+  if (!fd.valid()) {
+    *error = errno;
     return ExportStatus::kCannotOpen;
   }
   int flags = fcntl(fd.get(), F_GETFL);
   if (flags != -1) fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
-  if (!WriteAll(fd.get(), bytes.data(), bytes.size()) || !fd.Close()) {
-    *error_text = SystemError(errno);
+  if (!fd.WriteAll(bytes) || !fd.Close()) {
+    *error = errno;
     return ExportStatus::kCannotWrite;
   }
   return ExportStatus::kWritten;
@@ -178,15 +146,15 @@ std::string ExportTempPath(const std::string& path, long pid) {
   return slash == std::string::npos ? name : JoinPath(DirectoryOf(path), name);
 }
 
-ExportStatus WriteExportFile(const std::string& path, const std::string& text, std::string* error_text) {
+ExportStatus WriteExportFile(const std::string& path, const std::string& text, int* error) {
   std::string bytes = text;
   bytes += '\n';
   struct stat st;
   bool exists = stat(path.c_str(), &st) == 0;
-  if (exists && !S_ISREG(st.st_mode)) return WriteInPlace(path, bytes, error_text);
+  if (exists && !S_ISREG(st.st_mode)) return WriteInPlace(path, bytes, error);
   struct stat link;
   if (!exists && lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode))
-    return WriteInPlace(path, bytes, error_text);
+    return WriteInPlace(path, bytes, error);
   // A link to an existing file: the file it leads to is replaced, the link
   // stays.
   std::string target = path;
@@ -198,7 +166,7 @@ ExportStatus WriteExportFile(const std::string& path, const std::string& text, s
   // place in one rename: a failed write leaves the old file as it was.
   FileWriteResult result = ReplaceFile(ExportTempPath(target, getpid()), target, bytes);
   if (result.stage == FileWriteResult::kOk) return ExportStatus::kWritten;
-  *error_text = SystemError(result.error);
+  *error = result.error;
   return result.stage == FileWriteResult::kOpen ? ExportStatus::kCannotOpen : ExportStatus::kCannotWrite;
 }
 

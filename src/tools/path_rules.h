@@ -66,10 +66,10 @@ enum class ExportStatus { kWritten, kCannotOpen, kCannotWrite };
 // is renamed over it, so that a failed write leaves the old file as it
 // was. Anything else at path (a device, a FIFO) is written in place, and
 // a FIFO nobody reads fails at once. A failure to create the file is
-// kCannotOpen, a failed write, close or rename kCannotWrite; *error_text
-// is then the system's text for it.
+// kCannotOpen, a failed write, close or rename kCannotWrite; *error is
+// then the errno of the failed call.
 ExportStatus WriteExportFile(const std::string& path, const std::string& text,
-                             std::string* error_text);
+                             int* error);
 
 // The temporary file an export to path writes first: "." + the file's name
 // + ".sk" + pid, in the same directory.

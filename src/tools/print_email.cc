@@ -9,15 +9,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "app/app.h"
 #include "app/popups.h"
 #include "model/note_list.h"
-#include "notes/note_commands.h"
 #include "notes/note_window.h"
+#include "storage/file_io.h"
 #include "tools/command_jobs.h"
 #include "tools/insert_text.h"
 #include "tools/shell_command.h"
@@ -36,9 +34,7 @@ void ForgetEmailDialog(Widget w, XtPointer, XtPointer) {
 
 void CloseEmailDialog() {
   if (!email.shell) return;
-  Widget shell = email.shell;
-  XtPopdown(shell);
-  XtDestroyWidget(shell);
+  DestroyPopup(email.shell);
   email = EmailDialog();
 }
 
@@ -58,7 +54,7 @@ bool WriteNoteToTempFile(const Note* note, const std::string& path, const char* 
     // A short file must not go out as if it were the whole note.
     int saved = errno;
     unlink(path.c_str());
-    std::fprintf(stderr, "stikkel: %s: %s\n", path.c_str(), std::strerror(saved));
+    ReportFileError(path, saved);
     ShowError("Can't open tempoary file for\nwriting: " + path);
     return false;
   }
@@ -84,32 +80,43 @@ void RunWithTempFile(const std::string& script, const std::vector<std::string>& 
   });
 }
 
+// EmailAccept (client data: the note) and EmailCancel.
+void AcceptEmail(Widget, XtPointer client_data, XtPointer) {
+  auto* note = static_cast<Note*>(client_data);
+  if (!Notes().Contains(note) || !email.shell) {
+    CloseEmailDialog();
+    return;
+  }
+  std::string path = TemporaryPathFor(ProgramTempPath());
+  if (!WriteNoteToTempFile(note, path, "No text in note to email!")) return;
+  std::string address = StringOf(email.address);
+  // "cat <path> | <mail command>": the path, the note's name and the
+  // address are the positional parameters 1, 2 and 3.
+  std::string format = app_res.emailCmd ? app_res.emailCmd : "";
+  std::string script = "cat \"${1}\" | " + ShellScriptFromFormat(format, 2);
+  RunWithTempFile(script, {path, note->name, address}, path, FillFormat(format, {note->name, address}));
+  // The mail goes out while the program goes on; a failure is shown when
+  // the command ends.
+  CloseEmailDialog();
+}
+
+void CancelEmail(Widget, XtPointer, XtPointer) { CloseEmailDialog(); }
+
 }  // namespace
 
-void PrintNote(Widget, XtPointer client_data, XtPointer) {
-  Note* note = Notes().FindNote(NoteIdOf(client_data));
-  if (!note) return;
+void PrintNote(Note* note) {
   std::string path = TemporaryPathFor(ProgramTempPath());
   if (!WriteNoteToTempFile(note, path, "No text in note to print!")) return;
   std::string format = app_res.printCmd ? app_res.printCmd : "";
   RunWithTempFile(ShellScriptFromFormat(format), {path}, path, FillFormat(format, {path}));
 }
 
-void EmailNoteEntry(Widget, XtPointer client_data, XtPointer) {
-  Note* note = Notes().FindNote(NoteIdOf(client_data));
-  if (note) OpenEmailDialog(note);
-}
-
-void OpenEmailDialog(Note* note) {
+void EmailNote(Note* note) {
   CloseEmailDialog();
-  Point p = PointerPosition();
+  email.shell = CreateDialogShell("EmailShell", "Email Note", PointerPosition());
+  XtAddCallback(email.shell, XtNdestroyCallback, ForgetEmailDialog, nullptr);
   Arg args[16];
   Cardinal n = 0;
-  XtSetArg(args[n], XtNtitle, "Email Note"); n++;
-  XtSetArg(args[n], XtNx, p.x); n++;
-  XtSetArg(args[n], XtNy, p.y); n++;
-  email.shell = XtCreatePopupShell("EmailShell", transientShellWidgetClass, toplevel, args, n);
-  XtAddCallback(email.shell, XtNdestroyCallback, ForgetEmailDialog, nullptr);
   XtSetArg(args[0], XtNborderWidth, 0);
   Widget form = XtCreateManagedWidget("EmailForm", formWidgetClass, email.shell, args, 1);
 
@@ -163,30 +170,5 @@ void OpenEmailDialog(Note* note) {
   XtSetArg(args[n], XtNbottom, XtChainBottom); n++;
   XtCreateManagedWidget("EmailCancel", commandWidgetClass, form, args, n);
 
-  OnWindowClose(email.shell, CancelEmail, nullptr);
-  XtPopup(email.shell, XtGrabNonexclusive);
+  PopUpDialog(email.shell, CancelEmail, nullptr, XtGrabNonexclusive);
 }
-
-void AcceptEmail(Widget, XtPointer client_data, XtPointer) {
-  auto* note = static_cast<Note*>(client_data);
-  if (!Notes().Contains(note) || !email.shell) {
-    CloseEmailDialog();
-    return;
-  }
-  std::string path = TemporaryPathFor(ProgramTempPath());
-  if (!WriteNoteToTempFile(note, path, "No text in note to email!")) return;
-  std::string address = StringOf(email.address);
-  // "cat <path> | <mail command>": the path, the note's name and the
-  // address are the positional parameters 1, 2 and 3.
-  std::string format = app_res.emailCmd ? app_res.emailCmd : "";
-  std::string script = "cat \"${1}\" | " + ShellScriptFromFormat(format, 2);
-  RunWithTempFile(script, {path, note->name, address}, path, FillFormat(format, {note->name, address}));
-  // The mail goes out while the program goes on; a failure is shown when
-  // the command ends.
-  CloseEmailDialog();
-}
-
-void CancelEmail(Widget, XtPointer, XtPointer) { CloseEmailDialog(); }
-
-Widget EmailDialogShell() { return email.shell; }
-Widget EmailAddressField() { return email.address; }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 namespace {
 
@@ -36,43 +37,23 @@ bool TempFile::Open(const std::string& path) {
   if (existed && !Usable(before)) return false;
   if (!existed && errno != ENOENT) return false;
 
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-  if (fd < 0) return false;
+  FileDescriptor fd(open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
+  if (!fd.valid()) return false;
   struct stat st {};
-  bool ok = fstat(fd, &st) == 0 && Usable(st);
+  bool ok = fstat(fd.get(), &st) == 0 && Usable(st);
   if (ok && existed && (st.st_dev != before.st_dev || st.st_ino != before.st_ino)) {
     errno = EEXIST;  // replaced between the look and the open
     ok = false;
   }
-  ok = ok && fchmod(fd, S_IRUSR | S_IWUSR) == 0 && ftruncate(fd, 0) == 0;
+  ok = ok && fchmod(fd.get(), S_IRUSR | S_IWUSR) == 0 && ftruncate(fd.get(), 0) == 0;
   if (!ok) {
     int saved = errno;
-    close(fd);
+    fd.Close();
     errno = saved;
     return false;
   }
-  int flags = fcntl(fd, F_GETFL);
-  if (flags != -1) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-  fd_ = fd;
+  int flags = fcntl(fd.get(), F_GETFL);
+  if (flags != -1) fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
+  fd_ = std::move(fd);
   return true;
-}
-
-bool TempFile::Write(const char* bytes, std::size_t len) {
-  while (len > 0) {
-    ssize_t n = write(fd_, bytes, len);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes += n;
-    len -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-bool TempFile::Close() {
-  if (fd_ < 0) return true;
-  int rc = close(fd_);
-  fd_ = -1;
-  return rc == 0;
 }

@@ -6,6 +6,9 @@
 #include <sys/types.h>
 
 #include <string>
+#include <string_view>
+
+#include "storage/file_io.h"
 
 // "<dir>/sk<pid>".
 std::string TempFilePath(const std::string& dir, pid_t pid);
@@ -17,20 +20,15 @@ std::string TempFilePath(const std::string& dir, pid_t pid);
 // reused, made private and emptied.
 class TempFile {
  public:
-  TempFile() = default;
-  ~TempFile() { Close(); }
-  TempFile(const TempFile&) = delete;
-  TempFile& operator=(const TempFile&) = delete;
-
   // Returns false with errno set when the file cannot be opened safely.
   bool Open(const std::string& path);
   // Writes all the bytes; false with errno set on failure.
-  bool Write(const char* bytes, std::size_t len);
+  bool Write(const char* bytes, std::size_t len) { return fd_.WriteAll(std::string_view(bytes, len)); }
   // Closes the file; false with errno set when the close reports an error.
-  bool Close();
+  bool Close() { return fd_.Close(); }
 
-  int fd() const { return fd_; }
+  int fd() const { return fd_.get(); }
 
  private:
-  int fd_ = -1;
+  FileDescriptor fd_;
 };

@@ -3,6 +3,8 @@
 // same export writes the whole text.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -32,14 +34,14 @@ TEST(ExportFaults, FullDiskIsReportedAndTheNextExportSucceeds) {
   if (!MountSmallTmpfs(mnt)) GTEST_SKIP() << "cannot mount a tmpfs here";
   const std::string path = mnt + "/exported.txt";
   const std::string text(100 * 1024, 'e');
-  std::string error;
+  int error = 0;
   ExportStatus status = WriteExportFile(path, text, &error);
   EXPECT_EQ(status, ExportStatus::kCannotWrite);
-  EXPECT_EQ(error, "No space left on device");
+  EXPECT_EQ(error, ENOSPC);
   EXPECT_EQ(ExportFailureMessage(status, path), "Can't write " + path + "!");
 
   ASSERT_EQ(mount("tmpfs", mnt.c_str(), "tmpfs", MS_REMOUNT, "size=1m"), 0);
-  error.clear();
+  error = 0;
   EXPECT_EQ(WriteExportFile(path, text, &error), ExportStatus::kWritten) << error;
   EXPECT_EQ(ReadFile(path), text + "\n");
   umount2(mnt.c_str(), MNT_DETACH);
@@ -61,17 +63,17 @@ TEST(ExportFaults, FailedExportLeavesTheOldFileAsItWas) {
   const std::string path = mnt + "/exported.txt";
   WriteFile(path, "the old text\n");
   chmod(path.c_str(), 0640);
-  std::string error;
+  int error = 0;
   // Full: the new text does not fit beside the old one.
   EXPECT_EQ(WriteExportFile(path, std::string(100 * 1024, 'n'), &error), ExportStatus::kCannotWrite);
-  EXPECT_EQ(error, "No space left on device");
+  EXPECT_EQ(error, ENOSPC);
   EXPECT_EQ(ReadFile(path), "the old text\n");
   EXPECT_EQ(Names(mnt), std::vector<std::string>{"exported.txt"});
 
   // Read-only: nothing can be created there; the old file stays.
   ASSERT_EQ(mount("tmpfs", mnt.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=64k"), 0);
   EXPECT_EQ(WriteExportFile(path, "new", &error), ExportStatus::kCannotOpen);
-  EXPECT_EQ(error, "Read-only file system");
+  EXPECT_EQ(error, EROFS);
   EXPECT_EQ(ExportFailureMessage(ExportStatus::kCannotOpen, path), "Can't open " + path + " for writing!");
   EXPECT_EQ(ReadFile(path), "the old text\n");
 

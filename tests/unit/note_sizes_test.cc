@@ -4,7 +4,7 @@
 #include <climits>
 #include <vector>
 
-#include "app/note_sizes.h"
+#include "frame/note_sizes.h"
 
 namespace {
 

@@ -82,7 +82,6 @@ std::time_t LocalTime(int year, int month, int day, int hour, int minute, int se
   return std::mktime(&tm);
 }
 
-XtPointer IdData(const Note* note) { return reinterpret_cast<XtPointer>(static_cast<long>(note->id)); }
 
 class AlarmsTest : public testing::Test {
  protected:
@@ -182,7 +181,7 @@ TEST_F(AlarmsTest, ArrowsStepAndDayKeepsItsValueWhenTheMonthChanges) {
   Press(Button("Cancel"));
   Pump();
   EXPECT_EQ(Shell(), nullptr);
-  EXPECT_EQ(AlarmSetupShell(), nullptr);
+  EXPECT_EQ(PopupNamed("TimerShell"), nullptr);
   EXPECT_FALSE(note->alarm.set);
   EXPECT_EQ(note->alarm.month, 0);
   EXPECT_EQ(note->alarm.day, 31);
@@ -237,15 +236,18 @@ TEST_F(AlarmsTest, AcceptStoresWhatIsShownUnchecked) {
 
 TEST_F(AlarmsTest, MenuEntriesLookTheNoteUp) {
   Note* note = MakeNote(LocalTime(2024, 6, 14, 9, 5));
-  SetAlarmEntry(nullptr, reinterpret_cast<XtPointer>(999L), nullptr);
-  ClearAlarm(nullptr, reinterpret_cast<XtPointer>(999L), nullptr);
+  auto pick = [note](const char* entry) { XtCallCallbacks(NoteWidget(note, entry), XtNcallback, nullptr); };
+  note->id += 1000;  // the entries' id now names no note
+  pick("SetAlarm");
+  pick("UnsetAlarm");
+  note->id -= 1000;
   Pump();
   EXPECT_EQ(Shell(), nullptr);
   EXPECT_FALSE(XtIsSensitive(NoteWidget(note, "Save")));
-  SetAlarmEntry(nullptr, IdData(note), nullptr);
+  pick("SetAlarm");
   EXPECT_NE(Shell(), nullptr);
   // A second dialog replaces the first: only one exists at a time.
-  SetAlarmEntry(nullptr, IdData(note), nullptr);
+  pick("SetAlarm");
   Pump();
   EXPECT_EQ(PopupsNamed("TimerShell").size(), 1u);
 }
@@ -278,7 +280,7 @@ TEST_F(AlarmsTest, DialogClosesWithItsNote) {
   note->view.reset();
   Pump();
   EXPECT_EQ(Shell(), nullptr);
-  EXPECT_EQ(AlarmSetupShell(), nullptr);
+  EXPECT_EQ(PopupNamed("TimerShell"), nullptr);
 }
 
 TEST_F(AlarmsTest, DueAlarmsPopUpRemindersOncePerMinuteHiddenNotesToo) {

@@ -9,7 +9,7 @@
 #include <csignal>
 
 #include "app/app.h"
-#include "app/exit.h"
+#include "frame/exit.h"
 #include "model/note_list.h"
 #include "notes/note_window.h"
 #include "x11_util.h"
@@ -28,14 +28,14 @@ TEST(ExitRequest, SignalsAndXErrorsPutUpTheSavePrompt) {
   WarpPointer(250, 260);
 
   raise(SIGHUP);
-  ASSERT_TRUE(PumpUntil([] { return SavePromptShell() != nullptr && IsMapped(SavePromptShell()); }, 2000));
-  Widget first = SavePromptShell();
+  ASSERT_TRUE(PumpUntil([] { return PopupNamed("SOEShell") != nullptr && IsMapped(PopupNamed("SOEShell")); }, 2000));
+  Widget first = PopupNamed("SOEShell");
   EXPECT_EQ(first->core.x, 250);
   EXPECT_EQ(LabelOf(XtNameToWidget(first, "SOEForm.SOELabel")), "Save Changed Notes?");
 
   // A request on a window that does not exist: an X protocol error.
   XMapWindow(display, 0x3fffff);
-  ASSERT_TRUE(PumpUntil([&] { return SavePromptShell() != first && SavePromptShell() != nullptr; }, 2000));
+  ASSERT_TRUE(PumpUntil([&] { return PopupNamed("SOEShell") != first && PopupNamed("SOEShell") != nullptr; }, 2000));
   EXPECT_EQ(PopupsNamed("SOEShell").size(), 2u) << "every request makes a new prompt";
 
   DestroyPopupsNamed("SOEShell");

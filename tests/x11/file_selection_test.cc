@@ -4,6 +4,8 @@
 
 #include "tools/file_selection.h"
 
+#include <X11/IntrinsicP.h>
+#include <X11/CompositeP.h>
 #include <X11/Shell.h>
 #include <X11/StringDefs.h>
 #include <X11/Xaw/AsciiText.h>
@@ -25,7 +27,6 @@
 #include "app/app.h"
 #include "app/popups.h"
 #include "model/note_list.h"
-#include "notes/note_commands.h"
 #include "notes/note_window.h"
 #include "stderr_capture.h"
 #include "temp_dir.h"
@@ -33,7 +34,54 @@
 
 namespace {
 
-XtPointer IdData(const Note* note) { return reinterpret_cast<XtPointer>(static_cast<intptr_t>(note->id)); }
+// The widget below w (w included) named `name` whose label is `label`.
+Widget FindLabeled(Widget w, const char* name, const std::string& label) {
+  if (std::strcmp(XtName(w), name) == 0 && LabelOf(w) == label) return w;
+  if (!XtIsComposite(w)) return nullptr;
+  auto* composite = reinterpret_cast<CompositeWidget>(w);
+  for (Cardinal i = 0; i < composite->composite.num_children; ++i)
+    if (Widget found = FindLabeled(composite->composite.children[i], name, label)) return found;
+  return nullptr;
+}
+
+// The widgets of the file selection window and of the overwrite question,
+// found by name as resource lines name them; null when the window is not up.
+struct FileSelectionWidgets {
+  Widget shell;
+  Widget dir_viewport;
+  Widget dir_form;
+  Widget file_viewport;
+  Widget file_form;
+  Widget text;
+  Widget accept;
+  Widget cancel;
+};
+
+FileSelectionWidgets FileSelectionWindow() {
+  FileSelectionWidgets w{};
+  w.shell = PopupNamed("FileSelectionShell");
+  if (!w.shell) return w;
+  w.dir_viewport = XtNameToWidget(w.shell, "*IODirViewport");
+  w.dir_form = XtNameToWidget(w.shell, "*IODirViewForm");
+  w.file_viewport = XtNameToWidget(w.shell, "*IOFileViewport");
+  w.file_form = XtNameToWidget(w.shell, "*IOFileViewForm");
+  w.text = XtNameToWidget(w.shell, "*IOText");
+  w.accept = FindLabeled(w.shell, "IOButtons", "Accept");
+  w.cancel = FindLabeled(w.shell, "IOButtons", "Cancel");
+  return w;
+}
+
+struct OverwriteWidgets {
+  Widget shell;
+  Widget accept;
+  Widget cancel;
+};
+
+OverwriteWidgets OverwriteWindow() {
+  Widget shell = PopupNamed("FileExistsShell");
+  if (!shell) return {};
+  return {shell, FindLabeled(shell, "IOButtons", "Accept"), FindLabeled(shell, "IOButtons", "Cancel")};
+}
 
 std::vector<Widget> Children(Widget composite) {
   WidgetList children = nullptr;
@@ -77,6 +125,9 @@ std::string TextOf(Widget text) {
   XtGetValues(text, args, 1);
   return value ? value : "";
 }
+
+// The directory the window lists, as its text field shows it on opening.
+std::string SelectionDirectory() { return TextOf(FileSelectionWindow().text); }
 
 void Type(const std::string& path) {
   Arg args[1];
@@ -148,6 +199,12 @@ class FileSelectionTest : public testing::Test {
     ASSERT_TRUE(PumpUntil([] { return IsMapped(FileSelectionWindow().shell); }));
   }
 
+  // Chooses Export... in the note's File menu, as a click does.
+  void PickExport() {
+    XtCallCallbacks(NoteWidget(note_, "Export"), XtNcallback, nullptr);
+    Pump();
+  }
+
   bool SelectionUp() { return FileSelectionWindow().shell != nullptr && !PopupsNamed("FileSelectionShell").empty(); }
   bool OverwriteUp() {
     return OverwriteWindow().shell != nullptr && PumpUntil([] { return IsMapped(OverwriteWindow().shell); });
@@ -214,7 +271,7 @@ TEST_F(FileSelectionTest, ListsAtMost1024Files) {
 TEST_F(FileSelectionTest, WithoutHomeDirAndHomeItListsTheRoot) {
   app_res.homeDir = nullptr;
   unsetenv("HOME");
-  ExportNote(nullptr, IdData(note_), nullptr);
+  PickExport();
   ASSERT_TRUE(PumpUntil([] { return FileSelectionWindow().shell && IsMapped(FileSelectionWindow().shell); }));
   EXPECT_EQ(SelectionDirectory(), "/");
   std::vector<std::string> dirs = Labels(FileSelectionWindow().dir_form);
@@ -226,16 +283,19 @@ TEST_F(FileSelectionTest, StartsInHomeDirElseHome) {
   mkdir((dir_ / "home").c_str(), 0755);
   setenv("HOME", (dir_ / "home").c_str(), 1);
   app_res.homeDir = nullptr;
-  ExportNote(nullptr, IdData(note_), nullptr);
+  PickExport();
   EXPECT_EQ(SelectionDirectory(), dir_ / "home");
   std::string home_dir = dir_.path();
   app_res.homeDir = home_dir.data();
-  ExportNote(nullptr, IdData(note_), nullptr);
+  PickExport();
   EXPECT_EQ(SelectionDirectory(), dir_.path());
   EXPECT_EQ(PopupsNamed("FileSelectionShell").size(), 1u);
   // A note that is gone opens nothing.
-  CancelFileSelection(nullptr, note_, nullptr);
-  ExportNote(nullptr, reinterpret_cast<XtPointer>(intptr_t{9999}), nullptr);
+  Press(FileSelectionWindow().cancel);
+  Pump();
+  note_->id += 1000;  // the entry's id now names no note
+  PickExport();
+  note_->id -= 1000;
   EXPECT_EQ(FileSelectionWindow().shell, nullptr);
 }
 

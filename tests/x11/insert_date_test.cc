@@ -18,8 +18,11 @@ class InsertDate : public ToolsTest {
     ToolsTest::TearDown();
   }
 
+  // The arrow of a row of the open dialog.
+  static Widget Arrow(int row) { return Named(PopupNamed("InsertShell"), "InsertArrow").at(static_cast<std::size_t>(row)); }
+
   Widget Button(const char* label) {
-    for (Widget w : Named(InsertDateShell(), "InsertButtons"))
+    for (Widget w : Named(PopupNamed("InsertShell"), "InsertButtons"))
       if (LabelOf(w) == label) return w;
     return nullptr;
   }
@@ -38,7 +41,7 @@ class InsertDate : public ToolsTest {
 TEST_F(InsertDate, OpensWithElevenRowsAllDashes) {
   Note* note = MakeNote();
   PickEntry(NoteWidget(note, "OptionsMenu"), "InsertDate");
-  Widget shell = InsertDateShell();
+  Widget shell = PopupNamed("InsertShell");
   ASSERT_NE(shell, nullptr);
   EXPECT_TRUE(PumpUntil([shell] { return IsMapped(shell); }));
   EXPECT_EQ(PopupsNamed("InsertShell").size(), 1u);
@@ -57,7 +60,6 @@ TEST_F(InsertDate, OpensWithElevenRowsAllDashes) {
   XtSetArg(args[0], XtNwidth, &row9);
   XtGetValues(labels[9], args, 1);
   for (int row = 0; row < 11; ++row) {
-    EXPECT_EQ(arrows[static_cast<std::size_t>(row)], InsertDateArrow(row));
     EXPECT_EQ(LabelOf(arrows[static_cast<std::size_t>(row)]), "-");
     EXPECT_EQ(LabelOf(labels[static_cast<std::size_t>(row)]), DateLayoutLabel(row));
     Dimension width = 0;
@@ -69,7 +71,6 @@ TEST_F(InsertDate, OpensWithElevenRowsAllDashes) {
     EXPECT_EQ(width, row9) << row;
     EXPECT_EQ(justify, XtJustifyLeft) << row;
   }
-  EXPECT_EQ(ChosenDateRow(), 0);
   EXPECT_NE(Button("Accept"), nullptr);
   EXPECT_NE(Button("Cancel"), nullptr);
 }
@@ -88,46 +89,49 @@ TEST_F(InsertDate, AcceptWithoutAClickInsertsRowZero) {
   EXPECT_TRUE(FormattedWithin(text.substr(5), 0, before, after)) << text;
   EXPECT_EQ(text.size(), 5u + 8u) << "MM/DD/YY and nothing more";
   EXPECT_TRUE(Changed(note));
-  EXPECT_EQ(InsertDateShell(), nullptr);
+  EXPECT_EQ(PopupNamed("InsertShell"), nullptr);
   EXPECT_TRUE(PopupsNamed("InsertShell").empty());
 }
 
 TEST_F(InsertDate, LastClickedRowCountsAndEarlierArrowsKeepTheirMark) {
   Note* note = MakeNote();
   PickEntry(NoteWidget(note, "OptionsMenu"), "InsertDate");
-  Press(InsertDateArrow(3));
-  Press(InsertDateArrow(6));
+  Press(Arrow(3));
+  Press(Arrow(6));
   Pump();
   for (int row = 0; row < 11; ++row)
-    EXPECT_EQ(LabelOf(InsertDateArrow(row)), row == 3 || row == 6 ? ">" : "-") << row;
-  EXPECT_EQ(ChosenDateRow(), 6);
+    EXPECT_EQ(LabelOf(Arrow(row)), row == 3 || row == 6 ? ">" : "-") << row;
   std::time_t before = std::time(nullptr);
   Press(Button("Accept"));
   std::time_t after = std::time(nullptr);
   EXPECT_TRUE(FormattedWithin(TextOf(note), 6, before, after)) << TextOf(note);
 
-  // The next opening starts afresh.
+  // The next opening starts afresh: row 0 is chosen again.
+  ASSERT_TRUE(WindowOf(note)->SetText(""));
   PickEntry(NoteWidget(note, "OptionsMenu"), "InsertDate");
-  EXPECT_EQ(ChosenDateRow(), 0);
-  EXPECT_EQ(LabelOf(InsertDateArrow(3)), "-");
-  EXPECT_EQ(LabelOf(InsertDateArrow(6)), "-");
+  EXPECT_EQ(LabelOf(Arrow(3)), "-");
+  EXPECT_EQ(LabelOf(Arrow(6)), "-");
+  before = std::time(nullptr);
+  Press(Button("Accept"));
+  after = std::time(nullptr);
+  EXPECT_TRUE(FormattedWithin(TextOf(note), 0, before, after)) << TextOf(note);
 }
 
 TEST_F(InsertDate, CancelAndWindowCloseInsertNothing) {
   Note* note = MakeNote("unchanged");
   WindowOf(note)->MarkSaved();
   PickEntry(NoteWidget(note, "OptionsMenu"), "InsertDate");
-  Press(InsertDateArrow(2));
+  Press(Arrow(2));
   Press(Button("Cancel"));
   Pump();
   EXPECT_TRUE(PopupsNamed("InsertShell").empty());
 
   PickEntry(NoteWidget(note, "OptionsMenu"), "InsertDate");
-  Widget shell = InsertDateShell();
+  Widget shell = PopupNamed("InsertShell");
   ASSERT_TRUE(PumpUntil([shell] { return IsMapped(shell); }));
   CloseFromWindowManager(shell);
   EXPECT_TRUE(PumpUntil([] { return PopupsNamed("InsertShell").empty(); }));
-  EXPECT_EQ(InsertDateShell(), nullptr);
+  EXPECT_EQ(PopupNamed("InsertShell"), nullptr);
   EXPECT_EQ(TextOf(note), "unchanged");
   EXPECT_FALSE(Changed(note));
 }

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/all_notes.h"
-#include "app/main_menu.h"
+#include "frame/all_notes.h"
+#include "frame/main_menu.h"
 #include "app/popups.h"
 #include "model/note_list.h"
 #include "notes/note_list_window.h"
@@ -41,7 +41,7 @@ std::vector<Widget> Rows() {
   Arg args[2];
   XtSetArg(args[0], XtNchildren, &children);
   XtSetArg(args[1], XtNnumChildren, &count);
-  XtGetValues(main_menu, args, 2);
+  XtGetValues(PopupNamed("Menu"), args, 2);
   std::vector<Widget> rows;
   for (Cardinal i = 0; i < count; ++i)
     if (std::string(XtName(children[i])) != "menuLabel") rows.push_back(children[i]);
@@ -84,7 +84,7 @@ Point ShellPosition(const Note* note) {
 }
 
 std::size_t ButtonCount() {
-  Widget view_form = XtNameToWidget(NoteListShell(), "*FindViewForm");
+  Widget view_form = XtNameToWidget(PopupNamed("FindShell"), "*FindViewForm");
   Cardinal count = 0;
   Arg arg;
   XtSetArg(arg, XtNnumChildren, &count);
@@ -101,7 +101,7 @@ struct SavedOffset {
 class MainMenuTest : public testing::Test {
  protected:
   static void SetUpTestSuite() {
-    if (!main_menu) CreateMainMenu();
+    if (!PopupNamed("Menu")) CreateMainMenu();
   }
   void TearDown() override {
     CloseNoteList(nullptr, nullptr, nullptr);
@@ -124,14 +124,14 @@ class MainMenuTest : public testing::Test {
 };
 
 TEST_F(MainMenuTest, TitleRowsAndSeparators) {
-  EXPECT_STREQ(XtName(main_menu), "Menu");
-  EXPECT_EQ(XtParent(main_menu), toplevel);
-  EXPECT_TRUE(XtIsSubclass(main_menu, simpleMenuWidgetClass));
-  EXPECT_EQ(LabelOf(main_menu), "Kleebord");
+  EXPECT_STREQ(XtName(PopupNamed("Menu")), "Menu");
+  EXPECT_EQ(XtParent(PopupNamed("Menu")), toplevel);
+  EXPECT_TRUE(XtIsSubclass(PopupNamed("Menu"), simpleMenuWidgetClass));
+  EXPECT_EQ(LabelOf(PopupNamed("Menu")), "Kleebord");
   Boolean on_screen = False;
   Arg arg;
   XtSetArg(arg, XtNmenuOnScreen, &on_screen);
-  XtGetValues(main_menu, &arg, 1);
+  XtGetValues(PopupNamed("Menu"), &arg, 1);
   EXPECT_TRUE(on_screen);
   std::vector<Widget> rows = Rows();
   ASSERT_EQ(rows.size(), 16u);
@@ -197,7 +197,7 @@ TEST_F(MainMenuTest, RowsWithNothingToDoSaySo) {
     if (c.with_visible_note) NoteAt(50, 50);
     Select(c.row);
     EXPECT_EQ(ErrorTexts(), std::vector<std::string>{c.message}) << c.row;
-    EXPECT_EQ(NoteListShell(), nullptr) << c.row;
+    EXPECT_EQ(PopupNamed("FindShell"), nullptr) << c.row;
     DestroyPopupsNamed("ErrorShell");
     ResetProgramState();
   }
@@ -207,11 +207,11 @@ TEST_F(MainMenuTest, ListRowsOpenTheNoteList) {
   NoteAt(10, 10);
   NoteAt(20, 20, false, true);
   Select("Find A Note");
-  ASSERT_NE(NoteListShell(), nullptr);
+  ASSERT_NE(PopupNamed("FindShell"), nullptr);
   EXPECT_EQ(ButtonCount(), 2u);
   CloseNoteList(nullptr, nullptr, nullptr);
   Select("Hidden Notes");
-  ASSERT_NE(NoteListShell(), nullptr);
+  ASSERT_NE(PopupNamed("FindShell"), nullptr);
   EXPECT_EQ(ButtonCount(), 1u);
   EXPECT_EQ(ErrorTexts(), std::vector<std::string>{});
 }
@@ -285,9 +285,13 @@ TEST_F(MainMenuTest, CascadeDealsNotesToAnchorsInTurn) {
   }
 }
 
-TEST_F(MainMenuTest, UnknownRowsDoNothing) {
-  for (long row : {6L, 14L, 16L, -1L, 1000L})
-    MainMenuSelect(main_menu, reinterpret_cast<XtPointer>(static_cast<intptr_t>(row)), nullptr);
+TEST_F(MainMenuTest, SeparatorRowsCarryNoCommand) {
+  std::vector<Widget> rows = Rows();
+  ASSERT_EQ(rows.size(), 16u);
+  for (std::size_t row : {6u, 14u}) {
+    EXPECT_NE(XtHasCallbacks(rows[row], XtNcallback), XtCallbackHasSome) << row;
+    XtCallCallbacks(rows[row], XtNcallback, nullptr);
+  }
   Pump();
   EXPECT_TRUE(Notes().empty());
   EXPECT_EQ(ErrorTexts(), std::vector<std::string>{});

@@ -22,7 +22,6 @@
 
 namespace {
 
-XtPointer IdData(int id) { return reinterpret_cast<XtPointer>(static_cast<intptr_t>(id)); }
 
 class NoteCommandsTest : public testing::Test {
  protected:
@@ -54,9 +53,9 @@ class NoteCommandsTest : public testing::Test {
     Press(w);
     Pump();
   }
-  static bool ConfirmUp() { return ConfirmShell() && IsMapped(ConfirmShell()); }
+  static bool ConfirmUp() { return PopupNamed("Confirm") && IsMapped(PopupNamed("Confirm")); }
   static Widget ConfirmButton(const char* name) {
-    return XtNameToWidget(ConfirmShell(), (std::string("Buttons.") + name).c_str());
+    return XtNameToWidget(PopupNamed("Confirm"), (std::string("Buttons.") + name).c_str());
   }
   void Answer(const char* button) {
     ASSERT_TRUE(ConfirmUp());
@@ -234,12 +233,12 @@ TEST_F(NoteCommandsTest, AnchorThenUnanchorSwapsTheEntriesAndMarksChanged) {
 
 TEST_F(NoteCommandsTest, CommandsForAVanishedNoteDoNothing) {
   Note* note = MakeNote("still here");
-  const XtCallbackProc commands[] = {HideNote, EraseNote, DestroyNote, AnchorNote, UnanchorNote};
-  for (XtCallbackProc command : commands) {
-    command(nullptr, IdData(note->id + 1), nullptr);
-    Pump();
-    EXPECT_FALSE(ConfirmUp());
+  note->id += 1;  // the entries' id now names no note
+  for (const char* entry : {"Hide", "Erase", "Destroy", "Anchor", "UnAnchor"}) {
+    Choose(note, entry);
+    EXPECT_FALSE(ConfirmUp()) << entry;
   }
+  note->id -= 1;
   EXPECT_FALSE(note->hidden);
   EXPECT_FALSE(note->anchored);
   EXPECT_FALSE(SaveSensitive(note));

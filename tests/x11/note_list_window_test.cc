@@ -18,7 +18,7 @@
 namespace {
 
 std::vector<Widget> Buttons() {
-  Widget view_form = XtNameToWidget(NoteListShell(), "*FindViewForm");
+  Widget view_form = XtNameToWidget(PopupNamed("FindShell"), "*FindViewForm");
   if (!view_form) return {};
   WidgetList children = nullptr;
   Cardinal count = 0;
@@ -119,7 +119,7 @@ TEST_F(NoteListWindowTest, OneColumnOfEqualButtonsInListOrderAtThePointer) {
     for (const std::string& name : c.names) MakeNote(name);
     WarpPointer(321, 234);
     OpenNoteList(Head(), false);
-    Widget shell = NoteListShell();
+    Widget shell = PopupNamed("FindShell");
     ASSERT_NE(shell, nullptr);
     ASSERT_TRUE(PumpUntil([&] { return IsMapped(shell); }));
     EXPECT_EQ(TitleOf(shell), "Find A Note");
@@ -139,7 +139,7 @@ TEST_F(NoteListWindowTest, OneColumnOfEqualButtonsInListOrderAtThePointer) {
     EXPECT_EQ(LabelOf(XtNameToWidget(shell, "FindForm.FindCancel")), "Cancel");
     Press(XtNameToWidget(shell, "FindForm.FindCancel"));
     Pump();
-    EXPECT_EQ(NoteListShell(), nullptr);
+    EXPECT_EQ(PopupNamed("FindShell"), nullptr);
     EXPECT_TRUE(PopupsNamed("FindShell").empty());
     ResetProgramState();
   }
@@ -149,7 +149,7 @@ TEST_F(NoteListWindowTest, ListsEveryNoteBeyondTwoHundredAndFiftySix) {
   std::vector<std::string> names;
   for (int i = 0; i < 300; ++i) names.push_back(Notes().NewNote(-1)->name);
   OpenNoteList(Head(), false);
-  ASSERT_NE(NoteListShell(), nullptr);
+  ASSERT_NE(PopupNamed("FindShell"), nullptr);
   EXPECT_EQ(Labels(Buttons()), names);
 }
 
@@ -175,7 +175,7 @@ TEST_F(NoteListWindowTest, NothingToListShowsAMessageInstead) {
     for (bool hidden : c.notes_hidden) MakeNote("n", hidden);
     OpenNoteList(Head(), c.hidden_only);
     Pump();
-    EXPECT_EQ(NoteListShell(), nullptr);
+    EXPECT_EQ(PopupNamed("FindShell"), nullptr);
     EXPECT_TRUE(PopupsNamed("FindShell").empty());
     EXPECT_EQ(ErrorTexts(), std::vector<std::string>{c.message});
     DestroyPopupsNamed("ErrorShell");
@@ -189,7 +189,7 @@ TEST_F(NoteListWindowTest, ChoosingAHiddenNoteShowsItWhereItWas) {
   Note* second = MakeNote("second hidden", true);
   Point before = WindowPosition(NoteShell(second));
   OpenNoteList(Head(), true);
-  EXPECT_EQ(TitleOf(NoteListShell()), "Hidden Notes");
+  EXPECT_EQ(TitleOf(PopupNamed("FindShell")), "Hidden Notes");
   std::vector<Widget> buttons = Buttons();
   ASSERT_EQ(Labels(buttons), (std::vector<std::string>{"first hidden", "second hidden"}));
   WarpPointer(700, 600);
@@ -201,7 +201,7 @@ TEST_F(NoteListWindowTest, ChoosingAHiddenNoteShowsItWhereItWas) {
   EXPECT_EQ(after.y, before.y);
   EXPECT_TRUE(first->hidden);
   EXPECT_FALSE(IsMapped(NoteShell(first)));
-  EXPECT_EQ(NoteListShell(), nullptr);
+  EXPECT_EQ(PopupNamed("FindShell"), nullptr);
   EXPECT_TRUE(PopupsNamed("FindShell").empty());
 }
 
@@ -219,7 +219,7 @@ TEST_F(NoteListWindowTest, ChoosingAVisibleNoteMovesItToThePointerAndRaisesIt) {
   EXPECT_EQ(lower->x, 512);
   EXPECT_EQ(lower->y, 345);
   EXPECT_GT(StackIndex(NoteShell(lower)), StackIndex(NoteShell(upper)));
-  EXPECT_EQ(NoteListShell(), nullptr);
+  EXPECT_EQ(PopupNamed("FindShell"), nullptr);
   EXPECT_EQ(ErrorTexts(), std::vector<std::string>{});
 }
 
@@ -242,7 +242,7 @@ TEST_F(NoteListWindowTest, NotesOfTheSameNameEachBringTheirOwn) {
 TEST_F(NoteListWindowTest, WindowManagerCloseIsCancel) {
   Note* note = MakeNote("stays", true);
   OpenNoteList(Head(), false);
-  Widget shell = NoteListShell();
+  Widget shell = PopupNamed("FindShell");
   ASSERT_TRUE(PumpUntil([&] { return IsMapped(shell); }));
   XEvent event{};
   event.xclient.type = ClientMessage;
@@ -252,7 +252,7 @@ TEST_F(NoteListWindowTest, WindowManagerCloseIsCancel) {
   event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
   event.xclient.data.l[1] = CurrentTime;
   XSendEvent(display, XtWindow(shell), False, NoEventMask, &event);
-  ASSERT_TRUE(PumpUntil([] { return NoteListShell() == nullptr; }));
+  ASSERT_TRUE(PumpUntil([] { return PopupNamed("FindShell") == nullptr; }));
   EXPECT_TRUE(PopupsNamed("FindShell").empty());
   EXPECT_TRUE(note->hidden);
 }

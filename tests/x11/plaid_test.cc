@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/PlaidP.h"
-#include "app/control_window.h"
+#include "frame/PlaidP.h"
+#include "frame/control_window.h"
 #include "model/note_list.h"
 #include "x11_util.h"
 

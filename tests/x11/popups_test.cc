@@ -110,7 +110,7 @@ TEST(ConfirmPopup, ReusedAtTheNewPointerWithOnlyTheNewCallbacks) {
   XtCallbackRec yes1[] = {{OnConfirm, reinterpret_cast<XtPointer>(1)}, {nullptr, nullptr}};
   XtCallbackRec no1[] = {{OnCancel, reinterpret_cast<XtPointer>(1)}, {nullptr, nullptr}};
   AskConfirm(yes1, no1);
-  Widget shell = ConfirmShell();
+  Widget shell = PopupNamed("Confirm");
   ASSERT_NE(shell, nullptr);
   ASSERT_TRUE(PumpUntil([&] { return IsMapped(shell); }));
   EXPECT_EQ(shell->core.x, 100);
@@ -130,7 +130,7 @@ TEST(ConfirmPopup, ReusedAtTheNewPointerWithOnlyTheNewCallbacks) {
   XtCallbackRec yes2[] = {{OnConfirm, reinterpret_cast<XtPointer>(10)}, {nullptr, nullptr}};
   XtCallbackRec no2[] = {{OnCancel, reinterpret_cast<XtPointer>(10)}, {nullptr, nullptr}};
   AskConfirm(yes2, no2);
-  EXPECT_EQ(ConfirmShell(), shell) << "the same popup is reused";
+  EXPECT_EQ(PopupNamed("Confirm"), shell) << "the same popup is reused";
   ASSERT_TRUE(PumpUntil([&] { return IsMapped(shell); }));
   EXPECT_EQ(shell->core.x, 500);
   EXPECT_EQ(shell->core.y, 400);

@@ -34,9 +34,9 @@ class PrintEmail : public ToolsTest {
   void SetAddress(const std::string& address) {
     Arg args[1];
     XtSetArg(args[0], XtNstring, address.c_str());
-    XtSetValues(EmailAddressField(), args, 1);
+    XtSetValues(XtNameToWidget(PopupNamed("EmailShell"), "*EmailText"), args, 1);
   }
-  Widget EmailButton(const char* name) { return XtNameToWidget(EmailDialogShell(), name); }
+  Widget EmailButton(const char* name) { return XtNameToWidget(PopupNamed("EmailShell"), name); }
 
   std::string print_cmd;
   std::string mail_cmd;
@@ -146,7 +146,7 @@ TEST_F(PrintEmail, EmailDialogSendsNameAddressAndText) {
   Note* note = MakeNote("Milk\nEggs\n");
   note->name = "Shopping list";
   PickEntry(NoteWidget(note, "FileMenu"), "EmailNote");
-  Widget shell = EmailDialogShell();
+  Widget shell = PopupNamed("EmailShell");
   ASSERT_NE(shell, nullptr);
   EXPECT_TRUE(PumpUntil([shell] { return IsMapped(shell); }));
   EXPECT_EQ(LabelOf(XtNameToWidget(shell, "*EmailLabel")), "Enter the email address of the intended recipient");
@@ -157,7 +157,7 @@ TEST_F(PrintEmail, EmailDialogSendsNameAddressAndText) {
   XtSetArg(args[0], XtNwidth, &label_width);
   XtGetValues(XtNameToWidget(shell, "*EmailLabel"), args, 1);
   XtSetArg(args[0], XtNwidth, &field_width);
-  XtGetValues(EmailAddressField(), args, 1);
+  XtGetValues(XtNameToWidget(PopupNamed("EmailShell"), "*EmailText"), args, 1);
   EXPECT_EQ(field_width, label_width);
 
   SetAddress("bob@example.org");
@@ -166,7 +166,7 @@ TEST_F(PrintEmail, EmailDialogSendsNameAddressAndText) {
   EXPECT_EQ(RecordedArgs(), (std::vector<std::string>{"-sShopping list", "bob@example.org"}));
   EXPECT_EQ(ReadFile(dir / "stdin"), "Milk\nEggs\n");
   EXPECT_FALSE(Exists(TempPath()));
-  EXPECT_EQ(EmailDialogShell(), nullptr);
+  EXPECT_EQ(PopupNamed("EmailShell"), nullptr);
   EXPECT_TRUE(PopupsNamed("EmailShell").empty());
   EXPECT_TRUE(ErrorMessages().empty());
 }
@@ -217,7 +217,7 @@ TEST_F(PrintEmail, EmptyNoteOrUnusableFileKeepsTheDialogOpen) {
   Press(EmailButton("*EmailAccept"));
   WaitForCommands();
   EXPECT_EQ(ErrorMessages(), std::vector<std::string>{"No text in note to email!"});
-  EXPECT_NE(EmailDialogShell(), nullptr);
+  EXPECT_NE(PopupNamed("EmailShell"), nullptr);
   EXPECT_FALSE(Exists(dir / "args"));
   EXPECT_TRUE(Exists(TempPath())) << "the empty file is left";
   DestroyPopupsNamed("ErrorShell");
@@ -231,23 +231,23 @@ TEST_F(PrintEmail, EmptyNoteOrUnusableFileKeepsTheDialogOpen) {
   Pump();
   EXPECT_EQ(ErrorMessages(),
             std::vector<std::string>{"Can't open tempoary file for\nwriting: " + missing + "/sk" + std::to_string(getpid())});
-  EXPECT_NE(EmailDialogShell(), nullptr);
+  EXPECT_NE(PopupNamed("EmailShell"), nullptr);
   EXPECT_FALSE(Exists(dir / "args"));
 
   Press(EmailButton("*EmailCancel"));
   Pump();
-  EXPECT_EQ(EmailDialogShell(), nullptr);
+  EXPECT_EQ(PopupNamed("EmailShell"), nullptr);
   EXPECT_TRUE(PopupsNamed("EmailShell").empty());
 }
 
 TEST_F(PrintEmail, WindowCloseCancelsTheDialog) {
   Note* note = MakeNote("text");
   PickEntry(NoteWidget(note, "FileMenu"), "EmailNote");
-  Widget shell = EmailDialogShell();
+  Widget shell = PopupNamed("EmailShell");
   ASSERT_TRUE(PumpUntil([shell] { return IsMapped(shell); }));
   CloseFromWindowManager(shell);
   EXPECT_TRUE(PumpUntil([] { return PopupsNamed("EmailShell").empty(); }));
-  EXPECT_EQ(EmailDialogShell(), nullptr);
+  EXPECT_EQ(PopupNamed("EmailShell"), nullptr);
   EXPECT_FALSE(Exists(dir / "args"));
 }
 
@@ -317,7 +317,7 @@ TEST_F(PrintEmail, CommandsRunWhileTheProgramGoesOn) {
   SetAddress("bob@example.org");
   Press(EmailButton("*EmailAccept"));
   Pump();
-  EXPECT_EQ(EmailDialogShell(), nullptr);
+  EXPECT_EQ(PopupNamed("EmailShell"), nullptr);
   EXPECT_EQ(RunningCommandCount(), 3u);
 
   WriteFile(dir / "go", "");

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "app/app.h"
+#include "frame/note_menus.h"
 #include "model/note_list.h"
 #include "notes/note_window.h"
 #include "x11_util.h"
@@ -36,6 +37,11 @@ std::vector<Widget> PopupsNamed(const std::string& name) {
   for (Cardinal i = 0; i < count; ++i)
     if (!popups[i]->core.being_destroyed && name == XtName(popups[i])) out.push_back(popups[i]);
   return out;
+}
+
+Widget PopupNamed(const std::string& name) {
+  std::vector<Widget> popups = PopupsNamed(name);
+  return popups.empty() ? nullptr : popups.back();
 }
 
 bool IsMapped(Widget w) {
@@ -109,6 +115,7 @@ int main(int argc, char** argv) {
   int targc = 1;
   InitToolkit(&targc, targv);
   SanitizeResources();
+  InstallNoteMenus();
   UseNoteSettings(app_res.noteDir ? app_res.noteDir : "", static_cast<std::size_t>(app_res.bufSize));
   testing::UnitTest::GetInstance()->listeners().Append(new ResetNoteSettings(Notes().settings()));
   XtRealizeWidget(toplevel);

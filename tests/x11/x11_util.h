@@ -20,6 +20,9 @@ bool PumpUntil(const std::function<bool()>& cond, int timeout_ms = 3000);
 // Popup shells that are children of toplevel with this name, mapped or not.
 std::vector<Widget> PopupsNamed(const std::string& name);
 
+// The newest popup shell of toplevel with this name, or null.
+Widget PopupNamed(const std::string& name);
+
 // Whether the widget's window is mapped (viewable).
 bool IsMapped(Widget w);
 

@@ -1,18 +1,16 @@
-#include "app/control_window.h"
+#include "frame/control_window.h"
 
 #include <X11/StringDefs.h>
 
-#include "app/Plaid.h"
-#include "app/all_notes.h"
+#include "frame/Plaid.h"
+#include "frame/all_notes.h"
 #include "app/app.h"
-#include "app/exit.h"
+#include "frame/exit.h"
 #include "app/popups.h"
 
 namespace {
 
 constexpr Dimension kDefaultSide = 64;
-
-Widget control_window = nullptr;
 
 void RaiseAllNotesCallback(Widget, XtPointer, XtPointer) { RaiseAllNotes(); }
 
@@ -45,8 +43,6 @@ Widget MakeControlWindow(Widget parent) {
   return plaid;
 }
 
-void CreateControlWindow() { control_window = MakeControlWindow(toplevel); }
-
-Widget ControlWindow() { return control_window; }
+void CreateControlWindow() { MakeControlWindow(toplevel); }
 
 void ExitOnControlWindowClose() { OnWindowClose(toplevel, CloseControlWindow, nullptr); }

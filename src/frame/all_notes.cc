@@ -1,11 +1,11 @@
-#include "app/all_notes.h"
+#include "frame/all_notes.h"
 
 #include <X11/StringDefs.h>
 
 #include <vector>
 
 #include "app/app.h"
-#include "app/note_sizes.h"
+#include "frame/note_sizes.h"
 #include "app/popups.h"
 #include "model/note_list.h"
 #include "notes/note_window.h"
@@ -15,31 +15,24 @@ namespace {
 // Filled on the first sized note; the screen does not change under us.
 PixelsPerInch pixels_per_inch;
 
-// The note's shell once it is realized, else null.
-Widget RealizedShell(const Note& note) {
-  NoteWindow* window = WindowOf(&note);
-  return window && window->shell() && XtIsRealized(window->shell()) ? window->shell() : nullptr;
+// Restacks every realized note window in list order, or says `none` when
+// there are no notes.
+void RestackAllNotes(int (*restack)(Display*, Window), const char* none) {
+  if (Notes().empty()) {
+    ShowError(none);
+    return;
+  }
+  for (const auto& note : Notes()) {
+    NoteWindow* window = WindowOf(note.get());
+    if (window && XtIsRealized(window->shell())) restack(display, XtWindow(window->shell()));
+  }
 }
 
 }  // namespace
 
-void RaiseAllNotes() {
-  if (Notes().empty()) {
-    ShowError("There are no notes to raise.");
-    return;
-  }
-  for (const auto& note : Notes())
-    if (Widget shell = RealizedShell(*note)) XRaiseWindow(display, XtWindow(shell));
-}
+void RaiseAllNotes() { RestackAllNotes(XRaiseWindow, "There are no notes to raise."); }
 
-void LowerAllNotes() {
-  if (Notes().empty()) {
-    ShowError("There are no notes to lower.");
-    return;
-  }
-  for (const auto& note : Notes())
-    if (Widget shell = RealizedShell(*note)) XLowerWindow(display, XtWindow(shell));
-}
+void LowerAllNotes() { RestackAllNotes(XLowerWindow, "There are no notes to lower."); }
 
 void UnhideAllNotes() {
   bool any = false;

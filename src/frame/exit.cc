@@ -1,4 +1,4 @@
-#include "app/exit.h"
+#include "frame/exit.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -15,10 +15,11 @@
 #include <X11/Xaw/Label.h>
 
 #include "app/app.h"
+#include "app/client_data.h"
 #include "app/form_args.h"
 #include "app/popups.h"
-#include "app/single_instance.h"
 #include "app/timer_fd.h"
+#include "frame/single_instance.h"
 #include "notes/note_saving.h"
 #include "notes/recovery_journal.h"
 
@@ -73,8 +74,7 @@ Widget save_prompt = nullptr;
 
 void DismissSaveOnExit() {
   if (!save_prompt) return;
-  XtPopdown(save_prompt);
-  XtDestroyWidget(save_prompt);
+  DestroyPopup(save_prompt);
   save_prompt = nullptr;
 }
 
@@ -97,27 +97,19 @@ void ExitWithoutSaving(Widget, XtPointer, XtPointer) {
 // The window manager's close button on the prompt: the program goes on.
 void ClosePrompt(Widget w, XtPointer, XtPointer) {
   if (w == save_prompt) save_prompt = nullptr;
-  XtPopdown(w);
-  XtDestroyWidget(w);
+  DestroyPopup(w);
 }
 
 void PutUpSavePrompt() {
-  Point p = PointerPosition();
+  save_prompt = CreateDialogShell("SOEShell", "Save Notes Prompt", PointerPosition());
   Arg args[14];
   Cardinal n = 0;
-  XtSetArg(args[n], XtNtitle, "Save Notes Prompt"); n++;
-  XtSetArg(args[n], XtNx, p.x); n++;
-  XtSetArg(args[n], XtNy, p.y); n++;
-  save_prompt = XtCreatePopupShell("SOEShell", transientShellWidgetClass, toplevel, args, n);
   XtSetArg(args[0], XtNborderWidth, 0);
   Widget form = XtCreateManagedWidget("SOEForm", formWidgetClass, save_prompt, args, 1);
 
   n = 0;
   XtSetArg(args[n], XtNborderWidth, 0); n++;
-  n = AddFixedTopLeft(args, n);
-  XtSetArg(args[n], XtNvertDistance, 0); n++;
-  XtSetArg(args[n], XtNhorizDistance, 0); n++;
-  XtSetArg(args[n], XtNdefaultDistance, 0); n++;
+  n = AddFlushTopLeft(args, n);
   const Cardinal shared = n;
   XtSetArg(args[n], XtNlabel, "Save Changed Notes?"); n++;
   Widget label = XtCreateManagedWidget("SOELabel", labelWidgetClass, form, args, n);
@@ -136,8 +128,7 @@ void PutUpSavePrompt() {
   XtSetArg(button[n], XtNfromHoriz, yes); n++;
   XtCreateManagedWidget("SOEButtons", commandWidgetClass, form, button, n);
 
-  OnWindowClose(save_prompt, ClosePrompt, nullptr);
-  XtPopup(save_prompt, XtGrabNonexclusive);
+  PopUpDialog(save_prompt, ClosePrompt, nullptr, XtGrabNonexclusive);
 }
 
 void CatchSignal(int sig) {
@@ -160,7 +151,7 @@ void InstallExitHandlers(bool interrupts_ignored) {
     std::perror("stikkel: pipe");
     std::exit(1);
   }
-  XtAppAddInput(app_context, wake_pipe[0], reinterpret_cast<XtPointer>(XtInputReadMask), WakeUp, nullptr);
+  XtAppAddInput(app_context, wake_pipe[0], IntClientData(XtInputReadMask), WakeUp, nullptr);
   if (!interrupts_ignored) {
     CatchSignal(SIGQUIT);
     CatchSignal(SIGINT);
@@ -214,7 +205,7 @@ void AutoSaveDue(XtPointer, int*, XtInputId*) {
 
 void StartAutoSave() {
   if (autosave_timer.fd() >= 0)
-    XtAppAddInput(app_context, autosave_timer.fd(), reinterpret_cast<XtPointer>(XtInputReadMask), AutoSaveDue,
+    XtAppAddInput(app_context, autosave_timer.fd(), IntClientData(XtInputReadMask), AutoSaveDue,
                   nullptr);
   ArmAutoSave();
 }
@@ -224,5 +215,3 @@ void AutoSave(XtPointer, XtIntervalId*) {
   // The period counts from the end of this save.
   ArmAutoSave();
 }
-
-Widget SavePromptShell() { return save_prompt; }

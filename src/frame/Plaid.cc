@@ -1,6 +1,6 @@
 // The Plaid widget: a Core subclass whose window background is a 22x22 plaid
 // tile, black on coral with the program's resources.
-#include "app/PlaidP.h"
+#include "frame/PlaidP.h"
 
 #include <X11/StringDefs.h>
 
@@ -66,10 +66,11 @@ XtActionsRec actions[] = {
     {const_cast<String>("lower"), PlaidLower},
 };
 
+// The class binds only its own actions; the application binds its menu in
+// its resources.
 char translations[] =
-    "<Btn1Down>:\traise()\t\n"
-    "\t<Btn2Down>:\tlower()\t\n"
-    "\t<Btn3Down>:\tXawPositionSimpleMenu(Menu) MenuPopup(Menu) \n";
+    "<Btn1Down>:\traise()\n"
+    "<Btn2Down>:\tlower()\n";
 
 }  // namespace
 
@@ -111,7 +112,7 @@ PlaidClassRec plaidClassRec = {
     },
     {
         /* plaid_class fields */
-        /* empty                    */ 0,
+        /* extension                */ nullptr,
     },
 };
 

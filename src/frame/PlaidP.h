@@ -4,10 +4,10 @@
 #include <X11/IntrinsicP.h>
 #include <X11/CoreP.h>
 
-#include "app/Plaid.h"
+#include "frame/Plaid.h"
 
 typedef struct {
-  int empty;  // the class adds nothing to Core's class part
+  XtPointer extension;  // for later additions to the class; null
 } PlaidClassPart;
 
 typedef struct _PlaidClassRec {

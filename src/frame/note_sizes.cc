@@ -1,4 +1,4 @@
-#include "app/note_sizes.h"
+#include "frame/note_sizes.h"
 
 #include <algorithm>
 #include <cstdint>

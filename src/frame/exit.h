@@ -33,6 +33,3 @@ void StartAutoSave();
 
 // Saves all notes and arms the next auto-save.
 void AutoSave(XtPointer client_data, XtIntervalId* id);
-
-// The newest save prompt shell, or null (for tests).
-Widget SavePromptShell();

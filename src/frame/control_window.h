@@ -12,9 +12,6 @@ void CreateControlWindow();
 // lowers every note. A size not given by resources is 64 pixels.
 Widget MakeControlWindow(Widget parent);
 
-// The control window made by CreateControlWindow, or null.
-Widget ControlWindow();
-
 // Makes the window manager's close button on toplevel end the program
 // (RequestExit). Call once toplevel is realized.
 void ExitOnControlWindowClose();

@@ -1,4 +1,4 @@
-#include "app/single_instance.h"
+#include "frame/single_instance.h"
 
 #include <poll.h>
 #include <unistd.h>
@@ -11,8 +11,8 @@
 
 #include <X11/Xatom.h>
 
-#include "app/all_notes.h"
 #include "app/app.h"
+#include "frame/all_notes.h"
 #include "storage/dir_lock.h"
 
 namespace {
