@@ -47,16 +47,34 @@ FileDescriptor CreateUniqueTemporary(const std::string& stem, std::string* path)
   return FileDescriptor();
 }
 
+// Moves the open file's modification time past *later_than when the clock
+// put it at or before that.
+void StampLaterThan(int fd, const struct timespec& later_than) {
+  struct stat st;
+  if (fstat(fd, &st) != 0) return;
+  if (st.st_mtim.tv_sec > later_than.tv_sec ||
+      (st.st_mtim.tv_sec == later_than.tv_sec && st.st_mtim.tv_nsec > later_than.tv_nsec))
+    return;
+  struct timespec times[2] = {{0, UTIME_OMIT}, later_than};
+  if (++times[1].tv_nsec >= 1000000000L) {
+    times[1].tv_nsec = 0;
+    ++times[1].tv_sec;
+  }
+  futimens(fd, times);
+}
+
 // Fills the open temporary file fd (named result->temp_path) and renames it
 // to path.
 void WriteAndRename(FileDescriptor fd, const std::string& path, const std::string& bytes, bool no_replace,
-                    FileWriteResult* result) {
+                    const struct timespec* later_than, FileWriteResult* result) {
   const std::string& temp_path = result->temp_path;
   // The new version keeps the permissions the user gave the old one (a
   // private note stays private).
   struct stat old;
   if (stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) fchmod(fd.get(), old.st_mode & 07777);
-  bool ok = fd.WriteAll(bytes) && fsync(fd.get()) == 0;
+  bool ok = fd.WriteAll(bytes);
+  if (ok && later_than) StampLaterThan(fd.get(), *later_than);
+  ok = ok && fsync(fd.get()) == 0;
   int error = ok ? 0 : errno;
   if (!fd.Close() && ok) {
     ok = false;
@@ -98,12 +116,13 @@ FileWriteResult ReplaceFile(const std::string& temp_path, const std::string& pat
     result.error = errno;
     return result;
   }
-  WriteAndRename(std::move(fd), path, bytes, no_replace, &result);
+  WriteAndRename(std::move(fd), path, bytes, no_replace, nullptr, &result);
   return result;
 }
 
 FileWriteResult ReplaceFileThroughNewTemporary(const std::string& temp_stem, const std::string& path,
-                                               const std::string& bytes, bool no_replace) {
+                                               const std::string& bytes, bool no_replace,
+                                               const struct timespec* later_than) {
   FileWriteResult result;
   FileDescriptor fd = CreateUniqueTemporary(temp_stem, &result.temp_path);
   if (!fd.valid()) {
@@ -111,7 +130,7 @@ FileWriteResult ReplaceFileThroughNewTemporary(const std::string& temp_stem, con
     result.error = errno;
     return result;
   }
-  WriteAndRename(std::move(fd), path, bytes, no_replace, &result);
+  WriteAndRename(std::move(fd), path, bytes, no_replace, later_than, &result);
   if (result.stage == FileWriteResult::kExists) unlink(result.temp_path.c_str());
   return result;
 }

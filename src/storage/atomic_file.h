@@ -1,6 +1,8 @@
 // Replacing a file so that it is always either its old or its new version.
 #pragma once
 
+#include <time.h>
+
 #include <string>
 
 struct FileWriteResult {
@@ -22,9 +24,11 @@ FileWriteResult ReplaceFile(const std::string& temp_path, const std::string& pat
 // mkstemp does, but with 0666 less umask), so nothing under another name is
 // ever written through or removed.
 // With no_replace an existing path is never replaced (stage kExists; the
-// temporary is removed, as it holds nothing to keep).
+// temporary is removed, as it holds nothing to keep). With later_than, the
+// new file's modification time is after it even when the clock is behind.
 FileWriteResult ReplaceFileThroughNewTemporary(const std::string& temp_stem, const std::string& path,
-                                               const std::string& bytes, bool no_replace = false);
+                                               const std::string& bytes, bool no_replace = false,
+                                               const struct timespec* later_than = nullptr);
 
 // ReplaceFileThroughNewTemporary with the stem a save uses: "sk1.", the
 // process id and a dot, beside path. No two saves ever share a temporary,

@@ -60,8 +60,12 @@ bool WriteRecoveryFile(const std::string& note_dir, int id, const std::string& b
     *error = dir + ": " + std::strerror(ENOTDIR);
     return false;
   }
-  FileWriteResult r =
-      ReplaceFileThroughNewTemporary(dir + "/" + kTempPrefix + std::to_string(getpid()) + ".", *path, bytes);
+  // Newer than the note's file, which the next start compares it with,
+  // also when the clock was set back since that was saved.
+  struct stat saved;
+  const bool has_file = stat((note_dir + "/note" + std::to_string(id)).c_str(), &saved) == 0;
+  FileWriteResult r = ReplaceFileThroughNewTemporary(dir + "/" + kTempPrefix + std::to_string(getpid()) + ".",
+                                                     *path, bytes, false, has_file ? &saved.st_mtim : nullptr);
   if (r.stage == FileWriteResult::kOk) return true;
   *error = (r.stage == FileWriteResult::kRename ? r.temp_path + "-" + *path : r.temp_path) + ": " +
            std::strerror(r.error);

@@ -15,7 +15,9 @@ std::string RecoveryDirectory(const std::string& note_dir);
 std::string RecoveryPath(const std::string& note_dir, int id);
 
 // Writes the bytes of a note file to the note's recovery file, making the
-// directory (mode 0700) when missing. True when they are on disk, with
+// directory (mode 0700) when missing. The file is dated after the note's
+// file even when the clock was set back since the save, as the next start
+// takes only a newer one. True when they are on disk, with
 // *path the file; otherwise false and *error says what failed.
 bool WriteRecoveryFile(const std::string& note_dir, int id, const std::string& bytes, std::string* path,
                        std::string* error);

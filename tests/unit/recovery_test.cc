@@ -149,6 +149,19 @@ TEST_F(ApplyRecoveryTest, NewerFilesApplyOlderGoUnreadableStay) {
   EXPECT_EQ(ReadFile(dir_ / "note1"), note1_before) << "no note file is written";
 }
 
+TEST_F(ApplyRecoveryTest, AWriteAfterTheClockWentBackIsStillNewerThanTheSave) {
+  // Saved, then the clock was set back an hour, then typed into.
+  NoteFile("note1", "Shopping", "milk\n", 3600);
+  std::string path, error;
+  ASSERT_TRUE(WriteRecoveryFile(dir_.path(), 1, NoteBytes("Shopping", "eggs\nmilk\n"), &path, &error)) << error;
+  // A note never saved has nothing to be newer than.
+  ASSERT_TRUE(WriteRecoveryFile(dir_.path(), 2, NoteBytes("New", "new\n"), &path, &error)) << error;
+  RecoveredNotes r = Apply();
+  ASSERT_EQ(r.notes.size(), 2u);
+  EXPECT_EQ(notes_.FindNote(1)->text, "eggs\nmilk\n");
+  EXPECT_TRUE(notes_.FindNote(1)->changed());
+}
+
 TEST_F(ApplyRecoveryTest, NothingToDoWithoutTheDirectory) {
   rmdir((dir_ / ".recovery").c_str());
   NoteFile("note1", "Shopping", "milk\n", -100);
