@@ -31,6 +31,21 @@ struct DirCloser {
   void operator()(DIR* d) const { closedir(d); }
 };
 
+// Whether a note file's bytes are whole as this program writes them: the
+// header line, the name line and exactly the stated text, nothing after.
+// The reader takes less (a note file cut short keeps what it has); a
+// recovery file cut short or added to is not applied at all.
+bool Whole(const std::string& bytes, const Note& read, const NoteFileInfo& info) {
+  if (info.older_format) return false;
+  std::size_t header_end = bytes.find('\n');
+  if (header_end == std::string::npos) return false;
+  std::size_t name_end = bytes.find('\n', header_end + 1);
+  if (name_end == std::string::npos) return false;
+  std::size_t text = bytes.size() - (name_end + 1);
+  return text == read.text.size() && info.stated_length >= 0 &&
+         text == static_cast<std::size_t>(info.stated_length);
+}
+
 // What one recovery file is for.
 enum class Verdict { kApply, kStale, kKeep };
 
@@ -112,12 +127,14 @@ RecoveredNotes ApplyRecoveryFiles(NoteList& notes, const NoteFileReadOptions& op
     Note* loaded = notes.FindNote(id);
 
     Note recovered;
+    NoteFileInfo info;
     struct stat rst;
     std::string why;
     if (lstat(path.c_str(), &rst) != 0) why = std::strerror(errno);
     else if (!S_ISREG(rst.st_mode)) why = "not a regular file";
     else if (!ReadCandidateFile(path, options, &bytes, &why)) why = "not a note";
-    else if (!ReadNoteFile(bytes, options, &recovered)) why = "not a note";
+    else if (!ReadNoteFile(bytes, options, &recovered, &info)) why = "not a note";
+    else if (!Whole(bytes, recovered, info)) why = "not a whole note (cut short or added to)";
     else if (recovered.text.size() >= static_cast<std::size_t>(INT32_MAX) - unit) why = "too long";
     else if (name != "note" + std::to_string(id)) why = "no note has that name";
 

@@ -186,6 +186,48 @@ TEST_F(ApplyRecoveryTest, FilesNoNoteCouldHaveWrittenAreKept) {
   EXPECT_NE(err.Text().find("note8 is there but was not loaded"), std::string::npos);
 }
 
+TEST_F(ApplyRecoveryTest, HostileFilesAreKeptAndNeverHalfApplied) {
+  const std::string good = NoteBytes("Shopping", "eggs\n");
+  const std::size_t header_end = good.find('\n');
+  struct Case {
+    int id;
+    std::string bytes;  // empty: made below
+    const char* what;
+  };
+  const std::vector<Case> cases = {
+      {1, good.substr(0, good.size() - 2), "cut short in the text"},
+      {2, good.substr(0, header_end + 3), "cut short in the name"},
+      {3, "%%!!<tackonnote> 10 20 100 200 2147483647 0 0 768 1024 0 0 1 12 0 \nHuge\nabc", "a huge stated length"},
+      {4, "%%!!<tackonnote> 10 20 100 200 -5 0 0 768 1024 0 0 1 12 0 \nNegative\nabc", "a negative length"},
+      {5, good + "trailing", "more text than stated"},
+      {6, "", "a FIFO"},
+      {7, "", "a link to a note"},
+      {8, std::string(3 << 20, 'x'), "megabytes of no note"},
+  };
+  for (const Case& c : cases) NoteFile("note" + std::to_string(c.id), "Saved", "saved\n", -100);
+  for (const Case& c : cases)
+    if (!c.bytes.empty()) Recovery("note" + std::to_string(c.id), c.bytes, -5);
+  ASSERT_EQ(mkfifo((dir_ / ".recovery/note6").c_str(), 0600), 0);
+  WriteFile(dir_ / "elsewhere", good);
+  ASSERT_EQ(symlink((dir_ / "elsewhere").c_str(), (dir_ / ".recovery/note7").c_str()), 0);
+
+  StderrCapture err;
+  RecoveredNotes r = Apply();
+  const std::string messages = err.Text();
+  EXPECT_TRUE(r.notes.empty()) << messages;
+  for (const Case& c : cases) {
+    const Note* note = notes_.FindNote(c.id);
+    ASSERT_NE(note, nullptr) << c.what;
+    EXPECT_EQ(note->text, "saved\n") << c.what;
+    EXPECT_EQ(note->name, "Saved") << c.what;
+    EXPECT_FALSE(note->changed()) << c.what;
+    EXPECT_NE(messages.find(dir_ / (".recovery/note" + std::to_string(c.id)) + ": "), std::string::npos)
+        << c.what << ": " << messages;
+  }
+  EXPECT_EQ(r.kept.size(), cases.size());
+  EXPECT_EQ(Entries(dir_ / ".recovery").size(), cases.size()) << "every one is kept for the user to look at";
+}
+
 TEST(RecoveryMessage, ListsTheNotesByNameUpToAScreenful) {
   EXPECT_EQ(RecoveryMessage({"Shopping", "Work"}),
             "Changes that were not saved have been recovered in:\n  Shopping\n  Work\nSave them to keep them.");
