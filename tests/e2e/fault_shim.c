@@ -1,7 +1,10 @@
-/* Preloaded into stikkel by test_save_faults.py: makes calls on its
- * temporary save file (a name beginning with "sk1.") fail with EIO.
+/* Preloaded into stikkel by the fault tests: makes calls on its temporary
+ * save file (a name beginning with "sk1.") fail with EIO.
  * STIKKEL_FAULT names the call (write, fsync, close or rename);
- * STIKKEL_FAULT_COUNT how many such calls fail (default 1). */
+ * STIKKEL_FAULT_COUNT how many such calls fail (default 1);
+ * STIKKEL_FAULT_SKIP how many such calls succeed first (default 0);
+ * STIKKEL_FAULT_FILE another name prefix for the temporary (the recovery
+ * journal's is "tmp."); STIKKEL_FAULT_ENOSPC set: the disk is full. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -15,23 +18,36 @@
 
 static int tracked[1024];
 static int left = -1;
+static int skip = -1;
 
 static int faulty(const char *call) {
   const char *which = getenv("STIKKEL_FAULT");
   if (!which || strcmp(which, call) != 0) return 0;
   if (left < 0) {
     const char *count = getenv("STIKKEL_FAULT_COUNT");
+    const char *first = getenv("STIKKEL_FAULT_SKIP");
     left = count ? atoi(count) : 1;
+    skip = first ? atoi(first) : 0;
+  }
+  if (skip > 0) {
+    --skip;
+    return 0;
   }
   if (left == 0) return 0;
   --left;
   return 1;
 }
 
+static int fault_errno(void) {
+  return getenv("STIKKEL_FAULT_ENOSPC") ? ENOSPC : EIO;
+}
+
 static int is_temp(const char *path) {
   const char *base = strrchr(path, '/');
   base = base ? base + 1 : path;
-  return strncmp(base, "sk1.", 4) == 0;
+  const char *prefix = getenv("STIKKEL_FAULT_FILE");
+  if (!prefix) prefix = "sk1.";
+  return strncmp(base, prefix, strlen(prefix)) == 0;
 }
 
 static int track(int fd, const char *path) {
@@ -64,7 +80,7 @@ int open64(const char *path, int flags, ...) {
 ssize_t write(int fd, const void *buf, size_t n) {
   ssize_t (*real)(int, const void *, size_t) = (ssize_t (*)(int, const void *, size_t))dlsym(RTLD_NEXT, "write");
   if (fd >= 0 && fd < 1024 && tracked[fd] && faulty("write")) {
-    errno = EIO;
+    errno = fault_errno();
     return -1;
   }
   return real(fd, buf, n);
@@ -73,7 +89,7 @@ ssize_t write(int fd, const void *buf, size_t n) {
 int fsync(int fd) {
   int (*real)(int) = (int (*)(int))dlsym(RTLD_NEXT, "fsync");
   if (fd >= 0 && fd < 1024 && tracked[fd] && faulty("fsync")) {
-    errno = EIO;
+    errno = fault_errno();
     return -1;
   }
   return real(fd);
@@ -85,7 +101,7 @@ int close(int fd) {
   if (fd >= 0 && fd < 1024) tracked[fd] = 0;
   int r = real(fd);
   if (fail) {
-    errno = EIO;
+    errno = fault_errno();
     return -1;
   }
   return r;
@@ -94,7 +110,7 @@ int close(int fd) {
 int rename(const char *from, const char *to) {
   int (*real)(const char *, const char *) = (int (*)(const char *, const char *))dlsym(RTLD_NEXT, "rename");
   if (is_temp(from) && faulty("rename")) {
-    errno = EIO;
+    errno = fault_errno();
     return -1;
   }
   return real(from, to);
@@ -104,7 +120,7 @@ int renameat2(int olddir, const char *from, int newdir, const char *to, unsigned
   int (*real)(int, const char *, int, const char *, unsigned int) =
       (int (*)(int, const char *, int, const char *, unsigned int))dlsym(RTLD_NEXT, "renameat2");
   if (is_temp(from) && faulty("rename")) {
-    errno = EIO;
+    errno = fault_errno();
     return -1;
   }
   return real(olddir, from, newdir, to, flags);

@@ -3,13 +3,17 @@ SIGKILL (the notes come back with it, marked changed, and one popup names
 them), and a No at the exit prompt discards it for good."""
 
 import os
+import shutil
 import signal
+import subprocess
+import tempfile
 import time
 import unittest
 
 from e2e import E2ETest, note_file, wait_for
 from faults import FILE_ENTRIES, choose_note_menu_entry, parse_note, sync_note, type_into_note
 
+HERE = os.path.dirname(os.path.abspath(__file__))
 NOTES = {"note1": ("Shopping", "milk\n", 40), "note2": ("Work", "call Bob\n", 420)}
 POPUP = "Stikkel Recovery"
 
@@ -119,6 +123,45 @@ class RecoveryTest(E2ETest):
         sync_note(self.x, wid)
         self.assertEqual(os.stat(os.path.join(self.note_dir, "note1")).st_mtime_ns, mtime)
         self.assertEqual(self.files(), self.saved)
+
+    def test_full_disk_keeps_the_last_good_recovery_file(self):
+        build = tempfile.mkdtemp(prefix="stikkel-shim-")
+        self.addCleanup(shutil.rmtree, build, True)
+        shim = os.path.join(build, "fault_shim.so")
+        subprocess.run(["cc", "-shared", "-fPIC", "-O1", "-o", shim, os.path.join(HERE, "fault_shim.c"), "-ldl"],
+                       check=True)
+        # The journal's first write goes through; every one after it finds
+        # the disk full.
+        app = self.start(home=self.home, env={"LD_PRELOAD": shim, "STIKKEL_FAULT": "write",
+                                              "STIKKEL_FAULT_FILE": "tmp.", "STIKKEL_FAULT_SKIP": "1",
+                                              "STIKKEL_FAULT_COUNT": "1000", "STIKKEL_FAULT_ENOSPC": "1"})
+        wid = self.x.wait_mapped("Shopping")
+        note1 = os.path.join(self.recovery_dir, "note1")
+        type_into_note(self.x, wid, "ABC")
+        wait_for(lambda: self.recovery_files().get("note1", b"").endswith(b"ABCmilk\n"), what="the first write")
+        for word in ("DEF", "GHI"):
+            type_into_note(self.x, wid, word)
+            sync_note(self.x, wid)
+            time.sleep(1.5)
+        err = app.stderr()
+        self.assertRegex(err, r"^stikkel: %s/tmp\.%d\.\w{6}: No space left on device\n$"
+                         % (self.recovery_dir, app.proc.pid), "told once")
+        self.assertEqual(os.listdir(self.recovery_dir), ["note1"], "no temporary is left")
+        with open(note1, "rb") as f:
+            self.assertEqual(parse_note(f.read())["text"], b"ABCmilk\n", "the last good write stays")
+        app.signal(signal.SIGKILL)
+        app.proc.wait(10)
+        self.apps.remove(app)
+        self.x.wait_unmapped("Shopping")
+
+        # The next start brings back what the last good write holds.
+        app = self.start(home=self.home)
+        self.x.wait_mapped(POPUP)
+        wid = self.x.wait_mapped("Shopping")
+        choose_note_menu_entry(self.x, wid, "File", FILE_ENTRIES.index("Save"))
+        wait_for(lambda: parse_note(self.files()["note1"])["text"] == b"ABCmilk\n", what="the recovered text saved")
+        self.assertEqual(self.files()["note2"], self.saved["note2"])
+        self.assertNotIn("stikkel:", app.stderr())
 
 
 if __name__ == "__main__":
