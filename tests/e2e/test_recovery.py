@@ -124,6 +124,25 @@ class RecoveryTest(E2ETest):
         self.assertEqual(os.stat(os.path.join(self.note_dir, "note1")).st_mtime_ns, mtime)
         self.assertEqual(self.files(), self.saved)
 
+    def test_a_second_start_leaves_the_journal_alone(self):
+        app = self.start(home=self.home)
+        wid = self.x.wait_mapped("Shopping")
+        type_into_note(self.x, wid, "ABC")
+        # All of it written: nothing is pending in the journal.
+        wait_for(lambda: self.recovery_files().get("note1", b"").endswith(b"ABCmilk\n"), what="the recovery file")
+        # As if the running program were in the middle of a write.
+        with open(os.path.join(self.recovery_dir, "tmp.%d.abcdef" % app.proc.pid), "wb") as f:
+            f.write(b"half a wri")
+        before = {name: (data, os.stat(os.path.join(self.recovery_dir, name)).st_mtime_ns)
+                  for name, data in self.recovery_files().items()}
+        second = self.start(home=self.home)
+        self.assertEqual(second.wait_exit(timeout=30), 0, second.stderr())
+        after = {name: (data, os.stat(os.path.join(self.recovery_dir, name)).st_mtime_ns)
+                 for name, data in self.recovery_files().items()}
+        self.assertEqual(after, before)
+        self.assertEqual(self.x.find_windows(POPUP), [])
+        self.assertEqual(self.files(), self.saved)
+
     def test_full_disk_keeps_the_last_good_recovery_file(self):
         build = tempfile.mkdtemp(prefix="stikkel-shim-")
         self.addCleanup(shutil.rmtree, build, True)
