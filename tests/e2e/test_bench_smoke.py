@@ -56,6 +56,22 @@ class BenchSmokeTest(unittest.TestCase):
         self.assertEqual(written_still, "0", "no note is written when none changed")
         self.assertEqual(leftovers, "0", "no temporary file is left")
 
+    def test_journal(self):
+        # The same program on both sides: no build of an older commit here.
+        out = self.bench("journal", "--baseline", os.environ.get("STIKKEL_BIN", os.path.join(SOURCE_DIR, "build",
+                                                                                            "stikkel")),
+                         "--runs", "1", "--chars", "30", "--delay", "40", "--idle", "1")
+        self.assertIn("## Typing 30 characters", out)
+        for size in ("short", "60 KiB"):
+            row = rows(out, size)
+            self.assertEqual(len(row), 1, out)
+            self.assertGreaterEqual(int(row[0][7]), 1, "the journal wrote what was typed")
+        for build in ("without journal", "with journal"):
+            row = rows(out, build)
+            self.assertEqual(len(row), 1, out)
+            if row[0][2] != "-":
+                self.assertEqual(row[0][2], "0", "an idle program with an unsaved note waits without waking")
+
 
 if __name__ == "__main__":
     unittest.main()
