@@ -72,7 +72,7 @@ int RecoverUnsavedNotes() {
     if (NoteWindow* window = WindowOf(note.get())) window->SyncText();
     const std::string bytes = FormatNoteFile(*note, CurrentScreen());
     std::string path, error;
-    if (WriteRecoveryFile(Notes().settings().note_dir, note->id, bytes, &path, &error)) {
+    if (WriteRecoveryFile(Notes().settings().note_dir, RecoveryNumber(*note), bytes, &path, &error)) {
       std::fprintf(stderr, "stikkel: note %d could not be saved; its text is in %s\n", note->id, path.c_str());
       continue;
     }

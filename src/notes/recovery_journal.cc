@@ -93,7 +93,8 @@ void Rearm(Millis now) {
 void WriteRecovery(Note* note, Millis now) {
   if (NoteWindow* window = WindowOf(note)) window->SyncText();
   std::string path, error;
-  bool ok = WriteRecoveryFile(NoteDir(), note->id, FormatNoteFile(*note, CurrentScreen()), &path, &error);
+  bool ok =
+      WriteRecoveryFile(NoteDir(), RecoveryNumber(*note), FormatNoteFile(*note, CurrentScreen()), &path, &error);
   schedule.Written(note->id, now, ok);
   auto it = std::find(failing.begin(), failing.end(), note->id);
   if (ok) {
@@ -113,8 +114,16 @@ void WriteDue() {
   Rearm(Now());
 }
 
+void RemoveNumbered(int number) {
+  if (!RemoveRecoveryFile(NoteDir(), number)) perror(("stikkel: " + RecoveryPath(NoteDir(), number)).c_str());
+}
+
+// Removes the note's recovery file: under its id, as long as it had no
+// file, and under its file's number.
 void Remove(int id) {
-  if (!RemoveRecoveryFile(NoteDir(), id)) perror(("stikkel: " + RecoveryPath(NoteDir(), id)).c_str());
+  RemoveNumbered(id);
+  const Note* note = Notes().FindNote(id);
+  if (note && RecoveryNumber(*note) != id) RemoveNumbered(RecoveryNumber(*note));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string_view>
 
 #include "model/utf8.h"
 #include "storage/atomic_file.h"
@@ -52,6 +53,14 @@ enum class Verdict { kApply, kStale, kKeep };
 }  // namespace
 
 std::string RecoveryDirectory(const std::string& note_dir) { return note_dir + "/.recovery"; }
+
+int RecoveryNumber(const Note& note) {
+  if (note.file_path.empty()) return note.id;
+  std::string_view name = note.file_path;
+  std::size_t slash = name.rfind('/');
+  if (slash != std::string_view::npos) name.remove_prefix(slash + 1);
+  return IsNoteFileName(name) ? NoteIdFromFileName(name) : note.id;
+}
 
 std::string RecoveryPath(const std::string& note_dir, int id) {
   return RecoveryDirectory(note_dir) + "/note" + std::to_string(id);

@@ -12,6 +12,11 @@
 #include "storage/note_file.h"
 
 std::string RecoveryDirectory(const std::string& note_dir);
+
+// The number a note's recovery file goes under: its file's, where the next
+// start finds the note (a new note whose number was taken is saved under
+// another), or its id while it has no file.
+int RecoveryNumber(const Note& note);
 std::string RecoveryPath(const std::string& note_dir, int id);
 
 // Writes the bytes of a note file to the note's recovery file, making the

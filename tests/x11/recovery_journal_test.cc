@@ -1,0 +1,89 @@
+// The recovery journal of a note whose file has another number than the
+// note: a new note whose number another program took is saved under the
+// next free one, and its recovery file must follow the file, or the next
+// start gives its text to the other program's note.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "app/app.h"
+#include "model/note_list.h"
+#include "notes/note_saving.h"
+#include "notes/note_window.h"
+#include "notes/recovery_journal.h"
+#include "storage/load.h"
+#include "storage/recovery.h"
+#include "temp_dir.h"
+#include "x11_util.h"
+
+namespace {
+
+class RecoveryJournalTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ResetProgramState();
+    DiscardRecovery();
+    UseNoteSettings(dir_.path(), 1024);
+  }
+  void TearDown() override {
+    DiscardRecovery();
+    ResetProgramState();
+    DestroyPopupsNamed("ErrorShell");
+  }
+  bool Exists(const std::string& name) { return std::filesystem::exists(dir_ / name); }
+  TempDir dir_;
+};
+
+TEST_F(RecoveryJournalTest, FollowsANoteSavedUnderTheNextFreeNumber) {
+  Note* note = Notes().NewNote(-1);
+  note->width = 227;
+  note->height = 169;
+  note->has_geometry = true;
+  note->name = "Ours";
+  note->text = "ours\n";
+  CreateNoteWindow(note);
+  ASSERT_TRUE(PumpUntil([&] { return IsMapped(NoteShell(note)); }));
+  const int id = note->id;
+  const std::string taken = "note" + std::to_string(id);
+  const std::string next = "note" + std::to_string(id + 1);
+
+  // Another program takes the note's number before its first save.
+  Note foreign;
+  foreign.name = "Theirs";
+  foreign.text = "theirs\n";
+  WriteFile(dir_ / taken, FormatNoteFile(foreign, CurrentScreen()));
+  WindowOf(note)->MarkChanged();
+  FlushRecovery();
+  ASSERT_TRUE(Exists(".recovery/" + taken)) << "a note never saved keeps its recovery file under its number";
+  ASSERT_TRUE(SaveNote(note));
+  ASSERT_TRUE(Exists(next));
+  EXPECT_FALSE(Exists(".recovery/" + taken)) << "saved: its recovery file goes";
+
+  // Changed again and not saved: the recovery file is the saved file's.
+  WindowOf(note)->MarkChanged();
+  FlushRecovery();
+  EXPECT_TRUE(Exists(".recovery/" + next));
+  EXPECT_FALSE(Exists(".recovery/" + taken));
+
+  // What the next start makes of it: the other program's note is left as it is.
+  NoteList later;
+  later.Configure({dir_.path(), 1024});
+  NoteFileReadOptions options;
+  options.screen = CurrentScreen();
+  LoadNoteFiles(later, options);
+  RecoveredNotes recovered = ApplyRecoveryFiles(later, options);
+  ASSERT_NE(later.FindNote(id), nullptr);
+  EXPECT_EQ(later.FindNote(id)->name, "Theirs");
+  EXPECT_FALSE(later.FindNote(id)->changed());
+  ASSERT_EQ(recovered.notes.size(), 1u);
+  EXPECT_EQ(recovered.notes[0]->id, id + 1);
+  EXPECT_EQ(recovered.notes[0]->name, "Ours");
+
+  // Saved again: no recovery file is left under either number.
+  ASSERT_TRUE(SaveNote(note));
+  EXPECT_FALSE(Exists(".recovery/" + next));
+  EXPECT_FALSE(Exists(".recovery/" + taken));
+}
+
+}  // namespace
