@@ -1,5 +1,6 @@
 #include "app/popups.h"
 
+#include <X11/IntrinsicP.h>
 #include <X11/Shell.h>
 #include <X11/StringDefs.h>
 #include <X11/Xatom.h>
@@ -10,6 +11,7 @@
 #include <set>
 
 #include "app/app.h"
+#include "app/place_window.h"
 
 namespace {
 
@@ -110,6 +112,7 @@ Widget CreateDialogShell(const char* name, const char* title, Point at) {
 
 void PopUpDialog(Widget shell, XtCallbackProc close, XtPointer data, XtGrabKind grab) {
   OnWindowClose(shell, close, data);
+  PlaceOnScreen(shell, {shell->core.x, shell->core.y});
   XtPopup(shell, grab);
 }
 
@@ -139,12 +142,9 @@ void ShowError(const std::string& message) {
 }
 
 void AskConfirm(XtCallbackList confirm, XtCallbackList cancel) {
-  Point p = PointerPosition();
   Arg args[3];
   if (!confirm_popup.shell) {
-    XtSetArg(args[0], XtNx, p.x);
-    XtSetArg(args[1], XtNy, p.y);
-    confirm_popup.shell = XtCreatePopupShell("Confirm", overrideShellWidgetClass, toplevel, args, 2);
+    confirm_popup.shell = XtCreatePopupShell("Confirm", overrideShellWidgetClass, toplevel, nullptr, 0);
     confirm_popup.form = XtCreateWidget("Buttons", formWidgetClass, confirm_popup.shell, nullptr, 0);
     XtSetArg(args[0], XtNcallback, confirm);
     confirm_popup.confirm = XtCreateWidget("Confirm", commandWidgetClass, confirm_popup.form, args, 1);
@@ -156,14 +156,12 @@ void AskConfirm(XtCallbackList confirm, XtCallbackList cancel) {
     XtManageChild(confirm_popup.form);
     XtRealizeWidget(confirm_popup.shell);
   } else {
-    XtSetArg(args[0], XtNx, p.x);
-    XtSetArg(args[1], XtNy, p.y);
-    XtSetValues(confirm_popup.shell, args, 2);
     XtSetArg(args[0], XtNcallback, confirm);
     XtSetValues(confirm_popup.confirm, args, 1);
     XtSetArg(args[0], XtNcallback, cancel);
     XtSetValues(confirm_popup.cancel, args, 1);
   }
+  PlaceAtPointer(confirm_popup.shell);
   XtPopup(confirm_popup.shell, XtGrabExclusive);
 }
 

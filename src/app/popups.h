@@ -6,10 +6,7 @@
 
 #include <string>
 
-struct Point {
-  int x;
-  int y;
-};
+#include "app/placement.h"
 
 // Shows a message in a new "Stikkel Error" dialog at the pointer, no grab.
 void ShowError(const std::string& message);
@@ -47,12 +44,13 @@ Point PointerPosition();
 void OnWindowClose(Widget shell, XtCallbackProc proc, XtPointer data);
 
 // The shell of a dialog: a transient shell named `name`, popup child of
-// toplevel, with its top-left corner at `at` and, unless title is null,
-// that title.
+// toplevel, wanted with its top-left corner at `at` and, unless title is
+// null, with that title.
 Widget CreateDialogShell(const char* name, const char* title, Point at);
 
-// Pops a dialog shell up with the grab; the window manager's close button
-// on it calls close(shell, data).
+// Pops a dialog shell up with the grab, moved from where it was wanted
+// wholly onto the screen, window manager's frame included; the window
+// manager's close button on it calls close(shell, data).
 void PopUpDialog(Widget shell, XtCallbackProc close, XtPointer data, XtGrabKind grab);
 
 // Pops a popup shell down and destroys it.

@@ -41,8 +41,8 @@ class Note {
   bool hidden = false;
   bool anchored = false;
   Alarm alarm;
-  // The window was moved and then hidden: the new place is in x and y but
-  // not yet in the note's file.
+  // The window was moved and then hidden, or brought to the pointer: the
+  // new place is in x and y but not yet in the note's file.
   bool moved = false;
   std::unique_ptr<NoteView> view;
 

@@ -9,6 +9,7 @@
 
 #include "app/app.h"
 #include "app/client_data.h"
+#include "app/place_window.h"
 #include "app/popups.h"
 #include "model/note_list.h"
 #include "model/note_name.h"
@@ -67,11 +68,8 @@ void CreateNameDialog(const Note* note, Point at, XtCallbackList confirm, XtCall
   OnWindowClose(name_dialog.shell, CancelName, nullptr);
 }
 
-void ReuseNameDialog(const Note* note, Point at, XtCallbackList confirm, XtCallbackList cancel) {
-  Arg args[2];
-  XtSetArg(args[0], XtNx, at.x);
-  XtSetArg(args[1], XtNy, at.y);
-  XtSetValues(name_dialog.shell, args, 2);
+void ReuseNameDialog(const Note* note, XtCallbackList confirm, XtCallbackList cancel) {
+  Arg args[1];
   XtSetArg(args[0], XtNvalue, note->name.c_str());
   XtSetValues(name_dialog.dialog, args, 1);
   XtSetArg(args[0], XtNcallback, confirm);
@@ -83,15 +81,16 @@ void ReuseNameDialog(const Note* note, Point at, XtCallbackList confirm, XtCallb
 }  // namespace
 
 void OpenNameDialog(const Note* note, XtCallbackList confirm, XtCallbackList cancel) {
-  Point at = PointerPosition();
   if (!name_dialog.shell)
-    CreateNameDialog(note, at, confirm, cancel);
+    CreateNameDialog(note, PointerPosition(), confirm, cancel);
   else
-    ReuseNameDialog(note, at, confirm, cancel);
-  XtPopup(name_dialog.shell, XtGrabNonexclusive);
+    ReuseNameDialog(note, confirm, cancel);
+  // Sized before it is placed, so that it is placed whole on the screen.
   Arg args[1];
   XtSetArg(args[0], XtNwidth, static_cast<Dimension>(NameDialogWidth(note->name.size(), app_res.nameWidth)));
   XtSetValues(name_dialog.shell, args, 1);
+  PlaceAtPointer(name_dialog.shell);
+  XtPopup(name_dialog.shell, XtGrabNonexclusive);
 }
 
 void DismissNameDialog() {

@@ -116,19 +116,10 @@ void OpenNoteList(const Note* first, bool hidden_only) {
 void ChooseNote(Widget w, XtPointer client_data, XtPointer call_data) {
   auto* note = static_cast<Note*>(client_data);
   NoteWindow* window = WindowOf(note);
-  if (note->hidden) {
+  if (note->hidden)
     window->Show();
-  } else {
-    Point pointer = PointerPosition();
-    Arg args[2];
-    XtSetArg(args[0], XtNx, static_cast<Position>(pointer.x));
-    XtSetArg(args[1], XtNy, static_cast<Position>(pointer.y));
-    XtSetValues(window->shell(), args, 2);
-    note->x = pointer.x;
-    note->y = pointer.y;
-    // The note is up already: this only raises it, and adds no grab.
-    XtPopup(window->shell(), XtGrabNone);
-  }
+  else
+    window->BringTo(PointerPosition());
   CloseNoteList(w, client_data, call_data);
 }
 

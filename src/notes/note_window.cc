@@ -17,6 +17,7 @@
 #include "app/client_data.h"
 #include "app/editres.h"
 #include "app/form_args.h"
+#include "app/place_window.h"
 #include "app/popups.h"
 #include "model/note_list.h"
 #include "notes/recovery_journal.h"
@@ -225,17 +226,9 @@ void NoteWindow::ShowAlarm() {
 // --- Place and visibility ---------------------------------------------
 
 bool NoteWindow::OuterPosition(int* x, int* y) const {
-  Window w = XtWindow(shell_);
-  Window root = None, parent = None;
-  Window* children = nullptr;
-  unsigned int count = 0;
-  while (XQueryTree(display, w, &root, &parent, &children, &count)) {
-    if (children) XFree(children);
-    if (parent == root || parent == None) break;
-    w = parent;
-  }
+  Window frame;
   XWindowAttributes attrs;
-  if (!XGetWindowAttributes(display, w, &attrs)) return false;
+  if (!FrameOf(shell_, &frame, &attrs)) return false;
   *x = attrs.x;
   *y = attrs.y;
   return true;
@@ -287,8 +280,19 @@ void NoteWindow::Hide() {
 }
 
 void NoteWindow::Show() {
+  if (!note_->hidden) return;
+  ReturnTo(shell_, {note_->x, note_->y});
   XtPopup(shell_, XtGrabNone);
   note_->hidden = false;
+}
+
+void NoteWindow::BringTo(Point at) {
+  Point p = MoveFrameOnScreen(shell_, at);
+  if (p.x != note_->x || p.y != note_->y) note_->moved = true;  // not yet in the note's file
+  note_->x = p.x;
+  note_->y = p.y;
+  // The note is up already: this only raises it, and adds no grab.
+  XtPopup(shell_, XtGrabNone);
 }
 
 // The window manager's close button hides a note instead of ending the program.

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/placement.h"
 #include "model/note.h"
 
 class NoteWindow : public NoteView {
@@ -49,10 +50,14 @@ class NoteWindow : public NoteView {
   void ShowAnchored();
   void ShowAlarm();
 
-  // Pops the window down and flags the note hidden, remembering where it
-  // stood; Show puts it up again and clears the flag.
+  // Pops the window down and flags the note hidden, remembering where its
+  // frame stood; Show puts it up again exactly there (or where the note's
+  // file put it) and clears the flag.
   void Hide();
   void Show();
+  // Moves the window of a visible note (its frame's outer corner) to `at`,
+  // kept wholly on the screen, records that place in the note and raises it.
+  void BringTo(Point at);
 
   // The position of the note's outermost window (the window manager's
   // frame, or the shell's own window when nothing reparents it) as the X

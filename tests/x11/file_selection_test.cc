@@ -83,19 +83,9 @@ OverwriteWidgets OverwriteWindow() {
   return {shell, FindLabeled(shell, "IOButtons", "Accept"), FindLabeled(shell, "IOButtons", "Cancel")};
 }
 
-std::vector<Widget> Children(Widget composite) {
-  WidgetList children = nullptr;
-  Cardinal count = 0;
-  Arg args[2];
-  XtSetArg(args[0], XtNchildren, &children);
-  XtSetArg(args[1], XtNnumChildren, &count);
-  XtGetValues(composite, args, 2);
-  return std::vector<Widget>(children, children + count);
-}
-
 std::vector<std::string> Labels(Widget view_form) {
   std::vector<std::string> labels;
-  for (Widget w : Children(view_form)) labels.push_back(LabelOf(w));
+  for (Widget w : ChildrenOf(view_form)) labels.push_back(LabelOf(w));
   return labels;
 }
 
@@ -105,7 +95,7 @@ std::vector<std::string> Sorted(std::vector<std::string> v) {
 }
 
 Widget ButtonLabeled(Widget view_form, const std::string& label) {
-  for (Widget w : Children(view_form))
+  for (Widget w : ChildrenOf(view_form))
     if (LabelOf(w) == label) return w;
   return nullptr;
 }
@@ -240,7 +230,7 @@ TEST_F(FileSelectionTest, ListsDirectoriesAndFilesAsButtons) {
 
   // Buttons of one list are evened to the widest plus 33.
   for (Widget form : {w.dir_form, w.file_form}) {
-    std::vector<Widget> buttons = Children(form);
+    std::vector<Widget> buttons = ChildrenOf(form);
     for (Widget b : buttons) {
       EXPECT_TRUE(XtIsSubclass(b, commandWidgetClass));
       EXPECT_EQ(WidthOf(b), WidthOf(buttons.front()));
@@ -256,7 +246,7 @@ TEST_F(FileSelectionTest, AnEmptyListSaysSo) {
   Open(SelectionMode::kOpen, dir_.path());
   FileSelectionWidgets w = FileSelectionWindow();
   EXPECT_EQ(Labels(w.dir_form), std::vector<std::string>{".."});
-  std::vector<Widget> files = Children(w.file_form);
+  std::vector<Widget> files = ChildrenOf(w.file_form);
   ASSERT_EQ(files.size(), 1u);
   EXPECT_FALSE(XtIsSubclass(files[0], commandWidgetClass));
   EXPECT_EQ(LabelOf(files[0]), "(No Files)");
@@ -265,7 +255,7 @@ TEST_F(FileSelectionTest, AnEmptyListSaysSo) {
 TEST_F(FileSelectionTest, ListsAtMost1024Files) {
   for (int i = 0; i < 1100; ++i) WriteFile(dir_ / ("f" + std::to_string(i)), "");
   Open(SelectionMode::kExport, dir_.path());
-  EXPECT_EQ(Children(FileSelectionWindow().file_form).size(), 1024u);
+  EXPECT_EQ(ChildrenOf(FileSelectionWindow().file_form).size(), 1024u);
 }
 
 TEST_F(FileSelectionTest, WithoutHomeDirAndHomeItListsTheRoot) {

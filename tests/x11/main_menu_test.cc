@@ -36,15 +36,9 @@ std::vector<std::string> ErrorTexts() {
 
 // The menu's entries after its title, in order.
 std::vector<Widget> Rows() {
-  WidgetList children = nullptr;
-  Cardinal count = 0;
-  Arg args[2];
-  XtSetArg(args[0], XtNchildren, &children);
-  XtSetArg(args[1], XtNnumChildren, &count);
-  XtGetValues(PopupNamed("Menu"), args, 2);
   std::vector<Widget> rows;
-  for (Cardinal i = 0; i < count; ++i)
-    if (std::string(XtName(children[i])) != "menuLabel") rows.push_back(children[i]);
+  for (Widget child : ChildrenOf(PopupNamed("Menu")))
+    if (std::string(XtName(child)) != "menuLabel") rows.push_back(child);
   return rows;
 }
 

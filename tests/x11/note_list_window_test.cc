@@ -19,14 +19,7 @@ namespace {
 
 std::vector<Widget> Buttons() {
   Widget view_form = XtNameToWidget(PopupNamed("FindShell"), "*FindViewForm");
-  if (!view_form) return {};
-  WidgetList children = nullptr;
-  Cardinal count = 0;
-  Arg args[2];
-  XtSetArg(args[0], XtNchildren, &children);
-  XtSetArg(args[1], XtNnumChildren, &count);
-  XtGetValues(view_form, args, 2);
-  return std::vector<Widget>(children, children + count);
+  return view_form ? ChildrenOf(view_form) : std::vector<Widget>{};
 }
 
 std::vector<std::string> Labels(const std::vector<Widget>& buttons) {

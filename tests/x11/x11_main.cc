@@ -69,6 +69,16 @@ std::string LabelOf(Widget w) {
   return label ? label : "";
 }
 
+std::vector<Widget> ChildrenOf(Widget composite) {
+  WidgetList children = nullptr;
+  Cardinal count = 0;
+  Arg args[2];
+  XtSetArg(args[0], XtNchildren, &children);
+  XtSetArg(args[1], XtNnumChildren, &count);
+  XtGetValues(composite, args, 2);
+  return std::vector<Widget>(children, children + count);
+}
+
 void Press(Widget command) { XtCallCallbacks(command, XtNcallback, nullptr); }
 
 void ResetProgramState() {

@@ -35,6 +35,9 @@ void WarpPointer(int x, int y);
 // The label resource of a widget.
 std::string LabelOf(Widget w);
 
+// The children of a composite widget, in order.
+std::vector<Widget> ChildrenOf(Widget composite);
+
 // Simulates a button press and release on a widget's window by calling its
 // callbacks through XtCallCallbacks (for Command widgets).
 void Press(Widget command);
