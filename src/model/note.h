@@ -39,6 +39,8 @@ class Note {
   int window_height = 0;
   bool has_geometry = false;  // x, y, width and height came from a file
   bool hidden = false;
+  // The hidden flag as the note's file holds it (off while there is none).
+  bool stored_hidden = false;
   bool anchored = false;
   Alarm alarm;
   // The window was moved and then hidden, or brought to the pointer: the
@@ -51,6 +53,11 @@ class Note {
   bool changed() const { return changed_; }
   void MarkChanged() { changed_ = true; }
   void MarkSaved() { changed_ = false; }
+
+  // Whether a save has something to write: unsaved changes, a move not yet
+  // in the note's file, or a hidden flag the file does not hold. Hiding and
+  // unhiding leave the unsaved-changes flag alone.
+  bool NeedsWrite() const { return changed_ || moved || hidden != stored_hidden; }
 
  private:
   bool changed_ = false;

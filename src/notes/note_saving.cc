@@ -26,7 +26,7 @@ bool NoteNeedsSaving(Note* note) {
       note->moved = true;
     }
   }
-  return note->changed() || note->moved;
+  return note->NeedsWrite();
 }
 
 bool SaveNote(Note* note) {
@@ -67,7 +67,7 @@ bool AnyNoteNeedsSaving() {
 int RecoverUnsavedNotes() {
   int failed = 0;
   for (const auto& note : Notes()) {
-    if (!note->changed() && !note->moved) continue;
+    if (!note->NeedsWrite()) continue;
     ++failed;
     if (NoteWindow* window = WindowOf(note.get())) window->SyncText();
     const std::string bytes = FormatNoteFile(*note, CurrentScreen());
@@ -89,7 +89,7 @@ void SaveChangedNotesWithoutDisplay() {
   // The window's text is client memory: reading it asks the server nothing.
   for (const auto& note : Notes()) {
     NoteWindow* window = WindowOf(note.get());
-    if (window && (note->changed() || note->moved)) window->SyncText();
+    if (window && note->NeedsWrite()) window->SyncText();
   }
   SaveChangedNotes(Notes(), CurrentScreen());
   SettleRecoveryWithoutDisplay();

@@ -84,6 +84,7 @@ bool ReadNoteFile(std::string_view bytes, const NoteFileReadOptions& options, No
   note->height = ClampToInt(n[2]);
   note->width = ClampToInt(n[3]);
   note->hidden = count >= 6 && Flag(n[5]);
+  note->stored_hidden = note->hidden;
   if (older) {
     file.screen.height = ClampToInt(n[6]);
     file.screen.width = ClampToInt(n[7]);

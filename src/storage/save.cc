@@ -57,6 +57,7 @@ bool WriteNoteFile(const NoteList& notes, Note* note, ScreenSize screen, std::st
   const std::string& temp = r.temp_path;
   switch (r.stage) {
     case FileWriteResult::kOk:
+      note->stored_hidden = note->hidden;
       break;
     case FileWriteResult::kOpen:
       ReportFileError(temp, r.error);
@@ -94,7 +95,7 @@ bool WriteNoteFile(const NoteList& notes, Note* note, ScreenSize screen, std::st
 void SaveChangedNotes(NoteList& notes, ScreenSize screen) {
   std::string ignored;
   for (const auto& note : notes) {
-    if (!note->changed() && !note->moved) continue;
+    if (!note->NeedsWrite()) continue;
     if (!WriteNoteFile(notes, note.get(), screen, &ignored)) continue;
     note->moved = false;
     note->MarkSaved();

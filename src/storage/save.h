@@ -13,10 +13,11 @@
 // Failed calls on files are reported on standard error. Returns true when
 // the file is on disk; otherwise false with *message set to what the user
 // is told. A temporary left by a failed rename is removed once a later
-// save of the note succeeds. Does not touch the changed flag.
+// save of the note succeeds. Does not touch the changed flag; the record's
+// stored hidden flag becomes what the new file holds.
 bool WriteNoteFile(const NoteList& notes, Note* note, ScreenSize screen, std::string* message);
 
-// Writes every note that has unsaved changes or a move not yet in its file,
-// from the records alone, and marks each one written saved. Tells nobody
+// Writes every note that needs it (Note::NeedsWrite), from the records
+// alone, and marks each one written saved. Tells nobody
 // but standard error; used when the display is lost.
 void SaveChangedNotes(NoteList& notes, ScreenSize screen);

@@ -142,6 +142,50 @@ class OnScreenTest(E2ETest):
                                  "%s back after %s" % (name, way))
 
 
+class HiddenStateSavedTest(E2ETest):
+    """The note file keeps the hidden state the user left: hiding and
+    unhiding alone are written by Save All Notes and at exit."""
+
+    control_center = OnScreenTest.control_center
+    open_menu = OnScreenTest.open_menu
+    choose = OnScreenTest.choose
+    bar_button = OnScreenTest.bar_button
+    start_with_notes = OnScreenTest.start_with_notes
+    choose_from_list = OnScreenTest.choose_from_list
+    hide = OnScreenTest.hide
+
+    def hidden_in_file(self, app, name):
+        return parse_note(app.note_files()[name])["hidden"]
+
+    def test_hide_and_unhide_are_saved(self):
+        home = tempfile.mkdtemp(prefix="stikkel-home-", dir=self.x.tmp)
+        note_dir = os.path.join(home, ".tackonnotes")
+        os.makedirs(note_dir)
+        for name, data in (("note1", note_file("Shown", "milk", x=100, y=300)),
+                           ("note2", note_file("Secret", "pin", x=500, y=300, hidden=1))):
+            with open(os.path.join(note_dir, name), "wb") as f:
+                f.write(data)
+        app = self.start("-sv", home=home)
+        app.wait_ready()
+        self.control = self.x.mapped_window("stikkel")
+        self.hide(self.x.wait_mapped("Shown"))
+        self.choose("Save All Notes")
+        wait_for(lambda: self.hidden_in_file(app, "note1") == 1, what="Save All Notes to write the hidden flag")
+        self.assertEqual(self.hidden_in_file(app, "note2"), 1)
+        # Both back, then the first hidden again: the exit writes what changed.
+        self.choose("Unhide All Notes")
+        self.x.wait_mapped("Secret")
+        self.hide(self.x.wait_mapped("Shown"))
+        app.signal(signal.SIGTERM)
+        self.assertEqual(app.wait_exit(), 0)
+        self.assertEqual((self.hidden_in_file(app, "note1"), self.hidden_in_file(app, "note2")), (1, 0))
+
+        app = self.start("-sv", home=home)
+        app.wait_ready()
+        self.x.wait_mapped("Secret")
+        self.assertIsNone(self.x.mapped_window("Shown"), "hidden when the program ended, hidden at the start")
+
+
 class OnScreenWithoutTitleBarsTest(OnScreenTest):
     TWMRC = os.path.join(SOURCE_DIR, "tests", "support", "twmrc-notitle")
 

@@ -201,4 +201,64 @@ TEST_F(NoteStorageTest, SavingChangedNotesWritesOnlyThoseAndMarksThemSaved) {
   EXPECT_TRUE(stuck->changed());
 }
 
+TEST_F(NoteStorageTest, TheFileHoldsTheHiddenFlagTheUserLeft) {
+  // Hiding and unhiding never mark a note changed; a save writes the flag
+  // when it differs from the file's, and only then.
+  struct Case {
+    const char* what;
+    bool in_file;  // the file's flag, when there is a file
+    bool has_file;
+    std::vector<bool> toggles;  // the flag after each hide or unhide
+    bool written;
+  } cases[] = {
+      {"hidden after loading", false, true, {true}, true},
+      {"shown after loading hidden", true, true, {false}, true},
+      {"hidden and shown again", false, true, {true, false}, false},
+      {"shown and hidden again", true, true, {false, true}, false},
+      {"never touched", true, true, {}, false},
+      {"a new note hidden", false, false, {true}, true},
+  };
+  for (const Case& c : cases) {
+    NoteList notes;
+    TempDir dir;
+    notes.Configure({dir.path(), 16});
+    Note* note = nullptr;
+    if (c.has_file) {
+      WriteFile(dir / "note1", std::string("%%!!<tackonnote> 40 60 169 227 4 ") + (c.in_file ? "1" : "0") +
+                                   " 0 768 1024 0 5 14 9 30 \nShopping\nmilk");
+      NoteFileReadOptions options;
+      options.screen = kScreen;
+      std::vector<Note*> loaded = LoadNoteFiles(notes, options);
+      ASSERT_EQ(loaded.size(), 1u) << c.what;
+      note = loaded[0];
+      EXPECT_EQ(note->hidden, c.in_file) << c.what;
+      EXPECT_FALSE(note->NeedsWrite()) << c.what;
+    } else {
+      note = notes.NewNote(-1);
+      note->text = "milk";
+    }
+    for (bool hidden : c.toggles) note->hidden = hidden;
+    EXPECT_EQ(note->NeedsWrite(), c.written) << c.what;
+    EXPECT_FALSE(note->changed()) << c.what;
+    const std::string before = c.has_file ? ReadFile(dir / "note1") : "";
+    SaveChangedNotes(notes, kScreen);
+    ASSERT_EQ(std::filesystem::exists(dir / "note1"), c.has_file || c.written) << c.what;
+    std::string after = ReadFile(dir / "note1");
+    if (!c.written) {
+      EXPECT_EQ(after, before) << c.what;
+      continue;
+    }
+    EXPECT_NE(after.find(std::string(" 4 ") + (note->hidden ? "1" : "0") + " 0 "), std::string::npos)
+        << c.what << ": " << after;
+    EXPECT_FALSE(note->NeedsWrite()) << c.what;
+    NoteList again;
+    again.Configure(notes.settings());
+    NoteFileReadOptions options;
+    options.screen = kScreen;
+    std::vector<Note*> back = LoadNoteFiles(again, options);
+    ASSERT_EQ(back.size(), 1u) << c.what;
+    EXPECT_EQ(back[0]->hidden, note->hidden) << c.what << ": the next start shows it as the user left it";
+  }
+}
+
 }  // namespace
