@@ -11,7 +11,7 @@ import tempfile
 import unittest
 
 from e2e import E2ETest, SOURCE_DIR, note_file, wait_for
-from faults import parse_note
+from faults import parse_note, type_into_note
 import test_control_window
 import test_note_commands
 
@@ -96,11 +96,13 @@ class OnScreenTest(E2ETest):
         self.choose_from_list("Find A Note", 0)
 
     def test_error_and_save_prompt_from_the_control_window_lie_on_screen(self):
-        self.start_with_notes()
+        _, (wid,) = self.start_with_notes([("Changed", 100, 300, 227, 169)])
         error, box = self.popup_from_control_window("Cascade Notes", "Stikkel Error")
         self.assert_on_screen(box, "the error popup")
         self.assertEqual(box[2], SCREEN[0])
         self.x.screenshot("error_from_control_window-%s.png" % type(self).__name__)
+        # A changed note, so that Exit asks first.
+        type_into_note(self.x, wid, "x")
         _, box = self.popup_from_control_window("Exit", "Save Notes Prompt")
         self.assert_on_screen(box, "the save prompt")
         self.assertEqual(box[2], SCREEN[0])
