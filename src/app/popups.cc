@@ -135,10 +135,11 @@ Widget PopUpMessage(const MessagePopup& names, const std::string& message, XtCal
   return shell;
 }
 
-void ShowError(const std::string& message) {
+Widget ShowError(const std::string& message) {
   static const MessagePopup kError = {"ErrorShell", "errorDialog", "errconfirm", "Stikkel Error", "Continue"};
   Widget shell = PopUpMessage(kError, message, DestroyMessagePopup, XtGrabNone);
   KeepErrorPopupReachable(shell);
+  return shell;
 }
 
 void AskConfirm(XtCallbackList confirm, XtCallbackList cancel) {

@@ -9,7 +9,8 @@
 #include "app/placement.h"
 
 // Shows a message in a new "Stikkel Error" dialog at the pointer, no grab.
-void ShowError(const std::string& message);
+// Returns its shell, which is destroyed when the message is dismissed.
+Widget ShowError(const std::string& message);
 
 // The names and texts of a message popup: a transient shell holding a
 // Dialog with the message and one button.

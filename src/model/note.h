@@ -11,6 +11,10 @@
 // The longest name a note has (the most the name line of a note file holds).
 constexpr std::size_t kMaxNameLength = 1022;
 
+// The most text a note holds, in bytes: 16 MiB. An edit that would make a
+// note's text longer is refused as a whole.
+constexpr std::size_t kMaxTextLength = 16 * 1024 * 1024;
+
 // What the X layer attaches to a note (its window). The record owns it and
 // destroys it with the note; the core never looks inside.
 class NoteView {
@@ -25,7 +29,10 @@ class Note {
   // The text as the note's window last handed it over (the window holds
   // the live text while it exists); what a save writes.
   std::string text;
-  // The text always stays shorter than this many bytes (TextFits).
+  // The size of the note's buffer as the user sees it: a multiple of the
+  // note list's buffer size above the text's length (for a note read from a
+  // file, above the length the file states). It grows with the text in
+  // steps of that size and never shrinks; no memory of this size is held.
   std::size_t buffer_size = 0;
   std::string file_path;  // empty until the note has a file
   // Where the note's window stands, and the size it was made with.
@@ -63,14 +70,21 @@ class Note {
   bool changed_ = false;
 };
 
-// Whether a text of `length` bytes fits a note whose buffer holds
-// buffer_size bytes: the text always stays below buffer_size bytes.
-bool TextFits(std::size_t length, std::size_t buffer_size);
+// Whether a note may hold a text of `length` bytes (at most kMaxTextLength).
+bool TextFits(std::size_t length);
 
-// Bytes that can still be added to a text of `length` bytes in a note whose
-// buffer holds buffer_size: the text always stays below buffer_size bytes.
-std::size_t TextRoom(std::size_t length, std::size_t buffer_size);
+// Bytes that can still be added to a text of `length` bytes.
+std::size_t TextRoom(std::size_t length);
+
+// What the user is told when an edit of the note named `name` was refused
+// because the text would have passed kMaxTextLength.
+std::string TextTooLongMessage(const std::string& name);
 
 // The buffer size for a text of `length` bytes: the smallest multiple of
 // `unit` that is larger than length.
 std::size_t BufferSizeFor(std::size_t length, std::size_t unit);
+
+// The buffer size of a note whose buffer held buffer_size bytes once its
+// text is `length` bytes long: unchanged while the text stays below it,
+// else grown to BufferSizeFor(length, unit).
+std::size_t GrownBufferSize(std::size_t buffer_size, std::size_t length, std::size_t unit);

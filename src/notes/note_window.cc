@@ -20,6 +20,7 @@
 #include "app/place_window.h"
 #include "app/popups.h"
 #include "model/note_list.h"
+#include "notes/NoteSource.h"
 #include "notes/recovery_journal.h"
 
 namespace {
@@ -103,38 +104,75 @@ void CreateNoteWindow(Note* note) {
 NoteWindow::NoteWindow(Note* note) : note_(note) {}
 
 NoteWindow::~NoteWindow() {
-  if (reload_timer_) XtRemoveTimeOut(reload_timer_);
+  if (too_long_timer_) XtRemoveTimeOut(too_long_timer_);
+  // The popup belongs to toplevel and may outlive the window.
+  if (too_long_popup_) XtRemoveCallback(too_long_popup_, XtNdestroyCallback, TextTooLongGone, this);
 }
 
 // --- The text ---------------------------------------------------------
 
 std::string NoteWindow::Text() const {
-  if (!buffer_) return note_->text.substr(0, Length());
-  return std::string(buffer_.get(), Length());
+  if (!source_) return note_->text.substr(0, strnlen(note_->text.data(), note_->text.size()));
+  std::string text;
+  if (XtIsSubclass(source_, noteMultiSourceObjectClass)) {
+    // The international source keeps wide characters: it hands out the text
+    // in the locale's encoding.
+    String string = nullptr;
+    Arg arg;
+    XtSetArg(arg, XtNstring, &string);
+    XtGetValues(source_, &arg, 1);
+    if (string) text = string;
+    return text;
+  }
+  text.reserve(Length());
+  XawTextPosition pos = 0;
+  while (true) {
+    XawTextBlock block;
+    pos = XawTextSourceRead(source_, pos, &block, INT32_MAX);
+    if (block.length <= 0) break;
+    text.append(block.ptr, static_cast<std::size_t>(block.length));
+  }
+  return text;
 }
 
 std::size_t NoteWindow::Length() const {
-  if (!buffer_) return strnlen(note_->text.data(), note_->text.size());
-  return strnlen(buffer_.get(), note_->buffer_size);
+  if (!source_) return strnlen(note_->text.data(), note_->text.size());
+  return static_cast<std::size_t>(NoteSourceLength(source_));
 }
 
-std::size_t NoteWindow::Room() const { return TextRoom(Length(), note_->buffer_size); }
+std::size_t NoteWindow::Room() const {
+  if (!source_) return TextRoom(Length());
+  std::size_t cap = MaxLength();
+  return Length() < cap ? cap - Length() : 0;
+}
+
+std::size_t NoteWindow::MaxLength() const {
+  if (!source_) return kMaxTextLength;
+  int cap = 0;
+  Arg arg;
+  XtSetArg(arg, const_cast<String>(XtNmaxLength), &cap);
+  XtGetValues(source_, &arg, 1);
+  return cap > 0 ? static_cast<std::size_t>(cap) : 0;
+}
 
 bool NoteWindow::SetText(std::string_view text) {
-  if (!TextFits(text.size(), note_->buffer_size)) return false;
-  std::memset(buffer_.get(), 0, note_->buffer_size);
-  std::memcpy(buffer_.get(), text.data(), text.size());
-  Reload();
+  if (text.size() > MaxLength()) return false;
+  const std::string copy(text);  // the source wants a NUL-terminated string, and copies it
+  Arg arg;
+  XtSetArg(arg, XtNstring, copy.c_str());
+  XtSetValues(source_, &arg, 1);
+  note_->buffer_size = GrownBufferSize(note_->buffer_size, Length(), Notes().settings().buffer_size);
   return true;
 }
 
 bool NoteWindow::Insert(XawTextPosition pos, std::string_view bytes) {
-  if (!TextFits(Length() + bytes.size(), note_->buffer_size)) return false;
+  // The source checks the length, in constant time, before it writes.
   XawTextBlock block;
   block.firstPos = 0;
-  block.length = static_cast<int>(bytes.size());
+  block.length = static_cast<int>(std::min<std::size_t>(bytes.size(), INT32_MAX));
   block.ptr = const_cast<char*>(bytes.data());
   block.format = XawFmt8Bit;
+  if (block.length != static_cast<int>(bytes.size())) return false;
   return XawTextReplace(text_, pos, pos, &block) == XawEditDone;
 }
 
@@ -144,49 +182,34 @@ void NoteWindow::SetInsertionPoint(XawTextPosition pos) { XawTextSetInsertionPoi
 
 void NoteWindow::SyncText() { note_->text = Text(); }
 
-// Makes the text widget show the buffer again after the program changed
-// the buffer itself.
-void NoteWindow::Reload() {
-  Arg args[2];
-  XtSetArg(args[0], XtNstring, buffer_.get());
-  XtSetArg(args[1], XtNlength, static_cast<int>(note_->buffer_size - 1));
-  XtSetValues(text_, args, 2);
-  last_good_text_.assign(buffer_.get());
-}
-
-// Reloads the text widget from the buffer; used after an edit that did not
-// fit was undone (the widget must not be reloaded from inside its own
-// change callback).
-void NoteWindow::ReloadAfterRefusedEdit(XtPointer client_data, XtIntervalId*) {
+// The source's change callback: fires once per change it made. The buffer
+// grows in steps of the note list's buffer size as the text does.
+void NoteWindow::Changed(Widget, XtPointer client_data, XtPointer) {
   auto* window = static_cast<NoteWindow*>(client_data);
-  window->reload_timer_ = 0;
-  XawTextPosition pos = window->InsertionPoint();
-  window->Reload();
-  XawTextPosition last = static_cast<XawTextPosition>(window->Length());
-  window->SetInsertionPoint(pos < last ? pos : last);
-}
-
-// The text widget's change callback: fires once per change that the
-// widget made.
-void NoteWindow::Changed(Widget w, XtPointer client_data, XtPointer) {
-  auto* window = static_cast<NoteWindow*>(client_data);
-  std::size_t size = window->note_->buffer_size;
-  Widget source = XtIsSubclass(w, textWidgetClass) ? XawTextGetSource(w) : w;
-  XawTextPosition last = XawTextSourceScan(source, 0, XawstAll, XawsdRight, 1, True);
-  std::size_t held = strnlen(window->buffer_.get(), size);
-  if (!TextFits(static_cast<std::size_t>(last), size) || static_cast<std::size_t>(last) != held) {
-    // The edit did not fit: the widget keeps the excess outside the note's
-    // buffer. Put the last text that fitted back at once, reload the widget
-    // when it is done with this edit, and refuse with the bell.
-    std::memset(window->buffer_.get(), 0, size);
-    std::memcpy(window->buffer_.get(), window->last_good_text_.data(), window->last_good_text_.size());
-    if (!window->reload_timer_)
-      window->reload_timer_ = XtAppAddTimeOut(app_context, 0, ReloadAfterRefusedEdit, window);
-    XBell(display, 0);
-    return;
-  }
-  window->last_good_text_.assign(window->buffer_.get(), held);
+  Note* note = window->note_;
+  note->buffer_size = GrownBufferSize(note->buffer_size, window->Length(), Notes().settings().buffer_size);
   window->MarkChanged();
+}
+
+// The source's limitCallback: an edit would have taken the text past
+// kMaxTextLength, and nothing of it was made. The bell rings at once; the
+// popup comes when the text widget is done with the edit.
+void NoteWindow::TextTooLong(Widget, XtPointer client_data, XtPointer) {
+  auto* window = static_cast<NoteWindow*>(client_data);
+  XBell(display, 0);
+  if (!window->too_long_timer_ && !window->too_long_popup_)
+    window->too_long_timer_ = XtAppAddTimeOut(app_context, 0, ShowTextTooLong, window);
+}
+
+void NoteWindow::ShowTextTooLong(XtPointer client_data, XtIntervalId*) {
+  auto* window = static_cast<NoteWindow*>(client_data);
+  window->too_long_timer_ = 0;
+  window->too_long_popup_ = ShowError(TextTooLongMessage(window->note_->name));
+  XtAddCallback(window->too_long_popup_, XtNdestroyCallback, TextTooLongGone, window);
+}
+
+void NoteWindow::TextTooLongGone(Widget, XtPointer client_data, XtPointer) {
+  static_cast<NoteWindow*>(client_data)->too_long_popup_ = nullptr;
 }
 
 // --- Flags shown in the menus -----------------------------------------
@@ -370,10 +393,6 @@ void NoteWindow::BuildMenus() {
 }
 
 void NoteWindow::BuildText(Widget form) {
-  buffer_.reset(new char[note_->buffer_size]());
-  std::memcpy(buffer_.get(), note_->text.data(), std::min(note_->text.size(), note_->buffer_size - 1));
-  last_good_text_.assign(buffer_.get());
-  XtCallbackRec changed[] = {{Changed, this}, {nullptr, nullptr}};
   Arg args[16];
   Cardinal n = 0;
   XtSetArg(args[n], XtNtop, XtChainTop); n++;
@@ -381,19 +400,27 @@ void NoteWindow::BuildText(Widget form) {
   XtSetArg(args[n], XtNright, XtChainRight); n++;
   XtSetArg(args[n], XtNbottom, XtChainBottom); n++;
   XtSetArg(args[n], XtNfromVert, options_button_); n++;
-  XtSetArg(args[n], XtNstring, buffer_.get()); n++;
   XtSetArg(args[n], XtNeditType, XawtextEdit); n++;
-  XtSetArg(args[n], XtNuseStringInPlace, True); n++;
-  // One byte of the buffer stays for the terminating NUL the widget writes.
-  XtSetArg(args[n], XtNlength, static_cast<int>(note_->buffer_size - 1)); n++;
   XtSetArg(args[n], XtNwidth, note_->width); n++;
   XtSetArg(args[n], XtNheight, note_->height); n++;
   XtSetArg(args[n], XtNresize, XawtextResizeNever); n++;
   XtSetArg(args[n], XtNhorizDistance, 0); n++;
   XtSetArg(args[n], XtNvertDistance, 0); n++;
-  XtSetArg(args[n], XtNcallback, changed); n++;
   XtSetArg(args[n], XtNscrollVertical, app_res.scrollBar ? XawtextScrollAlways : XawtextScrollWhenNeeded); n++;
   text_ = XtCreateManagedWidget("NoteText", asciiTextWidgetClass, form, args, n);
+
+  // The text lives in a source of the program's own, the widget's child
+  // "textSource" as AsciiText makes it: no buffer of the program's is
+  // edited in place, and no edit passes the cap.
+  XtCallbackRec changed[] = {{Changed, this}, {nullptr, nullptr}};
+  XtCallbackRec too_long[] = {{TextTooLong, this}, {nullptr, nullptr}};
+  n = 0;
+  XtSetArg(args[n], XtNstring, note_->text.c_str()); n++;
+  XtSetArg(args[n], XtNeditType, XawtextEdit); n++;
+  XtSetArg(args[n], const_cast<String>(XtNmaxLength), static_cast<int>(kMaxTextLength)); n++;
+  XtSetArg(args[n], XtNcallback, changed); n++;
+  XtSetArg(args[n], const_cast<String>(XtNlimitCallback), too_long); n++;
+  source_ = NoteSourceInstall(text_, args, n);
 }
 
 void NoteWindow::Create() {

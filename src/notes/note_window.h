@@ -1,6 +1,6 @@
 // The note window: a shell with a File menu, a Notes menu, the alarm
 // indicator and a text area. It holds one note's widgets and is the only
-// code that talks to the note's text widget.
+// code that talks to the note's text widget, whose source holds the text.
 #pragma once
 
 #include <X11/Intrinsic.h>
@@ -26,14 +26,19 @@ class NoteWindow : public NoteView {
 
   // The note's text. Reading it makes no X request.
   std::string Text() const;
-  // Its length in bytes.
+  // Its length in bytes, in constant time.
   std::size_t Length() const;
-  // Bytes that can still be added to it.
+  // The most text the note holds: kMaxTextLength (its text source's
+  // maxLength, which a test may lower).
+  std::size_t MaxLength() const;
+  // Bytes that can still be added to the text before it reaches MaxLength.
   std::size_t Room() const;
-  // Replaces the whole text; false, changing nothing, when it does not fit.
+  // Replaces the whole text; false, changing nothing, when it is longer
+  // than MaxLength.
   bool SetText(std::string_view text);
-  // Inserts bytes at pos after checking that they fit; false, changing
-  // nothing, when they do not fit or the widget refuses them.
+  // Inserts bytes at pos; false, changing nothing, when the text would pass
+  // MaxLength (the window then rings the bell and says why, as for an edit
+  // of the user's) or the widget refuses them.
   bool Insert(XawTextPosition pos, std::string_view bytes);
   XawTextPosition InsertionPoint() const;
   void SetInsertionPoint(XawTextPosition pos);
@@ -79,7 +84,9 @@ class NoteWindow : public NoteView {
 
  private:
   static void Changed(Widget w, XtPointer client_data, XtPointer call_data);
-  static void ReloadAfterRefusedEdit(XtPointer client_data, XtIntervalId* id);
+  static void TextTooLong(Widget w, XtPointer client_data, XtPointer call_data);
+  static void ShowTextTooLong(XtPointer client_data, XtIntervalId* id);
+  static void TextTooLongGone(Widget w, XtPointer client_data, XtPointer call_data);
   static void TrackStructure(Widget w, XtPointer client_data, XEvent* event, Boolean* go_on);
   static void CloseFromWindowManager(Widget w, XtPointer client_data, XtPointer call_data);
   void ShowAlarmEntries();
@@ -88,7 +95,6 @@ class NoteWindow : public NoteView {
   void BuildBar(Widget form);
   void BuildMenus();
   void BuildText(Widget form);
-  void Reload();
 
   Note* note_;
   Widget shell_ = nullptr;
@@ -101,13 +107,14 @@ class NoteWindow : public NoteView {
   Widget unanchor_entry_ = nullptr;
   Widget set_alarm_entry_ = nullptr;
   Widget unset_alarm_entry_ = nullptr;
-  // The bytes the text widget edits in place: the text and a NUL, in the
-  // record's buffer_size bytes. The text never outgrows them.
-  std::unique_ptr<char[]> buffer_;
-  // The text as it stood after the last edit that fitted; an edit that
-  // would outgrow the buffer is undone by restoring it.
-  std::string last_good_text_;
-  XtIntervalId reload_timer_ = 0;
+  // The text source of text_ (a NoteSource): it holds the text and refuses
+  // any edit that would take it past kMaxTextLength.
+  Widget source_ = nullptr;
+  // The popup that tells of a refused edit while it stands, and the timer
+  // that shows it once the text widget is done with the edit: one popup
+  // for a run of refused edits.
+  Widget too_long_popup_ = nullptr;
+  XtIntervalId too_long_timer_ = 0;
   // The shell's geometry resource: the toolkit keeps the pointer, not a copy.
   std::string geometry_;
   // Set by every structure notice of the window (the window manager moved,

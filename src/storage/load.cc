@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -96,14 +97,13 @@ std::vector<Note*> LoadNoteFiles(NoteList& notes, const NoteFileReadOptions& opt
     auto note = std::make_unique<Note>();
     note->alarm = AlarmAt(now);  // kept by a note of the older format
     std::string reason;
+    NoteFileInfo info;
     bool ok = ReadCandidateFile(path, options, &bytes, &reason);
-    if (ok && !ReadNoteFile(bytes, options, note.get())) {
+    if (ok && !ReadNoteFile(bytes, options, note.get(), &info)) {
       ok = false;
       reason = "no note header";
     }
-    // A text longer than any buffer the program can hold is not a note.
-    if (ok && (note->text.size() > kMaxStoredTextBytes ||
-               note->text.size() >= static_cast<std::size_t>(INT32_MAX) - unit)) {
+    if (ok && note->text.size() > kMaxStoredTextBytes) {
       ok = false;
       reason = "text longer than " + std::to_string(kMaxStoredTextBytes) + " bytes";
     }
@@ -116,7 +116,10 @@ std::vector<Note*> LoadNoteFiles(NoteList& notes, const NoteFileReadOptions& opt
     note->window_width = note->width;
     note->window_height = note->height;
     note->file_path = path;
-    note->buffer_size = BufferSizeFor(note->text.size(), unit);
+    // The buffer is sized from the length the file states, which may be
+    // more than the text it holds.
+    std::size_t stated = info.stated_length > 0 ? static_cast<std::size_t>(info.stated_length) : 0;
+    note->buffer_size = BufferSizeFor(std::max(stated, note->text.size()), unit);
     loaded.push_back(notes.Add(std::move(note)));
   }
   closedir(d);

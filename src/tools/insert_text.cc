@@ -21,7 +21,10 @@
 namespace {
 
 void InsertString(NoteWindow* window, const std::string& text) {
-  if (!window->Insert(window->InsertionPoint(), std::string_view(text.c_str())))
+  std::string_view bytes(text.c_str());
+  // A text that would make the note too long is refused by the window,
+  // which says why; any other refusal is reported here.
+  if (!window->Insert(window->InsertionPoint(), bytes) && bytes.size() <= window->Room())
     ShowError("Can't add text from buffer to note!!");
 }
 
@@ -47,6 +50,7 @@ void InsertFile(NoteWindow* window, const std::string& path, bool remove_after) 
   std::size_t size = st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
   std::vector<char> buffer(std::min(size, window->Room() + 1) + 2);
   bool refused = false;
+  bool too_long = false;
   while (true) {
     std::size_t ask = std::min({size, window->Room() + 1, buffer.size() - 2});
     ssize_t got = read(fd.get(), buffer.data(), ask);
@@ -55,6 +59,7 @@ void InsertFile(NoteWindow* window, const std::string& path, bool remove_after) 
     std::size_t chunk = strnlen(buffer.data(), static_cast<std::size_t>(got));
     if (chunk > 0 && !window->Insert(pos, std::string_view(buffer.data(), chunk))) {
       refused = true;
+      too_long = chunk > window->Room();
       break;
     }
     pos += static_cast<XawTextPosition>(chunk);
@@ -62,7 +67,7 @@ void InsertFile(NoteWindow* window, const std::string& path, bool remove_after) 
   }
   fd.Close();
   if (refused) {
-    ShowError("Can't add text from file to note!!");
+    if (!too_long) ShowError("Can't add text from file to note!!");
     return;
   }
   if (remove_after) unlink(path.c_str());

@@ -291,7 +291,7 @@ class XSession:
 class Stikkel:
     """One run of the program with its own HOME and note directory."""
 
-    def __init__(self, session, args=(), home=None, note_dir=None, env=None, pass_dir=True):
+    def __init__(self, session, args=(), home=None, note_dir=None, env=None, pass_dir=True, wrapper=()):
         self.session = session
         self.home = home or tempfile.mkdtemp(prefix="stikkel-home-", dir=session.tmp)
         self.note_dir = note_dir or os.path.join(self.home, ".tackonnotes")
@@ -301,7 +301,7 @@ class Stikkel:
             self.env.update(env)
         self.stdout_path = os.path.join(session.tmp, "stdout-%d" % time.monotonic_ns())
         self.stderr_path = self.stdout_path.replace("stdout", "stderr")
-        argv = [BIN] + list(args)
+        argv = list(wrapper) + [BIN] + list(args)
         if pass_dir and "-dir" not in args:
             argv += ["-dir", self.note_dir]
         with open(self.stdout_path, "wb") as out, open(self.stderr_path, "wb") as err:

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -79,9 +80,10 @@ TEST_F(NoteStorageTest, LoadedBuffersGrowInStepsOfTheBufferSize) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.length);
     EXPECT_EQ(BufferSizeFor(c.length, 16), c.buffer);
-    EXPECT_TRUE(TextFits(c.length, c.buffer));
-    EXPECT_FALSE(TextFits(c.buffer, c.buffer));
-    EXPECT_EQ(TextRoom(c.length, c.buffer), c.buffer - 1 - c.length);
+    // A buffer grows only when the text reaches its size.
+    EXPECT_EQ(GrownBufferSize(c.buffer, c.length, 16), c.buffer);
+    EXPECT_EQ(GrownBufferSize(16, c.length, 16), c.buffer);
+    EXPECT_EQ(GrownBufferSize(c.buffer + 64, c.length, 16), c.buffer + 64) << "never shrinks";
   }
   std::string message;
   for (const Case& c : cases) ASSERT_TRUE(WriteNoteFile(notes_, Made(std::string(c.length, 'x')), kScreen, &message));
@@ -89,6 +91,67 @@ TEST_F(NoteStorageTest, LoadedBuffersGrowInStepsOfTheBufferSize) {
   std::vector<Note*> added = Load(&loaded);
   ASSERT_EQ(added.size(), std::size(cases));
   for (const Note* note : added) EXPECT_EQ(note->buffer_size, BufferSizeFor(note->text.size(), 16)) << note->id;
+}
+
+TEST(NoteText, HoldsUpTo16MiB) {
+  struct Case {
+    std::size_t length;
+    bool fits;
+    std::size_t room;
+  } cases[] = {
+      {0, true, kMaxTextLength},
+      {kMaxTextLength - 1, true, 1},
+      {kMaxTextLength, true, 0},
+      {kMaxTextLength + 1, false, 0},
+  };
+  EXPECT_EQ(kMaxTextLength, 16u * 1024 * 1024);
+  for (const Case& c : cases) {
+    EXPECT_EQ(TextFits(c.length), c.fits) << c.length;
+    EXPECT_EQ(TextRoom(c.length), c.room) << c.length;
+  }
+  std::string message = TextTooLongMessage("Groceries");
+  EXPECT_NE(message.find("\"Groceries\""), std::string::npos) << message;
+  EXPECT_NE(message.find("16 MiB (16777216 bytes)"), std::string::npos) << message;
+}
+
+TEST(NoteText, BufferSizesOfHugeSteps) {
+  // -bs values up to INT_MAX: a buffer is a multiple of the step, never 0.
+  EXPECT_EQ(BufferSizeFor(10, 2147483647u), 2147483647u);
+  EXPECT_EQ(BufferSizeFor(kMaxTextLength, 2147483647u), 2147483647u);
+  EXPECT_EQ(BufferSizeFor(2147483647u, 2147483647u), 4294967294u);
+  EXPECT_EQ(BufferSizeFor(5, 1073741824u), 1073741824u);
+}
+
+TEST_F(NoteStorageTest, LoadedBufferIsSizedFromTheStatedLength) {
+  // The file states 40 bytes but holds 10: the buffer is sized for 40.
+  // A stated length below the text's (a hostile file) does not shrink it.
+  struct Case {
+    const char* file;
+    const char* header_length;
+    std::string text;
+    std::size_t buffer;
+  } cases[] = {
+      {"note1", "40", std::string(10, 'a'), 48},
+      {"note2", "10", std::string(10, 'b'), 16},
+      {"note3", "15", std::string(15, 'c'), 16},
+      {"note4", "16", std::string(16, 'd'), 32},
+  };
+  for (const Case& c : cases) {
+    std::string bytes = std::string("%%!!<tackonnote> 1 2 300 400 ") + c.header_length +
+                        " 0 0 768 1024 0 0 1 0 0 \nN\n" + c.text;
+    FILE* f = std::fopen((dir_.path() + "/" + c.file).c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+  }
+  NoteList loaded;
+  std::vector<Note*> added = Load(&loaded);
+  ASSERT_EQ(added.size(), std::size(cases));
+  for (const Case& c : cases) {
+    const Note* note = loaded.FindNote(c.file[4] - '0');
+    ASSERT_NE(note, nullptr) << c.file;
+    EXPECT_EQ(note->buffer_size, c.buffer) << c.file;
+  }
 }
 
 TEST_F(NoteStorageTest, LoadingGivesATakenIdAFreshOneAndPassesOverOtherFiles) {

@@ -137,12 +137,13 @@ TEST_F(InsertDate, CancelAndWindowCloseInsertNothing) {
 }
 
 TEST_F(InsertDate, FullNoteReportsAndStillClosesAndMarksChanged) {
-  Note* note = MakeNote("12345", 8);  // room for 2 bytes
+  Note* note = MakeNote("12345");
+  LimitNoteText(note, 7);  // room for 2 bytes
   WindowOf(note)->MarkSaved();
   PickEntry(NoteWidget(note, "OptionsMenu"), "InsertDate");
   Press(Button("Accept"));
-  Pump();
-  EXPECT_EQ(ErrorMessages(), std::vector<std::string>{"Can't add text from buffer to note!!"});
+  PumpUntil([] { return !ErrorMessages().empty(); });
+  EXPECT_EQ(ErrorMessages(), std::vector<std::string>{TextTooLongMessage(note->name)});
   EXPECT_EQ(TextOf(note), "12345");
   EXPECT_TRUE(Changed(note));
   EXPECT_TRUE(PopupsNamed("InsertShell").empty());

@@ -22,15 +22,21 @@ TEST_F(InsertText, StringGoesToTheInsertionPoint) {
   EXPECT_TRUE(ErrorMessages().empty());
 }
 
-TEST_F(InsertText, StringThatDoesNotFitIsRefused) {
-  Note* note = MakeNote("0123456789", 16);  // room for 5 more bytes
+TEST_F(InsertText, StringGrowsTheNoteUpToTheCap) {
+  Note* note = MakeNote("0123456789", 16);
   XawTextSetInsertionPoint(NoteWidget(note, "NoteText"), 10);
-  InsertIntoNote(note, "abcdef", false, false);
-  Pump();
-  EXPECT_EQ(TextOf(note), "0123456789");
-  EXPECT_EQ(ErrorMessages(), std::vector<std::string>{"Can't add text from buffer to note!!"});
-  InsertIntoNote(note, "abcde", false, false);  // exactly the room left
-  EXPECT_EQ(TextOf(note), "0123456789abcde");
+  InsertIntoNote(note, "abcdefghij", false, false);  // past the first buffer
+  EXPECT_EQ(TextOf(note), "0123456789abcdefghij");
+  EXPECT_EQ(note->buffer_size, 1024u) << "grown in steps of the note list's buffer size";
+  LimitNoteText(note, 25);  // room for 5 more bytes
+  XawTextSetInsertionPoint(NoteWidget(note, "NoteText"), 20);
+  InsertIntoNote(note, "klmnop", false, false);
+  PumpUntil([] { return !ErrorMessages().empty(); });
+  EXPECT_EQ(TextOf(note), "0123456789abcdefghij");
+  EXPECT_EQ(ErrorMessages(), std::vector<std::string>{TextTooLongMessage(note->name)});
+  DestroyPopupsNamed("ErrorShell");
+  InsertIntoNote(note, "klmno", false, false);  // exactly the room left
+  EXPECT_EQ(TextOf(note), "0123456789abcdefghijklmno");
 }
 
 TEST_F(InsertText, FileContentsUpToTheFirstNul) {
@@ -97,13 +103,14 @@ TEST_F(InsertText, FileThatCannotBeOpenedIsReportedAndStillRemoved) {
 }
 
 TEST_F(InsertText, FileLargerThanTheRoomLeftChangesNothing) {
-  Note* note = MakeNote("0123456789", 32);  // room for 21 more bytes
+  Note* note = MakeNote("0123456789");
+  LimitNoteText(note, 31);  // room for 21 more bytes
   XawTextSetInsertionPoint(NoteWidget(note, "NoteText"), 10);
   std::string path = dir / "big";
   WriteFile(path, std::string(22, 'x'));
   InsertIntoNote(note, path, true, true);
-  Pump();
-  EXPECT_EQ(ErrorMessages(), std::vector<std::string>{"Can't add text from file to note!!"});
+  PumpUntil([] { return !ErrorMessages().empty(); });
+  EXPECT_EQ(ErrorMessages(), std::vector<std::string>{TextTooLongMessage(note->name)});
   EXPECT_EQ(TextOf(note), "0123456789");
   EXPECT_TRUE(Exists(path)) << "a file whose text did not fit is kept";
   DestroyPopupsNamed("ErrorShell");
@@ -116,14 +123,15 @@ TEST_F(InsertText, FileLargerThanTheRoomLeftChangesNothing) {
 }
 
 TEST_F(InsertText, HugeFileIsRefusedWithoutReadingItAll) {
-  Note* note = MakeNote("ab", 64);
+  Note* note = MakeNote("ab");
+  LimitNoteText(note, 63);
   std::string path = dir / "huge";
   WriteFile(path, std::string(100, 'z'));
   // A sparse file of 3 GiB: its size does not fit an int.
   ASSERT_EQ(truncate(path.c_str(), 3LL << 30), 0);
   InsertIntoNote(note, path, false, true);
-  Pump();
-  EXPECT_EQ(ErrorMessages(), std::vector<std::string>{"Can't add text from file to note!!"});
+  PumpUntil([] { return !ErrorMessages().empty(); });
+  EXPECT_EQ(ErrorMessages(), std::vector<std::string>{TextTooLongMessage(note->name)});
   EXPECT_EQ(TextOf(note), "ab");
   DestroyPopupsNamed("ErrorShell");
   // The same size with a NUL within the room: the text before it goes in.
@@ -171,10 +179,12 @@ TEST_F(InsertText, CalendarFailureReportsTheRawStatus) {
 }
 
 TEST_F(InsertText, CalendarThatDoesNotFitKeepsItsTemporaryFile) {
-  Note* note = MakeNote("", 8);
+  Note* note = MakeNote("");
+  LimitNoteText(note, 7);
   app_res.calendarCmd = const_cast<char*>("echo 'a calendar longer than the note'");
   PickEntry(NoteWidget(note, "OptionsMenu"), "InsertCalendar");
-  EXPECT_EQ(ErrorMessages(), std::vector<std::string>{"Can't add text from file to note!!"});
+  PumpUntil([] { return !ErrorMessages().empty(); });
+  EXPECT_EQ(ErrorMessages(), std::vector<std::string>{TextTooLongMessage(note->name)});
   EXPECT_EQ(TextOf(note), "");
   EXPECT_TRUE(Changed(note));
   EXPECT_TRUE(Exists(TempPath()));

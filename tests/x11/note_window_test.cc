@@ -28,6 +28,7 @@ class NoteWindowTest : public testing::Test {
   }
   void TearDown() override {
     ResetProgramState();
+    DestroyPopupsNamed("ErrorShell");
     app_res = saved_;
   }
   Note* Make(bool geometry = false) {
@@ -42,7 +43,7 @@ class NoteWindowTest : public testing::Test {
     return note;
   }
   static bool Sensitive(Widget w) { return XtIsSensitive(w); }
-  // The bytes the text widget edits in place.
+  // The text as the text widget hands it out.
   static const char* Buffer(const Note* note) {
     String value = nullptr;
     Arg arg;
@@ -172,38 +173,83 @@ TEST_F(NoteWindowTest, EditsMarkTheNoteChanged) {
   EXPECT_FALSE(Sensitive(NoteWidget(note, "Save")));
 }
 
-TEST_F(NoteWindowTest, TextNeverOutgrowsTheBuffer) {
+TEST_F(NoteWindowTest, TextGrowsInStepsOfTheBufferSize) {
   Note* note = Make();
   CreateNoteWindow(note);
+  EXPECT_EQ(note->buffer_size, 64u);
+  // Typed and pasted text comes in through the widget; the buffer grows in
+  // steps of 64 as the text reaches its size, and never shrinks.
+  struct Step {
+    std::size_t added;
+    std::size_t buffer_size;
+  } steps[] = {{63, 64}, {1, 128}, {64, 192}, {1000, 1152}};
+  std::size_t length = 0;
+  for (const Step& s : steps) {
+    std::string bytes(s.added, 'g');
+    XawTextBlock block{0, static_cast<int>(bytes.size()), bytes.data(), XawFmt8Bit};
+    ASSERT_EQ(XawTextReplace(NoteWidget(note, "NoteText"), 0, 0, &block), XawEditDone);
+    length += s.added;
+    EXPECT_EQ(WindowOf(note)->Length(), length);
+    EXPECT_EQ(note->buffer_size, s.buffer_size) << length;
+  }
+  XawTextBlock none{0, 0, nullptr, XawFmt8Bit};
+  XawTextReplace(NoteWidget(note, "NoteText"), 0, 500, &none);
+  EXPECT_EQ(note->buffer_size, 1152u);
+  EXPECT_EQ(NoteText(note), std::string(length - 500, 'g'));
+  EXPECT_EQ(Shown(note), NoteText(note));
+}
+
+TEST_F(NoteWindowTest, EditPastTheCapIsRefusedWholeWithOnePopup) {
+  Note* note = Make();
+  CreateNoteWindow(note);
+  EXPECT_EQ(WindowOf(note)->MaxLength(), kMaxTextLength);
+  EXPECT_EQ(WindowOf(note)->Room(), kMaxTextLength);
+  LimitNoteText(note, 63);
   std::string fits(60, 'a');
   ASSERT_TRUE(WindowOf(note)->Insert(0, std::string_view(fits.data(), fits.size())));
   EXPECT_EQ(WindowOf(note)->Room(), 3u);
   WindowOf(note)->MarkSaved();
 
-  // The program checks before it inserts.
-  EXPECT_FALSE(WindowOf(note)->Insert(10, std::string_view("12345", 5)));
-  EXPECT_EQ(NoteText(note), fits);
-  EXPECT_FALSE(note->changed());
-
-  // The widget itself takes a long replace; the edit is undone as a whole.
+  // The program's own insertion and the widget's (a paste, a long key
+  // repeat) are refused alike, as a whole; the window says why, once.
+  EXPECT_FALSE(WindowOf(note)->Insert(10, std::string_view("1234", 4)));
   std::string big(500, 'x');
   XawTextBlock block{0, static_cast<int>(big.size()), big.data(), XawFmt8Bit};
-  XawTextReplace(NoteWidget(note, "NoteText"), 5, 5, &block);
+  EXPECT_EQ(XawTextReplace(NoteWidget(note, "NoteText"), 5, 5, &block), XawEditError);
+  EXPECT_TRUE(PumpUntil([] { return !PopupsNamed("ErrorShell").empty(); }));
   Pump();
+  ASSERT_EQ(PopupsNamed("ErrorShell").size(), 1u);
+  EXPECT_EQ(LabelOf(XtNameToWidget(PopupsNamed("ErrorShell")[0], "errorDialog")), TextTooLongMessage(note->name));
   EXPECT_EQ(NoteText(note), fits);
-  EXPECT_EQ(std::string(Buffer(note)), fits);
-  EXPECT_EQ(Buffer(note)[note->buffer_size - 1], '\0');
-  EXPECT_EQ(Shown(note), fits) << "the window shows what the buffer holds";
+  EXPECT_EQ(Shown(note), fits);
   EXPECT_FALSE(note->changed());
-  EXPECT_EQ(note->buffer_size, 64u);
+
+  // Once the popup is dismissed, the next refusal shows it again.
+  DestroyPopupsNamed("ErrorShell");
+  EXPECT_FALSE(WindowOf(note)->Insert(0, std::string_view("1234", 4)));
+  EXPECT_TRUE(PumpUntil([] { return PopupsNamed("ErrorShell").size() == 1; }));
+  DestroyPopupsNamed("ErrorShell");
 
   // An edit that fits exactly still goes in whole.
   XawTextBlock three{0, 3, const_cast<char*>("xyz"), XawFmt8Bit};
-  XawTextReplace(NoteWidget(note, "NoteText"), 0, 0, &three);
+  EXPECT_EQ(XawTextReplace(NoteWidget(note, "NoteText"), 0, 0, &three), XawEditDone);
   Pump();
   EXPECT_EQ(NoteText(note), "xyz" + fits);
   EXPECT_EQ(Shown(note), "xyz" + fits);
   EXPECT_TRUE(note->changed());
+  EXPECT_TRUE(PopupsNamed("ErrorShell").empty());
+}
+
+TEST_F(NoteWindowTest, RefusalOfADestroyedNoteShowsNothing) {
+  // The popup comes after the edit; the note may be gone by then.
+  Note* note = Make();
+  CreateNoteWindow(note);
+  LimitNoteText(note, 2);
+  EXPECT_FALSE(WindowOf(note)->Insert(0, std::string_view("abc", 3)));
+  XtDestroyWidget(NoteShell(note));
+  Notes().RemoveNote(note);
+  Pump();
+  EXPECT_TRUE(PopupsNamed("ErrorShell").empty());
 }
 
 TEST_F(NoteWindowTest, TextInterface) {
@@ -214,9 +260,10 @@ TEST_F(NoteWindowTest, TextInterface) {
   EXPECT_EQ(window->Text(), "loaded");
   EXPECT_EQ(Shown(note), "loaded");
   EXPECT_EQ(window->Length(), 6u);
+  LimitNoteText(note, 63);
   EXPECT_EQ(window->Room(), 63u - 6u);
 
-  // Replacing the whole text: as long as it fits, one byte short of the buffer.
+  // Replacing the whole text: as long as it is within the cap.
   struct Case {
     std::size_t length;
     bool fits;
@@ -243,6 +290,7 @@ TEST_F(NoteWindowTest, TextInterface) {
   EXPECT_TRUE(window->Insert(0, std::string(window->Room(), 'r')));
   EXPECT_EQ(window->Room(), 0u);
   EXPECT_EQ(window->Length(), 63u);
+  EXPECT_TRUE(PumpUntil([] { return PopupsNamed("ErrorShell").size() == 1; })) << "the refusal was told";
 
   // The record holds the text a save writes only once it is handed over.
   EXPECT_EQ(note->text, "loaded");

@@ -12,6 +12,7 @@
 #include "frame/note_menus.h"
 #include "model/note_list.h"
 #include "notes/note_window.h"
+#include "notes/NoteSource.h"
 #include "x11_util.h"
 
 void Pump() {
@@ -117,6 +118,12 @@ class ResetNoteSettings : public testing::EmptyTestEventListener {
 };
 
 }  // namespace
+
+void LimitNoteText(const Note* note, std::size_t max_length) {
+  Arg arg;
+  XtSetArg(arg, const_cast<String>(XtNmaxLength), static_cast<int>(max_length));
+  XtSetValues(XawTextGetSource(NoteWidget(note, "NoteText")), &arg, 1);
+}
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);

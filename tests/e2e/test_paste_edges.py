@@ -1,0 +1,121 @@
+"""Pastes at the edge of a note's first buffer, under valgrind.
+
+The text widget's own writes cannot be seen by AddressSanitizer (libXaw is
+not instrumented), so the real program runs under valgrind's memcheck: for
+several buffer sizes, three notes each receive a middle-button paste that
+ends one byte below, exactly at and one byte above the room of a buffer of
+-bs bytes (the text plus its terminating NUL), and a fourth note holds an
+unsaved edit. Every paste goes in whole (the notes grow), nothing is written
+outside the program's memory, and the exit saves every note."""
+
+import os
+import signal
+import shutil
+import subprocess
+import time
+import unittest
+
+from e2e import E2ETest, SOURCE_DIR, note_file, wait_for
+
+SUPPRESSIONS = os.path.join(SOURCE_DIR, "tests", "support", "valgrind.supp")
+
+
+def cpu_ticks(pid):
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return int(fields[11]) + int(fields[12])
+
+
+def settle(proc, quiet=0.6, timeout=60):
+    """Waits until the process has used no CPU time for `quiet` seconds."""
+    last, since = cpu_ticks(proc.pid), time.monotonic()
+    deadline = since + timeout
+    while time.monotonic() < deadline:
+        time.sleep(0.05)
+        now = cpu_ticks(proc.pid)
+        if now != last:
+            last, since = now, time.monotonic()
+        elif time.monotonic() - since >= quiet:
+            return
+    raise AssertionError("the program did not settle")
+
+
+class Selection:
+    """xclip holding the PRIMARY selection."""
+
+    def __init__(self, session, data):
+        self.proc = subprocess.Popen(["xclip", "-quiet", "-selection", "primary", "-i"], env=session.env,
+                                     stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.proc.stdin.write(data)
+        self.proc.stdin.close()
+        # xclip owns the selection once it has read its input.
+        wait_for(lambda: subprocess.run(["xclip", "-o", "-selection", "primary"], env=session.env,
+                                        capture_output=True, timeout=10).stdout == data,
+                 what="xclip to own PRIMARY")
+
+    def close(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+
+
+@unittest.skipUnless(shutil.which("valgrind") and shutil.which("xclip"), "needs valgrind and xclip")
+class PasteEdgesUnderValgrindTest(E2ETest):
+
+    def run_case(self, buf_size, paste_len):
+        home = os.path.join(self.x.tmp, "home-%d" % buf_size)
+        note_dir = os.path.join(home, ".tackonnotes")
+        os.makedirs(note_dir)
+        room = buf_size - 1  # text bytes a buffer of buf_size holds beside its NUL
+        texts = {
+            "Below": b"b" * (room - 1 - paste_len),
+            "At": b"a" * (room - paste_len),
+            "Above": b"c" * (room + 1 - paste_len),
+            "Other": b"other",
+        }
+        for i, (name, text) in enumerate(texts.items(), 1):
+            with open(os.path.join(note_dir, "note%d" % i), "wb") as f:
+                f.write(note_file(name, text, x=20 + 330 * (i - 1), y=60, width=300, height=200))
+        log = os.path.join(self.x.tmp, "valgrind-%d.log" % buf_size)
+        wrapper = ["valgrind", "-q", "--error-exitcode=99", "--errors-for-leak-kinds=none",
+                   "--suppressions=" + SUPPRESSIONS, "--log-file=" + log]
+        app = self.start("-sv", "-bs", str(buf_size), home=home, wrapper=wrapper)
+        windows = {name: self.x.wait_mapped(name, timeout=180) for name in texts}
+        settle(app.proc)
+        paste = bytes(b"0123456789ABCDEFGHIJ"[i % 20] for i in range(paste_len))
+        sel = Selection(self.x, paste)
+        try:
+            for name in ("Below", "At", "Above"):
+                self.x.click_window(windows[name], 150, 120, button=2)
+                settle(app.proc)
+        finally:
+            sel.close()
+        self.x.click_window(windows["Other"], 150, 120)
+        self.x.xdotool("type", "--delay", "30", "edit")
+        settle(app.proc)
+        app.signal(signal.SIGTERM)
+        status = app.wait_exit(timeout=180)
+        report = open(log).read()
+        self.assertEqual(status, 0, "bs %d: exit status %d\n%s\n%s" % (buf_size, status, report[-4000:],
+                                                                      app.stderr()[-2000:]))
+        self.assertNotIn("Invalid write", report)
+        saved = {}
+        for file in os.listdir(note_dir):
+            with open(os.path.join(note_dir, file), "rb") as f:
+                header = f.readline()
+                name = f.readline().rstrip(b"\n").decode()
+                saved[name] = (int(header.split()[5]), f.read())
+        for name in ("Below", "At", "Above"):
+            length, body = saved[name]
+            self.assertEqual(length, len(texts[name]) + paste_len, "bs %d, %s: the paste went in whole" % (buf_size, name))
+            self.assertEqual(sorted(body), sorted(texts[name] + paste), "bs %d, %s" % (buf_size, name))
+        self.assertIn(b"edit", saved["Other"][1], "bs %d: the unsaved edit of another note survives" % buf_size)
+
+    def test_pastes_one_below_at_and_one_above_the_room(self):
+        for buf_size, paste_len in ((24, 10), (64, 20), (72, 20), (1000, 40), (1024, 40)):
+            with self.subTest(bs=buf_size):
+                self.run_case(buf_size, paste_len)
+
+
+if __name__ == "__main__":
+    unittest.main()
