@@ -72,6 +72,15 @@ class BenchSmokeTest(unittest.TestCase):
             if row[0][2] != "-":
                 self.assertEqual(row[0][2], "0", "an idle program with an unsaved note waits without waking")
 
+    def test_text(self):
+        out = self.bench("text", "--only", "keys,memory", "--keys", "10")
+        self.assertIn("## Typing", out)
+        for label in ("1 KB", "1 MB"):
+            row = rows(out, label)
+            self.assertEqual(len(row), 1, out)
+            self.assertEqual(row[0][2], "10", "every key typed is kept")
+        self.assertIn("## 100 short notes with -bs 1000000", out)
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -8,7 +8,7 @@ import shutil
 import unittest
 
 from e2e import E2ETest, note_file, wait_for
-from test_paste_edges import Selection, settle
+from test_paste_edges import Selection, saved_notes, settle
 
 CAP = 16 * 1024 * 1024
 
@@ -24,14 +24,7 @@ class NoteGrowthTest(E2ETest):
         return note_dir
 
     def saved(self, note_dir):
-        """name -> (stated length, text) of every note file."""
-        out = {}
-        for file in os.listdir(note_dir):
-            with open(os.path.join(note_dir, file), "rb") as f:
-                header = f.readline()
-                name = f.readline().rstrip(b"\n").decode()
-                out[name] = (int(header.split()[5]), f.read())
-        return out
+        return saved_notes(note_dir)
 
     def rss_kb(self, app):
         with open("/proc/%d/status" % app.proc.pid) as f:

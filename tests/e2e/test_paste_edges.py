@@ -40,6 +40,17 @@ def settle(proc, quiet=0.6, timeout=60):
     raise AssertionError("the program did not settle")
 
 
+def saved_notes(note_dir):
+    """name -> (stated length, text) of every note file in note_dir."""
+    out = {}
+    for file in os.listdir(note_dir):
+        with open(os.path.join(note_dir, file), "rb") as f:
+            header = f.readline()
+            name = f.readline().rstrip(b"\n").decode()
+            out[name] = (int(header.split()[5]), f.read())
+    return out
+
+
 class Selection:
     """xclip holding the PRIMARY selection."""
 
@@ -99,12 +110,7 @@ class PasteEdgesUnderValgrindTest(E2ETest):
         self.assertEqual(status, 0, "bs %d: exit status %d\n%s\n%s" % (buf_size, status, report[-4000:],
                                                                       app.stderr()[-2000:]))
         self.assertNotIn("Invalid write", report)
-        saved = {}
-        for file in os.listdir(note_dir):
-            with open(os.path.join(note_dir, file), "rb") as f:
-                header = f.readline()
-                name = f.readline().rstrip(b"\n").decode()
-                saved[name] = (int(header.split()[5]), f.read())
+        saved = saved_notes(note_dir)
         for name in ("Below", "At", "Above"):
             length, body = saved[name]
             self.assertEqual(length, len(texts[name]) + paste_len, "bs %d, %s: the paste went in whole" % (buf_size, name))
