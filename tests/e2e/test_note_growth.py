@@ -3,11 +3,14 @@ cost no memory and load every note, and an edit that would pass the 16 MiB
 cap is refused whole, at once, with a popup, and leaves no memory behind."""
 
 import os
+import shutil
 import signal
 import unittest
 
 from e2e import E2ETest, note_file, wait_for
-from test_paste_edges import saved_notes, settle
+from test_paste_edges import Selection, saved_notes, settle
+
+CAP = 16 * 1024 * 1024
 
 
 
@@ -65,6 +68,63 @@ class NoteGrowthTest(E2ETest):
                 saved = self.saved(note_dir)
                 self.assertEqual(sorted(saved), sorted(names))
                 self.assertEqual(saved["One"][0], len("one text") + 4)
+
+
+    @unittest.skipUnless(shutil.which("xclip"), "needs xclip")
+    def test_edit_past_the_cap_is_refused_whole_at_once(self):
+        home = os.path.join(self.x.tmp, "home")
+        full = b"f" * (CAP - 50)
+        note_dir = self.write(home, [("Full", full), ("Other", b"other")])
+        app = self.start("-sv", "-bs", "64", home=home)
+        full_wid = self.x.wait_mapped("Full", timeout=60)
+        self.x.wait_mapped("Other")
+        settle(app.proc)
+        # 4 MB: refused as a whole, and the program answers at once (the
+        # popup shows within seconds; refusing used to restore the text
+        # after every piece, for minutes).
+        sel = Selection(self.x, b"p" * (4 * 1024 * 1024))
+        try:
+            self.x.click_window(full_wid, 150, 120, button=2)
+            self.x.wait_mapped("Stikkel Error", timeout=20)
+        finally:
+            sel.close()
+        settle(app.proc)
+        # 200 KB pastes, again and again: each refused, and the text source
+        # keeps none of their bytes. (libXaw itself does not free the
+        # selection value it received for a paste its source refused: about
+        # 200 KB a paste stay allocated. Before, the refused text also stayed
+        # in AsciiSrc's pieces: 500 KB a paste.) One popup stands for them all.
+        # (The popup stands at the pointer, so these clicks go above and to
+        # the left of it.)
+        sel = Selection(self.x, b"q" * (200 * 1024))
+        try:
+            self.x.click_window(full_wid, 30, 70, button=2)
+            settle(app.proc)
+            before = self.rss_kb(app)
+            for _ in range(15):
+                self.x.click_window(full_wid, 30, 70, button=2)
+                settle(app.proc, quiet=0.3)
+            grown = self.rss_kb(app) - before
+        finally:
+            sel.close()
+        self.assertLess(grown, 15 * 250, "KiB grown over 15 refused pastes of 200 KB")
+        popups = self.x.run(["xdotool", "search", "--onlyvisible", "--name", "^Stikkel Error$"],
+                            check=False).split()
+        self.assertEqual(len(popups), 1, "one popup for the refused edits of one note")
+        # An edit that fits still goes in: 50 bytes make the note exactly full.
+        sel = Selection(self.x, b"r" * 50)
+        try:
+            self.x.click_window(full_wid, 30, 70, button=2)
+            settle(app.proc)
+        finally:
+            sel.close()
+        app.signal(signal.SIGTERM)
+        self.assertEqual(app.wait_exit(timeout=30), 0)
+        length, body = self.saved(note_dir)["Full"]
+        self.assertEqual(length, CAP)
+        self.assertEqual(body.count(b"r"), 50)
+        self.assertNotIn(b"p", body)
+        self.assertNotIn(b"q", body)
 
 
 if __name__ == "__main__":
