@@ -103,10 +103,10 @@ void CreateNoteWindow(Note* note) {
 
 NoteWindow::NoteWindow(Note* note) : note_(note) {}
 
+// The note list, and with it every window, is destroyed when the program
+// exits, after the display is closed: nothing here may touch a widget.
 NoteWindow::~NoteWindow() {
   if (too_long_timer_) XtRemoveTimeOut(too_long_timer_);
-  // The popup belongs to toplevel and may outlive the window.
-  if (too_long_popup_) XtRemoveCallback(too_long_popup_, XtNdestroyCallback, TextTooLongGone, this);
 }
 
 // --- The text ---------------------------------------------------------
@@ -205,11 +205,16 @@ void NoteWindow::ShowTextTooLong(XtPointer client_data, XtIntervalId*) {
   auto* window = static_cast<NoteWindow*>(client_data);
   window->too_long_timer_ = 0;
   window->too_long_popup_ = ShowError(TextTooLongMessage(window->note_->name));
-  XtAddCallback(window->too_long_popup_, XtNdestroyCallback, TextTooLongGone, window);
+  XtAddCallback(window->too_long_popup_, XtNdestroyCallback, TextTooLongGone, nullptr);
 }
 
-void NoteWindow::TextTooLongGone(Widget, XtPointer client_data, XtPointer) {
-  static_cast<NoteWindow*>(client_data)->too_long_popup_ = nullptr;
+// The popup belongs to toplevel and may outlive the note's window, so it
+// looks for the window that still shows it.
+void NoteWindow::TextTooLongGone(Widget w, XtPointer, XtPointer) {
+  for (const auto& note : Notes()) {
+    NoteWindow* window = WindowOf(note.get());
+    if (window && window->too_long_popup_ == w) window->too_long_popup_ = nullptr;
+  }
 }
 
 // --- Flags shown in the menus -----------------------------------------
