@@ -21,6 +21,7 @@
 #include "app/popups.h"
 #include "model/note_list.h"
 #include "notes/NoteSource.h"
+#include "notes/note_paste.h"
 #include "notes/recovery_journal.h"
 
 namespace {
@@ -426,6 +427,7 @@ void NoteWindow::BuildText(Widget form) {
   XtSetArg(args[n], XtNcallback, changed); n++;
   XtSetArg(args[n], const_cast<String>(XtNlimitCallback), too_long); n++;
   source_ = NoteSourceInstall(text_, args, n);
+  BindPasteSelection(text_);
 }
 
 void NoteWindow::Create() {

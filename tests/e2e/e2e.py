@@ -280,7 +280,10 @@ class XSession:
     # --- input --------------------------------------------------------------
 
     def click(self, x, y, button=1):
-        self.xdotool("mousemove", "--sync", x, y)
+        # mousemove --sync waits for the pointer to move: it waits in vain
+        # (seconds) when the pointer already stands there.
+        if self.pointer() != (x, y):
+            self.xdotool("mousemove", "--sync", x, y)
         self.xdotool("click", button)
 
     def click_window(self, wid, dx, dy, button=1):

@@ -1,0 +1,198 @@
+#include "notes/note_paste.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/StringDefs.h>
+#include <X11/Xaw/Text.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+namespace {
+
+// The text widgets paste-selection is bound in, while they exist: a reply
+// that arrives for a widget no longer there is dropped.
+std::unordered_set<Widget>& PasteTargets() {
+  static std::unordered_set<Widget> widgets;
+  return widgets;
+}
+
+void Forget(Widget w, XtPointer, XtPointer) { PasteTargets().erase(w); }
+
+// One paste: the selections still to try and the target asked of the
+// current one.
+struct PasteRequest {
+  std::vector<std::string> selections;
+  std::size_t selection = 0;
+  std::size_t target = 0;
+  Time time = CurrentTime;
+};
+
+// Whether the widget keeps wide characters (international mode).
+bool Wide(Widget text) {
+  Boolean international = False;
+  Arg arg;
+  XtSetArg(arg, XtNinternational, &international);
+  XtGetValues(text, &arg, 1);
+  return international;
+}
+
+// The targets asked for, in order, until the owner converts one.
+std::vector<Atom> Targets(Widget text) {
+  Display* d = XtDisplay(text);
+  Atom utf8 = XInternAtom(d, "UTF8_STRING", False);
+  Atom compound = XInternAtom(d, "COMPOUND_TEXT", False);
+  Atom any_text = XInternAtom(d, "TEXT", False);
+  if (Wide(text)) return {utf8, any_text, compound, XA_STRING};
+  return {any_text, utf8, compound, XA_STRING};
+}
+
+// The number of a cut buffer selection (CUT_BUFFER0..7), else -1.
+int CutBuffer(Atom selection) {
+  if (selection >= XA_CUT_BUFFER0 && selection <= XA_CUT_BUFFER7) return static_cast<int>(selection - XA_CUT_BUFFER0);
+  return -1;
+}
+
+// Inserts text received as `encoding` at the caret. A widget that keeps
+// wide characters (international mode) gets the text converted from any
+// encoding; one that keeps bytes gets the bytes as they came (so UTF-8 text
+// stays UTF-8 in the note's file), only compound text is converted to the
+// locale's. The source refuses an edit past the note's cap as a whole; the
+// caret moves only when the text went in.
+void Insert(Widget text, Atom encoding, int format, const void* bytes, unsigned long length) {
+  XTextProperty property;
+  property.value = static_cast<unsigned char*>(const_cast<void*>(bytes));
+  property.encoding = encoding;
+  property.format = format;
+  property.nitems = length;
+  XawTextBlock block;
+  block.firstPos = 0;
+  block.format = XawFmt8Bit;
+  std::string narrow;
+  std::wstring wide;
+  int count = 0;
+  if (Wide(text)) {
+    wchar_t** list = nullptr;
+    if (XwcTextPropertyToTextList(XtDisplay(text), &property, &list, &count) < 0 || !list) return;
+    for (int i = 0; i < count; ++i) wide += list[i];
+    XwcFreeStringList(list);
+    block.format = XawFmtWide;
+    block.ptr = reinterpret_cast<char*>(wide.data());
+    block.length = static_cast<int>(wide.size());
+  } else if (encoding == XInternAtom(XtDisplay(text), "COMPOUND_TEXT", False)) {
+    char** list = nullptr;
+    if (XmbTextPropertyToTextList(XtDisplay(text), &property, &list, &count) < 0 || !list) return;
+    for (int i = 0; i < count; ++i) narrow += list[i];
+    XFreeStringList(list);
+    block.ptr = narrow.data();
+    block.length = static_cast<int>(narrow.size());
+  } else {
+    // A note holds no NUL: the text ends at the first one. A text too long
+    // for a block is still offered as the longest block, which the source
+    // refuses as past the cap.
+    const char* start = static_cast<const char*>(bytes);
+    block.ptr = const_cast<char*>(start);
+    block.length = static_cast<int>(strnlen(start, std::min<unsigned long>(length, INT_MAX)));
+  }
+  if (block.length <= 0) return;
+  XawTextPosition pos = XawTextGetInsertionPoint(text);
+  if (XawTextReplace(text, pos, pos, &block) == XawEditDone) XawTextSetInsertionPoint(text, pos + block.length);
+}
+
+void Ask(Widget text, std::unique_ptr<PasteRequest> request);
+
+// A selection's value, or nothing: the value is freed here whatever
+// becomes of it; nothing leads to the next target or selection.
+void Received(Widget text, XtPointer client_data, Atom*, Atom* type, XtPointer value, unsigned long* length,
+              int* format) {
+  std::unique_ptr<PasteRequest> request(static_cast<PasteRequest*>(client_data));
+  bool got = value && *length > 0 && *type != None && *type != XT_CONVERT_FAIL && *format == 8;
+  bool alive = PasteTargets().count(text) > 0;
+  if (got && alive) Insert(text, *type, *format, value, *length);
+  XtFree(static_cast<char*>(value));
+  if (got || !alive) return;
+  if (++request->target >= Targets(text).size()) {
+    request->target = 0;
+    ++request->selection;
+  }
+  Ask(text, std::move(request));
+}
+
+// Asks for the current selection in the current target; a cut buffer is
+// read at once. Ends with the first selection that holds text.
+void Ask(Widget text, std::unique_ptr<PasteRequest> request) {
+  Display* d = XtDisplay(text);
+  for (; request->selection < request->selections.size(); ++request->selection) {
+    Atom selection = XInternAtom(d, request->selections[request->selection].c_str(), False);
+    int buffer = CutBuffer(selection);
+    if (buffer < 0) {
+      Atom target = Targets(text)[request->target];
+      Time time = request->time;
+      XtGetSelectionValue(text, selection, target, Received, request.release(), time);
+      return;
+    }
+    int nbytes = 0;
+    char* bytes = XFetchBuffer(d, &nbytes, buffer);
+    if (bytes && nbytes > 0) Insert(text, XA_STRING, 8, bytes, static_cast<unsigned long>(nbytes));
+    if (bytes) XFree(bytes);
+    if (nbytes > 0) return;
+    request->target = 0;
+  }
+}
+
+Time EventTime(Widget w, const XEvent* event) {
+  if (event) {
+    switch (event->type) {
+      case ButtonPress:
+      case ButtonRelease:
+        return event->xbutton.time;
+      case KeyPress:
+      case KeyRelease:
+        return event->xkey.time;
+      default:
+        break;
+    }
+  }
+  return XtLastTimestampProcessed(XtDisplay(w));
+}
+
+// The action: paste-selection(selection...).
+void PasteSelection(Widget w, XEvent* event, String* params, Cardinal* num_params) {
+  if (PasteTargets().count(w) == 0) return;
+  auto request = std::make_unique<PasteRequest>();
+  for (Cardinal i = 0; i < *num_params; ++i) request->selections.emplace_back(params[i]);
+  if (request->selections.empty()) request->selections = {"PRIMARY", "CUT_BUFFER0"};
+  request->time = EventTime(w, event);
+  Ask(w, std::move(request));
+}
+
+XtActionsRec actions[] = {
+    {const_cast<String>("paste-selection"), PasteSelection},
+};
+
+// Athena's bindings of insert-selection, with the same selections.
+const char kPasteTranslations[] =
+    "#override\n"
+    "<Btn2Down>: paste-selection(PRIMARY, CUT_BUFFER0)\n"
+    "s <Key>Insert: paste-selection(PRIMARY, CUT_BUFFER0)\n"
+    "c<Key>Y: paste-selection(SECONDARY)\n"
+    "c<Key>C: paste-selection(CUT_BUFFER0)";
+
+}  // namespace
+
+void BindPasteSelection(Widget text) {
+  static XtTranslations translations = nullptr;
+  if (!translations) {
+    XtAppAddActions(XtWidgetToApplicationContext(text), actions, XtNumber(actions));
+    translations = XtParseTranslationTable(kPasteTranslations);
+  }
+  XtOverrideTranslations(text, translations);
+  PasteTargets().insert(text);
+  XtAddCallback(text, XtNdestroyCallback, Forget, nullptr);
+}

@@ -1,0 +1,186 @@
+// Pasting a selection into a note: the program's own paste action, bound
+// where Athena binds insert-selection.
+#include <gtest/gtest.h>
+
+#include <X11/IntrinsicP.h>
+#include <X11/StringDefs.h>
+#include <X11/Xatom.h>
+#include <X11/Xaw/Text.h>
+#include <X11/keysym.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "model/note_list.h"
+#include "notes/note_window.h"
+#include "x11_util.h"
+
+namespace {
+
+// What the test's selection owner hands out, by selection.
+std::string primary_text;
+std::string secondary_text;
+
+// Converts to UTF8_STRING and STRING only, as many owners do: the paste
+// has to fall back from the target it asks for first.
+Boolean Convert(Widget, Atom* selection, Atom* target, Atom* type, XtPointer* value, unsigned long* length,
+                int* format) {
+  if (*target != XA_STRING && *target != XInternAtom(display, "UTF8_STRING", False)) return False;
+  const std::string& text = *selection == XA_PRIMARY ? primary_text : secondary_text;
+  char* copy = XtMalloc(static_cast<Cardinal>(text.size()));
+  std::memcpy(copy, text.data(), text.size());
+  *type = *target;
+  *value = copy;
+  *length = text.size();
+  *format = 8;
+  return True;
+}
+
+class NotePasteTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ResetProgramState();
+    XStoreBuffer(display, "", 0, 0);
+  }
+  void TearDown() override {
+    XtDisownSelection(toplevel, XA_PRIMARY, XtLastTimestampProcessed(display));
+    XtDisownSelection(toplevel, XA_SECONDARY, XtLastTimestampProcessed(display));
+    XStoreBuffer(display, "", 0, 0);
+    ResetProgramState();
+    DestroyPopupsNamed("ErrorShell");
+  }
+  static void Own(Atom selection, const std::string& text) {
+    (selection == XA_PRIMARY ? primary_text : secondary_text) = text;
+    ASSERT_TRUE(XtOwnSelection(toplevel, selection, XtLastTimestampProcessed(display), Convert, nullptr, nullptr));
+  }
+  Note* MakeNote(const std::string& text) {
+    Note* note = Notes().NewNote(-1);
+    note->width = 300;
+    note->height = 200;
+    note->text = text;
+    CreateNoteWindow(note);
+    return note;
+  }
+  // Runs paste-selection with these selections and waits for the text to
+  // change (or for a while, when it must not).
+  static void Paste(Note* note, std::vector<const char*> selections, bool changes = true) {
+    std::string before = NoteText(note);
+    std::vector<String> params;
+    for (const char* s : selections) params.push_back(const_cast<String>(s));
+    XtCallActionProc(NoteWidget(note, "NoteText"), "paste-selection", nullptr, params.data(),
+                     static_cast<Cardinal>(params.size()));
+    bool changed = PumpUntil([&] { return NoteText(note) != before; }, changes ? 3000 : 300);
+    EXPECT_EQ(changed, changes);
+  }
+};
+
+TEST_F(NotePasteTest, PastesAtTheCaretAndPutsTheCaretAfterIt) {
+  Note* note = MakeNote("0123456789");
+  WindowOf(note)->SetInsertionPoint(4);
+  Own(XA_PRIMARY, "ab");
+  Paste(note, {"PRIMARY"});
+  EXPECT_EQ(NoteText(note), "0123ab456789");
+  EXPECT_EQ(WindowOf(note)->InsertionPoint(), 6);
+  EXPECT_TRUE(note->changed());
+  // Pasted again: after the first paste, not glued before it.
+  Paste(note, {"PRIMARY"});
+  EXPECT_EQ(NoteText(note), "0123abab456789");
+  // A note that keeps bytes keeps UTF-8 text as it came; a NUL ends it.
+  Own(XA_PRIMARY, std::string("\xc3\xa9\xe2\x9c\x93\0tail", 9));
+  Paste(note, {"PRIMARY"});
+  EXPECT_EQ(NoteText(note), "0123abab\xc3\xa9\xe2\x9c\x93" "456789");
+}
+
+TEST_F(NotePasteTest, TakesTheFirstSelectionThatHoldsText) {
+  struct Case {
+    const char* what;
+    bool own_primary;
+    bool own_secondary;
+    const char* cut_buffer;
+    std::vector<const char*> selections;
+    const char* pasted;
+  } cases[] = {
+      {"primary first", true, true, "cut", {"PRIMARY", "CUT_BUFFER0"}, "primary"},
+      {"no primary: the cut buffer", false, true, "cut", {"PRIMARY", "CUT_BUFFER0"}, "cut"},
+      {"empty cut buffer: the next selection", false, true, "", {"CUT_BUFFER0", "SECONDARY"}, "secondary"},
+      {"no selection named: PRIMARY, then CUT_BUFFER0", false, false, "cut", {}, "cut"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Note* note = MakeNote("");
+    if (c.own_primary) Own(XA_PRIMARY, "primary");
+    if (c.own_secondary) Own(XA_SECONDARY, "secondary");
+    XStoreBuffer(display, c.cut_buffer, static_cast<int>(std::strlen(c.cut_buffer)), 0);
+    Paste(note, c.selections);
+    EXPECT_EQ(NoteText(note), c.pasted);
+    TearDown();
+  }
+  // Nothing anywhere: nothing changes.
+  Note* note = MakeNote("kept");
+  Paste(note, {"PRIMARY", "CUT_BUFFER0"}, false);
+  EXPECT_EQ(NoteText(note), "kept");
+  EXPECT_FALSE(note->changed());
+}
+
+TEST_F(NotePasteTest, PasteBeyondTheCapIsRefusedWholeAndTold) {
+  Note* note = MakeNote("0123456789");
+  LimitNoteText(note, 12);
+  WindowOf(note)->SetInsertionPoint(3);
+  Own(XA_PRIMARY, "abc");
+  Paste(note, {"PRIMARY"}, false);
+  EXPECT_EQ(NoteText(note), "0123456789");
+  EXPECT_EQ(WindowOf(note)->InsertionPoint(), 3);
+  EXPECT_FALSE(note->changed());
+  EXPECT_TRUE(PumpUntil([] { return PopupsNamed("ErrorShell").size() == 1; }));
+  // Exactly the room left goes in.
+  Own(XA_PRIMARY, "ab");
+  Paste(note, {"PRIMARY"});
+  EXPECT_EQ(NoteText(note), "012ab3456789");
+  EXPECT_EQ(WindowOf(note)->InsertionPoint(), 5);
+}
+
+TEST_F(NotePasteTest, AthenasPasteBindingsRunThePastesOfTheNote) {
+  Note* note = MakeNote("");
+  Widget text = NoteWidget(note, "NoteText");
+  Pump();
+  ASSERT_TRUE(XtIsRealized(text));
+  Own(XA_PRIMARY, "P");
+  Own(XA_SECONDARY, "S");
+  XStoreBuffer(display, "C", 1, 0);
+  struct Case {
+    const char* what;
+    int type;
+    unsigned int detail;  // a button, or a keysym for key events
+    unsigned int state;
+    const char* after;
+  } cases[] = {
+      {"middle button: PRIMARY", ButtonPress, Button2, 0, "P"},
+      {"Shift+Insert: PRIMARY", KeyPress, XK_Insert, ShiftMask, "PP"},
+      {"Ctrl+Y: SECONDARY", KeyPress, XK_y, ControlMask, "PPS"},
+      {"Ctrl+C: CUT_BUFFER0", KeyPress, XK_c, ControlMask, "PPSC"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    XEvent event{};
+    event.type = c.type;
+    event.xany.display = display;
+    event.xany.window = XtWindow(text);
+    if (c.type == ButtonPress) {
+      event.xbutton.button = c.detail;
+      event.xbutton.state = c.state;
+      event.xbutton.time = XtLastTimestampProcessed(display);
+      event.xbutton.same_screen = True;
+    } else {
+      event.xkey.keycode = XKeysymToKeycode(display, c.detail);
+      event.xkey.state = c.state;
+      event.xkey.time = XtLastTimestampProcessed(display);
+      event.xkey.same_screen = True;
+    }
+    XtDispatchEvent(&event);
+    EXPECT_TRUE(PumpUntil([&] { return NoteText(note) == c.after; })) << NoteText(note);
+  }
+}
+
+}  // namespace
