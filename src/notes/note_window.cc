@@ -177,6 +177,15 @@ bool NoteWindow::Insert(XawTextPosition pos, std::string_view bytes) {
   return XawTextReplace(text_, pos, pos, &block) == XawEditDone;
 }
 
+bool NoteWindow::InsertAtCaret(std::string_view bytes) {
+  XawTextPosition pos = InsertionPoint();
+  // Positions count characters, which need not be bytes.
+  XawTextPosition end = XawTextLastPosition(text_);
+  if (!Insert(pos, bytes)) return false;
+  SetInsertionPoint(pos + (XawTextLastPosition(text_) - end));
+  return true;
+}
+
 XawTextPosition NoteWindow::InsertionPoint() const { return XawTextGetInsertionPoint(text_); }
 
 void NoteWindow::SetInsertionPoint(XawTextPosition pos) { XawTextSetInsertionPoint(text_, pos); }

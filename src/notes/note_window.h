@@ -40,6 +40,10 @@ class NoteWindow : public NoteView {
   // MaxLength (the window then rings the bell and says why, as for an edit
   // of the user's) or the widget refuses them.
   bool Insert(XawTextPosition pos, std::string_view bytes);
+  // Inserts bytes at the insertion point and puts the insertion point
+  // after them, so that the next insertion follows; false, changing
+  // nothing, when they do not fit or the widget refuses them.
+  bool InsertAtCaret(std::string_view bytes);
   XawTextPosition InsertionPoint() const;
   void SetInsertionPoint(XawTextPosition pos);
 

@@ -24,12 +24,11 @@ void InsertString(NoteWindow* window, const std::string& text) {
   std::string_view bytes(text.c_str());
   // A text that would make the note too long is refused by the window,
   // which says why; any other refusal is reported here.
-  if (!window->Insert(window->InsertionPoint(), bytes) && bytes.size() <= window->Room())
+  if (!window->InsertAtCaret(bytes) && bytes.size() <= window->Room())
     ShowError("Can't add text from buffer to note!!");
 }
 
 void InsertFile(NoteWindow* window, const std::string& path, bool remove_after) {
-  XawTextPosition pos = window->InsertionPoint();
   struct stat st {};
   if (stat(path.c_str(), &st) != 0) {
     ShowError("Can't stat file: " + path);
@@ -57,12 +56,13 @@ void InsertFile(NoteWindow* window, const std::string& path, bool remove_after) 
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;  // end of file, or a read error ends it the same way
     std::size_t chunk = strnlen(buffer.data(), static_cast<std::size_t>(got));
-    if (chunk > 0 && !window->Insert(pos, std::string_view(buffer.data(), chunk))) {
+    // Each chunk goes in at the insertion point and moves it past itself,
+    // so that the next chunk follows.
+    if (chunk > 0 && !window->InsertAtCaret(std::string_view(buffer.data(), chunk))) {
       refused = true;
       too_long = chunk > window->Room();
       break;
     }
-    pos += static_cast<XawTextPosition>(chunk);
     if (chunk < static_cast<std::size_t>(got)) break;  // nothing after a NUL byte is inserted
   }
   fd.Close();

@@ -6,7 +6,9 @@
 #include <sys/un.h>
 
 #include <chrono>
+#include <functional>
 
+#include "tools/file_selection.h"
 #include "tools/insert_text.h"
 
 namespace {
@@ -19,6 +21,41 @@ TEST_F(InsertText, StringGoesToTheInsertionPoint) {
   InsertIntoNote(note, ", big", false, false);
   Pump();
   EXPECT_EQ(TextOf(note), "Hello, big world");
+  EXPECT_TRUE(ErrorMessages().empty());
+}
+
+TEST_F(InsertText, EachInsertionLeavesTheInsertionPointAfterIt) {
+  const std::string file = dir / "day";
+  const std::string calendar = "cat '" + file + "'";
+  app_res.calendarCmd = const_cast<char*>(calendar.c_str());
+  struct Way {
+    const char* name;
+    std::function<void(Note*)> insert;  // inserts the contents of `file`
+  } ways[] = {
+      {"string", [&](Note* note) { InsertIntoNote(note, ReadFile(file), false, false); }},
+      {"file", [&](Note* note) { InsertIntoNote(note, file, false, true); }},
+      {"calendar", [&](Note* note) { PickEntry(NoteWidget(note, "OptionsMenu"), "InsertCalendar"); }},
+      {"Open", [&](Note* note) {
+         OpenFileSelector(note, SelectionMode::kOpen, dir.path());
+         for (Widget b : Named(XtNameToWidget(PopupNamed("FileSelectionShell"), "*IOFileViewForm"), "ListButton"))
+           if (LabelOf(b) == "day") {
+             Press(b);  // inserts, then closes the window
+             break;
+           }
+         Pump();
+       }},
+  };
+  for (const Way& way : ways) {
+    Note* note = MakeNote("[]");
+    XawTextSetInsertionPoint(NoteWidget(note, "NoteText"), 1);
+    WriteFile(file, "Tuesday");
+    way.insert(note);
+    EXPECT_EQ(XawTextGetInsertionPoint(NoteWidget(note, "NoteText")), 8) << way.name;
+    WriteFile(file, "Thursday");
+    way.insert(note);
+    EXPECT_EQ(TextOf(note), "[TuesdayThursday]") << way.name;
+    EXPECT_EQ(XawTextGetInsertionPoint(NoteWidget(note, "NoteText")), 16) << way.name;
+  }
   EXPECT_TRUE(ErrorMessages().empty());
 }
 
