@@ -10,6 +10,7 @@
 #include "app/app.h"
 #include "app/client_data.h"
 #include "app/place_window.h"
+#include "app/one_line_field.h"
 #include "app/popups.h"
 #include "model/note_list.h"
 #include "model/note_name.h"
@@ -56,6 +57,8 @@ void CreateNameDialog(const Note* note, Point at, XtCallbackList confirm, XtCall
   XtSetArg(args[2], XtNresize, True);
   XtSetArg(args[3], XtNresizable, True);
   name_dialog.dialog = XtCreateManagedWidget("Dialog", dialogWidgetClass, name_dialog.shell, args, 4);
+  // Return rings the bell: the name is taken only through Confirm.
+  if (Widget field = XtNameToWidget(name_dialog.dialog, "value")) MakeOneLineField(field, nullptr, nullptr);
 
   XtSetArg(args[0], XtNcallback, confirm);
   name_dialog.confirm = XtCreateWidget("Confirm", commandWidgetClass, name_dialog.dialog, args, 1);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "app/one_line_field.h"
 #include "app/popups.h"
 #include "model/note_list.h"
 #include "notes/note_window.h"
@@ -68,14 +69,6 @@ void Remember(Note* note) {
 
 // Callbacks carry the Note; it must still be in the note list to be used.
 bool NoteAlive(const Note* note) { return Notes().Contains(note); }
-
-std::string TextOf(Widget text) {
-  String value = nullptr;
-  Arg args[1];
-  XtSetArg(args[0], XtNstring, &value);
-  XtGetValues(text, args, 1);
-  return value ? value : "";
-}
 
 std::string LabelText(Widget w) {
   String label = nullptr;
@@ -212,6 +205,11 @@ void CloseOverwriteFromWindowManager(Widget, XtPointer client_data, XtPointer) {
   CancelOverwrite(nullptr, client_data, nullptr);
 }
 
+// Return in the path field is Accept.
+void AcceptFromField(Widget, XtPointer client_data, XtPointer) {
+  AcceptFileSelection(nullptr, client_data, nullptr);
+}
+
 // Rebuilds the window for another directory, at the same place.
 void ReopenAt(Note* note, const std::string& directory) {
   CloseSelection();
@@ -300,6 +298,7 @@ void OpenFileSelector(Note* note, SelectionMode mode, const std::string& directo
   SetChains(args, &n, XtChainTop);
   XtSetArg(args[n], XtNfromVert, label); n++;
   w.text = XtCreateManagedWidget("IOText", asciiTextWidgetClass, form, args, n);
+  MakeOneLineField(w.text, AcceptFromField, note);
 
   n = BoxArgs(args);
   XtSetArg(args[n], XtNfromVert, w.text); n++;
@@ -373,7 +372,7 @@ void AcceptFileSelection(Widget, XtPointer client_data, XtPointer) {
     return;
   }
   // Used as typed: a relative path is taken from the working directory.
-  std::string typed = TextOf(state.window.text);
+  std::string typed = OneLineFieldText(state.window.text);
   std::string error;
   if (!CheckTypedPath(typed, &error)) {
     ShowError(error);

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/app.h"
+#include "app/one_line_field.h"
 #include "app/popups.h"
 #include "model/note_list.h"
 #include "notes/note_window.h"
@@ -61,14 +62,6 @@ bool WriteNoteToTempFile(const Note* note, const std::string& path, const char* 
   return true;
 }
 
-std::string StringOf(Widget text) {
-  String value = nullptr;
-  Arg args[1];
-  XtSetArg(args[0], XtNstring, &value);
-  XtGetValues(text, args, 1);
-  return value ? value : "";
-}
-
 // Runs the command while the program goes on; once it has ended the
 // temporary file is removed and a failure is shown with what the command
 // said on standard error.
@@ -89,7 +82,7 @@ void AcceptEmail(Widget, XtPointer client_data, XtPointer) {
   }
   std::string path = TemporaryPathFor(ProgramTempPath());
   if (!WriteNoteToTempFile(note, path, "No text in note to email!")) return;
-  std::string address = StringOf(email.address);
+  std::string address = OneLineFieldText(email.address);
   // "cat <path> | <mail command>": the path, the note's name and the
   // address are the positional parameters 1, 2 and 3.
   std::string format = app_res.emailCmd ? app_res.emailCmd : "";
@@ -146,6 +139,7 @@ void EmailNote(Note* note) {
   XtSetArg(args[n], XtNtop, XtChainTop); n++;
   XtSetArg(args[n], XtNbottom, XtChainTop); n++;
   email.address = XtCreateManagedWidget("EmailText", asciiTextWidgetClass, form, args, n);
+  MakeOneLineField(email.address, AcceptEmail, note);
 
   XtCallbackRec accept[] = {{AcceptEmail, note}, {nullptr, nullptr}};
   n = 0;

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <csignal>
 
+#include "app/one_line.h"
 #include "tools/print_email.h"
 
 namespace {
@@ -202,7 +203,8 @@ TEST_F(PrintEmail, HostileAddressesAndNamesRunNothing) {
       Press(EmailButton("*EmailAccept"));
       WaitForCommands();
       EXPECT_FALSE(Exists(m)) << value;
-      std::vector<std::string> expected = {"-s" + note->name, as_name ? "bob@example.org" : value};
+      // The address is taken as one line.
+      std::vector<std::string> expected = {"-s" + note->name, as_name ? "bob@example.org" : OneLine(value)};
       EXPECT_EQ(RecordedArgs(), expected) << value;
       EXPECT_EQ(ReadFile(dir / "stdin"), "body");
     }
