@@ -9,6 +9,7 @@
 #include <map>
 
 #include "app/app.h"
+#include "app/clipboard.h"
 #include "app/one_line.h"
 
 namespace {
@@ -123,6 +124,7 @@ void MakeOneLineField(Widget text, XtCallbackProc on_return, XtPointer data) {
   field.data = data;
   if (known) return;
   XtOverrideTranslations(text, line_keys);
+  UseClipboard(text);
   Arg args[1];
   XtSetArg(args[0], XtNwrap, XawtextWrapNever);
   XtSetValues(text, args, 1);

@@ -15,6 +15,7 @@
 
 #include "app/app.h"
 #include "app/client_data.h"
+#include "app/clipboard.h"
 #include "app/editres.h"
 #include "app/form_args.h"
 #include "app/place_window.h"
@@ -437,6 +438,7 @@ void NoteWindow::BuildText(Widget form) {
   XtSetArg(args[n], const_cast<String>(XtNlimitCallback), too_long); n++;
   source_ = NoteSourceInstall(text_, args, n);
   BindPasteSelection(text_);
+  UseClipboard(text_, "paste-selection");
 }
 
 void NoteWindow::Create() {
