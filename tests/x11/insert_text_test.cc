@@ -279,7 +279,7 @@ TEST_F(InsertText, CalendarRunsWhileTheProgramGoesOn) {
   auto started = std::chrono::steady_clock::now();
   PickEntryWithoutWaiting(NoteWidget(note, "OptionsMenu"), "InsertCalendar");
   PickEntryWithoutWaiting(NoteWidget(other, "OptionsMenu"), "InsertCalendar");
-  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1000));
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(2000)) << "each runs 3 s";
   EXPECT_EQ(RunningCommandCount(), 2u);
   EXPECT_EQ(TextOf(note), "Week:");
   // The other note goes before its calendar comes: nothing is inserted

@@ -306,7 +306,7 @@ TEST_F(PrintEmail, CommandsRunWhileTheProgramGoesOn) {
   XtCallCallbacks(entry, XtNcallback, nullptr);
   Pump();
   auto took = std::chrono::steady_clock::now() - started;
-  EXPECT_LT(took, std::chrono::milliseconds(1000)) << "the program waits for no command";
+  EXPECT_LT(took, std::chrono::milliseconds(2000)) << "the program waits for no command (each runs 3 s)";
   EXPECT_EQ(RunningCommandCount(), 2u);
   EXPECT_TRUE(ErrorMessages().empty());
   EXPECT_TRUE(Exists(TempPath()));
