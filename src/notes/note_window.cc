@@ -23,6 +23,7 @@
 #include "model/note_list.h"
 #include "notes/NoteSource.h"
 #include "notes/note_paste.h"
+#include "notes/note_window_scroll.h"
 #include "notes/recovery_journal.h"
 
 namespace {
@@ -422,7 +423,7 @@ void NoteWindow::BuildText(Widget form) {
   XtSetArg(args[n], XtNresize, XawtextResizeNever); n++;
   XtSetArg(args[n], XtNhorizDistance, 0); n++;
   XtSetArg(args[n], XtNvertDistance, 0); n++;
-  XtSetArg(args[n], XtNscrollVertical, app_res.scrollBar ? XawtextScrollAlways : XawtextScrollWhenNeeded); n++;
+  XtSetArg(args[n], XtNscrollVertical, app_res.scrollBar ? XawtextScrollAlways : XawtextScrollNever); n++;
   text_ = XtCreateManagedWidget("NoteText", asciiTextWidgetClass, form, args, n);
 
   // The text lives in a source of the program's own, the widget's child
@@ -439,6 +440,7 @@ void NoteWindow::BuildText(Widget form) {
   source_ = NoteSourceInstall(text_, args, n);
   BindPasteSelection(text_);
   UseClipboard(text_, "paste-selection");
+  if (!app_res.scrollBar) ScrollBarWhenNeeded(text_);
 }
 
 void NoteWindow::Create() {
