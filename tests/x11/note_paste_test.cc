@@ -22,13 +22,20 @@ namespace {
 // What the test's selection owner hands out, by selection.
 std::string primary_text;
 std::string secondary_text;
+std::string clipboard_text;
+
+std::string& TextOfSelection(Atom selection) {
+  if (selection == XA_PRIMARY) return primary_text;
+  if (selection == XA_SECONDARY) return secondary_text;
+  return clipboard_text;
+}
 
 // Converts to UTF8_STRING and STRING only, as many owners do: the paste
 // has to fall back from the target it asks for first.
 Boolean Convert(Widget, Atom* selection, Atom* target, Atom* type, XtPointer* value, unsigned long* length,
                 int* format) {
   if (*target != XA_STRING && *target != XInternAtom(display, "UTF8_STRING", False)) return False;
-  const std::string& text = *selection == XA_PRIMARY ? primary_text : secondary_text;
+  const std::string& text = TextOfSelection(*selection);
   char* copy = XtMalloc(static_cast<Cardinal>(text.size()));
   std::memcpy(copy, text.data(), text.size());
   *type = *target;
@@ -52,7 +59,7 @@ class NotePasteTest : public testing::Test {
     DestroyPopupsNamed("ErrorShell");
   }
   static void Own(Atom selection, const std::string& text) {
-    (selection == XA_PRIMARY ? primary_text : secondary_text) = text;
+    TextOfSelection(selection) = text;
     ASSERT_TRUE(XtOwnSelection(toplevel, selection, XtLastTimestampProcessed(display), Convert, nullptr, nullptr));
   }
   Note* MakeNote(const std::string& text) {
@@ -148,6 +155,7 @@ TEST_F(NotePasteTest, AthenasPasteBindingsRunThePastesOfTheNote) {
   ASSERT_TRUE(XtIsRealized(text));
   Own(XA_PRIMARY, "P");
   Own(XA_SECONDARY, "S");
+  Own(XInternAtom(display, "CLIPBOARD", False), "K");
   XStoreBuffer(display, "C", 1, 0);
   struct Case {
     const char* what;
@@ -157,9 +165,10 @@ TEST_F(NotePasteTest, AthenasPasteBindingsRunThePastesOfTheNote) {
     const char* after;
   } cases[] = {
       {"middle button: PRIMARY", ButtonPress, Button2, 0, "P"},
-      {"Shift+Insert: PRIMARY", KeyPress, XK_Insert, ShiftMask, "PP"},
-      {"Ctrl+Y: SECONDARY", KeyPress, XK_y, ControlMask, "PPS"},
-      {"Ctrl+C: CUT_BUFFER0", KeyPress, XK_c, ControlMask, "PPSC"},
+      {"Shift+Insert: CLIPBOARD", KeyPress, XK_Insert, ShiftMask, "PK"},
+      {"Ctrl+Y: SECONDARY", KeyPress, XK_y, ControlMask, "PKS"},
+      {"Ctrl+C: CUT_BUFFER0", KeyPress, XK_c, ControlMask, "PKSC"},
+      {"Ctrl+Shift+V: CLIPBOARD", KeyPress, XK_v, ControlMask | ShiftMask, "PKSCK"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
