@@ -6,7 +6,8 @@ import stat
 import subprocess
 import unittest
 
-from e2e import E2ETest, note_file, wait_for
+from e2e import E2ETest, wait_for
+import test_file_selection
 
 NOTES_MENU = ["Menu", "-", "Hide", "Erase", "-", "Destroy", "-", "Name", "Anchor", "UnAnchor",
               "SetAlarm", "UnsetAlarm", "InsertCalendar", "InsertDate"]
@@ -16,14 +17,7 @@ LINE_BREAK_KEYS = ["Return", "KP_Enter", "ctrl+m", "ctrl+j", "ctrl+o", "shift+Re
 
 class OneLineFieldsTest(E2ETest):
 
-    def start_with_note(self, name, text, *args):
-        home = os.path.join(self.x.tmp, "home")
-        os.makedirs(os.path.join(home, ".tackonnotes"), exist_ok=True)
-        with open(os.path.join(home, ".tackonnotes", "note1"), "wb") as f:
-            f.write(note_file(name, text, x=300, y=200))
-        app = self.start(*args, home=home)
-        app.wait_ready()
-        return app, self.x.wait_mapped(name)
+    start_with_note = test_file_selection.FileSelectionTest.start_with_note
 
     def choose(self, note_wid, entry):
         form = [w for w in self.x.descendants(note_wid) if w["depth"] == 1][0]
