@@ -22,7 +22,8 @@ sys.path.insert(0, os.path.join(SOURCE_DIR, "tests", "e2e"))
 os.environ.setdefault("STIKKEL_SOURCE_DIR", SOURCE_DIR)
 
 import e2e  # noqa: E402  (needs the path above)
-from e2e import XSession, note_file, wait_for  # noqa: E402,F401
+from e2e import XSession, choose_from_main_menu, note_file, wait_for  # noqa: E402,F401
+from xprobe import Probe  # noqa: E402,F401
 
 BIN = os.environ.get("STIKKEL_BIN", os.path.join(SOURCE_DIR, "build", "stikkel"))
 CLK_TCK = os.sysconf("SC_CLK_TCK")
@@ -97,8 +98,8 @@ def write_stikkel_dir(path, notes, screen=(1920, 1080)):
     for note in notes:
         with open(os.path.join(path, note["file"]), "wb") as f:
             f.write(note_file(note["name"], note["text"], x=note["x"], y=note["y"], height=note["height"],
-                              width=note["width"], hidden=note["hidden"], screen=(screen[1], screen[0]),
-                              alarm=note["alarm"]))
+                                width=note["width"], hidden=note["hidden"], anchored=note.get("anchored", 0),
+                              screen=(screen[1], screen[0]), alarm=note["alarm"]))
 
 
 def write_xpad_dir(home, notes):
@@ -152,10 +153,12 @@ class WindowWatcher:
     ours (WM_CLASS class `res_class` and, when `names` is given, a WM_NAME
     among them), and each such client is asked for its map state until it
     is viewable. So the watcher's own requests do not grow with the number
-    of windows already counted. A client window that twm has not
-    reparented is not counted: under twm every mapped client is."""
+    of windows already counted. Under a window manager (`reparented`) a
+    client window that it has not reparented is not counted: under twm
+    every mapped client is; without one, the client windows themselves are
+    the top-level windows."""
 
-    def __init__(self, display_name, res_class, names=None):
+    def __init__(self, display_name, res_class, names=None, reparented=True):
         path = ctypes.util.find_library("X11") or "libX11.so.6"
         self.x = x = ctypes.CDLL(path)
         x.XOpenDisplay.restype = ctypes.c_void_p
@@ -183,6 +186,7 @@ class WindowWatcher:
         self.root = x.XDefaultRootWindow(self.dpy)
         self.res_class = res_class.encode()
         self.names = set(n.encode() for n in names) if names is not None else None
+        self.reparented = reparented
         self.frames = {}  # top-level window -> _OTHER, _VIEWABLE or a client not yet viewable
 
     def close(self):
@@ -222,8 +226,13 @@ class WindowWatcher:
     def _examine(self, top):
         """What a top-level window is: _OTHER, or the client of ours it
         frames, or None when it frames no client yet."""
-        if self._class_of(top) is not None:
-            return _OTHER  # a client itself, not reparented
+        cls = self._class_of(top)
+        if cls is not None:  # a client itself, not reparented
+            if self.reparented or cls != self.res_class:
+                return _OTHER
+            if self.names is not None and self._name_of(top) not in self.names:
+                return _OTHER
+            return top
         for child in self._children(top):
             cls = self._class_of(child)
             if cls is None:
@@ -266,6 +275,18 @@ class WindowWatcher:
         wait_for(lambda: all(self._position(top) != pos for top, pos in moves), timeout=timeout,
                  interval=0.02, what="the window manager to move the windows")
         return len(moves)
+
+    def positions(self):
+        """Where each counted window's top-level window (frame) stands:
+        {top-level window: (x, y)}."""
+        self.count()
+        out = {}
+        for top, state in self.frames.items():
+            if state == _VIEWABLE:
+                pos = self._position(top)
+                if pos:
+                    out[top] = pos
+        return out
 
     def count(self):
         """Viewable client windows of ours right now."""

@@ -291,6 +291,46 @@ class XSession:
         self.click(x + dx, y + dy, button)
 
 
+# Rows of the main menu; the two separators are one pixel high.
+ROWS = ["Create 1.5x2 Note", "Create 2x3 Note", "Create 3x3 Note", "Create 3x4 Note",
+        "Create 3x5 Note", "Create 4x6 Note", None, "Raise All Notes", "Lower All Notes",
+        "Save All Notes", "Hidden Notes", "Unhide All Notes", "Cascade Notes", "Find A Note",
+        None, "Exit"]
+ENTRIES = len([r for r in ROWS if r]) + 1  # and the title
+
+
+class MainMenu:
+    """The open main menu: its rectangle and the height of one entry."""
+
+    def __init__(self, x, y, w, h):
+        self.x, self.y, self.w, self.h = x, y, w, h
+        separators = len(ROWS) - ENTRIES + 1
+        self.row_height, rest = divmod(h - separators, ENTRIES)
+        self.exact = rest == 0
+
+    def row_center(self, label):
+        row = ROWS.index(label)
+        separators = len([r for r in ROWS[:row] if r is None])
+        top = self.y + self.row_height * (1 + row - separators) + separators
+        return self.x + self.w // 2, top + self.row_height // 2
+
+
+def choose_from_main_menu(session, control, label, wait_gone=True):
+    """Opens the main menu with button 3 on the control window (its client
+    window id) and releases the button on the row labelled `label`; with
+    wait_gone, waits until the menu is gone."""
+    x, y, w, h = session.geometry(control)
+    before = session.viewable_overrides()
+    session.xdotool("mousemove", "--sync", x + w // 2, y + h // 2)
+    session.xdotool("mousedown", 3)
+    menu_window = session.wait_new_override(before)
+    menu = MainMenu(*session.geometry(menu_window))
+    session.xdotool("mousemove", "--sync", *menu.row_center(label))
+    session.xdotool("mouseup", 3)
+    if wait_gone:
+        wait_for(lambda: not session.is_viewable_override(menu_window), what="the menu to go")
+
+
 class Stikkel:
     """One run of the program with its own HOME and note directory."""
 

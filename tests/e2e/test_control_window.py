@@ -7,31 +7,8 @@ import re
 import tempfile
 import unittest
 
-from e2e import E2ETest, TWMRC, XSession, home_with_notes, wait_for
+from e2e import ENTRIES, E2ETest, MainMenu, TWMRC, XSession, home_with_notes, wait_for
 from faults import type_into_note
-
-# Rows of the main menu; the two separators are one pixel high.
-ROWS = ["Create 1.5x2 Note", "Create 2x3 Note", "Create 3x3 Note", "Create 3x4 Note",
-        "Create 3x5 Note", "Create 4x6 Note", None, "Raise All Notes", "Lower All Notes",
-        "Save All Notes", "Hidden Notes", "Unhide All Notes", "Cascade Notes", "Find A Note",
-        None, "Exit"]
-ENTRIES = len([r for r in ROWS if r]) + 1  # and the title
-
-
-class MainMenu:
-    """The open main menu: its rectangle and the height of one entry."""
-
-    def __init__(self, x, y, w, h):
-        self.x, self.y, self.w, self.h = x, y, w, h
-        separators = len(ROWS) - ENTRIES + 1
-        self.row_height, rest = divmod(h - separators, ENTRIES)
-        self.exact = rest == 0
-
-    def row_center(self, label):
-        row = ROWS.index(label)
-        separators = len([r for r in ROWS[:row] if r is None])
-        top = self.y + self.row_height * (1 + row - separators) + separators
-        return self.x + self.w // 2, top + self.row_height // 2
 
 
 def pixels_per_inch(pixels, millimetres):
