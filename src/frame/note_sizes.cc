@@ -55,7 +55,9 @@ std::vector<CascadeMove> PlanCascade(const std::vector<CascadeNote>& notes, int 
     Anchor& anchor = anchors[current];
     anchor.x += offset;
     anchor.y += offset;
-    moves.push_back({i, ClampPosition(anchor.x), ClampPosition(anchor.y)});
+    CascadeMove move{i, ClampPosition(anchor.x), ClampPosition(anchor.y)};
+    move.stays = notes[i].placed && notes[i].x == move.x && notes[i].y == move.y;
+    moves.push_back(move);
     current = (current + 1) % anchors.size();
   }
   return moves;

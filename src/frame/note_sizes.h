@@ -31,20 +31,25 @@ constexpr int kStandardSizeCount = 6;
 // Fractional pixel counts are truncated toward zero.
 NoteSize StandardNoteSize(int index, PixelsPerInch ppi);
 
-// A note as the cascade sees it: its flags and, for an anchor, where it is.
+// A note as the cascade sees it: its flags and where it stands. An anchor's
+// x, y are the place its cascade starts from; an unanchored note's x, y are
+// where it stands now, in the same terms, when `placed` says it is known.
 struct CascadeNote {
   bool anchored = false;
   bool hidden = false;
   int x = 0;
   int y = 0;
+  bool placed = false;
 };
 
-// One move of the cascade: note `index` of the input goes to x, y (and is
-// raised). Moves come in the order they are made.
+// One step of the cascade: note `index` of the input goes to x, y and is
+// raised. `stays` when the note stands there already: it is only raised.
+// Steps come in the order they are made.
 struct CascadeMove {
   std::size_t index = 0;
   int x = 0;
   int y = 0;
+  bool stays = false;
 };
 
 // Deals the visible, unanchored notes out to the anchored ones (hidden or

@@ -106,6 +106,35 @@ TEST(CascadePlanTest, NothingToDo) {
   EXPECT_TRUE(PlanCascade({{true, false, 1, 1}, {true, true, 2, 2}}, 15).empty()) << "only anchors";
 }
 
+TEST(CascadePlanTest, NotesStandingAtTheirPlaceOnlyStay) {
+  // A second cascade finds every note where the first put it: nothing moves.
+  CascadeNote A{true, false, 100, 200};
+  std::vector<CascadeNote> notes = {A, {}, {}, {}};
+  std::vector<CascadeMove> first = PlanCascade(notes, 15);
+  ASSERT_EQ(first.size(), 3u);
+  for (const CascadeMove& m : first) {
+    EXPECT_FALSE(m.stays) << m.index;
+    notes[m.index] = {false, false, m.x, m.y, true};
+  }
+  for (const CascadeMove& m : PlanCascade(notes, 15)) EXPECT_TRUE(m.stays) << m.index;
+
+  // Only an exact match stays; a place that is not known never does, even
+  // when it happens to hold the target.
+  struct Case {
+    CascadeNote note;
+    bool stays;
+  } cases[] = {
+      {{false, false, 115, 215, true}, true},   {{false, false, 116, 215, true}, false},
+      {{false, false, 115, 214, true}, false},  {{false, false, 115, 215, false}, false},
+      {{false, false, 215, 115, true}, false},
+  };
+  for (const Case& c : cases) {
+    std::vector<CascadeMove> moves = PlanCascade({A, c.note}, 15);
+    ASSERT_EQ(moves.size(), 1u);
+    EXPECT_EQ(moves[0].stays, c.stays) << c.note.x << "," << c.note.y << " placed " << c.note.placed;
+  }
+}
+
 TEST(CascadePlanTest, HugeOffsetsStayWithinWindowPositions) {
   CascadeNote A{true, false, 0, 0};
   std::vector<CascadeNote> notes = {A, {}, {}, {}};
