@@ -187,6 +187,7 @@ class WindowWatcher:
         self.res_class = res_class.encode()
         self.names = set(n.encode() for n in names) if names is not None else None
         self.reparented = reparented
+        self._not_override = set()
         self.frames = {}  # top-level window -> _OTHER, _VIEWABLE or a client not yet viewable
 
     def close(self):
@@ -276,6 +277,23 @@ class WindowWatcher:
                  interval=0.02, what="the window manager to move the windows")
         return len(moves)
 
+    def viewable_overrides(self):
+        """The override-redirect windows on screen now (menus); what a
+        top-level window is not is remembered, so a poll asks only about
+        override-redirect windows and new ones."""
+        out = set()
+        for top in self._children(self.root):
+            if top in self._not_override:
+                continue
+            attrs = _XWindowAttributes()
+            if not self.x.XGetWindowAttributes(self.dpy, top, ctypes.byref(attrs)):
+                continue
+            if not attrs.override_redirect:
+                self._not_override.add(top)
+            elif attrs.map_state == IS_VIEWABLE:
+                out.add(top)
+        return out
+
     def positions(self):
         """Where each counted window's top-level window (frame) stands:
         {top-level window: (x, y)}."""
@@ -358,6 +376,32 @@ def cpu_time(pid):
             return int(f.read().split()[0]) / 1e9
     except (OSError, ValueError, IndexError):
         return sum(cpu_seconds(pid))
+
+
+def cpu_times(pids):
+    return [cpu_time(p) for p in pids]
+
+
+def wait_quiet(pids, probe, t0, first, limit=60.0, quiet=0.5):
+    """Waits until the processes `pids` (the program first) used no CPU time
+    for `quiet` seconds and the program answered a probe request sent
+    meanwhile (a program that waits for a reply uses no CPU either). Returns
+    (moment the last of them was busy, their CPU seconds since `first`
+    (cpu_times of them taken at t0), cut): cut when the program answered
+    nothing for `limit` seconds."""
+    last, last_busy = list(first), time.monotonic()
+    while True:
+        time.sleep(0.05)
+        now = time.monotonic()
+        figures = [cpu_time(p) for p in pids]
+        if any(f - l > 0.002 for f, l in zip(figures, last)):
+            last_busy = now
+        last = figures
+        used = [f - s for f, s in zip(figures, first)]
+        if now - last_busy > quiet and probe.answered_since(last_busy):
+            return last_busy, used, False
+        if now - t0 > limit and not probe.answered_since(now - limit):
+            return now, used, True
 
 
 def median(values):

@@ -315,15 +315,18 @@ class MainMenu:
         return self.x + self.w // 2, top + self.row_height // 2
 
 
-def choose_from_main_menu(session, control, label, wait_gone=True):
+def choose_from_main_menu(session, control, label, wait_gone=True, overrides=None):
     """Opens the main menu with button 3 on the control window (its client
     window id) and releases the button on the row labelled `label`; with
-    wait_gone, waits until the menu is gone."""
+    wait_gone, waits until the menu is gone. `overrides` lists the
+    override-redirect windows on screen (session.viewable_overrides by
+    default)."""
+    overrides = overrides or session.viewable_overrides
     x, y, w, h = session.geometry(control)
-    before = session.viewable_overrides()
+    before = overrides()
     session.xdotool("mousemove", "--sync", x + w // 2, y + h // 2)
     session.xdotool("mousedown", 3)
-    menu_window = session.wait_new_override(before)
+    menu_window = wait_for(lambda: next(iter(overrides() - before), None), 10, what="the main menu")
     menu = MainMenu(*session.geometry(menu_window))
     session.xdotool("mousemove", "--sync", *menu.row_center(label))
     session.xdotool("mouseup", 3)
