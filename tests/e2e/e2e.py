@@ -315,13 +315,16 @@ class MainMenu:
         return self.x + self.w // 2, top + self.row_height // 2
 
 
-def choose_from_main_menu(session, control, label, wait_gone=True, overrides=None):
+def choose_from_main_menu(session, control, label, wait_gone=True, overrides=None, raise_first=False):
     """Opens the main menu with button 3 on the control window (its client
     window id) and releases the button on the row labelled `label`; with
     wait_gone, waits until the menu is gone. `overrides` lists the
     override-redirect windows on screen (session.viewable_overrides by
-    default)."""
+    default). With raise_first the control window is raised first, out from
+    under notes that may cover it."""
     overrides = overrides or session.viewable_overrides
+    if raise_first:
+        session.xdotool("windowraise", control)
     x, y, w, h = session.geometry(control)
     before = overrides()
     session.xdotool("mousemove", "--sync", x + w // 2, y + h // 2)
