@@ -382,6 +382,12 @@ def cpu_times(pids):
     return [cpu_time(p) for p in pids]
 
 
+def start_mark(pids):
+    """A callable for choose_from_main_menu's before_release: the CPU times
+    of the processes and the moment, just before the command is chosen."""
+    return lambda: (cpu_times(pids), time.monotonic())
+
+
 def wait_quiet(pids, probe, t0, first, limit=60.0, quiet=0.5):
     """Waits until the processes `pids` (the program first) used no CPU time
     for `quiet` seconds and the program answered a probe request sent

@@ -315,13 +315,15 @@ class MainMenu:
         return self.x + self.w // 2, top + self.row_height // 2
 
 
-def choose_from_main_menu(session, control, label, wait_gone=True, overrides=None, raise_first=False):
+def choose_from_main_menu(session, control, label, wait_gone=True, overrides=None, raise_first=False,
+                          before_release=None):
     """Opens the main menu with button 3 on the control window (its client
     window id) and releases the button on the row labelled `label`; with
     wait_gone, waits until the menu is gone. `overrides` lists the
     override-redirect windows on screen (session.viewable_overrides by
     default). With raise_first the control window is raised first, out from
-    under notes that may cover it."""
+    under notes that may cover it. before_release is called just before
+    the button goes up; its result is returned."""
     overrides = overrides or session.viewable_overrides
     if raise_first:
         session.xdotool("windowraise", control)
@@ -332,9 +334,11 @@ def choose_from_main_menu(session, control, label, wait_gone=True, overrides=Non
     menu_window = wait_for(lambda: next(iter(overrides() - before), None), 10, what="the main menu")
     menu = MainMenu(*session.geometry(menu_window))
     session.xdotool("mousemove", "--sync", *menu.row_center(label))
+    result = before_release() if before_release else None
     session.xdotool("mouseup", 3)
     if wait_gone:
         wait_for(lambda: not session.is_viewable_override(menu_window), what="the menu to go")
+    return result
 
 
 class Stikkel:
