@@ -1,69 +1,233 @@
 #include "notes/note_list_window.h"
 
+#include <X11/IntrinsicP.h>
 #include <X11/Shell.h>
 #include <X11/StringDefs.h>
 #include <X11/Xaw/Command.h>
 #include <X11/Xaw/Form.h>
+#include <X11/Xaw/Scrollbar.h>
 #include <X11/Xaw/Viewport.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "app/app.h"
 #include "app/popups.h"
 #include "model/note_list.h"
+#include "notes/list_rows.h"
 #include "notes/note_window.h"
 
 namespace {
 
 constexpr Dimension kViewWidth = 200;
 constexpr Dimension kViewHeight = 100;
+// Up to this many listed notes every note has a button of its own in the
+// view. A longer list has buttons only for the rows in view: a scroll bar of
+// its own moves the notes through them. (A column of thousands of buttons
+// would outgrow the 32,767 pixels a window can have, and every button
+// costs the toolkit more the more widgets there are.)
+constexpr std::size_t kAllButtons = 256;
 
-Widget list_shell = nullptr;
+struct ListWindow {
+  Widget shell = nullptr;
+  Widget viewport = nullptr;
+  Widget view_form = nullptr;
+  Widget scrollbar = nullptr;  // a long list's only
+  std::vector<Note*> notes;    // the listed notes, in list order
+  std::vector<Widget> buttons;  // button i shows notes[first + i]
+  std::size_t first = 0;
+  Dimension widest = 0;
+  int pitch = 0;  // pixels from one row to the next
+};
 
-// Creates the buttons of the qualifying notes, in list order, one below
-// the other.
-std::vector<Widget> MakeButtons(Widget parent, const Note* first, bool hidden_only) {
-  std::vector<Widget> buttons;
-  const NoteList& notes = Notes();
-  auto it = std::find_if(notes.begin(), notes.end(), [first](const auto& n) { return n.get() == first; });
-  for (; it != notes.end(); ++it) {
-    Note* note = it->get();
-    if (hidden_only && !note->hidden) continue;
-    Arg args[8];
-    Cardinal n = 0;
-    XtSetArg(args[n], XtNborderWidth, 1); n++;
-    XtSetArg(args[n], XtNlabel, note->name.c_str()); n++;
-    XtSetArg(args[n], XtNshapeStyle, 1); n++;  // rectangle
-    XtSetArg(args[n], XtNhorizDistance, 0); n++;
-    if (!buttons.empty()) {
-      XtSetArg(args[n], XtNfromVert, buttons.back()); n++;
-      XtSetArg(args[n], XtNvertDistance, 0); n++;
-    }
-    Widget button = XtCreateManagedWidget("FindButton", commandWidgetClass, parent, args, n);
-    XtAddCallback(button, XtNcallback, ChooseNote, note);
-    buttons.push_back(button);
-  }
-  return buttons;
+ListWindow list;
+
+bool Long() { return list.scrollbar != nullptr; }
+
+// A button's callback: client data is its row.
+void ChooseRow(Widget w, XtPointer client_data, XtPointer call_data) {
+  std::size_t index = list.first + static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(client_data));
+  if (index < list.notes.size()) ChooseNote(w, list.notes[index], call_data);
 }
 
-// One column of equal buttons that stretch with the window's width.
-void LineUp(const std::vector<Widget>& buttons) {
-  Dimension widest = 0;
-  for (Widget button : buttons) {
-    Dimension width = 0;
-    Arg arg;
-    XtSetArg(arg, XtNwidth, &width);
-    XtGetValues(button, &arg, 1);
-    widest = std::max(widest, width);
+// The button of row `row`, below the one before it. Once the width of every
+// button is known (list.widest), the button gets it and its place in the
+// column from the start.
+Widget MakeButton(std::size_t row) {
+  Arg args[15];
+  Cardinal n = 0;
+  XtSetArg(args[n], XtNborderWidth, 1); n++;
+  XtSetArg(args[n], XtNlabel, list.notes[list.first + row]->name.c_str()); n++;
+  XtSetArg(args[n], XtNshapeStyle, 1); n++;  // rectangle
+  XtSetArg(args[n], XtNhorizDistance, 0); n++;
+  if (row > 0) {
+    XtSetArg(args[n], XtNfromVert, list.buttons[row - 1]); n++;
+    XtSetArg(args[n], XtNvertDistance, 0); n++;
   }
-  Arg args[5];
-  XtSetArg(args[0], XtNwidth, widest);
+  if (list.widest > 0) {
+    XtSetArg(args[n], XtNwidth, list.widest); n++;
+    XtSetArg(args[n], XtNleft, XtChainLeft); n++;
+    XtSetArg(args[n], XtNright, XtChainRight); n++;
+    XtSetArg(args[n], XtNtop, XtChainTop); n++;
+    XtSetArg(args[n], XtNbottom, XtChainTop); n++;
+    XtSetArg(args[n], XtNresize, !Long()); n++;
+  }
+  Widget button = XtCreateManagedWidget("FindButton", commandWidgetClass, list.view_form, args, n);
+  XtAddCallback(button, XtNcallback, ChooseRow, reinterpret_cast<XtPointer>(static_cast<std::uintptr_t>(row)));
+  return button;
+}
+
+// Equal buttons in one column that stretch with the window's width; a long
+// list's buttons keep that width whatever name they show.
+void LineUp(Widget button) {
+  Arg args[6];
+  XtSetArg(args[0], XtNwidth, list.widest);
   XtSetArg(args[1], XtNleft, XtChainLeft);
   XtSetArg(args[2], XtNright, XtChainRight);
   XtSetArg(args[3], XtNtop, XtChainTop);
   XtSetArg(args[4], XtNbottom, XtChainTop);
-  for (Widget button : buttons) XtSetValues(button, args, 5);
+  XtSetArg(args[5], XtNresize, !Long());
+  XtSetValues(button, args, 6);
+}
+
+Dimension WidthOf(Widget w) {
+  Dimension width = 0;
+  Arg arg;
+  XtSetArg(arg, XtNwidth, &width);
+  XtGetValues(w, &arg, 1);
+  return width;
+}
+
+// The width a button needs for the widest name of a long list: the button
+// is labelled with the name its font draws widest, and measures itself.
+Dimension WidestButton(Widget button) {
+  XFontStruct* font = nullptr;
+  XFontSet font_set = nullptr;
+  Boolean international = False;
+  Arg args[3];
+  XtSetArg(args[0], XtNfont, &font);
+  XtSetArg(args[1], XtNfontSet, &font_set);
+  XtSetArg(args[2], XtNinternational, &international);
+  XtGetValues(button, args, 3);
+  const Note* widest = list.notes[0];
+  int widest_width = -1;
+  for (const Note* note : list.notes) {
+    const std::string& s = note->name;
+    int width = international && font_set ? XmbTextEscapement(font_set, s.data(), static_cast<int>(s.size()))
+                : font                    ? XTextWidth(font, s.data(), static_cast<int>(s.size()))
+                                          : static_cast<int>(s.size());
+    if (width > widest_width) {
+      widest_width = width;
+      widest = note;
+    }
+  }
+  XtSetArg(args[0], XtNlabel, widest->name.c_str());
+  XtSetValues(button, args, 1);
+  Dimension width = WidthOf(button);
+  XtSetArg(args[0], XtNlabel, list.notes[list.first]->name.c_str());
+  XtSetValues(button, args, 1);
+  return width;
+}
+
+// Shows notes from list.first on in the buttons, and the thumb to match.
+void ShowRows(std::size_t full) {
+  for (std::size_t row = 0; row < list.buttons.size(); ++row) {
+    Arg arg;
+    XtSetArg(arg, XtNlabel, list.notes[list.first + row]->name.c_str());
+    XtSetValues(list.buttons[row], &arg, 1);
+  }
+  Thumb thumb = ThumbOf(list.first, list.notes.size(), full);
+  XawScrollbarSetThumb(list.scrollbar, thumb.top, thumb.shown);
+}
+
+// Rows wholly in view, below the form's margin above the first row.
+std::size_t FullRowsInView() {
+  Widget clip = XtNameToWidget(list.viewport, "clip");
+  int height = clip ? clip->core.height : list.viewport->core.height;
+  return FullRows(height - list.buttons.front()->core.y, list.pitch);
+}
+
+// Gives a long list as many buttons as rows are in view (a last one cut
+// short included) and keeps the view filled.
+void FitRows() {
+  std::size_t full = FullRowsInView();
+  list.first = ClampFirst(static_cast<long long>(list.first), list.notes.size(), full);
+  std::size_t want = std::min(list.notes.size() - list.first, full + 1);
+  while (list.buttons.size() > want) {
+    XtDestroyWidget(list.buttons.back());
+    list.buttons.pop_back();
+  }
+  while (list.buttons.size() < want) list.buttons.push_back(MakeButton(list.buttons.size()));
+  ShowRows(full);
+}
+
+void ViewResized(Widget, XtPointer, XEvent* event, Boolean*) {
+  if (event->type == ConfigureNotify) FitRows();
+}
+
+// The scroll bar's thumb was dragged (button 2): call data is its top.
+void Jump(Widget, XtPointer, XtPointer call_data) {
+  std::size_t full = FullRowsInView();
+  list.first = FirstAtFraction(*static_cast<float*>(call_data), list.notes.size(), full);
+  FitRows();
+}
+
+// A click on the scroll bar (buttons 1 and 3): call data is the pixels to
+// scroll, forward when positive.
+void Scroll(Widget, XtPointer, XtPointer call_data) {
+  int pixels = static_cast<int>(reinterpret_cast<std::intptr_t>(call_data));
+  list.first = FirstAfterScroll(list.first, pixels, list.pitch, list.notes.size(), FullRowsInView());
+  FitRows();
+}
+
+// The vertical scroll bar of a long list, left of the view as a viewport's
+// own would be, as high as the view and growing with it.
+Widget MakeScrollbar(Widget form) {
+  Arg args[8];
+  Cardinal n = 0;
+  XtSetArg(args[n], XtNorientation, XtorientVertical); n++;
+  XtSetArg(args[n], XtNlength, kViewHeight); n++;
+  XtSetArg(args[n], XtNleft, XtChainLeft); n++;
+  XtSetArg(args[n], XtNright, XtChainLeft); n++;
+  XtSetArg(args[n], XtNtop, XtChainTop); n++;
+  XtSetArg(args[n], XtNbottom, XtChainBottom); n++;
+  Widget bar = XtCreateManagedWidget("FindScrollbar", scrollbarWidgetClass, form, args, n);
+  XtAddCallback(bar, XtNjumpProc, Jump, nullptr);
+  XtAddCallback(bar, XtNscrollProc, Scroll, nullptr);
+  return bar;
+}
+
+// The notes the window lists: from `first` on; with hidden_only, only the
+// hidden ones.
+std::vector<Note*> Listed(const Note* first, bool hidden_only) {
+  std::vector<Note*> listed;
+  const NoteList& notes = Notes();
+  auto it = std::find_if(notes.begin(), notes.end(), [first](const auto& n) { return n.get() == first; });
+  for (; it != notes.end(); ++it)
+    if (!hidden_only || (*it)->hidden) listed.push_back(it->get());
+  return listed;
+}
+
+// Every listed note gets a button; all as wide as the widest.
+void MakeAllButtons() {
+  Dimension widest = 0;
+  for (std::size_t row = 0; row < list.notes.size(); ++row) {
+    list.buttons.push_back(MakeButton(row));
+    widest = std::max(widest, WidthOf(list.buttons.back()));
+  }
+  list.widest = widest;
+  for (Widget button : list.buttons) LineUp(button);
+}
+
+// A long list's first button tells the height of a row and, labelled with
+// the widest name, the width of every button; FitRows adds the others.
+void MakeFirstRow() {
+  list.buttons.push_back(MakeButton(0));
+  Widget button = list.buttons.back();
+  list.pitch = button->core.height + 2 * button->core.border_width;
+  list.widest = WidestButton(button);
+  LineUp(button);
 }
 
 void CancelFromWindowManager(Widget w, XtPointer client_data, XtPointer call_data) {
@@ -73,44 +237,59 @@ void CancelFromWindowManager(Widget w, XtPointer client_data, XtPointer call_dat
 }  // namespace
 
 void OpenNoteList(const Note* first, bool hidden_only) {
-  if (list_shell) CloseNoteList(nullptr, nullptr, nullptr);
-  list_shell = CreateDialogShell("FindShell", hidden_only ? "Hidden Notes" : "Find A Note", PointerPosition());
+  if (list.shell) CloseNoteList(nullptr, nullptr, nullptr);
+  std::vector<Note*> listed = Listed(first, hidden_only);
+  if (listed.empty()) {
+    ShowError(hidden_only ? "There are no hidden notes." : "You have no notes.");
+    return;
+  }
+  list.notes = std::move(listed);
+  bool long_list = list.notes.size() > kAllButtons;
+
+  list.shell = CreateDialogShell("FindShell", hidden_only ? "Hidden Notes" : "Find A Note", PointerPosition());
   Arg args[8];
   Cardinal n = 0;
   XtSetArg(args[0], XtNborderWidth, 0);
-  Widget form = XtCreateManagedWidget("FindForm", formWidgetClass, list_shell, args, 1);
+  Widget form = XtCreateManagedWidget("FindForm", formWidgetClass, list.shell, args, 1);
+  if (long_list) list.scrollbar = MakeScrollbar(form);
   n = 0;
   XtSetArg(args[n], XtNallowHoriz, True); n++;
-  XtSetArg(args[n], XtNallowVert, True); n++;
+  XtSetArg(args[n], XtNallowVert, !long_list); n++;
   XtSetArg(args[n], XtNuseBottom, True); n++;
-  Widget viewport = XtCreateManagedWidget("FindViewport", viewportWidgetClass, form, args, n);
-  XtSetArg(args[0], XtNborderWidth, 0);
-  Widget view_form = XtCreateManagedWidget("FindViewForm", formWidgetClass, viewport, args, 1);
-
-  std::vector<Widget> buttons = MakeButtons(view_form, first, hidden_only);
-  if (buttons.empty()) {
-    ShowError(hidden_only ? "There are no hidden notes." : "You have no notes.");
-    XtDestroyWidget(list_shell);
-    list_shell = nullptr;
-    return;
+  if (long_list) {
+    XtSetArg(args[n], XtNfromHoriz, list.scrollbar); n++;
+    XtSetArg(args[n], XtNhorizDistance, 0); n++;
   }
-  LineUp(buttons);
+  list.viewport = XtCreateManagedWidget("FindViewport", viewportWidgetClass, form, args, n);
+  XtSetArg(args[0], XtNborderWidth, 0);
+  list.view_form = XtCreateManagedWidget("FindViewForm", formWidgetClass, list.viewport, args, 1);
+
+  if (long_list)
+    MakeFirstRow();
+  else
+    MakeAllButtons();
   XtSetArg(args[0], XtNheight, kViewHeight);
   XtSetArg(args[1], XtNwidth, kViewWidth);
-  XtSetValues(viewport, args, 2);
+  XtSetValues(list.viewport, args, 2);
 
   XtCallbackRec cancel[] = {{CloseNoteList, nullptr}, {nullptr, nullptr}};
   n = 0;
   XtSetArg(args[n], XtNcallback, cancel); n++;
-  XtSetArg(args[n], XtNfromVert, viewport); n++;
+  XtSetArg(args[n], XtNfromVert, list.viewport); n++;
   XtSetArg(args[n], XtNlabel, "Cancel"); n++;
   XtSetArg(args[n], XtNleft, XtChainLeft); n++;
   XtSetArg(args[n], XtNright, XtChainLeft); n++;
   XtSetArg(args[n], XtNtop, XtChainBottom); n++;
   XtSetArg(args[n], XtNbottom, XtChainBottom); n++;
   XtCreateManagedWidget("FindCancel", commandWidgetClass, form, args, n);
+  if (long_list) {
+    // Laid out, the view tells how many rows it holds.
+    XtRealizeWidget(list.shell);
+    FitRows();
+    XtAddEventHandler(list.viewport, StructureNotifyMask, False, ViewResized, nullptr);
+  }
 
-  PopUpDialog(list_shell, CancelFromWindowManager, nullptr, XtGrabNonexclusive);
+  PopUpDialog(list.shell, CancelFromWindowManager, nullptr, XtGrabNonexclusive);
 }
 
 void ChooseNote(Widget w, XtPointer client_data, XtPointer call_data) {
@@ -124,7 +303,7 @@ void ChooseNote(Widget w, XtPointer client_data, XtPointer call_data) {
 }
 
 void CloseNoteList(Widget, XtPointer, XtPointer) {
-  if (!list_shell) return;
-  DestroyPopup(list_shell);
-  list_shell = nullptr;
+  if (!list.shell) return;
+  DestroyPopup(list.shell);
+  list = ListWindow();
 }

@@ -138,12 +138,127 @@ TEST_F(NoteListWindowTest, OneColumnOfEqualButtonsInListOrderAtThePointer) {
   }
 }
 
+// A long list's scroll bar, or null.
+Widget ListScrollbar() { return XtNameToWidget(PopupNamed("FindShell"), "*FindScrollbar"); }
+
+// Drags the thumb of the list's scroll bar to `top` (0 to 1), as button 2 does.
+void JumpTo(float top) {
+  XtCallCallbacks(ListScrollbar(), XtNjumpProc, &top);
+  Pump();
+}
+
+// Clicks the scroll bar as buttons 1 (forward, pixels > 0) and 3 do.
+void ScrollBy(int pixels) {
+  XtCallCallbacks(ListScrollbar(), XtNscrollProc, reinterpret_cast<XtPointer>(static_cast<intptr_t>(pixels)));
+  Pump();
+}
+
+// Every name a long list shows, read by scrolling it one row at a time from
+// the top to the end.
+std::vector<std::string> ScrollThrough() {
+  JumpTo(0);
+  std::vector<std::string> seen;
+  std::string last_first;
+  for (;;) {
+    std::vector<std::string> labels = Labels(Buttons());
+    if (labels.empty() || (!seen.empty() && labels[0] == last_first)) break;
+    last_first = labels[0];
+    seen.push_back(labels[0]);
+    ScrollBy(1);
+  }
+  // The end: the rest of the last view.
+  std::vector<std::string> labels = Labels(Buttons());
+  seen.insert(seen.end(), labels.begin() + 1, labels.end());
+  return seen;
+}
+
 TEST_F(NoteListWindowTest, ListsEveryNoteBeyondTwoHundredAndFiftySix) {
-  std::vector<std::string> names;
-  for (int i = 0; i < 300; ++i) names.push_back(Notes().NewNote(-1)->name);
+  // Up to 256 notes every note has a button; a longer list shows a few rows
+  // and scrolls every note through them.
+  struct Case {
+    int notes;
+    bool scrolls;
+  } cases[] = {{256, false}, {257, true}, {300, true}};
+  for (const Case& c : cases) {
+    std::vector<std::string> names;
+    for (int i = 0; i < c.notes; ++i) {
+      Note* note = Notes().NewNote(-1);
+      note->name = "note " + std::to_string(i);  // distinct, so that repeats show
+      names.push_back(note->name);
+    }
+    OpenNoteList(Head(), false);
+    ASSERT_NE(PopupNamed("FindShell"), nullptr);
+    ASSERT_TRUE(PumpUntil([] { return IsMapped(PopupNamed("FindShell")); }));
+    EXPECT_EQ(ListScrollbar() != nullptr, c.scrolls) << c.notes;
+    if (c.scrolls) {
+      EXPECT_LE(Buttons().size(), 6u) << "only the rows in view";
+      EXPECT_EQ(ScrollThrough(), names);
+    } else {
+      EXPECT_EQ(Labels(Buttons()), names);
+    }
+    CloseNoteList(nullptr, nullptr, nullptr);
+    ResetProgramState();
+  }
+}
+
+TEST_F(NoteListWindowTest, LongListReachesItsLastNoteAndSizesButtonsForEveryName) {
+  // 5,000 notes: the end of the list is one drag of the thumb away, and its
+  // last button brings the last note; every button is as wide as the widest
+  // name of the whole list, though that name is not in view.
+  const char* kWide = "the one name that is far wider than every other name of the list";
+  for (int i = 0; i < 4999; ++i) Notes().NewNote(-1)->name = i == 2345 ? kWide : "n" + std::to_string(i);
+  Note* last = MakeNote("the last note", true);
   OpenNoteList(Head(), false);
-  ASSERT_NE(PopupNamed("FindShell"), nullptr);
-  EXPECT_EQ(Labels(Buttons()), names);
+  ASSERT_TRUE(PumpUntil([] { return IsMapped(PopupNamed("FindShell")); }));
+  ASSERT_NE(ListScrollbar(), nullptr);
+  std::vector<Widget> buttons = Buttons();
+  ASSERT_FALSE(buttons.empty());
+  EXPECT_LE(buttons.size(), 6u);
+  for (Widget b : buttons) EXPECT_EQ(b->core.width, ButtonWidth(kWide)) << LabelOf(b);
+  EXPECT_EQ(LabelOf(buttons[0]), "n0");
+  JumpTo(0.5f);
+  EXPECT_EQ(LabelOf(Buttons()[0]), "n2500");
+  ScrollBy(-1);
+  EXPECT_EQ(LabelOf(Buttons()[0]), "n2499");
+  JumpTo(1.0f);
+  ASSERT_EQ(LabelOf(Buttons().back()), "the last note");
+  // The last button stands wholly inside the view.
+  Widget clip = XtNameToWidget(PopupNamed("FindShell"), "*FindViewport.clip");
+  Widget view_form = XtNameToWidget(PopupNamed("FindShell"), "*FindViewForm");
+  Widget end = Buttons().back();
+  EXPECT_LE(view_form->core.y + end->core.y + end->core.height + 2 * end->core.border_width,
+            static_cast<int>(clip->core.height));
+  Press(end);
+  ASSERT_TRUE(PumpUntil([&] { return IsMapped(NoteShell(last)); }));
+  EXPECT_FALSE(last->hidden);
+  EXPECT_EQ(PopupNamed("FindShell"), nullptr);
+}
+
+TEST_F(NoteListWindowTest, ResizingALongListShowsAsManyRowsAsFit) {
+  for (int i = 0; i < 1000; ++i) Notes().NewNote(-1)->name = "n" + std::to_string(i);
+  OpenNoteList(Head(), false);
+  Widget shell = PopupNamed("FindShell");
+  ASSERT_TRUE(PumpUntil([&] { return IsMapped(shell); }));
+  ASSERT_NE(ListScrollbar(), nullptr);
+  std::size_t rows = Buttons().size();
+  Widget clip = XtNameToWidget(shell, "*FindViewport.clip");
+  auto covered = [&] {
+    // The buttons reach down to the bottom of the view: no empty space.
+    Widget end = Buttons().back();
+    return end->core.y + end->core.height + 2 * end->core.border_width >= clip->core.height;
+  };
+  EXPECT_TRUE(covered());
+  XResizeWindow(display, XtWindow(shell), shell->core.width, shell->core.height + 300);
+  ASSERT_TRUE(PumpUntil([&] { return Buttons().size() > rows + 5; }));
+  EXPECT_TRUE(covered());
+  JumpTo(1.0f);
+  EXPECT_EQ(LabelOf(Buttons().back()), "n999");
+  XResizeWindow(display, XtWindow(shell), shell->core.width, shell->core.height - 300);
+  ASSERT_TRUE(PumpUntil([&] { return Buttons().size() == rows; }));
+  JumpTo(1.0f);
+  Widget end = Buttons().back();
+  EXPECT_EQ(LabelOf(end), "n999");
+  EXPECT_LE(end->core.y + end->core.height, static_cast<int>(clip->core.height)) << "the last note in view";
 }
 
 TEST_F(NoteListWindowTest, ListsFromTheGivenNoteOn) {
