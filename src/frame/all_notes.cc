@@ -48,6 +48,7 @@ void UnhideAllNotes() {
 void CascadeNotes() {
   std::vector<CascadeNote> plan_input;
   plan_input.reserve(Notes().size());
+  std::vector<NoteWindow*> cascaded;
   bool any_anchor = false;
   for (const auto& note : Notes()) {
     CascadeNote c{note->anchored, note->hidden, 0, 0};
@@ -61,6 +62,8 @@ void CascadeNotes() {
       c.x = x;
       c.y = y;
       any_anchor = true;
+    } else if (!note->anchored && !note->hidden && window) {
+      cascaded.push_back(window);
     }
     plan_input.push_back(c);
   }
@@ -68,13 +71,19 @@ void CascadeNotes() {
     ShowError("There are no anchored notes.");
     return;
   }
+  // Where the notes to deal out stand, asked all at once: a note that stands
+  // at its place already is not moved again.
+  NoteWindow::LookAt(cascaded);
+  for (std::size_t i = 0; i < Notes().size(); ++i) {
+    NoteWindow* window = WindowOf(Notes()[i].get());
+    CascadeNote& c = plan_input[i];
+    if (window && !c.anchored && !c.hidden) c.placed = window->PlaceForMove(&c.x, &c.y);
+  }
+  // The moves go out without waiting for the window manager to do each.
   for (const CascadeMove& move : PlanCascade(plan_input, app_res.anchorOffset)) {
     NoteWindow* window = WindowOf(Notes()[move.index].get());
     if (!window) continue;
-    Arg args[2];
-    XtSetArg(args[0], XtNx, static_cast<Position>(move.x));
-    XtSetArg(args[1], XtNy, static_cast<Position>(move.y));
-    XtSetValues(window->shell(), args, 2);
+    if (!move.stays) window->MoveTo(move.x, move.y);
     if (XtIsRealized(window->shell())) XRaiseWindow(display, XtWindow(window->shell()));
   }
 }

@@ -2,12 +2,14 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "app/app.h"
 #include "app/popups.h"
 #include "model/note_list.h"
 #include "notes/note_window.h"
 #include "notes/recovery_journal.h"
+#include "storage/atomic_file.h"
 #include "storage/load.h"
 #include "storage/recovery.h"
 #include "storage/save.h"
@@ -29,14 +31,27 @@ bool NoteNeedsSaving(Note* note) {
   return note->NeedsWrite();
 }
 
-bool SaveNote(Note* note) {
+namespace {
+
+// Asks the server at once where every shown note's window stands that may
+// have moved: a few round trips in all.
+void LookAtAllNotes() {
+  std::vector<NoteWindow*> windows;
+  for (const auto& note : Notes())
+    if (NoteWindow* window = WindowOf(note.get()); window && !note->hidden) windows.push_back(window);
+  NoteWindow::LookAt(windows);
+}
+
+// SaveNote, with the note directory flushed by `syncs` (by the file's own
+// save when null).
+bool Save(Note* note, DirectorySyncs* syncs) {
   NoteWindow* window = WindowOf(note);
   if (!window || !window->shell() || !XtIsRealized(window->shell())) return true;
   if (!NoteNeedsSaving(note)) return true;
-  window->AskSize();
+  window->KeepSize();
   window->SyncText();
   std::string message;
-  if (!WriteNoteFile(Notes(), note, CurrentScreen(), &message)) {
+  if (!WriteNoteFile(Notes(), note, CurrentScreen(), &message, syncs)) {
     ShowError(message);
     return false;
   }
@@ -46,19 +61,26 @@ bool SaveNote(Note* note) {
   return true;
 }
 
+}  // namespace
+
+bool SaveNote(Note* note) { return Save(note, nullptr); }
+
 bool SaveAllNotes(bool report) {
   if (Notes().empty()) {
     if (report) ShowError("There are no notes to save.");
     return true;
   }
+  LookAtAllNotes();
+  DirectorySyncs syncs;
   // A save may show a popup but never adds or removes notes; walk by index
   // all the same so the walk stays valid.
   bool all = true;
-  for (std::size_t i = 0; i < Notes().size(); ++i) all = SaveNote(Notes()[i].get()) && all;
+  for (std::size_t i = 0; i < Notes().size(); ++i) all = Save(Notes()[i].get(), &syncs) && all;
   return all;
 }
 
 bool AnyNoteNeedsSaving() {
+  LookAtAllNotes();
   bool any = false;
   for (std::size_t i = 0; i < Notes().size(); ++i) any = NoteNeedsSaving(Notes()[i].get()) || any;
   return any;

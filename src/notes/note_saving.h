@@ -8,6 +8,8 @@
 // window that stands elsewhere (asks the server only when the window may
 // have moved; a new place is kept in the record and marks it moved).
 bool NoteNeedsSaving(Note* note);
+// Whether any note needs saving; asks the server where the windows stand
+// all at once.
 bool AnyNoteNeedsSaving();
 
 // The Save command. Writes the note when it needs saving: asks the server
@@ -17,8 +19,10 @@ bool AnyNoteNeedsSaving();
 bool SaveNote(Note* note);
 
 // Saves every note in list order, each failure with its popup; false when
-// any note could not be saved. With report on, an empty note list shows
-// "There are no notes to save.".
+// any note could not be saved. The server is asked where the windows that
+// may have moved stand all at once (a few round trips in all), and the note
+// directory is flushed once after the pass. With report on, an empty note
+// list shows "There are no notes to save.".
 bool SaveAllNotes(bool report);
 
 // Writes the text of every note that is still unsaved to the recovery place

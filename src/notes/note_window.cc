@@ -1,5 +1,6 @@
 #include "notes/note_window.h"
 
+#include <X11/IntrinsicP.h>
 #include <X11/Shell.h>
 #include <X11/StringDefs.h>
 #include <X11/Xaw/AsciiText.h>
@@ -265,13 +266,29 @@ void NoteWindow::ShowAlarm() {
 
 // --- Place and visibility ---------------------------------------------
 
-bool NoteWindow::OuterPosition(int* x, int* y) const {
-  Window frame;
-  XWindowAttributes attrs;
-  if (!FrameOf(shell_, &frame, &attrs)) return false;
-  *x = attrs.x;
-  *y = attrs.y;
-  return true;
+void NoteWindow::LookAt(const std::vector<NoteWindow*>& windows) {
+  std::vector<NoteWindow*> asked;
+  std::vector<Window> ids;
+  for (NoteWindow* window : windows) {
+    if (!window->may_have_moved_ || !window->shell_ || !XtIsRealized(window->shell_)) continue;
+    // Cleared before asking: a notice that comes in meanwhile sets it again.
+    window->may_have_moved_ = false;
+    asked.push_back(window);
+    ids.push_back(XtWindow(window->shell_));
+  }
+  std::vector<OuterPlace> places = OuterPlaces(display, ids);
+  for (std::size_t i = 0; i < asked.size(); ++i) asked[i]->TakeLook(places[i]);
+}
+
+void NoteWindow::TakeLook(const OuterPlace& place) {
+  place_ = place;
+  if (!place.known) return;
+  bool same = rebase_ || (seen_known_ && place.x == seen_x_ && place.y == seen_y_);
+  rebase_ = false;
+  seen_known_ = true;
+  seen_x_ = place.x;
+  seen_y_ = place.y;
+  if (!same) moved_to_place_ = true;
 }
 
 void NoteWindow::CurrentPosition(int* x, int* y) {
@@ -279,37 +296,47 @@ void NoteWindow::CurrentPosition(int* x, int* y) {
   *y = note_->y;
   // A hidden note cannot have been moved; its window is not managed while
   // it is withdrawn, so its own position would not be the frame's.
-  if (note_->hidden || !may_have_moved_) return;
-  may_have_moved_ = false;
-  LookWhereItStands(x, y);
+  if (note_->hidden) return;
+  LookAt({this});
+  if (!moved_to_place_) return;
+  moved_to_place_ = false;
+  *x = place_.x;
+  *y = place_.y;
 }
 
-void NoteWindow::LookWhereItStands(int* x, int* y) {
-  *x = note_->x;
-  *y = note_->y;
-  int outer_x = 0, outer_y = 0;
-  if (!OuterPosition(&outer_x, &outer_y)) return;
-  bool same = rebase_ || (seen_known_ && outer_x == seen_x_ && outer_y == seen_y_);
-  rebase_ = false;
-  seen_known_ = true;
-  seen_x_ = outer_x;
-  seen_y_ = outer_y;
-  if (same) return;
-  *x = outer_x;
-  *y = outer_y;
+bool NoteWindow::PlaceForMove(int* x, int* y) const {
+  if (may_have_moved_ || !place_.known) return false;
+  // twm puts the inside of its frame's border where a window is asked to
+  // go; without a window manager the window's outer corner goes there.
+  int inside = place_.reparented ? place_.border : 0;
+  *x = place_.x + inside;
+  *y = place_.y + inside;
+  return true;
 }
 
-void NoteWindow::AskSize() {
-  XWindowAttributes attrs;
-  if (!XGetWindowAttributes(display, XtWindow(shell_), &attrs)) return;
-  note_->window_width = attrs.width;
-  note_->window_height = attrs.height;
+void NoteWindow::MoveTo(int x, int y) {
+  // Not through the toolkit's geometry request: that waits for the window
+  // manager to confirm every move (up to 5 s when it sends nothing, as twm
+  // does for a frame that stays where it is).
+  shell_->core.x = static_cast<Position>(x);
+  shell_->core.y = static_cast<Position>(y);
+  may_have_moved_ = true;
+  if (XtIsRealized(shell_)) XMoveWindow(display, XtWindow(shell_), x, y);
+}
+
+void NoteWindow::KeepSize() {
+  if (note_->window_width > 0 && note_->window_height > 0) return;
+  note_->window_width = shell_->core.width;
+  note_->window_height = shell_->core.height;
 }
 
 void NoteWindow::Hide() {
   // Remember where the note stood: once withdrawn its frame is gone.
   int x = note_->x, y = note_->y;
-  if (!note_->hidden) LookWhereItStands(&x, &y);
+  if (!note_->hidden) {
+    may_have_moved_ = true;
+    CurrentPosition(&x, &y);
+  }
   if (!note_->hidden && (x != note_->x || y != note_->y)) {
     note_->x = x;
     note_->y = y;

@@ -10,8 +10,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/placement.h"
+#include "app/window_places.h"
 #include "model/note.h"
 
 class NoteWindow : public NoteView {
@@ -68,20 +70,29 @@ class NoteWindow : public NoteView {
   // kept wholly on the screen, records that place in the note and raises it.
   void BringTo(Point at);
 
-  // The position of the note's outermost window (the window manager's
-  // frame, or the shell's own window when nothing reparents it) as the X
-  // server gives it: the outer corner of its border, which is also where a
-  // stored geometry puts it back. False when the server cannot tell.
-  bool OuterPosition(int* x, int* y) const;
   // Where the window stands: the record's place, unless the window may
   // have moved since the last look; then the server is asked (once; a
   // notice that comes in meanwhile makes the next call ask again). A hidden
   // window stands where it was hidden. A window the window manager let go
   // of or took anew, but nobody moved, stands at the record's place.
   void CurrentPosition(int* x, int* y);
-  // Asks the server for the window's size and keeps it in the record
-  // (otherwise it comes from the structure notices of the window).
-  void AskSize();
+  // Asks the server at once where every window of the list that may have
+  // moved since the last look stands: a few round trips in all, however
+  // many windows there are. CurrentPosition and PlaceForMove then need none.
+  static void LookAt(const std::vector<NoteWindow*>& windows);
+  // Where the window stands in the terms of MoveTo: a move there would not
+  // move it. False when that is not known (the window may have moved since
+  // the last look, or the server could not tell).
+  bool PlaceForMove(int* x, int* y) const;
+  // Asks for the window to go to x, y (the window manager puts it there:
+  // twm the inside of its frame's border, where there is none the
+  // window's outer corner) without waiting for the move to be done; the
+  // toolkit's idea of the shell's place follows.
+  void MoveTo(int x, int y);
+  // Keeps the window's size in the record, as the structure notices of the
+  // window told it (or as the toolkit made it, before the first notice);
+  // asks the server nothing.
+  void KeepSize();
 
   // Builds, realizes and (unless hidden) shows the window.
   void Create();
@@ -94,8 +105,9 @@ class NoteWindow : public NoteView {
   static void TrackStructure(Widget w, XtPointer client_data, XEvent* event, Boolean* go_on);
   static void CloseFromWindowManager(Widget w, XtPointer client_data, XtPointer call_data);
   void ShowAlarmEntries();
-  // Asks the server where the window stands; see CurrentPosition.
-  void LookWhereItStands(int* x, int* y);
+  // Takes what the server said of where the window stands (see LookAt):
+  // only a change of the outer place last seen is a move.
+  void TakeLook(const OuterPlace& place);
   void BuildBar(Widget form);
   void BuildMenus();
   void BuildText(Widget form);
@@ -138,6 +150,12 @@ class NoteWindow : public NoteView {
   int seen_y_ = 0;
   bool released_ = false;
   bool rebase_ = false;
+  // Where the server last said the window stands (the outer corner of its
+  // outermost window's border, which is also where a stored geometry puts
+  // it back; see LookAt), and whether that is a move not yet taken by
+  // CurrentPosition.
+  OuterPlace place_;
+  bool moved_to_place_ = false;
 };
 
 // An entry of a note's File or Notes menu: the entry's widget name, its

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <random>
@@ -66,7 +67,7 @@ void StampLaterThan(int fd, const struct timespec& later_than) {
 // Fills the open temporary file fd (named result->temp_path) and renames it
 // to path.
 void WriteAndRename(FileDescriptor fd, const std::string& path, const std::string& bytes, bool no_replace,
-                    const struct timespec* later_than, FileWriteResult* result) {
+                    const struct timespec* later_than, DirectorySyncs* later, FileWriteResult* result) {
   const std::string& temp_path = result->temp_path;
   // The new version keeps the permissions the user gave the old one (a
   // private note stays private).
@@ -98,13 +99,26 @@ void WriteAndRename(FileDescriptor fd, const std::string& path, const std::strin
     result->stage = result->error == EEXIST && no_replace ? FileWriteResult::kExists : FileWriteResult::kRename;
     return;
   }
-  SyncDirectory(path);
+  if (later)
+    later->Add(path);
+  else
+    SyncDirectory(path);
 }
 
 }  // namespace
 
+void DirectorySyncs::Add(const std::string& path) {
+  std::string dir = DirectoryOf(path);
+  if (std::find(dirs_.begin(), dirs_.end(), dir) == dirs_.end()) dirs_.push_back(dir);
+}
+
+void DirectorySyncs::Flush() {
+  for (const std::string& dir : dirs_) SyncDirectory(dir + "/");
+  dirs_.clear();
+}
+
 FileWriteResult ReplaceFile(const std::string& temp_path, const std::string& path, const std::string& bytes,
-                            bool no_replace) {
+                            bool no_replace, DirectorySyncs* later) {
   FileWriteResult result;
   result.temp_path = temp_path;
   // Whatever stands under the temporary name (the leftover of a crash, or a
@@ -116,13 +130,13 @@ FileWriteResult ReplaceFile(const std::string& temp_path, const std::string& pat
     result.error = errno;
     return result;
   }
-  WriteAndRename(std::move(fd), path, bytes, no_replace, nullptr, &result);
+  WriteAndRename(std::move(fd), path, bytes, no_replace, nullptr, later, &result);
   return result;
 }
 
 FileWriteResult ReplaceFileThroughNewTemporary(const std::string& temp_stem, const std::string& path,
                                                const std::string& bytes, bool no_replace,
-                                               const struct timespec* later_than) {
+                                               const struct timespec* later_than, DirectorySyncs* later) {
   FileWriteResult result;
   FileDescriptor fd = CreateUniqueTemporary(temp_stem, &result.temp_path);
   if (!fd.valid()) {
@@ -130,12 +144,13 @@ FileWriteResult ReplaceFileThroughNewTemporary(const std::string& temp_stem, con
     result.error = errno;
     return result;
   }
-  WriteAndRename(std::move(fd), path, bytes, no_replace, later_than, &result);
+  WriteAndRename(std::move(fd), path, bytes, no_replace, later_than, later, &result);
   if (result.stage == FileWriteResult::kExists) unlink(result.temp_path.c_str());
   return result;
 }
 
-FileWriteResult ReplaceFile(const std::string& path, const std::string& bytes, bool no_replace) {
+FileWriteResult ReplaceFile(const std::string& path, const std::string& bytes, bool no_replace,
+                            DirectorySyncs* later) {
   return ReplaceFileThroughNewTemporary(DirectoryOf(path) + "/sk1." + std::to_string(getpid()) + ".", path, bytes,
-                                        no_replace);
+                                        no_replace, nullptr, later);
 }

@@ -40,19 +40,20 @@ std::string Unchanged(const std::string& path, bool new_file) {
 
 }  // namespace
 
-bool WriteNoteFile(const NoteList& notes, Note* note, ScreenSize screen, std::string* message) {
+bool WriteNoteFile(const NoteList& notes, Note* note, ScreenSize screen, std::string* message,
+                   DirectorySyncs* later) {
   message->clear();
   const bool new_file = note->file_path.empty();
   if (new_file) note->file_path = notes.NoteFilePath(note->id);
   const std::string bytes = FormatNoteFile(*note, screen);
-  FileWriteResult r = ReplaceFile(note->file_path, bytes, new_file);
+  FileWriteResult r = ReplaceFile(note->file_path, bytes, new_file, later);
   // A new note whose number another program took meanwhile is saved under
   // the next free number; an existing file is never replaced by it.
   int number = note->id;
   for (int tries = 0; r.stage == FileWriteResult::kExists && tries < 100; ++tries) {
     number = NextFreeNumber(notes, number);
     note->file_path = notes.NoteFilePath(number);
-    r = ReplaceFile(note->file_path, bytes, true);
+    r = ReplaceFile(note->file_path, bytes, true, later);
   }
   const std::string& temp = r.temp_path;
   switch (r.stage) {
@@ -94,9 +95,10 @@ bool WriteNoteFile(const NoteList& notes, Note* note, ScreenSize screen, std::st
 
 void SaveChangedNotes(NoteList& notes, ScreenSize screen) {
   std::string ignored;
+  DirectorySyncs syncs;
   for (const auto& note : notes) {
     if (!note->NeedsWrite()) continue;
-    if (!WriteNoteFile(notes, note.get(), screen, &ignored)) continue;
+    if (!WriteNoteFile(notes, note.get(), screen, &ignored, &syncs)) continue;
     note->moved = false;
     note->MarkSaved();
   }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "model/note_list.h"
+#include "storage/atomic_file.h"
 #include "storage/note_file.h"
 
 // Writes the note's file from its record, through a temporary file of its
@@ -14,10 +15,14 @@
 // the file is on disk; otherwise false with *message set to what the user
 // is told. A temporary left by a failed rename is removed once a later
 // save of the note succeeds. Does not touch the changed flag; the record's
-// stored hidden flag becomes what the new file holds.
-bool WriteNoteFile(const NoteList& notes, Note* note, ScreenSize screen, std::string* message);
+// stored hidden flag becomes what the new file holds. With `later`, the
+// note directory is flushed by it (once for a pass of saves) instead of
+// after this file's rename.
+bool WriteNoteFile(const NoteList& notes, Note* note, ScreenSize screen, std::string* message,
+                   DirectorySyncs* later = nullptr);
 
 // Writes every note that needs it (Note::NeedsWrite), from the records
-// alone, and marks each one written saved. Tells nobody
-// but standard error; used when the display is lost.
+// alone, and marks each one written saved; the note directory is flushed
+// once at the end. Tells nobody but standard error; used when the display
+// is lost.
 void SaveChangedNotes(NoteList& notes, ScreenSize screen);

@@ -51,10 +51,13 @@ class SaveQueriesTest : public testing::Test {
     }));
     Pump();
   }
-  // Requests SaveAllNotes sent to the X server.
+  // Requests SaveAllNotes sent to the X server. Some go out through XCB
+  // beside Xlib: a flush brings Xlib's count of requests up to date.
   unsigned long RequestsOfOnePass() {
+    XFlush(display);
     unsigned long before = NextRequest(display);
     SaveAllNotes(false);
+    XFlush(display);
     return NextRequest(display) - before;
   }
   bool Written(const Note* note) { return std::filesystem::exists(dir_ / ("note" + std::to_string(note->id))); }

@@ -1,0 +1,141 @@
+"""Commands over many notes leave the program answering: a second Cascade
+Notes (every note already at its place) under twm with and without title
+bars and with no window manager, and the note list that reaches its last
+note among 5,000. A probe client (xprobe.py) times the program's answers."""
+
+import os
+import tempfile
+import time
+import unittest
+
+from e2e import SOURCE_DIR, E2ETest, choose_from_main_menu, note_file, wait_for
+from xprobe import Probe
+
+ANSWER = 1.0  # seconds the program may leave a request unanswered
+
+
+class CascadeTwiceTest(E2ETest):
+    """Under twm with its title bars."""
+
+    def start_notes(self, notes):
+        """Starts the program with note files of (name, x, y, anchored);
+        returns their windows in the program's list order (the order the
+        directory gives their files) and a probe on the control window."""
+        home = tempfile.mkdtemp(prefix="stikkel-home-", dir=self.x.tmp)
+        note_dir = os.path.join(home, ".tackonnotes")
+        os.makedirs(note_dir)
+        for i, (name, x, y, anchored) in enumerate(notes, 1):
+            with open(os.path.join(note_dir, "note%d" % i), "wb") as f:
+                f.write(note_file(name, "text of " + name, x=x, y=y, anchored=anchored))
+        order = [int(f[len("note"):]) - 1 for f in os.listdir(note_dir)]
+        app = self.start(home=home)
+        app.wait_ready()
+        self.control = self.x.mapped_window("stikkel")
+        windows = [self.x.wait_mapped(notes[i][0]) for i in order]
+        probe = Probe(self.x.env, self.control)
+        self.addCleanup(probe.stop)
+        probe.wait_answer()
+        return windows, probe
+
+    def places(self, windows):
+        return [self.x.geometry(self.x.outer_window(w))[:2] for w in windows]
+
+    def cascade(self, probe, windows):
+        """Chooses Cascade Notes; returns the longest the program left the
+        probe waiting from then until the windows stand still, and where they
+        stand."""
+        t0 = choose_from_main_menu(self.x, self.control, "Cascade Notes", wait_gone=False,
+                                   before_release=time.monotonic)
+        last = [None]
+
+        def still():
+            now = self.places(windows)
+            settled, last[0] = now == last[0], now
+            return settled and probe.answered_since(time.monotonic() - 0.2)
+        wait_for(still, timeout=120, interval=0.3, what="the windows to stand still")
+        return max_unanswered(probe, t0), last[0]
+
+    def test_a_second_cascade_moves_nothing_and_answers_at_once(self):
+        notes = [("anchor", 100, 100, 1)] + [("note %d" % i, 300 + 40 * i, 500 - 20 * i, 0) for i in range(1, 12)]
+        windows, probe = self.start_notes(notes)
+        anchor = windows.index(self.x.wait_mapped("anchor"))
+        before = self.places(windows)
+        waited, first = self.cascade(probe, windows)
+        self.assertLess(waited, ANSWER, "the first cascade left the program unanswering")
+        self.assertEqual(first[anchor], before[anchor], "the anchor stays")
+        dealt = first[:anchor] + first[anchor + 1:]
+        steps = [(b[0] - a[0], b[1] - a[1]) for a, b in zip(dealt, dealt[1:])]
+        self.assertEqual(steps, [(15, 15)] * 10, "each note 15 pixels right of and below the one before")
+        waited, second = self.cascade(probe, windows)
+        self.assertLess(waited, ANSWER, "the second cascade left the program unanswering")
+        self.assertEqual(second, first, "nothing moves: every note stands at its place")
+
+
+class CascadeTwiceWithoutTitlesTest(CascadeTwiceTest):
+    TWMRC = os.path.join(SOURCE_DIR, "tests", "support", "twmrc-notitle")
+
+
+class CascadeTwiceWithoutWindowManagerTest(CascadeTwiceTest):
+    WM = False
+
+
+def max_unanswered(probe, t0):
+    """The longest a probe request waited from t0 until now."""
+    samples = list(probe.samples)
+    now = time.monotonic()
+    longest = 0.0
+    for sent, answered in samples:
+        done = answered if answered is not None else now
+        if done >= t0:
+            longest = max(longest, done - max(sent, t0))
+    return longest
+
+
+class LongNoteListTest(E2ETest):
+
+    def test_the_5000th_note_can_be_chosen(self):
+        # 5,000 hidden notes start quickly; Hidden Notes lists them all. The
+        # user drags the list's scroll bar to the bottom and presses the last
+        # button: the last note of the list shows, and no other.
+        home = tempfile.mkdtemp(prefix="stikkel-home-", dir=self.x.tmp)
+        note_dir = os.path.join(home, ".tackonnotes")
+        os.makedirs(note_dir)
+        for i in range(1, 5001):
+            with open(os.path.join(note_dir, "note%d" % i), "wb") as f:
+                f.write(note_file("hidden %d" % i, "", x=10 + i % 900, y=40 + i % 500, hidden=1))
+        # The program lists notes in the order the directory gives their files.
+        files = [f for f in os.listdir(note_dir) if f.startswith("note")]
+        last = "hidden " + files[-1][len("note"):]
+        app = self.start(home=home)
+        control = wait_for(lambda: self.x.run(["xdotool", "search", "--maxdepth", "2", "--onlyvisible",
+                                                "--name", "^stikkel$"], check=False).split(),
+                           timeout=120, interval=0.5, what="the control window")[0]
+        probe = Probe(self.x.env, int(control))
+        self.addCleanup(probe.stop)
+        probe.wait_answer(timeout=300)  # every note is loaded
+        choose_from_main_menu(self.x, int(control), "Hidden Notes")
+        window = self.x.wait_mapped("Hidden Notes", timeout=60)
+        parts = self.x.descendants(window)
+        bar = next(d for d in parts if d["w"] < 25 and d["h"] >= 40)
+        x = bar["x"] + bar["w"] // 2
+        self.x.xdotool("mousemove", "--sync", x, bar["y"] + bar["h"] - 2)
+        self.x.xdotool("mousedown", 2)
+        self.x.xdotool("mousemove", "--sync", x, bar["y"] + bar["h"] + 40)
+        self.x.xdotool("mouseup", 2)
+
+        def last_button():
+            # The lowest button wholly beside the scroll bar, in view.
+            buttons = [d for d in self.x.descendants(window) if d["w"] > 60 and 10 < d["h"] < 40
+                       and bar["y"] <= d["y"] and d["y"] + d["h"] <= bar["y"] + bar["h"] and d["x"] > bar["x"]]
+            return max(buttons, key=lambda d: d["y"]) if buttons else None
+        button = wait_for(last_button, what="the buttons at the end of the list")
+        self.x.click(button["x"] + button["w"] // 2, button["y"] + button["h"] // 2)
+        self.x.wait_unmapped("Hidden Notes", timeout=30)
+        self.x.wait_mapped(last, timeout=30)
+        shown = self.x.run(["xdotool", "search", "--maxdepth", "2", "--onlyvisible", "--name", "^hidden "],
+                           check=False).split()
+        self.assertEqual(len(shown), 1, "only the chosen note shows")
+
+
+if __name__ == "__main__":
+    unittest.main()
