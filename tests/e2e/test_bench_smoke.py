@@ -45,16 +45,35 @@ class BenchSmokeTest(unittest.TestCase):
         self.assertEqual(len(rows(out, "per minute")), 1, out)
         self.assertIn("Note files written while idle: 0", out)
 
+    def test_cascade(self):
+        out = self.bench("cascade", "--sizes", "5", "--wm", "twm,none", "--limit", "20")
+        self.assertIn("## Cascade Notes twice in a row", out)
+        for wm in ("twm", "none"):
+            row = rows(out, wm)
+            self.assertEqual([r[3] for r in row], ["1", "2"], out)
+            self.assertEqual(row[0][4], "3", "the visible notes but the anchor (note 3 is hidden)")
+            self.assertEqual(row[1][4], "0", "the second cascade moves nothing")
+
+    def test_findnote(self):
+        out = self.bench("findnote", "--sizes", "300", "--runs", "1")
+        self.assertIn("## Find A Note", out)
+        row = rows(out, "300")
+        self.assertEqual(len(row), 1, out)
+        self.assertEqual(row[0][5], "1 of 1", "the last note of a long list is chosen")
+
     def test_save(self):
-        out = self.bench("save", "--sizes", "4", "--runs", "1", "--pass-notes", "0")
+        out = self.bench("save", "--sizes", "4", "--runs", "1", "--pass-notes", "0", "--save-all-sizes", "4")
         self.assertIn("## Saving at exit", out)
-        row = rows(out, "4")
+        row = [r for r in rows(out, "4") if len(r) == 10]  # the exit table's
         self.assertEqual(len(row), 1, out)
         moved, written_moved, written_still, leftovers = row[0][1], row[0][4], row[0][7], row[0][9]
         self.assertEqual(moved, "3", "the visible notes (note 3 is hidden)")
         self.assertEqual(written_moved, moved, "every moved note is written")
         self.assertEqual(written_still, "0", "no note is written when none changed")
         self.assertEqual(leftovers, "0", "no temporary file is left")
+        moved_row, still_row = [r for r in rows(out, "4") if r[1] in ("all moved", "none changed, first after start-up")]
+        self.assertEqual(moved_row[5], "3", "Save All writes every moved note")
+        self.assertEqual(still_row[5], "0")
 
     def test_journal(self):
         # The same program on both sides: no build of an older commit here.

@@ -1,9 +1,13 @@
 """Commands over many notes leave the program answering: a second Cascade
 Notes (every note already at its place) under twm with and without title
-bars and with no window manager, and the note list that reaches its last
-note among 5,000. A probe client (xprobe.py) times the program's answers."""
+bars and with no window manager, the note list that reaches its last note
+among 5,000, and Save All, which costs a few X round trips in all and one
+flush of the note directory. A probe client (xprobe.py) times the
+program's answers; strace counts round trips and fsyncs."""
 
 import os
+import re
+import subprocess
 import tempfile
 import time
 import unittest
@@ -135,6 +139,76 @@ class LongNoteListTest(E2ETest):
         shown = self.x.run(["xdotool", "search", "--maxdepth", "2", "--onlyvisible", "--name", "^hidden "],
                            check=False).split()
         self.assertEqual(len(shown), 1, "only the chosen note shows")
+
+
+class SaveAllTest(E2ETest):
+
+    NOTES = 40
+
+    def traced(self, app, probe, label):
+        """Chooses `label` from the main menu with strace attached to the
+        program; returns (X round trips, fsync calls) until the program
+        answers the probe again. A round trip is a wait for a reply: a poll
+        with no timeout that does not wait to write."""
+        log = os.path.join(self.x.tmp, "trace-%d" % time.monotonic_ns())
+        tracer = [None]
+
+        def attach():
+            tracer[0] = subprocess.Popen(["strace", "-f", "-qq", "-e", "trace=poll,fsync,fdatasync", "-o", log,
+                                          "-p", str(app.proc.pid)], stdout=subprocess.DEVNULL,
+                                         stderr=subprocess.DEVNULL)
+            wait_for(lambda: "TracerPid:\t0" not in open("/proc/%d/status" % app.proc.pid).read(),
+                     what="strace to attach")
+            return time.monotonic()
+        try:
+            t0 = choose_from_main_menu(self.x, self.control, label, wait_gone=False, before_release=attach)
+            wait_for(lambda: probe.answered_since(t0 + 0.5), timeout=60, what="the program to answer")
+        finally:
+            if tracer[0]:
+                tracer[0].terminate()
+                tracer[0].wait(10)
+        with open(log) as f:
+            lines = f.read().splitlines()
+        round_trips = sum(1 for line in lines if re.search(r"\bpoll\(.*\], \d+, -1\)", line) and "POLLOUT" not in line)
+        fsyncs = sum(1 for line in lines if re.search(r"\bf(data)?sync\(", line))
+        return round_trips, fsyncs
+
+    @unittest.skipUnless(subprocess.run(["which", "strace"], capture_output=True).returncode == 0, "no strace")
+    def test_save_all_asks_once_for_all_windows_and_flushes_the_directory_once(self):
+        home = tempfile.mkdtemp(prefix="stikkel-home-", dir=self.x.tmp)
+        note_dir = os.path.join(home, ".tackonnotes")
+        os.makedirs(note_dir)
+        names = ["note %d" % i for i in range(1, self.NOTES + 1)]
+        for i, name in enumerate(names):
+            with open(os.path.join(note_dir, "note%d" % (i + 1)), "wb") as f:
+                f.write(note_file(name, "text of " + name, x=20 + 40 * (i % 20), y=40 + 300 * (i // 20)))
+        app = self.start("-na", home=home)
+        app.wait_ready()
+        self.control = self.x.mapped_window("stikkel")
+        windows = [self.x.wait_mapped(name) for name in names]
+        probe = Probe(self.x.env, self.control)
+        self.addCleanup(probe.stop)
+        probe.wait_answer()
+        files = {n: os.stat(os.path.join(note_dir, n)).st_mtime_ns for n in os.listdir(note_dir)}
+
+        # The first pass after start-up: every window is new to it, nothing changed.
+        round_trips, fsyncs = self.traced(app, probe, "Save All Notes")
+        self.assertLess(round_trips, 10, "a few round trips for all %d windows" % self.NOTES)
+        self.assertEqual(fsyncs, 0)
+
+        # Every note moved through the window manager, as a drag ends.
+        frames = [self.x.outer_window(w) for w in windows]
+        before = [self.x.geometry(f)[:2] for f in frames]
+        for w, (x, y) in zip(windows, before):
+            self.x.xdotool("windowmove", w, x + 13, y + 9)
+        wait_for(lambda: all(self.x.geometry(f)[:2] != p for f, p in zip(frames, before)), timeout=30,
+                 what="twm to move the notes")
+        time.sleep(0.5)
+        round_trips, fsyncs = self.traced(app, probe, "Save All Notes")
+        self.assertLess(round_trips, 10, "a few round trips for all %d windows" % self.NOTES)
+        self.assertEqual(fsyncs, self.NOTES + 1, "each note file, and the directory once")
+        written = [n for n in os.listdir(note_dir) if os.stat(os.path.join(note_dir, n)).st_mtime_ns != files.get(n)]
+        self.assertEqual(len(written), self.NOTES)
 
 
 if __name__ == "__main__":
