@@ -5,15 +5,22 @@
 #include <X11/StringDefs.h>
 #include <X11/Xaw/Form.h>
 
+// Appends the constraints that tie a child's four edges to its form's as
+// they are named; returns the new count.
+inline Cardinal AddChains(Arg* args, Cardinal n, XtEdgeType top, XtEdgeType bottom, XtEdgeType left,
+                          XtEdgeType right) {
+  XtSetArg(args[n], XtNtop, top); n++;
+  XtSetArg(args[n], XtNbottom, bottom); n++;
+  XtSetArg(args[n], XtNleft, left); n++;
+  XtSetArg(args[n], XtNright, right); n++;
+  return n;
+}
+
 // Appends the constraints of a child that keeps its size and place at the
 // top left of its form (top and bottom XtChainTop, left and right
 // XtChainLeft); returns the new count.
 inline Cardinal AddFixedTopLeft(Arg* args, Cardinal n) {
-  XtSetArg(args[n], XtNtop, XtChainTop); n++;
-  XtSetArg(args[n], XtNbottom, XtChainTop); n++;
-  XtSetArg(args[n], XtNleft, XtChainLeft); n++;
-  XtSetArg(args[n], XtNright, XtChainLeft); n++;
-  return n;
+  return AddChains(args, n, XtChainTop, XtChainTop, XtChainLeft, XtChainLeft);
 }
 
 // AddFixedTopLeft, and no distance between the child and its neighbours

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "app/form_args.h"
 #include "app/popups.h"
 #include "model/note_list.h"
 #include "notes/list_rows.h"
@@ -45,6 +46,15 @@ ListWindow list;
 
 bool Long() { return list.scrollbar != nullptr; }
 
+// Appends what makes buttons equal in one column that stretches with the
+// window's width; a long list's buttons keep that width whatever name they
+// show. Six arguments.
+Cardinal AddColumnArgs(Arg* args, Cardinal n) {
+  XtSetArg(args[n], XtNwidth, list.widest); n++;
+  XtSetArg(args[n], XtNresize, !Long()); n++;
+  return AddChains(args, n, XtChainTop, XtChainTop, XtChainLeft, XtChainRight);
+}
+
 // A button's callback: client data is its row.
 void ChooseRow(Widget w, XtPointer client_data, XtPointer call_data) {
   std::size_t index = list.first + static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(client_data));
@@ -65,30 +75,17 @@ Widget MakeButton(std::size_t row) {
     XtSetArg(args[n], XtNfromVert, list.buttons[row - 1]); n++;
     XtSetArg(args[n], XtNvertDistance, 0); n++;
   }
-  if (list.widest > 0) {
-    XtSetArg(args[n], XtNwidth, list.widest); n++;
-    XtSetArg(args[n], XtNleft, XtChainLeft); n++;
-    XtSetArg(args[n], XtNright, XtChainRight); n++;
-    XtSetArg(args[n], XtNtop, XtChainTop); n++;
-    XtSetArg(args[n], XtNbottom, XtChainTop); n++;
-    XtSetArg(args[n], XtNresize, !Long()); n++;
-  }
+  if (list.widest > 0) n = AddColumnArgs(args, n);
   Widget button = XtCreateManagedWidget("FindButton", commandWidgetClass, list.view_form, args, n);
   XtAddCallback(button, XtNcallback, ChooseRow, reinterpret_cast<XtPointer>(static_cast<std::uintptr_t>(row)));
   return button;
 }
 
-// Equal buttons in one column that stretch with the window's width; a long
-// list's buttons keep that width whatever name they show.
+// Lines a button up with the others: equal buttons in one column that
+// stretch with the window's width.
 void LineUp(Widget button) {
   Arg args[6];
-  XtSetArg(args[0], XtNwidth, list.widest);
-  XtSetArg(args[1], XtNleft, XtChainLeft);
-  XtSetArg(args[2], XtNright, XtChainRight);
-  XtSetArg(args[3], XtNtop, XtChainTop);
-  XtSetArg(args[4], XtNbottom, XtChainTop);
-  XtSetArg(args[5], XtNresize, !Long());
-  XtSetValues(button, args, 6);
+  XtSetValues(button, args, AddColumnArgs(args, 0));
 }
 
 Dimension WidthOf(Widget w) {
@@ -188,10 +185,7 @@ Widget MakeScrollbar(Widget form) {
   Cardinal n = 0;
   XtSetArg(args[n], XtNorientation, XtorientVertical); n++;
   XtSetArg(args[n], XtNlength, kViewHeight); n++;
-  XtSetArg(args[n], XtNleft, XtChainLeft); n++;
-  XtSetArg(args[n], XtNright, XtChainLeft); n++;
-  XtSetArg(args[n], XtNtop, XtChainTop); n++;
-  XtSetArg(args[n], XtNbottom, XtChainBottom); n++;
+  n = AddChains(args, n, XtChainTop, XtChainBottom, XtChainLeft, XtChainLeft);
   Widget bar = XtCreateManagedWidget("FindScrollbar", scrollbarWidgetClass, form, args, n);
   XtAddCallback(bar, XtNjumpProc, Jump, nullptr);
   XtAddCallback(bar, XtNscrollProc, Scroll, nullptr);
@@ -277,10 +271,7 @@ void OpenNoteList(const Note* first, bool hidden_only) {
   XtSetArg(args[n], XtNcallback, cancel); n++;
   XtSetArg(args[n], XtNfromVert, list.viewport); n++;
   XtSetArg(args[n], XtNlabel, "Cancel"); n++;
-  XtSetArg(args[n], XtNleft, XtChainLeft); n++;
-  XtSetArg(args[n], XtNright, XtChainLeft); n++;
-  XtSetArg(args[n], XtNtop, XtChainBottom); n++;
-  XtSetArg(args[n], XtNbottom, XtChainBottom); n++;
+  n = AddChains(args, n, XtChainBottom, XtChainBottom, XtChainLeft, XtChainLeft);
   XtCreateManagedWidget("FindCancel", commandWidgetClass, form, args, n);
   if (long_list) {
     // Laid out, the view tells how many rows it holds.

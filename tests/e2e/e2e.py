@@ -279,6 +279,29 @@ class XSession:
         out = self.xdotool("getmouselocation", "--shell")
         return int(re.search(r"X=(\d+)", out).group(1)), int(re.search(r"Y=(\d+)", out).group(1))
 
+    # --- the note list -------------------------------------------------------
+
+    def list_scroll_bar(self, window):
+        """The vertical scroll bar of a note list window (its client window
+        id): the tall, narrow window in it."""
+        return next(d for d in self.descendants(window) if d["w"] < 25 and d["h"] >= 40)
+
+    def drag_to_end(self, bar):
+        """Drags the thumb of a vertical scroll bar with button 2 to the
+        bottom and past it, as a user does to see the end of a list."""
+        x = bar["x"] + bar["w"] // 2
+        self.xdotool("mousemove", "--sync", x, bar["y"] + bar["h"] - 2)
+        self.xdotool("mousedown", 2)
+        self.xdotool("mousemove", "--sync", x, bar["y"] + bar["h"] + 40)
+        self.xdotool("mouseup", 2)
+
+    def lowest_button(self, window, bar):
+        """The lowest button of a note list that stands wholly in view beside
+        its scroll bar, or None."""
+        buttons = [d for d in self.descendants(window) if d["w"] > 60 and 10 < d["h"] < 40 and d["x"] > bar["x"]
+                   and bar["y"] <= d["y"] and d["y"] + d["h"] <= bar["y"] + bar["h"]]
+        return max(buttons, key=lambda d: d["y"]) if buttons else None
+
     # --- input --------------------------------------------------------------
 
     def click(self, x, y, button=1):

@@ -119,20 +119,9 @@ class LongNoteListTest(E2ETest):
         probe.wait_answer(timeout=300)  # every note is loaded
         choose_from_main_menu(self.x, int(control), "Hidden Notes")
         window = self.x.wait_mapped("Hidden Notes", timeout=60)
-        parts = self.x.descendants(window)
-        bar = next(d for d in parts if d["w"] < 25 and d["h"] >= 40)
-        x = bar["x"] + bar["w"] // 2
-        self.x.xdotool("mousemove", "--sync", x, bar["y"] + bar["h"] - 2)
-        self.x.xdotool("mousedown", 2)
-        self.x.xdotool("mousemove", "--sync", x, bar["y"] + bar["h"] + 40)
-        self.x.xdotool("mouseup", 2)
-
-        def last_button():
-            # The lowest button wholly beside the scroll bar, in view.
-            buttons = [d for d in self.x.descendants(window) if d["w"] > 60 and 10 < d["h"] < 40
-                       and bar["y"] <= d["y"] and d["y"] + d["h"] <= bar["y"] + bar["h"] and d["x"] > bar["x"]]
-            return max(buttons, key=lambda d: d["y"]) if buttons else None
-        button = wait_for(last_button, what="the buttons at the end of the list")
+        bar = self.x.list_scroll_bar(window)
+        self.x.drag_to_end(bar)
+        button = wait_for(lambda: self.x.lowest_button(window, bar), what="the buttons at the end of the list")
         self.x.click(button["x"] + button["w"] // 2, button["y"] + button["h"] // 2)
         self.x.wait_unmapped("Hidden Notes", timeout=30)
         self.x.wait_mapped(last, timeout=30)
