@@ -341,14 +341,15 @@ class MainMenu:
 
 
 def choose_from_main_menu(session, control, label, wait_gone=True, overrides=None, raise_first=False,
-                          before_release=None):
+                          before_release=None, timeout=10):
     """Opens the main menu with button 3 on the control window (its client
     window id) and releases the button on the row labelled `label`; with
     wait_gone, waits until the menu is gone. `overrides` lists the
     override-redirect windows on screen (session.viewable_overrides by
     default). With raise_first the control window is raised first, out from
     under notes that may cover it. before_release is called just before
-    the button goes up; its result is returned."""
+    the button goes up; its result is returned. `timeout`: seconds to wait
+    for the menu."""
     overrides = overrides or session.viewable_overrides
     if raise_first:
         session.xdotool("windowraise", control)
@@ -356,7 +357,7 @@ def choose_from_main_menu(session, control, label, wait_gone=True, overrides=Non
     before = overrides()
     session.xdotool("mousemove", "--sync", x + w // 2, y + h // 2)
     session.xdotool("mousedown", 3)
-    menu_window = wait_for(lambda: next(iter(overrides() - before), None), 10, what="the main menu")
+    menu_window = wait_for(lambda: next(iter(overrides() - before), None), timeout, what="the main menu")
     menu = MainMenu(*session.geometry(menu_window))
     session.xdotool("mousemove", "--sync", *menu.row_center(label))
     result = before_release() if before_release else None
