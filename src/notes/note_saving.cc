@@ -1,5 +1,6 @@
 #include "notes/note_saving.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -42,16 +43,23 @@ void LookAtAllNotes() {
   NoteWindow::LookAt(windows);
 }
 
-// SaveNote, with the note directory flushed by `syncs` (by the file's own
-// save when null).
-bool Save(Note* note, DirectorySyncs* syncs) {
+// The note's window when the note has something to save, with the window's
+// size and text handed to the record; null otherwise.
+NoteWindow* ReadyToSave(Note* note) {
   NoteWindow* window = WindowOf(note);
-  if (!window || !window->shell() || !XtIsRealized(window->shell())) return true;
-  if (!NoteNeedsSaving(note)) return true;
+  if (!window || !window->shell() || !XtIsRealized(window->shell())) return nullptr;
+  if (!NoteNeedsSaving(note)) return nullptr;
   window->KeepSize();
   window->SyncText();
+  return window;
+}
+
+// SaveNote, in a pass of saves when `pass` is given.
+bool Save(Note* note, ReplacePass* pass) {
+  NoteWindow* window = ReadyToSave(note);
+  if (!window) return true;
   std::string message;
-  if (!WriteNoteFile(Notes(), note, CurrentScreen(), &message, syncs)) {
+  if (!WriteNoteFile(Notes(), note, CurrentScreen(), &message, pass)) {
     ShowError(message);
     return false;
   }
@@ -71,11 +79,19 @@ bool SaveAllNotes(bool report) {
     return true;
   }
   LookAtAllNotes();
-  DirectorySyncs syncs;
+  ReplacePass pass;
   // A save may show a popup but never adds or removes notes; walk by index
-  // all the same so the walk stays valid.
+  // all the same so the walk stays valid. The files of a stretch of notes
+  // are written first and sent to the disk together; then each one is
+  // flushed (its data is on the way already) and renamed.
   bool all = true;
-  for (std::size_t i = 0; i < Notes().size(); ++i) all = Save(Notes()[i].get(), &syncs) && all;
+  for (std::size_t start = 0; start < Notes().size(); start += kNotesWrittenAhead) {
+    const std::size_t end = std::min(Notes().size(), start + kNotesWrittenAhead);
+    for (std::size_t i = start; i < end; ++i)
+      if (ReadyToSave(Notes()[i].get())) WriteNoteFileAhead(Notes(), *Notes()[i], CurrentScreen(), &pass);
+    pass.StartWriteback();
+    for (std::size_t i = start; i < end && i < Notes().size(); ++i) all = Save(Notes()[i].get(), &pass) && all;
+  }
   return all;
 }
 

@@ -64,17 +64,25 @@ void StampLaterThan(int fd, const struct timespec& later_than) {
   futimens(fd, times);
 }
 
-// Fills the open temporary file fd (named result->temp_path) and renames it
-// to path.
-void WriteAndRename(FileDescriptor fd, const std::string& path, const std::string& bytes, bool no_replace,
-                    const struct timespec* later_than, DirectorySyncs* later, FileWriteResult* result) {
-  const std::string& temp_path = result->temp_path;
+// Fills the open temporary file fd that is to replace path; false with
+// errno set when a write fails.
+bool FillTemporary(FileDescriptor& fd, const std::string& path, const std::string& bytes,
+                   const struct timespec* later_than) {
   // The new version keeps the permissions the user gave the old one (a
   // private note stays private).
   struct stat old;
   if (stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) fchmod(fd.get(), old.st_mode & 07777);
   bool ok = fd.WriteAll(bytes);
   if (ok && later_than) StampLaterThan(fd.get(), *later_than);
+  return ok;
+}
+
+// Fills the open temporary file fd (named result->temp_path; unless
+// `filled` says that was done) and renames it to path.
+void WriteAndRename(FileDescriptor fd, const std::string& path, const std::string& bytes, bool no_replace,
+                    const struct timespec* later_than, ReplacePass* pass, bool filled, FileWriteResult* result) {
+  const std::string& temp_path = result->temp_path;
+  bool ok = filled || FillTemporary(fd, path, bytes, later_than);
   ok = ok && fsync(fd.get()) == 0;
   int error = ok ? 0 : errno;
   if (!fd.Close() && ok) {
@@ -99,26 +107,71 @@ void WriteAndRename(FileDescriptor fd, const std::string& path, const std::strin
     result->stage = result->error == EEXIST && no_replace ? FileWriteResult::kExists : FileWriteResult::kRename;
     return;
   }
-  if (later)
-    later->Add(path);
+  if (pass)
+    pass->AddDirectory(path);
   else
     SyncDirectory(path);
 }
 
+// The stem of a save's temporaries beside path.
+std::string SaveStem(const std::string& path) {
+  return DirectoryOf(path) + "/sk1." + std::to_string(getpid()) + ".";
+}
+
 }  // namespace
 
-void DirectorySyncs::Add(const std::string& path) {
+void ReplacePass::WriteAhead(const std::string& path, const std::string& bytes) {
+  Ahead ahead;
+  ahead.fd = CreateUniqueTemporary(SaveStem(path), &ahead.temp_path);
+  if (!ahead.fd.valid()) return;
+  if (!FillTemporary(ahead.fd, path, bytes, nullptr)) {
+    ahead.fd.Close();
+    unlink(ahead.temp_path.c_str());
+    return;
+  }
+  ahead.bytes = bytes;
+  auto [it, added] = ahead_.try_emplace(path);
+  if (!added) unlink(it->second.temp_path.c_str());
+  it->second = std::move(ahead);
+}
+
+void ReplacePass::StartWriteback() {
+  for (auto& [path, ahead] : ahead_) sync_file_range(ahead.fd.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
+bool ReplacePass::Take(const std::string& path, const std::string& bytes, FileDescriptor* fd,
+                       std::string* temp_path) {
+  auto it = ahead_.find(path);
+  if (it == ahead_.end()) return false;
+  Ahead ahead = std::move(it->second);
+  ahead_.erase(it);
+  if (ahead.bytes != bytes) {
+    ahead.fd.Close();
+    unlink(ahead.temp_path.c_str());
+    return false;
+  }
+  *fd = std::move(ahead.fd);
+  *temp_path = ahead.temp_path;
+  return true;
+}
+
+void ReplacePass::AddDirectory(const std::string& path) {
   std::string dir = DirectoryOf(path);
   if (std::find(dirs_.begin(), dirs_.end(), dir) == dirs_.end()) dirs_.push_back(dir);
 }
 
-void DirectorySyncs::Flush() {
+void ReplacePass::Finish() {
+  for (auto& [path, ahead] : ahead_) {
+    ahead.fd.Close();
+    unlink(ahead.temp_path.c_str());
+  }
+  ahead_.clear();
   for (const std::string& dir : dirs_) SyncDirectory(dir + "/");
   dirs_.clear();
 }
 
 FileWriteResult ReplaceFile(const std::string& temp_path, const std::string& path, const std::string& bytes,
-                            bool no_replace, DirectorySyncs* later) {
+                            bool no_replace, ReplacePass* pass) {
   FileWriteResult result;
   result.temp_path = temp_path;
   // Whatever stands under the temporary name (the leftover of a crash, or a
@@ -130,13 +183,13 @@ FileWriteResult ReplaceFile(const std::string& temp_path, const std::string& pat
     result.error = errno;
     return result;
   }
-  WriteAndRename(std::move(fd), path, bytes, no_replace, nullptr, later, &result);
+  WriteAndRename(std::move(fd), path, bytes, no_replace, nullptr, pass, false, &result);
   return result;
 }
 
 FileWriteResult ReplaceFileThroughNewTemporary(const std::string& temp_stem, const std::string& path,
                                                const std::string& bytes, bool no_replace,
-                                               const struct timespec* later_than, DirectorySyncs* later) {
+                                               const struct timespec* later_than, ReplacePass* pass) {
   FileWriteResult result;
   FileDescriptor fd = CreateUniqueTemporary(temp_stem, &result.temp_path);
   if (!fd.valid()) {
@@ -144,13 +197,19 @@ FileWriteResult ReplaceFileThroughNewTemporary(const std::string& temp_stem, con
     result.error = errno;
     return result;
   }
-  WriteAndRename(std::move(fd), path, bytes, no_replace, later_than, later, &result);
+  WriteAndRename(std::move(fd), path, bytes, no_replace, later_than, pass, false, &result);
   if (result.stage == FileWriteResult::kExists) unlink(result.temp_path.c_str());
   return result;
 }
 
 FileWriteResult ReplaceFile(const std::string& path, const std::string& bytes, bool no_replace,
-                            DirectorySyncs* later) {
-  return ReplaceFileThroughNewTemporary(DirectoryOf(path) + "/sk1." + std::to_string(getpid()) + ".", path, bytes,
-                                        no_replace, nullptr, later);
+                            ReplacePass* pass) {
+  FileWriteResult result;
+  FileDescriptor fd;
+  if (pass && pass->Take(path, bytes, &fd, &result.temp_path)) {
+    WriteAndRename(std::move(fd), path, bytes, no_replace, nullptr, pass, true, &result);
+    if (result.stage == FileWriteResult::kExists) unlink(result.temp_path.c_str());
+    return result;
+  }
+  return ReplaceFileThroughNewTemporary(SaveStem(path), path, bytes, no_replace, nullptr, pass);
 }

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 
@@ -41,19 +42,19 @@ std::string Unchanged(const std::string& path, bool new_file) {
 }  // namespace
 
 bool WriteNoteFile(const NoteList& notes, Note* note, ScreenSize screen, std::string* message,
-                   DirectorySyncs* later) {
+                   ReplacePass* pass) {
   message->clear();
   const bool new_file = note->file_path.empty();
   if (new_file) note->file_path = notes.NoteFilePath(note->id);
   const std::string bytes = FormatNoteFile(*note, screen);
-  FileWriteResult r = ReplaceFile(note->file_path, bytes, new_file, later);
+  FileWriteResult r = ReplaceFile(note->file_path, bytes, new_file, pass);
   // A new note whose number another program took meanwhile is saved under
   // the next free number; an existing file is never replaced by it.
   int number = note->id;
   for (int tries = 0; r.stage == FileWriteResult::kExists && tries < 100; ++tries) {
     number = NextFreeNumber(notes, number);
     note->file_path = notes.NoteFilePath(number);
-    r = ReplaceFile(note->file_path, bytes, true, later);
+    r = ReplaceFile(note->file_path, bytes, true, pass);
   }
   const std::string& temp = r.temp_path;
   switch (r.stage) {
@@ -93,13 +94,25 @@ bool WriteNoteFile(const NoteList& notes, Note* note, ScreenSize screen, std::st
   return true;
 }
 
+void WriteNoteFileAhead(const NoteList& notes, const Note& note, ScreenSize screen, ReplacePass* pass) {
+  const std::string path = note.file_path.empty() ? notes.NoteFilePath(note.id) : note.file_path;
+  pass->WriteAhead(path, FormatNoteFile(note, screen));
+}
+
 void SaveChangedNotes(NoteList& notes, ScreenSize screen) {
   std::string ignored;
-  DirectorySyncs syncs;
-  for (const auto& note : notes) {
-    if (!note->NeedsWrite()) continue;
-    if (!WriteNoteFile(notes, note.get(), screen, &ignored, &syncs)) continue;
-    note->moved = false;
-    note->MarkSaved();
+  ReplacePass pass;
+  auto unsaved = [](const Note& note) { return note.NeedsWrite(); };
+  for (std::size_t start = 0; start < notes.size(); start += kNotesWrittenAhead) {
+    const std::size_t end = std::min(notes.size(), start + kNotesWrittenAhead);
+    for (std::size_t i = start; i < end; ++i)
+      if (unsaved(*notes[i])) WriteNoteFileAhead(notes, *notes[i], screen, &pass);
+    pass.StartWriteback();
+    for (std::size_t i = start; i < end; ++i) {
+      Note* note = notes[i].get();
+      if (!unsaved(*note) || !WriteNoteFile(notes, note, screen, &ignored, &pass)) continue;
+      note->moved = false;
+      note->MarkSaved();
+    }
   }
 }

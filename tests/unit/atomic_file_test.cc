@@ -2,6 +2,7 @@
 // its own, nothing is written through, and the file is replaced whole.
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <sched.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -110,6 +111,69 @@ TEST(AtomicFile, ReplacedFileKeepsItsPermissions) {
   ASSERT_EQ(stat((dir / "note2").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0644u) << "a new file gets the default permissions";
   umask(old_mask);
+}
+
+// The temporaries left in dir by saves.
+std::set<std::string> Temporaries(const TempDir& dir) {
+  std::set<std::string> names;
+  DIR* d = opendir(dir.path().c_str());
+  while (struct dirent* e = readdir(d))
+    if (std::string(e->d_name).rfind("sk1.", 0) == 0) names.insert(dir / e->d_name);
+  closedir(d);
+  return names;
+}
+
+TEST(AtomicFile, APassTakesWhatWasWrittenAheadOnlyWhenItIsStillTheNewVersion) {
+  struct Case {
+    const char* what;
+    const char* ahead;     // what was written ahead for note1
+    const char* saved;     // then saved, or null: no save comes
+    bool no_replace;
+    FileWriteResult::Stage stage;
+    const char* after;     // note1's contents after the pass
+    bool takes;            // the save renames the temporary written ahead
+  } cases[] = {
+      {"the same bytes", "new", "new", false, FileWriteResult::kOk, "new", true},
+      {"the record changed meanwhile", "new", "newer", false, FileWriteResult::kOk, "newer", false},
+      {"no save came", "new", nullptr, false, FileWriteResult::kOk, "old", false},
+      {"the file must not be replaced", "new", "new", true, FileWriteResult::kExists, "old", true},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    WriteFile(dir / "note1", "old");
+    {
+      ReplacePass pass;
+      pass.WriteAhead(dir / "note1", c.ahead);
+      std::set<std::string> ahead = Temporaries(dir);
+      ASSERT_EQ(ahead.size(), 1u) << c.what;
+      EXPECT_EQ(ReadFile(*ahead.begin()), c.ahead) << c.what;
+      EXPECT_EQ(ReadFile(dir / "note1"), "old") << c.what << ": nothing is renamed before the save";
+      pass.StartWriteback();
+      if (c.saved) {
+        FileWriteResult r = ReplaceFile(dir / "note1", c.saved, c.no_replace, &pass);
+        EXPECT_EQ(r.stage, c.stage) << c.what;
+        EXPECT_EQ(r.temp_path == *ahead.begin(), c.takes) << c.what;
+      }
+    }
+    EXPECT_EQ(ReadFile(dir / "note1"), c.after) << c.what;
+    EXPECT_TRUE(Temporaries(dir).empty()) << c.what << ": nothing is left behind";
+  }
+}
+
+TEST(AtomicFile, APassWritesAheadManyFilesAndTheSecondOfOnePathWins) {
+  TempDir dir;
+  ReplacePass pass;
+  for (int i = 0; i < 300; ++i) pass.WriteAhead(dir / ("note" + std::to_string(i)), "text " + std::to_string(i));
+  pass.WriteAhead(dir / "note7", "seven again");
+  EXPECT_EQ(Temporaries(dir).size(), 300u);
+  pass.StartWriteback();
+  for (int i = 0; i < 300; ++i) {
+    std::string bytes = i == 7 ? "seven again" : "text " + std::to_string(i);
+    ASSERT_EQ(ReplaceFile(dir / ("note" + std::to_string(i)), bytes, true, &pass).stage, FileWriteResult::kOk);
+    EXPECT_EQ(ReadFile(dir / ("note" + std::to_string(i))), bytes);
+  }
+  pass.Finish();
+  EXPECT_TRUE(Temporaries(dir).empty());
 }
 
 }  // namespace
