@@ -13,6 +13,7 @@
 #include "model/note_list.h"
 #include "notes/note_window.h"
 #include "notes/NoteSource.h"
+#include "notes/recovery_journal.h"
 #include "x11_util.h"
 
 void Pump() {
@@ -83,6 +84,9 @@ std::vector<Widget> ChildrenOf(Widget composite) {
 void Press(Widget command) { XtCallCallbacks(command, XtNcallback, nullptr); }
 
 void ResetProgramState() {
+  // A note a test changed has its recovery write due half a second later;
+  // it must not fire during the next test.
+  DiscardRecovery();
   for (const auto& note : Notes())
     if (Widget shell = NoteShell(note.get())) XtDestroyWidget(shell);
   Notes().clear();
