@@ -12,15 +12,15 @@ TimerFd::TimerFd(Kind kind)
 
 bool TimerFd::ArmAfter(unsigned long ms) {
   if (ms == 0) ms = 1;
-  itimerspec spec{};
-  spec.it_value.tv_sec = static_cast<time_t>(ms / 1000);
-  spec.it_value.tv_nsec = static_cast<long>(ms % 1000) * 1000000L;
-  return fd_.valid() && timerfd_settime(fd_.get(), 0, &spec, nullptr) == 0;
+  itimerspec expiry{};
+  expiry.it_value.tv_sec = static_cast<time_t>(ms / 1000);
+  expiry.it_value.tv_nsec = static_cast<long>(ms % 1000) * 1000000L;
+  return fd_.valid() && timerfd_settime(fd_.get(), 0, &expiry, nullptr) == 0;
 }
 
 bool TimerFd::Disarm() {
-  itimerspec spec{};
-  return fd_.valid() && timerfd_settime(fd_.get(), 0, &spec, nullptr) == 0;
+  itimerspec expiry{};
+  return fd_.valid() && timerfd_settime(fd_.get(), 0, &expiry, nullptr) == 0;
 }
 
 bool TimerFd::WatchClockChanges() {
@@ -29,9 +29,9 @@ bool TimerFd::WatchClockChanges() {
   // to be cancelled when the clock is set.
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
-  itimerspec spec{};
-  spec.it_value.tv_sec = now.tv_sec + 10L * 366 * 24 * 3600;
-  return timerfd_settime(fd_.get(), TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr) == 0;
+  itimerspec expiry{};
+  expiry.it_value.tv_sec = now.tv_sec + 10L * 366 * 24 * 3600;
+  return timerfd_settime(fd_.get(), TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &expiry, nullptr) == 0;
 }
 
 TimerFd::Event TimerFd::Consume() {
