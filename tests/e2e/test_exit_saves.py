@@ -10,9 +10,8 @@ import signal
 import time
 import unittest
 
-from e2e import E2ETest, note_file, wait_for
+from e2e import E2ETest, choose_from_main_menu, note_file, wait_for
 from faults import parse_note, type_into_note
-from test_control_window import MainMenu
 
 OLD = note_file("Precious", "old words\n", x=100, y=120)
 
@@ -39,14 +38,7 @@ class ExitSavesTest(E2ETest):
         shutil.rmtree(self.path)
 
     def choose_exit(self):
-        control = self.x.mapped_window("stikkel")
-        x, y, w, h = self.x.geometry(control)
-        self.x.xdotool("mousemove", "--sync", x + w // 2, y + h // 2)
-        before = self.x.viewable_overrides()
-        self.x.xdotool("mousedown", 3)
-        menu = MainMenu(*self.x.geometry(self.x.wait_new_override(before)))
-        self.x.xdotool("mousemove", "--sync", *menu.row_center("Exit"))
-        self.x.xdotool("mouseup", 3)
+        choose_from_main_menu(self.x, self.x.mapped_window("stikkel"), "Exit", wait_gone=False)
 
     def click_yes(self):
         wid = self.x.wait_mapped("Save Notes Prompt")
@@ -151,14 +143,7 @@ class WindowManagerKilledTest(E2ETest):
             self.assertEqual(f.read(), stored)
 
     def save_all(self, app):
-        control = self.x.mapped_window("stikkel")
-        x, y, w, h = self.x.geometry(control)
-        self.x.xdotool("mousemove", "--sync", x + w // 2, y + h // 2)
-        before = self.x.viewable_overrides()
-        self.x.xdotool("mousedown", 3)
-        menu = MainMenu(*self.x.geometry(self.x.wait_new_override(before)))
-        self.x.xdotool("mousemove", "--sync", *menu.row_center("Save All Notes"))
-        self.x.xdotool("mouseup", 3)
+        choose_from_main_menu(self.x, self.x.mapped_window("stikkel"), "Save All Notes", wait_gone=False)
         time.sleep(1)
         self.assertIsNone(app.proc.poll())
 
