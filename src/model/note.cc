@@ -4,6 +4,7 @@
 #include <string>
 
 #include "model/alarm.h"
+#include "model/utf8.h"
 
 Alarm AlarmAt(std::time_t t) {
   std::tm local{};
@@ -14,6 +15,25 @@ Alarm AlarmAt(std::time_t t) {
   alarm.hour = local.tm_hour;
   alarm.minute = local.tm_min;
   return alarm;
+}
+
+void TakeStoredBytesAsUtf8(Note* note) {
+  bool latin1 = false;
+  std::string name = StoredTextToUtf8(note->name, &latin1);
+  note->latin1_name = latin1 ? std::move(note->name) : std::string();
+  note->name = std::move(name);
+  std::string text = StoredTextToUtf8(note->text, &latin1);
+  note->latin1_text = latin1 ? std::move(note->text) : std::string();
+  note->text = std::move(text);
+}
+
+std::string StoredName(const Note& note) {
+  return note.latin1_name.empty() ? note.name : BytesToStore(note.name, note.latin1_name);
+}
+
+std::string StoredText(const Note& note, std::string_view text) {
+  if (note.latin1_text.empty()) return std::string(text);
+  return BytesToStore(std::string(text), note.latin1_text);
 }
 
 bool TextFits(std::size_t length) { return length <= kMaxTextLength; }

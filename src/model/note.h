@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "model/alarm.h"
 
@@ -34,6 +35,13 @@ class Note {
   // file, above the length the file states). It grows with the text in
   // steps of that size and never shrinks; no memory of this size is held.
   std::size_t buffer_size = 0;
+  // A note that holds UTF-8 (the program runs in a UTF-8 locale) read from
+  // a file whose name line or text was not valid UTF-8 shows those bytes
+  // read as Latin-1; these keep the file's own bytes (empty otherwise), and
+  // a save writes them back for as long as the note shows exactly what they
+  // were read as.
+  std::string latin1_name;
+  std::string latin1_text;
   std::string file_path;  // empty until the note has a file
   // Where the note's window stands, and the size it was made with.
   int x = 0;
@@ -69,6 +77,18 @@ class Note {
  private:
   bool changed_ = false;
 };
+
+// Makes a note read from a file hold UTF-8: its name and text shown through
+// StoredTextToUtf8, and the bytes of each that was not valid UTF-8 kept in
+// latin1_name and latin1_text.
+void TakeStoredBytesAsUtf8(Note* note);
+
+// The bytes a note file holds for the note's name and for a text of the
+// note (its text up to the first NUL): what the note shows, or the file's
+// own Latin-1 bytes while the note shows exactly what they were read as
+// (BytesToStore).
+std::string StoredName(const Note& note);
+std::string StoredText(const Note& note, std::string_view text);
 
 // Whether a note may hold a text of `length` bytes (at most kMaxTextLength).
 bool TextFits(std::size_t length);

@@ -1,5 +1,7 @@
 #include "model/utf8.h"
 
+#include <cstdint>
+
 std::size_t Utf8CharLength(std::string_view bytes) {
   if (bytes.empty()) return 0;
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
@@ -67,6 +69,48 @@ std::size_t Utf8PrefixLength(std::string_view bytes, std::size_t max_bytes) {
     --start;
   std::size_t n = Utf8CharLength(bytes.substr(start));
   return n != 0 && start + n > max_bytes ? start : max_bytes;
+}
+
+void AppendWideAsUtf8(std::string* out, const wchar_t* chars, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    auto code = static_cast<std::uint32_t>(chars[i]);
+    if (code < 0x80) {
+      *out += static_cast<char>(code);
+      continue;
+    }
+    if ((code >= 0xd800 && code <= 0xdfff) || code > 0x10ffff) code = 0xfffd;
+    if (code < 0x800) {
+      *out += static_cast<char>(0xc0 | (code >> 6));
+    } else if (code < 0x10000) {
+      *out += static_cast<char>(0xe0 | (code >> 12));
+      *out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
+    } else {
+      *out += static_cast<char>(0xf0 | (code >> 18));
+      *out += static_cast<char>(0x80 | ((code >> 12) & 0x3f));
+      *out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
+    }
+    *out += static_cast<char>(0x80 | (code & 0x3f));
+  }
+}
+
+std::wstring WideFromUtf8(std::string_view bytes) {
+  std::wstring out;
+  out.reserve(bytes.size());
+  std::size_t pos = 0;
+  while (pos < bytes.size()) {
+    auto lead = static_cast<unsigned char>(bytes[pos]);
+    std::size_t n = lead < 0x80 ? 1 : Utf8CharLength(bytes.substr(pos));
+    if (n <= 1) {
+      out += static_cast<wchar_t>(lead);
+      ++pos;
+      continue;
+    }
+    std::uint32_t code = lead & (0xff >> (n + 1));
+    for (std::size_t i = 1; i < n; ++i) code = (code << 6) | (static_cast<unsigned char>(bytes[pos + i]) & 0x3f);
+    out += static_cast<wchar_t>(code);
+    pos += n;
+  }
+  return out;
 }
 
 std::string StoredTextToUtf8(std::string_view stored, bool* was_latin1) {

@@ -31,6 +31,14 @@ std::size_t Utf8PrefixLength(std::string_view bytes, std::size_t max_bytes);
 // was_latin1, when given, tells which of the two it was.
 std::string StoredTextToUtf8(std::string_view stored, bool* was_latin1 = nullptr);
 
+// Characters as the toolkit keeps them in its international mode (one
+// wchar_t per Unicode character, as in glibc) to UTF-8 and back. A wchar_t
+// that is no Unicode character (a surrogate, above U+10FFFF) becomes U+FFFD;
+// a byte that starts no well-formed UTF-8 character becomes the character
+// of its Latin-1 code.
+void AppendWideAsUtf8(std::string* out, const wchar_t* chars, std::size_t count);
+std::wstring WideFromUtf8(std::string_view bytes);
+
 // The bytes to write for a note that shows current_utf8, given the bytes its
 // file held when they were not valid UTF-8 (empty when they were): those
 // very bytes as long as the note shows exactly what they were read as, so a

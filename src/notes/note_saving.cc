@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "app/locale.h"
 #include "app/popups.h"
 #include "model/note_list.h"
 #include "notes/note_window.h"
@@ -16,6 +17,14 @@
 #include "storage/save.h"
 
 ScreenSize CurrentScreen() { return {screen_width, screen_height}; }
+
+NoteFileReadOptions ReadOptions() {
+  NoteFileReadOptions options;
+  options.compatibility = app_res.compatibility;
+  options.screen = CurrentScreen();
+  options.utf8 = Utf8Notes();
+  return options;
+}
 
 bool NoteNeedsSaving(Note* note) {
   NoteWindow* window = WindowOf(note);
@@ -134,10 +143,7 @@ void SaveChangedNotesWithoutDisplay() {
 }
 
 void LoadNotes() {
-  NoteFileReadOptions options;
-  options.compatibility = app_res.compatibility;
-  options.screen = CurrentScreen();
-  LoadNoteFiles(Notes(), options);
+  LoadNoteFiles(Notes(), ReadOptions());
   std::vector<Note*> recovered = RecoverNotes();
   // Notes that were never saved come back from their recovery files alone.
   for (std::size_t i = 0; i < Notes().size(); ++i) {

@@ -40,3 +40,7 @@ void LoadNotes();
 
 // The screen's size in pixels, as note files record it.
 ScreenSize CurrentScreen();
+
+// How note files are read in this run: the current screen, the
+// compatibility resource, and whether notes hold UTF-8.
+NoteFileReadOptions ReadOptions();

@@ -162,10 +162,7 @@ void SettleRecoveryWithoutDisplay() {
 }
 
 std::vector<Note*> RecoverNotes() {
-  NoteFileReadOptions options;
-  options.compatibility = app_res.compatibility;
-  options.screen = CurrentScreen();
-  RecoveredNotes recovered = ApplyRecoveryFiles(Notes(), options);
+  RecoveredNotes recovered = ApplyRecoveryFiles(Notes(), ReadOptions());
   for (Note* note : recovered.notes) schedule.Adopt(note->id);
   for (int id : recovered.kept) schedule.Leave(id);
   return recovered.notes;

@@ -103,7 +103,7 @@ std::vector<Note*> LoadNoteFiles(NoteList& notes, const NoteFileReadOptions& opt
       ok = false;
       reason = "no note header";
     }
-    if (ok && note->text.size() > kMaxStoredTextBytes) {
+    if (ok && info.text_bytes > kMaxStoredTextBytes) {
       ok = false;
       reason = "text longer than " + std::to_string(kMaxStoredTextBytes) + " bytes";
     }
@@ -119,7 +119,7 @@ std::vector<Note*> LoadNoteFiles(NoteList& notes, const NoteFileReadOptions& opt
     // The buffer is sized from the length the file states, which may be
     // more than the text it holds.
     std::size_t stated = info.stated_length > 0 ? static_cast<std::size_t>(info.stated_length) : 0;
-    note->buffer_size = BufferSizeFor(std::max(stated, note->text.size()), unit);
+    note->buffer_size = BufferSizeFor(std::max(stated, info.text_bytes), unit);
     loaded.push_back(notes.Add(std::move(note)));
   }
   closedir(d);

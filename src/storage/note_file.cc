@@ -130,12 +130,18 @@ bool ReadNoteFile(std::string_view bytes, const NoteFileReadOptions& options, No
   std::size_t available = bytes.size() - after_name;
   std::size_t length = static_cast<std::size_t>(file.stated_length);
   note->text.assign(bytes.substr(after_name, length < available ? length : available));
+  file.text_bytes = note->text.size();
+  if (options.utf8) TakeStoredBytesAsUtf8(note);
   if (info) *info = file;
   return true;
 }
 
 std::string FormatNoteFile(const Note& note, ScreenSize screen) {
-  std::size_t length = strnlen(note.text.data(), note.text.size());
+  std::string_view text(note.text.data(), strnlen(note.text.data(), note.text.size()));
+  // Only a note that keeps a file's Latin-1 text needs a copy of it.
+  std::string latin1;
+  if (!note.latin1_text.empty()) text = latin1 = StoredText(note, text);
+  std::size_t length = text.size();
   const long numbers[] = {note.x,
                           note.y,
                           note.window_height ? note.window_height : note.height,
@@ -157,12 +163,13 @@ std::string FormatNoteFile(const Note& note, ScreenSize screen) {
   }
   out += " \n";
   // The name is one line: a line break in it would end the name early.
-  std::string name = note.name.substr(0, Utf8PrefixLength(note.name, kMaxNameLength));
+  std::string name = StoredName(note);
+  name.resize(Utf8PrefixLength(name, kMaxNameLength));
   for (char& c : name)
     if (c == '\n') c = ' ';
   out += name;
   out += '\n';
-  out.append(note.text.data(), length);
+  out.append(text);
   return out;
 }
 

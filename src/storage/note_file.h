@@ -30,6 +30,9 @@ struct ScreenSize {
 struct NoteFileReadOptions {
   bool compatibility = false;  // also accept the older format
   ScreenSize screen;           // the current screen, for rescaling positions
+  // Notes hold UTF-8 (a UTF-8 locale): the name and text are taken as
+  // TakeStoredBytesAsUtf8 takes them.
+  bool utf8 = false;
 };
 
 // What a note file says besides the note itself.
@@ -38,6 +41,9 @@ struct NoteFileInfo {
   bool older_format = false;
   // The length the header states; the text may be shorter when the file is.
   long stated_length = 0;
+  // The bytes of text the file holds (what was read, before any change of
+  // encoding).
+  std::size_t text_bytes = 0;
   // The screen the file was written on.
   ScreenSize screen;
 };
@@ -48,7 +54,7 @@ struct NoteFileInfo {
 // time it had). Returns false, changing nothing, when the bytes are not a
 // note. Positions are rescaled to the current screen; a height or width
 // that no window can have (0, negative, above kMaxNoteSide) gives the
-// default size; alarm fields are brought into their ranges (month 0..11,
+// default size; with options.utf8 the note holds UTF-8 (TakeStoredBytesAsUtf8); alarm fields are brought into their ranges (month 0..11,
 // day 1..the month's days, hour 0..23, minute 0..59). info, when given,
 // gets what the file says besides.
 bool ReadNoteFile(std::string_view bytes, const NoteFileReadOptions& options, Note* note,

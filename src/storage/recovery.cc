@@ -36,14 +36,14 @@ struct DirCloser {
 // header line, the name line and exactly the stated text, nothing after.
 // The reader takes less (a note file cut short keeps what it has); a
 // recovery file cut short or added to is not applied at all.
-bool Whole(const std::string& bytes, const Note& read, const NoteFileInfo& info) {
+bool Whole(const std::string& bytes, const NoteFileInfo& info) {
   if (info.older_format) return false;
   std::size_t header_end = bytes.find('\n');
   if (header_end == std::string::npos) return false;
   std::size_t name_end = bytes.find('\n', header_end + 1);
   if (name_end == std::string::npos) return false;
   std::size_t text = bytes.size() - (name_end + 1);
-  return text == read.text.size() && info.stated_length >= 0 &&
+  return text == info.text_bytes && info.stated_length >= 0 &&
          text == static_cast<std::size_t>(info.stated_length);
 }
 
@@ -143,7 +143,7 @@ RecoveredNotes ApplyRecoveryFiles(NoteList& notes, const NoteFileReadOptions& op
     else if (!S_ISREG(rst.st_mode)) why = "not a regular file";
     else if (!ReadCandidateFile(path, options, &bytes, &why)) why = "not a note";
     else if (!ReadNoteFile(bytes, options, &recovered, &info)) why = "not a note";
-    else if (!Whole(bytes, recovered, info)) why = "not a whole note (cut short or added to)";
+    else if (!Whole(bytes, info)) why = "not a whole note (cut short or added to)";
     else if (recovered.text.size() >= static_cast<std::size_t>(INT32_MAX) - unit) why = "too long";
     else if (name != "note" + std::to_string(id)) why = "no note has that name";
 
@@ -175,6 +175,8 @@ RecoveredNotes ApplyRecoveryFiles(NoteList& notes, const NoteFileReadOptions& op
         if (note) {
           note->text = std::move(recovered.text);
           note->name = std::move(recovered.name);
+          note->latin1_text = std::move(recovered.latin1_text);
+          note->latin1_name = std::move(recovered.latin1_name);
         } else {
           auto fresh = std::make_unique<Note>(std::move(recovered));
           fresh->id = id;

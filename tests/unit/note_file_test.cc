@@ -287,4 +287,65 @@ TEST(NoteFile, IdsComeFromFileNames) {
   }
 }
 
+// A note that holds UTF-8 reads a file as StoredTextToUtf8 shows it and
+// writes it back byte for byte until its name or text changes.
+TEST(NoteFile, Utf8NotesShowLatin1FilesAndKeepTheirBytesUntilChanged) {
+  struct Case {
+    const char* what;
+    std::string name, text;          // the file's name line and text
+    std::string shown_name, shown;   // what the note shows
+  } cases[] = {
+      {"Latin-1", "K\xf6ln", "Gr\xfc\xdf" "e", "K\xc3\xb6ln", "Gr\xc3\xbc\xc3\x9f" "e"},
+      {"UTF-8", "\xce\xb1\xce\xb2", "\xe6\x97\xa5 \xf0\x9f\x99\x82", "\xce\xb1\xce\xb2", "\xe6\x97\xa5 \xf0\x9f\x99\x82"},
+      {"stray byte in UTF-8", "ok", "\xc3\xa9\xff", "ok", "\xc3\x83\xc2\xa9\xc3\xbf"},
+  };
+  for (const Case& c : cases) {
+    const std::string header = "%%!!<tackonnote> 1 2 3 4 " + std::to_string(c.text.size()) + " 0 0 768 1024 0 0 1 0 0 \n";
+    const std::string file = header + c.name + "\n" + c.text;
+    NoteFileReadOptions options = Screen(1024, 768);
+    options.utf8 = true;
+    Note note;
+    NoteFileInfo info;
+    ASSERT_TRUE(ReadNoteFile(file, options, &note, &info)) << c.what;
+    EXPECT_EQ(note.name, c.shown_name) << c.what;
+    EXPECT_EQ(note.text, c.shown) << c.what;
+    EXPECT_EQ(info.text_bytes, c.text.size()) << c.what;
+    EXPECT_EQ(FormatNoteFile(note, {1024, 768}), file) << c.what << ": unchanged, the same bytes";
+    note.text += "\xe2\x80\x93";
+    note.name += "!";
+    const std::string changed = FormatNoteFile(note, {1024, 768});
+    const std::string text = c.shown + "\xe2\x80\x93";
+    EXPECT_EQ(changed, "%%!!<tackonnote> 1 2 3 4 " + std::to_string(text.size()) + " 0 0 768 1024 0 0 1 0 0 \n" +
+                           c.shown_name + "!\n" + text)
+        << c.what << ": changed, UTF-8 with its length in bytes";
+  }
+}
+
+TEST(NoteFile, TheCLocaleReadsAndWritesBytesAsTheyAre) {
+  const std::string file = "%%!!<tackonnote> 1 2 3 4 4 0 0 768 1024 0 0 1 0 0 \nK\xf6ln\nGr\xfc\xdf";
+  Note note;
+  ASSERT_TRUE(ReadNoteFile(file, Screen(1024, 768), &note));
+  EXPECT_EQ(note.name, "K\xf6ln");
+  EXPECT_EQ(note.text, "Gr\xfc\xdf");
+  EXPECT_TRUE(note.latin1_text.empty());
+  EXPECT_EQ(FormatNoteFile(note, {1024, 768}), file);
+}
+
+TEST(NoteFile, ALatin1NameLineIsCutAtItsBytesAndKept) {
+  const std::string name(1100, '\xe9');
+  NoteFileReadOptions options = Screen(1024, 768);
+  options.utf8 = true;
+  Note note;
+  ASSERT_TRUE(ReadNoteFile("%%!!<tackonnote> 1 2 3 4 2 0 0 768 1024 0 0 1 0 0 \n" + name + "\nhi", options, &note));
+  std::string shown;
+  for (int i = 0; i < 1022; ++i) shown += "\xc3\xa9";
+  EXPECT_EQ(note.name, shown);
+  std::string bytes = FormatNoteFile(note, {1024, 768});
+  std::size_t start = bytes.find('\n') + 1;
+  EXPECT_EQ(bytes.substr(start, bytes.find('\n', start) - start), name.substr(0, 1022)) << "unchanged";
+  note.name += "x";  // changed: UTF-8, cut on a character boundary
+  bytes = FormatNoteFile(note, {1024, 768});
+  EXPECT_EQ(bytes.substr(start, bytes.find('\n', start) - start), shown.substr(0, 1022));
+}
+
 }  // namespace

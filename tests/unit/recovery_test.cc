@@ -89,9 +89,10 @@ class ApplyRecoveryTest : public testing::Test {
     WriteFile(dir_ / (".recovery/" + file), bytes);
     Age(dir_ / (".recovery/" + file), age);
   }
-  RecoveredNotes Apply() {
+  RecoveredNotes Apply(bool utf8 = false) {
     NoteFileReadOptions options;
     options.screen = kScreen;
+    options.utf8 = utf8;
     LoadNoteFiles(notes_, options);
     return ApplyRecoveryFiles(notes_, options);
   }
@@ -147,6 +148,24 @@ TEST_F(ApplyRecoveryTest, NewerFilesApplyOlderGoUnreadableStay) {
   EXPECT_EQ(Entries(dir_ / ".recovery"), (std::vector<std::string>{"note1", "note2", "note4", "note5", "note9"}))
       << "the stale one and the temporary are gone";
   EXPECT_EQ(ReadFile(dir_ / "note1"), note1_before) << "no note file is written";
+}
+
+// Notes that hold UTF-8: a recovery file of Latin-1 bytes (the name kept
+// from a Latin-1 note file) is whole and shows its characters.
+TEST_F(ApplyRecoveryTest, Latin1RecoveryFilesApplyToUtf8Notes) {
+  NoteFile("note1", "K\xf6ln", "old", -100);
+  Recovery("note1", NoteBytes("K\xf6ln", "\xe9t\xe9 \xe6\x97\xa5"), -50);
+  Recovery("note2", NoteBytes("Gr\xfc\xdf" "e", "caf\xe9"), -50);
+  RecoveredNotes r = Apply(true);
+  ASSERT_EQ(r.notes.size(), 2u);
+  Note* one = notes_.FindNote(1);
+  EXPECT_EQ(one->name, "K\xc3\xb6ln");
+  EXPECT_EQ(one->text, "\xc3\xa9t\xc3\xa9 \xc3\xa6\xc2\x97\xc2\xa5") << "not valid UTF-8 as a whole: Latin-1";
+  EXPECT_EQ(FormatNoteFile(*one, kScreen), NoteBytes("K\xf6ln", "\xe9t\xe9 \xe6\x97\xa5")) << "its bytes kept";
+  Note* two = notes_.FindNote(2);
+  ASSERT_NE(two, nullptr);
+  EXPECT_EQ(two->text, "caf\xc3\xa9");
+  EXPECT_TRUE(r.kept.empty());
 }
 
 TEST_F(ApplyRecoveryTest, AWriteAfterTheClockWentBackIsStillNewerThanTheSave) {

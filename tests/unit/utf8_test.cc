@@ -140,3 +140,25 @@ TEST(Utf8, ALatin1FileKeepsItsBytesUntilTheTextChanges) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Utf8, WideCharactersRoundTrip) {
+  const std::wstring chars = WideFromUtf8(kSample);
+  EXPECT_EQ(chars, std::wstring(L"caf\u00e9 \u2013 \u03b1\u03b2 \u0416 \u65e5\u672c \U0001F642"));
+  std::string back;
+  AppendWideAsUtf8(&back, chars.data(), chars.size());
+  EXPECT_EQ(back, kSample);
+}
+
+TEST(Utf8, WideConversionNeverDropsAnything) {
+  // A byte that starts no character comes in as its Latin-1 character.
+  EXPECT_EQ(WideFromUtf8("a\xe9z\xe2\x80"), std::wstring(L"a\u00e9z\u00e2\u0080"));
+  // What no UTF-8 can hold goes out as U+FFFD, one for one.
+  const wchar_t odd[] = {0xd800, 0x110000, L'x'};
+  std::string out;
+  AppendWideAsUtf8(&out, odd, 3);
+  EXPECT_EQ(out, "\xef\xbf\xbd\xef\xbf\xbdx");
+}
+
+}  // namespace
