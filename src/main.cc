@@ -4,6 +4,7 @@
 
 #include "app/app.h"
 #include "app/early_options.h"
+#include "app/locale.h"
 #include "app/note_dir.h"
 #include "frame/control_window.h"
 #include "frame/exit.h"
@@ -23,7 +24,10 @@ int main(int argc, char** argv) {
   }
   InstallOutOfMemoryHandler();
   bool interrupts_ignored = ProbeInterruptSignals();
+  // A UTF-8 locale starts the toolkit in its international mode.
+  ChooseLocale();
   InitToolkit(&argc, argv);
+  AddInternationalResources();
   InstallExitHandlers(interrupts_ignored);
   // Resource files can ask for them too.
   if (app_res.help) {

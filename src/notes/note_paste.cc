@@ -14,6 +14,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "model/utf8.h"
+
 namespace {
 
 // The text widgets paste-selection is bound in, while they exist: a reply
@@ -59,12 +61,27 @@ int CutBuffer(Atom selection) {
   return -1;
 }
 
-// Inserts text received as `encoding` at the caret. A widget that keeps
-// wide characters (international mode) gets the text converted from any
-// encoding; one that keeps bytes gets the bytes as they came (so UTF-8 text
-// stays UTF-8 in the note's file), only compound text is converted to the
-// locale's. The source refuses an edit past the note's cap as a whole; the
-// caret moves only when the text went in.
+// The characters of a selection's bytes for a widget that keeps wide
+// characters, converted here so that nothing is lost on the way: UTF8_STRING
+// as UTF-8 (bytes that are not valid UTF-8 read as Latin-1, as a note file's
+// are), STRING as Latin-1, a cut buffer (None) as either; false for any
+// other encoding.
+bool WideText(Display* d, Atom encoding, std::string_view bytes, std::wstring* chars) {
+  if (encoding == XA_STRING) *chars = WideFromUtf8(Latin1ToUtf8(bytes));
+  else if (encoding == XInternAtom(d, "UTF8_STRING", False) || encoding == None)
+    *chars = WideFromUtf8(StoredTextToUtf8(bytes));
+  else
+    return false;
+  return true;
+}
+
+// Inserts text received as `encoding` (None: a cut buffer's bytes) at the
+// caret. A widget that keeps wide characters (international mode) gets the
+// text converted from any encoding; one that keeps bytes gets the bytes as
+// they came (so UTF-8 text stays UTF-8 in the note's file), only compound
+// text is converted to the locale's. The text ends at its first NUL. The
+// source refuses an edit past the note's cap as a whole; the caret moves
+// only when the text went in.
 void Insert(Widget text, Atom encoding, int format, const void* bytes, unsigned long length) {
   XTextProperty property;
   property.value = static_cast<unsigned char*>(const_cast<void*>(bytes));
@@ -77,7 +94,13 @@ void Insert(Widget text, Atom encoding, int format, const void* bytes, unsigned 
   std::string narrow;
   std::wstring wide;
   int count = 0;
-  if (Wide(text)) {
+  const char* start = static_cast<const char*>(bytes);
+  std::string_view until_nul(start, strnlen(start, std::min<unsigned long>(length, INT_MAX)));
+  if (Wide(text) && WideText(XtDisplay(text), encoding, until_nul, &wide)) {
+    block.format = XawFmtWide;
+    block.ptr = reinterpret_cast<char*>(wide.data());
+    block.length = static_cast<int>(std::min<std::size_t>(wide.size(), INT_MAX));
+  } else if (Wide(text)) {
     wchar_t** list = nullptr;
     if (XwcTextPropertyToTextList(XtDisplay(text), &property, &list, &count) < 0 || !list) return;
     for (int i = 0; i < count; ++i) wide += list[i];
@@ -96,9 +119,8 @@ void Insert(Widget text, Atom encoding, int format, const void* bytes, unsigned 
     // A note holds no NUL: the text ends at the first one. A text too long
     // for a block is still offered as the longest block, which the source
     // refuses as past the cap.
-    const char* start = static_cast<const char*>(bytes);
     block.ptr = const_cast<char*>(start);
-    block.length = static_cast<int>(strnlen(start, std::min<unsigned long>(length, INT_MAX)));
+    block.length = static_cast<int>(until_nul.size());
   }
   if (block.length <= 0) return;
   XawTextPosition pos = XawTextGetInsertionPoint(text);
@@ -139,7 +161,7 @@ void Ask(Widget text, std::unique_ptr<PasteRequest> request) {
     }
     int nbytes = 0;
     char* bytes = XFetchBuffer(d, &nbytes, buffer);
-    if (bytes && nbytes > 0) Insert(text, XA_STRING, 8, bytes, static_cast<unsigned long>(nbytes));
+    if (bytes && nbytes > 0) Insert(text, None, 8, bytes, static_cast<unsigned long>(nbytes));
     if (bytes) XFree(bytes);
     if (nbytes > 0) return;
     request->target = 0;

@@ -22,6 +22,7 @@
 #include "app/place_window.h"
 #include "app/popups.h"
 #include "model/note_list.h"
+#include "model/utf8.h"
 #include "notes/NoteSource.h"
 #include "notes/note_paste.h"
 #include "notes/note_window_scroll.h"
@@ -117,27 +118,24 @@ NoteWindow::~NoteWindow() {
 
 std::string NoteWindow::Text() const {
   if (!source_) return note_->text.substr(0, strnlen(note_->text.data(), note_->text.size()));
+  // Read piece by piece from the source, which owns the text: bytes, or in
+  // international mode wide characters, written out here as UTF-8.
   std::string text;
-  if (XtIsSubclass(source_, noteMultiSourceObjectClass)) {
-    // The international source keeps wide characters: it hands out the text
-    // in the locale's encoding.
-    String string = nullptr;
-    Arg arg;
-    XtSetArg(arg, XtNstring, &string);
-    XtGetValues(source_, &arg, 1);
-    if (string) text = string;
-    return text;
-  }
   text.reserve(Length());
   XawTextPosition pos = 0;
   while (true) {
     XawTextBlock block;
     pos = XawTextSourceRead(source_, pos, &block, INT32_MAX);
     if (block.length <= 0) break;
-    text.append(block.ptr, static_cast<std::size_t>(block.length));
+    if (block.format == XawFmtWide)
+      AppendWideAsUtf8(&text, reinterpret_cast<const wchar_t*>(block.ptr), static_cast<std::size_t>(block.length));
+    else
+      text.append(block.ptr, static_cast<std::size_t>(block.length));
   }
   return text;
 }
+
+bool NoteWindow::Wide() const { return source_ && XtIsSubclass(source_, noteMultiSourceObjectClass); }
 
 std::size_t NoteWindow::Length() const {
   if (!source_) return strnlen(note_->text.data(), note_->text.size());
@@ -160,8 +158,11 @@ std::size_t NoteWindow::MaxLength() const {
 }
 
 bool NoteWindow::SetText(std::string_view text) {
-  if (text.size() > MaxLength()) return false;
-  const std::string copy(text);  // the source wants a NUL-terminated string, and copies it
+  // The international source drops a text that is not valid UTF-8 whole:
+  // it gets what the note shows for those bytes.
+  const std::string copy = Wide() ? StoredTextToUtf8(text) : std::string(text);
+  if (copy.size() > MaxLength()) return false;
+  // The source takes a NUL-terminated string, and copies it.
   Arg arg;
   XtSetArg(arg, XtNstring, copy.c_str());
   XtSetValues(source_, &arg, 1);
@@ -170,13 +171,23 @@ bool NoteWindow::SetText(std::string_view text) {
 }
 
 bool NoteWindow::Insert(XawTextPosition pos, std::string_view bytes) {
-  // The source checks the length, in constant time, before it writes.
+  // The source checks the length, in constant time, before it writes. The
+  // international one gets wide characters made here, so that it neither
+  // converts nor drops anything.
+  std::wstring chars;
   XawTextBlock block;
   block.firstPos = 0;
-  block.length = static_cast<int>(std::min<std::size_t>(bytes.size(), INT32_MAX));
   block.ptr = const_cast<char*>(bytes.data());
   block.format = XawFmt8Bit;
-  if (block.length != static_cast<int>(bytes.size())) return false;
+  std::size_t count = bytes.size();
+  if (Wide()) {
+    chars = WideFromUtf8(StoredTextToUtf8(bytes));
+    block.ptr = reinterpret_cast<char*>(chars.data());
+    block.format = XawFmtWide;
+    count = chars.size();
+  }
+  if (count > INT32_MAX) return false;
+  block.length = static_cast<int>(count);
   return XawTextReplace(text_, pos, pos, &block) == XawEditDone;
 }
 

@@ -26,7 +26,8 @@ class NoteWindow : public NoteView {
 
   Widget shell() const { return shell_; }
 
-  // The note's text. Reading it makes no X request.
+  // The note's text (UTF-8 in international mode). Reading it makes no X
+  // request.
   std::string Text() const;
   // Its length in bytes, in constant time.
   std::size_t Length() const;
@@ -35,12 +36,16 @@ class NoteWindow : public NoteView {
   std::size_t MaxLength() const;
   // Bytes that can still be added to the text before it reaches MaxLength.
   std::size_t Room() const;
+  // Whether the text widget is in international mode: the text is Unicode,
+  // read and written as UTF-8.
+  bool Wide() const;
   // Replaces the whole text; false, changing nothing, when it is longer
-  // than MaxLength.
+  // than MaxLength. In international mode bytes that are not valid UTF-8
+  // are taken as Latin-1 (StoredTextToUtf8), here and in Insert.
   bool SetText(std::string_view text);
   // Inserts bytes at pos; false, changing nothing, when the text would pass
   // MaxLength (the window then rings the bell and says why, as for an edit
-  // of the user's) or the widget refuses them.
+  // of the user's) or the widget refuses them. Positions count characters.
   bool Insert(XawTextPosition pos, std::string_view bytes);
   // Inserts bytes at the insertion point and puts the insertion point
   // after them, so that the next insertion follows; false, changing

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "app/app.h"
+#include "app/locale.h"
 #include "frame/note_menus.h"
 #include "model/note_list.h"
 #include "notes/note_window.h"
@@ -134,7 +135,14 @@ int main(int argc, char** argv) {
   static char name[] = "stikkel";
   char* targv[] = {name, nullptr};
   int targc = 1;
+  // STIKKEL_X11_UTF8=1 runs the tier the way the program starts in a UTF-8
+  // locale (the toolkit's international mode); otherwise in the C locale.
+  if (const char* utf8 = std::getenv("STIKKEL_X11_UTF8"); utf8 && std::string(utf8) == "1") {
+    setenv("LC_ALL", "C.UTF-8", 1);
+    if (!ChooseLocale()) return 1;
+  }
   InitToolkit(&targc, targv);
+  AddInternationalResources();
   SanitizeResources();
   InstallNoteMenus();
   UseNoteSettings(app_res.noteDir ? app_res.noteDir : "", static_cast<std::size_t>(app_res.bufSize));
