@@ -200,6 +200,10 @@ bool NoteWindow::InsertAtCaret(std::string_view bytes) {
   return true;
 }
 
+std::size_t NoteWindow::InsertedLength(std::string_view bytes) const {
+  return Wide() ? StoredTextToUtf8(bytes).size() : bytes.size();
+}
+
 XawTextPosition NoteWindow::InsertionPoint() const { return XawTextGetInsertionPoint(text_); }
 
 void NoteWindow::SetInsertionPoint(XawTextPosition pos) { XawTextSetInsertionPoint(text_, pos); }

@@ -51,6 +51,10 @@ class NoteWindow : public NoteView {
   // after them, so that the next insertion follows; false, changing
   // nothing, when they do not fit or the widget refuses them.
   bool InsertAtCaret(std::string_view bytes);
+  // The bytes an insertion of `bytes` adds to the text (as Room counts
+  // them): their number, or in international mode the length of the UTF-8
+  // they are taken as.
+  std::size_t InsertedLength(std::string_view bytes) const;
   XawTextPosition InsertionPoint() const;
   void SetInsertionPoint(XawTextPosition pos);
 

@@ -24,7 +24,7 @@ void InsertString(NoteWindow* window, const std::string& text) {
   std::string_view bytes(text.c_str());
   // A text that would make the note too long is refused by the window,
   // which says why; any other refusal is reported here.
-  if (!window->InsertAtCaret(bytes) && bytes.size() <= window->Room())
+  if (!window->InsertAtCaret(bytes) && window->InsertedLength(bytes) <= window->Room())
     ShowError("Can't add text from buffer to note!!");
 }
 
@@ -58,9 +58,10 @@ void InsertFile(NoteWindow* window, const std::string& path, bool remove_after) 
     std::size_t chunk = strnlen(buffer.data(), static_cast<std::size_t>(got));
     // Each chunk goes in at the insertion point and moves it past itself,
     // so that the next chunk follows.
-    if (chunk > 0 && !window->InsertAtCaret(std::string_view(buffer.data(), chunk))) {
+    std::string_view piece(buffer.data(), chunk);
+    if (chunk > 0 && !window->InsertAtCaret(piece)) {
       refused = true;
-      too_long = chunk > window->Room();
+      too_long = window->InsertedLength(piece) > window->Room();
       break;
     }
     if (chunk < static_cast<std::size_t>(got)) break;  // nothing after a NUL byte is inserted

@@ -257,6 +257,27 @@ TEST_F(Utf8Notes, OpenTakesLatin1AndUtf8Files) {
   }
 }
 
+// A Latin-1 file of fewer bytes than the room left, but more once its
+// characters are UTF-8: refused whole, told once as a full note.
+TEST_F(Utf8Notes, AFileThatOutgrowsTheRoomAsUtf8IsRefusedAsTooLong) {
+  for (bool from_file : {true, false}) {
+    SCOPED_TRACE(from_file ? "file" : "string");
+    const std::string latin1 = "\xe9\xe9\xe9";  // 3 bytes, 6 in UTF-8
+    WriteFile(dir_ / "in.txt", latin1);
+    Note* note = MakeNote("ab");
+    LimitNoteText(note, 2 + 5);
+    InsertIntoNote(note, from_file ? dir_ / "in.txt" : latin1, false, from_file);
+    PumpUntil([] { return !PopupsNamed("ErrorShell").empty(); });
+    Pump();
+    EXPECT_EQ(NoteText(note), "ab");
+    std::vector<std::string> messages;
+    for (Widget shell : PopupsNamed("ErrorShell")) messages.push_back(LabelOf(XtNameToWidget(shell, "errorDialog")));
+    EXPECT_EQ(messages, std::vector<std::string>{TextTooLongMessage(note->name)});
+    DestroyPopupsNamed("ErrorShell");
+    ResetProgramState();
+  }
+}
+
 TEST_F(Utf8Notes, TheNameDialogKeepsANameWholeAndCutsItOnACharacterBoundary) {
   struct Case {
     const char* what;
