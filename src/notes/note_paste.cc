@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "model/utf8.h"
+#include "notes/NoteSource.h"
 
 namespace {
 
@@ -75,6 +76,23 @@ bool WideText(Display* d, Atom encoding, std::string_view bytes, std::wstring* c
   return true;
 }
 
+// The part of a selection's bytes worth converting to wide characters: all
+// of them when they may fit the note's text source (a NoteSource), else the
+// first bytes past the room left. Their characters take at least as many
+// bytes in UTF-8, so the source refuses them as it would the whole, and a
+// huge selection costs no more memory than the note.
+std::string_view WorthConverting(Widget text, std::string_view bytes) {
+  Widget source = XawTextGetSource(text);
+  int cap = 0;
+  Arg arg;
+  XtSetArg(arg, const_cast<String>(XtNmaxLength), &cap);
+  XtGetValues(source, &arg, 1);
+  if (cap <= 0 || !XtIsSubclass(source, noteMultiSourceObjectClass)) return bytes;
+  XawTextPosition length = NoteSourceLength(source);
+  std::size_t room = length < cap ? static_cast<std::size_t>(cap - length) : 0;
+  return bytes.substr(0, room + 1);
+}
+
 // Inserts text received as `encoding` (None: a cut buffer's bytes) at the
 // caret. A widget that keeps wide characters (international mode) gets the
 // text converted from any encoding; one that keeps bytes gets the bytes as
@@ -96,7 +114,7 @@ void Insert(Widget text, Atom encoding, int format, const void* bytes, unsigned 
   int count = 0;
   const char* start = static_cast<const char*>(bytes);
   std::string_view until_nul(start, strnlen(start, std::min<unsigned long>(length, INT_MAX)));
-  if (Wide(text) && WideText(XtDisplay(text), encoding, until_nul, &wide)) {
+  if (Wide(text) && WideText(XtDisplay(text), encoding, WorthConverting(text, until_nul), &wide)) {
     block.format = XawFmtWide;
     block.ptr = reinterpret_cast<char*>(wide.data());
     block.length = static_cast<int>(std::min<std::size_t>(wide.size(), INT_MAX));

@@ -214,6 +214,32 @@ TEST_F(Utf8Notes, InsertionsAndPastesAtTheCapGoInWholeOrNotAtAll) {
   }
 }
 
+// The cap counts the UTF-8 a paste becomes, not the bytes it came in.
+TEST_F(Utf8Notes, LargePastesAreMeasuredAsTheUtf8TheyBecome) {
+  struct Case {
+    const char* what;
+    std::size_t latin1_bytes;  // of e-acute, two bytes each in UTF-8
+    bool fits;
+  } cases[] = {
+      {"fits once converted", 25000, true},
+      {"fits as bytes, not as UTF-8", 25001, false},
+      {"far past the room", 200000, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Note* note = MakeNote("x");
+    LimitNoteText(note, 1 + 50000);
+    Own(std::string(c.latin1_bytes, '\xe9'), {XA_STRING});
+    Paste(note, c.fits);
+    EXPECT_EQ(WindowOf(note)->Length(), c.fits ? 1 + 2 * c.latin1_bytes : 1);
+    if (!c.fits) {
+      EXPECT_TRUE(PumpUntil([] { return !PopupsNamed("ErrorShell").empty(); })) << "the user is told";
+    }
+    DestroyPopupsNamed("ErrorShell");
+    ResetProgramState();
+  }
+}
+
 TEST_F(Utf8Notes, PastesTakeEachSelectionTypeAsWhatItIs) {
   struct Case {
     const char* what;
