@@ -113,6 +113,15 @@ std::wstring WideFromUtf8(std::string_view bytes) {
   return out;
 }
 
+std::size_t Utf8CharCount(std::string_view bytes) {
+  std::size_t count = 0;
+  for (std::size_t pos = 0; pos < bytes.size(); ++count) {
+    std::size_t n = static_cast<unsigned char>(bytes[pos]) < 0x80 ? 1 : Utf8CharLength(bytes.substr(pos));
+    pos += n == 0 ? 1 : n;
+  }
+  return count;
+}
+
 std::string StoredTextToUtf8(std::string_view stored, bool* was_latin1) {
   bool latin1 = !IsValidUtf8(stored);
   if (was_latin1) *was_latin1 = latin1;

@@ -23,6 +23,10 @@ std::string Latin1ToUtf8(std::string_view bytes);
 // starts no well-formed character counts as a character of its own.
 std::size_t Utf8PrefixLength(std::string_view bytes, std::size_t max_bytes);
 
+// The number of characters in bytes: well-formed UTF-8 characters, and each
+// byte that starts none counted as one.
+std::size_t Utf8CharCount(std::string_view bytes);
+
 // The text a UTF-8 note shows for bytes stored in a file: valid UTF-8 as it
 // is; anything else read as Latin-1 as a whole, the way a note of an older
 // or C-locale run holds its characters. A stray invalid byte in mostly UTF-8

@@ -9,11 +9,13 @@
 
 #include "app/app.h"
 #include "app/client_data.h"
+#include "app/locale.h"
 #include "app/place_window.h"
 #include "app/one_line_field.h"
 #include "app/popups.h"
 #include "model/note_list.h"
 #include "model/note_name.h"
+#include "model/utf8.h"
 #include "notes/note_window.h"
 
 namespace {
@@ -90,7 +92,8 @@ void OpenNameDialog(const Note* note, XtCallbackList confirm, XtCallbackList can
     ReuseNameDialog(note, confirm, cancel);
   // Sized before it is placed, so that it is placed whole on the screen.
   Arg args[1];
-  XtSetArg(args[0], XtNwidth, static_cast<Dimension>(NameDialogWidth(note->name.size(), app_res.nameWidth)));
+  std::size_t characters = Utf8Notes() ? Utf8CharCount(note->name) : note->name.size();
+  XtSetArg(args[0], XtNwidth, static_cast<Dimension>(NameDialogWidth(characters, app_res.nameWidth)));
   XtSetValues(name_dialog.shell, args, 1);
   PlaceAtPointer(name_dialog.shell);
   XtPopup(name_dialog.shell, XtGrabNonexclusive);

@@ -151,6 +151,12 @@ TEST(Utf8, WideCharactersRoundTrip) {
   EXPECT_EQ(back, kSample);
 }
 
+TEST(Utf8, CharactersAreCounted) {
+  EXPECT_EQ(Utf8CharCount(""), 0u);
+  EXPECT_EQ(Utf8CharCount(kSample), 16u);
+  EXPECT_EQ(Utf8CharCount("a\xe9z\xe2\x80"), 5u) << "a byte that starts no character is one";
+}
+
 TEST(Utf8, WideConversionNeverDropsAnything) {
   // A byte that starts no character comes in as its Latin-1 character.
   EXPECT_EQ(WideFromUtf8("a\xe9z\xe2\x80"), std::wstring(L"a\u00e9z\u00e2\u0080"));

@@ -328,6 +328,19 @@ TEST_F(Utf8Notes, TheNameDialogKeepsANameWholeAndCutsItOnACharacterBoundary) {
     Press(XtNameToWidget(dialog, "Confirm"));
     Pump();
     EXPECT_EQ(note->name, c.name);
+    // Opened again: the field shows the name whole, and the dialog is as
+    // wide as its characters (not its bytes) and 10 more.
+    NameNote(note);
+    Pump();
+    String shown = nullptr;
+    XtSetArg(arg, XtNstring, &shown);
+    XtGetValues(field, &arg, 1);
+    EXPECT_EQ(std::string(shown ? shown : ""), c.name);
+    Dimension width = 0;
+    XtSetArg(arg, XtNwidth, &width);
+    XtGetValues(PopupNamed("Name"), &arg, 1);
+    EXPECT_EQ(width, std::min<std::size_t>((CharCount(c.name) + 10) * app_res.nameWidth, 32767));
+    DismissNameDialog();
     note->MarkChanged();
     ASSERT_TRUE(SaveNote(note));
     std::string file = ReadFile(note->file_path);
