@@ -123,5 +123,73 @@ class PasteEdgesUnderValgrindTest(E2ETest):
                 self.run_case(buf_size, paste_len)
 
 
+@unittest.skipUnless(shutil.which("valgrind") and shutil.which("xclip"), "needs valgrind and xclip")
+class Utf8PastesAtTheCapUnderValgrindTest(E2ETest):
+    """In a UTF-8 locale the note's text source keeps its own wide
+    characters: three notes whose text leaves one byte more than, exactly,
+    and one byte less than the room a paste of multi-byte characters needs
+    below the 16 MiB cap each receive it. The first two take it whole, the
+    third refuses it whole (its file is never rewritten), nothing is written
+    outside the program's memory, and a typed edit of a fourth note is
+    saved at exit."""
+
+    LOCALE = "C.UTF-8"
+    CAP = 16 * 1024 * 1024
+    # Accents, a dash, Greek, Cyrillic, CJK and an emoji: 1 to 4 bytes a character.
+    PASTE = "caf\u00e9 \u2013 \u03b1\u03b2 \u0416 \u65e5\u672c \U0001F642".encode()
+
+    def test_a_multibyte_paste_at_the_cap_goes_in_whole_or_not_at_all(self):
+        home = os.path.join(self.x.tmp, "home")
+        note_dir = os.path.join(home, ".tackonnotes")
+        os.makedirs(note_dir)
+        texts = {
+            "Below": b"b" * (self.CAP - len(self.PASTE) - 1),
+            "At": b"a" * (self.CAP - len(self.PASTE)),
+            "Above": b"c" * (self.CAP - len(self.PASTE) + 1),
+            "Other": "\u00e9t\u00e9 ".encode(),
+        }
+        for i, (name, text) in enumerate(texts.items(), 1):
+            with open(os.path.join(note_dir, "note%d" % i), "wb") as f:
+                f.write(note_file(name, text, x=20 + 330 * (i - 1), y=60, width=300, height=200))
+        above = os.path.join(note_dir, "note3")
+        above_before = os.stat(above)
+        log = os.path.join(self.x.tmp, "valgrind.log")
+        wrapper = ["valgrind", "-q", "--error-exitcode=99", "--errors-for-leak-kinds=none",
+                   "--suppressions=" + SUPPRESSIONS, "--log-file=" + log]
+        app = self.start("-sv", home=home, wrapper=wrapper)
+        windows = {name: self.x.wait_mapped(name, timeout=600) for name in texts}
+        settle(app.proc, timeout=600)
+        sel = Selection(self.x, self.PASTE)
+        try:
+            for name in ("Below", "At", "Above"):
+                # Clear of the scroll bar a long note shows at its left.
+                self.x.click_window(windows[name], 150, 120, button=2)
+                settle(app.proc, timeout=300)
+        finally:
+            sel.close()
+        self.x.click_window(windows["Other"], 150, 120)
+        self.x.xdotool("type", "--delay", "30", "edit")
+        settle(app.proc)
+        app.signal(signal.SIGTERM)
+        status = app.wait_exit(timeout=600)
+        with open(log) as f:
+            report = f.read()
+        self.assertEqual(status, 0, "exit status %d\n%s\n%s" % (status, report[-4000:], app.stderr()[-2000:]))
+        self.assertNotIn("Invalid write", report)
+        self.assertNotIn("Non-character", app.stderr())
+        saved = saved_notes(note_dir)
+        for name in ("Below", "At"):
+            length, body = saved[name]
+            self.assertEqual(length, len(texts[name]) + len(self.PASTE), name)
+            self.assertEqual(len(body), length, name)
+            self.assertIn(self.PASTE, body, "%s: the paste went in whole" % name)
+            self.assertEqual(body.replace(self.PASTE, b"", 1), texts[name], name)
+        after = os.stat(above)
+        self.assertEqual((after.st_ino, after.st_mtime_ns), (above_before.st_ino, above_before.st_mtime_ns),
+                         "the refused paste left the note unchanged and its file unwritten")
+        self.assertIn(b"edit", saved["Other"][1])
+        self.assertIn("\u00e9t\u00e9".encode(), saved["Other"][1])
+
+
 if __name__ == "__main__":
     unittest.main()
