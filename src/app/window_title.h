@@ -12,3 +12,8 @@
 // deletes it when the title is not valid UTF-8. Does nothing while the
 // shell has no window.
 void SetUtf8WindowName(Widget shell, const std::string& utf8_title);
+
+// Publishes the realized shell's title (UTF-8 bytes) as its _NET_WM_NAME now
+// and again whenever the toolkit rewrites WM_NAME, that is whenever the
+// title is set: each change of the title reaches both names.
+void FollowTitleWithUtf8Name(Widget shell);

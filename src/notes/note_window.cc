@@ -19,8 +19,10 @@
 #include "app/clipboard.h"
 #include "app/editres.h"
 #include "app/form_args.h"
+#include "app/locale.h"
 #include "app/place_window.h"
 #include "app/popups.h"
+#include "app/window_title.h"
 #include "model/note_list.h"
 #include "model/utf8.h"
 #include "notes/NoteSource.h"
@@ -508,6 +510,7 @@ void NoteWindow::Create() {
   // A new or loaded note starts unchanged; a recovered one changed.
   if (save_entry_) XtSetSensitive(save_entry_, note_->changed());
   XtRealizeWidget(shell_);
+  if (Utf8Notes()) FollowTitleWithUtf8Name(shell_);
   OnWindowClose(shell_, CloseFromWindowManager, this);
   XtAddEventHandler(shell_, StructureNotifyMask, False, TrackStructure, this);
 

@@ -49,4 +49,27 @@ TEST(WindowTitle, Utf8NameIsPublishedAsItIsAndInvalidBytesRemoveIt) {
   Pump();
 }
 
+TEST(WindowTitle, FollowedTitleReachesUtf8NameOnEveryChange) {
+  const std::string first = "Caf\xc3\xa9 \xce\x95\xce\xbb \xd0\x9a\xd0\xb8 \xe6\x97\xa5 \xf0\x9f\x99\x82";
+  const std::string second = "\xe6\x9c\xac \xd0\xaf";
+  Arg args[3];
+  XtSetArg(args[0], XtNwidth, 50);
+  XtSetArg(args[1], XtNheight, 50);
+  XtSetArg(args[2], XtNtitle, first.c_str());
+  Widget shell = XtCreatePopupShell("TitleTest", wmShellWidgetClass, toplevel, args, 3);
+  XtRealizeWidget(shell);
+  FollowTitleWithUtf8Name(shell);
+  Pump();
+  EXPECT_EQ(NetWmName(shell), std::make_pair(std::string("UTF8_STRING"), first));
+  XtSetArg(args[0], XtNtitle, second.c_str());
+  XtSetValues(shell, args, 1);
+  EXPECT_TRUE(PumpUntil([&] { return NetWmName(shell).second == second; }));
+  // A title that is not UTF-8 leaves no stale name behind.
+  XtSetArg(args[0], XtNtitle, "Gr\xfc\xdf" "e");
+  XtSetValues(shell, args, 1);
+  EXPECT_TRUE(PumpUntil([&] { return NetWmName(shell).first.empty(); }));
+  XtDestroyWidget(shell);
+  Pump();
+}
+
 }  // namespace
