@@ -3,6 +3,7 @@
 #include <X11/IntrinsicP.h>
 #include <X11/Shell.h>
 #include <X11/StringDefs.h>
+#include <X11/Vendor.h>
 #include <X11/Xaw/AsciiText.h>
 #include <X11/Xaw/Form.h>
 #include <X11/Xaw/Label.h>
@@ -498,8 +499,14 @@ void NoteWindow::Create() {
     XtSetArg(args[n], XtNy, note_->y); n++;
   }
   XtSetArg(args[n], XtNtitle, note_->name.c_str()); n++;
-  shell_ = XtCreatePopupShell("TackOnNote", wmShellWidgetClass, toplevel, args, n);
-  AnswerEditres(shell_);
+  // Keys reach an international text widget through an input method, which
+  // the Athena VendorShell keeps for the widgets inside it; without one the
+  // text widget takes a typed character's UTF-8 bytes one at a time. The
+  // VendorShell also answers editres by itself.
+  bool input_method = Utf8Notes();
+  shell_ = XtCreatePopupShell("TackOnNote", input_method ? vendorShellWidgetClass : wmShellWidgetClass, toplevel,
+                              args, n);
+  if (!input_method) AnswerEditres(shell_);
 
   XtSetArg(args[0], XtNdefaultDistance, 0);
   Widget form = XtCreateManagedWidget("Note", formWidgetClass, shell_, args, 1);
