@@ -46,7 +46,7 @@ class ManPageTest(unittest.TestCase):
     def test_sections_in_order(self):
         titles = re.findall(r"^([A-Z][A-Z ]+)$", self.text, re.M)
         expected = ["NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "THE CONTROL WINDOW", "THE MAIN MENU",
-                    "NOTE WINDOWS", "GROWING NOTES", "NOTE FILES", "X RESOURCES", "FILES", "ENVIRONMENT", "EXIT STATUS",
+                    "NOTE WINDOWS", "GROWING NOTES", "NOTE FILES", "X RESOURCES", "LOCALE AND FONTS", "FILES", "ENVIRONMENT", "EXIT STATUS",
                     "SIGNALS", "BUGS", "SEE ALSO"]
         self.assertEqual(titles, expected)
 

@@ -36,12 +36,23 @@ def man_page_lines():
     return [line.strip() for line in block.splitlines() if line.strip()]
 
 
+def readme_font_set_lines():
+    """The resource lines of README's font set example, each line break
+    escaped with a backslash joined as Xlib joins it."""
+    with open(os.path.join(SOURCE_DIR, "README.md")) as f:
+        text = f.read()
+    block = text.split("## Locale, Unicode and fonts", 1)[1].split("```\n", 1)[1].split("```", 1)[0]
+    joined = re.sub(r"\\\n\s*", "", block)
+    return [line.strip() for line in joined.splitlines() if line.strip()]
+
+
 def split(line):
     specifier, value = line.split(":", 1)
     return specifier.strip(), value.strip()
 
 
-class DocumentedResourcesTest(E2ETest):
+class DocumentedResources(E2ETest):
+    """The program run with resource lines, and what they change."""
 
     def setUp(self):
         super().setUp()
@@ -237,6 +248,10 @@ class DocumentedResourcesTest(E2ETest):
         else:
             self.fail("no check for the documented line " + line)
 
+
+
+class DocumentedResourcesTest(DocumentedResources):
+
     def test_documented_lines(self):
         readme, man_page = readme_lines(), man_page_lines()
         self.assertGreaterEqual(len(readme), 12, readme)
@@ -246,6 +261,28 @@ class DocumentedResourcesTest(E2ETest):
         for line in lines.values():
             with self.subTest(line=line):
                 self.check(line)
+
+
+
+class DocumentedFontSetsTest(DocumentedResources):
+    """The font set README offers for a UTF-8 locale, where notes draw with
+    font sets."""
+    LOCALE = "C.UTF-8"
+
+    def test_documented_font_set(self):
+        lines = readme_font_set_lines()
+        self.assertEqual(len(lines), 1, lines)
+        specifier, value = split(lines[0])
+        self.assertTrue(specifier.endswith("NoteText*fontSet"), specifier)
+        # A 20-pixel font among 16-pixel ones: lines at least 20 pixels
+        # apart, and further than with the built-in set.
+        pitch = self.note_text_pitch(lines[0])
+        self.assertIn(pitch, range(20, 30))
+        self.assertGreater(pitch, self.baseline(self.note_text_pitch))
+        # The font line of the C locale changes nothing here.
+        self.assertEqual(self.note_text_pitch("Kleebord*TackOnNote*Note*NoteText*font: 9x15"),
+                         self.baseline(self.note_text_pitch))
+
 
 if __name__ == "__main__":
     unittest.main()
