@@ -1,5 +1,6 @@
 #include "model/note.h"
 
+#include <cstring>
 #include <ctime>
 #include <string>
 
@@ -33,7 +34,9 @@ std::string StoredName(const Note& note) {
 
 std::string StoredText(const Note& note, std::string_view text) {
   if (note.latin1_text.empty()) return std::string(text);
-  return BytesToStore(std::string(text), note.latin1_text);
+  // A text is written up to its first NUL: so is the file's own.
+  const std::string& latin1 = note.latin1_text;
+  return BytesToStore(std::string(text), latin1.substr(0, strnlen(latin1.data(), latin1.size())));
 }
 
 bool TextFits(std::size_t length) { return length <= kMaxTextLength; }

@@ -321,6 +321,16 @@ TEST(NoteFile, Utf8NotesShowLatin1FilesAndKeepTheirBytesUntilChanged) {
   }
 }
 
+TEST(NoteFile, ALatin1TextWithANulKeepsItsBytesUpToIt) {
+  NoteFileReadOptions options = Screen(1024, 768);
+  options.utf8 = true;
+  Note note;
+  ASSERT_TRUE(ReadNoteFile(std::string("%%!!<tackonnote> 1 2 3 4 9 0 0 768 1024 0 0 1 0 0 \nn\nK\xf6ln\0rest", 62),
+                           options, &note));
+  note.text.resize(note.text.find('\0'));  // what the text widget shows and hands back
+  EXPECT_EQ(FormatNoteFile(note, {1024, 768}), "%%!!<tackonnote> 1 2 3 4 4 0 0 768 1024 0 0 1 0 0 \nn\nK\xf6ln");
+}
+
 TEST(NoteFile, TheCLocaleReadsAndWritesBytesAsTheyAre) {
   const std::string file = "%%!!<tackonnote> 1 2 3 4 4 0 0 768 1024 0 0 1 0 0 \nK\xf6ln\nGr\xfc\xdf";
   Note note;
