@@ -469,6 +469,9 @@ void NoteWindow::BuildText(Widget form) {
   XtSetArg(args[n], XtNhorizDistance, 0); n++;
   XtSetArg(args[n], XtNvertDistance, 0); n++;
   XtSetArg(args[n], XtNscrollVertical, app_res.scrollBar ? XawtextScrollAlways : XawtextScrollNever); n++;
+  // The text is Unicode exactly when the program runs in a UTF-8 locale,
+  // whatever resources say: the note's file is read and written to match.
+  XtSetArg(args[n], XtNinternational, Utf8Notes() ? True : False); n++;
   text_ = XtCreateManagedWidget("NoteText", asciiTextWidgetClass, form, args, n);
 
   // The text lives in a source of the program's own, the widget's child

@@ -298,4 +298,21 @@ TEST_F(NoteWindowTest, TextInterface) {
   EXPECT_EQ(note->text, window->Text());
 }
 
+// In the C locale a note keeps bytes even when resources ask for the
+// international mode (which would drop what the C locale cannot convert).
+TEST_F(NoteWindowTest, TheCLocaleKeepsBytesWhateverResourcesSay) {
+  XrmDatabase database = XtDatabase(display);
+  XrmPutLineResource(&database, "*NoteText.international: true");
+  Note* note = Make();
+  note->text = "K\xf6ln \xc3\xa9";
+  CreateNoteWindow(note);
+  XrmPutLineResource(&database, "*NoteText.international: false");
+  Boolean international = True;
+  Arg arg;
+  XtSetArg(arg, XtNinternational, &international);
+  XtGetValues(NoteWidget(note, "NoteText"), &arg, 1);
+  EXPECT_FALSE(international);
+  EXPECT_EQ(WindowOf(note)->Text(), "K\xf6ln \xc3\xa9");
+}
+
 }  // namespace
