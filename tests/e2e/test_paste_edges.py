@@ -70,6 +70,29 @@ class Selection:
             self.proc.wait()
 
 
+def paste_edit_and_exit(test, app, windows, paste, log, what, timeout=180):
+    """Middle-clicks `paste` (held by xclip) into the notes Below, At and
+    Above, types into the note Other, ends the program with SIGTERM and
+    checks that it exited cleanly with no invalid write in valgrind's log."""
+    sel = Selection(test.x, paste)
+    try:
+        for name in ("Below", "At", "Above"):
+            # Clear of the scroll bar a long note shows at its left.
+            test.x.click_window(windows[name], 150, 120, button=2)
+            settle(app.proc, timeout=timeout)
+    finally:
+        sel.close()
+    test.x.click_window(windows["Other"], 150, 120)
+    test.x.xdotool("type", "--delay", "30", "edit")
+    settle(app.proc)
+    app.signal(signal.SIGTERM)
+    status = app.wait_exit(timeout=timeout)
+    with open(log) as f:
+        report = f.read()
+    test.assertEqual(status, 0, "%s: exit status %d\n%s\n%s" % (what, status, report[-4000:], app.stderr()[-2000:]))
+    test.assertNotIn("Invalid write", report, what)
+
+
 @unittest.skipUnless(shutil.which("valgrind") and shutil.which("xclip"), "needs valgrind and xclip")
 class PasteEdgesUnderValgrindTest(E2ETest):
 
@@ -94,22 +117,7 @@ class PasteEdgesUnderValgrindTest(E2ETest):
         windows = {name: self.x.wait_mapped(name, timeout=180) for name in texts}
         settle(app.proc)
         paste = bytes(b"0123456789ABCDEFGHIJ"[i % 20] for i in range(paste_len))
-        sel = Selection(self.x, paste)
-        try:
-            for name in ("Below", "At", "Above"):
-                self.x.click_window(windows[name], 150, 120, button=2)
-                settle(app.proc)
-        finally:
-            sel.close()
-        self.x.click_window(windows["Other"], 150, 120)
-        self.x.xdotool("type", "--delay", "30", "edit")
-        settle(app.proc)
-        app.signal(signal.SIGTERM)
-        status = app.wait_exit(timeout=180)
-        report = open(log).read()
-        self.assertEqual(status, 0, "bs %d: exit status %d\n%s\n%s" % (buf_size, status, report[-4000:],
-                                                                      app.stderr()[-2000:]))
-        self.assertNotIn("Invalid write", report)
+        paste_edit_and_exit(self, app, windows, paste, log, "bs %d" % buf_size)
         saved = saved_notes(note_dir)
         for name in ("Below", "At", "Above"):
             length, body = saved[name]
@@ -159,23 +167,7 @@ class Utf8PastesAtTheCapUnderValgrindTest(E2ETest):
         app = self.start("-sv", home=home, wrapper=wrapper)
         windows = {name: self.x.wait_mapped(name, timeout=600) for name in texts}
         settle(app.proc, timeout=600)
-        sel = Selection(self.x, self.PASTE)
-        try:
-            for name in ("Below", "At", "Above"):
-                # Clear of the scroll bar a long note shows at its left.
-                self.x.click_window(windows[name], 150, 120, button=2)
-                settle(app.proc, timeout=300)
-        finally:
-            sel.close()
-        self.x.click_window(windows["Other"], 150, 120)
-        self.x.xdotool("type", "--delay", "30", "edit")
-        settle(app.proc)
-        app.signal(signal.SIGTERM)
-        status = app.wait_exit(timeout=600)
-        with open(log) as f:
-            report = f.read()
-        self.assertEqual(status, 0, "exit status %d\n%s\n%s" % (status, report[-4000:], app.stderr()[-2000:]))
-        self.assertNotIn("Invalid write", report)
+        paste_edit_and_exit(self, app, windows, self.PASTE, log, "UTF-8", timeout=600)
         self.assertNotIn("Non-character", app.stderr())
         saved = saved_notes(note_dir)
         for name in ("Below", "At"):
