@@ -5,12 +5,14 @@
 #include <X11/Xaw/Text.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cwchar>
 #include <map>
 
 #include "app/app.h"
 #include "app/clipboard.h"
 #include "app/one_line.h"
+#include "model/utf8.h"
 
 namespace {
 
@@ -89,9 +91,7 @@ void RemoveLineBreaks(XtPointer client_data, XtIntervalId*) {
   bool characters = CountsCharacters(text);
   std::size_t caret = ByteIndex(value, XawTextGetInsertionPoint(text), characters);
   std::string one_line = OneLine(value, &caret);
-  Arg args[1];
-  XtSetArg(args[0], XtNstring, one_line.c_str());
-  XtSetValues(text, args, 1);
+  SetOneLineFieldText(text, one_line);
   XawTextSetInsertionPoint(text, Position(one_line, caret, characters));
 }
 
@@ -133,3 +133,21 @@ void MakeOneLineField(Widget text, XtCallbackProc on_return, XtPointer data) {
 }
 
 std::string OneLineFieldText(Widget text) { return OneLine(TextOf(text)); }
+
+void SetOneLineFieldText(Widget field, const std::string& text) {
+  if (!CountsCharacters(field)) {
+    Arg args[1];
+    XtSetArg(args[0], XtNstring, text.c_str());
+    XtSetValues(field, args, 1);
+    XawTextSetInsertionPoint(field, static_cast<XawTextPosition>(std::strlen(text.c_str())));
+    return;
+  }
+  std::wstring chars = WideFromUtf8(StoredTextToUtf8(text.c_str()));
+  XawTextBlock block;
+  block.firstPos = 0;
+  block.length = static_cast<int>(chars.size());
+  block.ptr = reinterpret_cast<char*>(chars.data());
+  block.format = XawFmtWide;
+  XawTextReplace(field, 0, XawTextLastPosition(field), &block);
+  XawTextSetInsertionPoint(field, block.length);
+}

@@ -16,3 +16,8 @@ void MakeOneLineField(Widget text, XtCallbackProc on_return, XtPointer data);
 
 // The field's text, as one line.
 std::string OneLineFieldText(Widget text);
+
+// Makes text (UTF-8 in an international field) the field's text, with the
+// insertion point at its end. An international field gets wide characters
+// made here: the toolkit's own conversion keeps a copy of every string.
+void SetOneLineFieldText(Widget field, const std::string& text);

@@ -156,6 +156,24 @@ int NoteMultiSourceReplace(Widget w, XawTextPosition start, XawTextPosition end,
 
 }  // namespace
 
+void NoteSourceLoadWide(Widget w, const wchar_t* text, XawTextPosition count) {
+  if (!XtIsSubclass(w, noteMultiSourceObjectClass)) return;
+  NoteMultiSourceObject src = reinterpret_cast<NoteMultiSourceObject>(w);
+  XawTextBlock block;
+  block.firstPos = 0;
+  block.length = static_cast<int>(count);
+  block.ptr = reinterpret_cast<char*>(const_cast<wchar_t*>(text));
+  block.format = XawFmtWide;
+  // The superclass's own replace: past the cap check, with the change
+  // callbacks held back for the while.
+  XtCallbackList callbacks = src->text_src.callback;
+  src->text_src.callback = nullptr;
+  multiSrcClassRec.text_src_class.Replace(w, 0, src->multi_src.length, &block);
+  src->text_src.callback = callbacks;
+  src->text_src.changed = False;
+  src->note_src.bytes = Utf8Bytes(text, count);
+}
+
 Widget NoteSourceInstall(Widget text, ArgList args, Cardinal num_args) {
   Boolean international = False;
   Arg arg;

@@ -55,6 +55,13 @@ extern WidgetClass noteMultiSourceObjectClass;
 // widget made for itself is destroyed. Returns the new source.
 Widget NoteSourceInstall(Widget text, ArgList args, Cardinal num_args);
 
+// Replaces the whole text of a source of the MultiSrc class with `count`
+// wide characters, as a new string resource would (no cap, no change
+// callbacks), without the toolkit's conversion from the locale's encoding,
+// which leaks a copy of every string it converts. The text widgets that
+// show the source must be told (XawTextSetSource) when they are realized.
+void NoteSourceLoadWide(Widget w, const wchar_t* text, XawTextPosition count);
+
 // The length of the source's text in bytes (UTF-8 bytes for the MultiSrc
 // class), in constant time.
 XawTextPosition NoteSourceLength(Widget w);

@@ -55,12 +55,16 @@ void CreateNameDialog(const Note* note, Point at, XtCallbackList confirm, XtCall
 
   Arg args[4];
   XtSetArg(args[0], XtNlabel, "Title for Note");
-  XtSetArg(args[1], XtNvalue, note->name.c_str());
+  // In UTF-8 mode the field is given the name as wide characters.
+  XtSetArg(args[1], XtNvalue, Utf8Notes() ? "" : note->name.c_str());
   XtSetArg(args[2], XtNresize, True);
   XtSetArg(args[3], XtNresizable, True);
   name_dialog.dialog = XtCreateManagedWidget("Dialog", dialogWidgetClass, name_dialog.shell, args, 4);
   // Return rings the bell: the name is taken only through Confirm.
-  if (Widget field = XtNameToWidget(name_dialog.dialog, "value")) MakeOneLineField(field, nullptr, nullptr);
+  if (Widget field = XtNameToWidget(name_dialog.dialog, "value")) {
+    MakeOneLineField(field, nullptr, nullptr);
+    if (Utf8Notes()) SetOneLineFieldText(field, note->name);
+  }
 
   XtSetArg(args[0], XtNcallback, confirm);
   name_dialog.confirm = XtCreateWidget("Confirm", commandWidgetClass, name_dialog.dialog, args, 1);
@@ -75,8 +79,13 @@ void CreateNameDialog(const Note* note, Point at, XtCallbackList confirm, XtCall
 
 void ReuseNameDialog(const Note* note, XtCallbackList confirm, XtCallbackList cancel) {
   Arg args[1];
-  XtSetArg(args[0], XtNvalue, note->name.c_str());
-  XtSetValues(name_dialog.dialog, args, 1);
+  Widget field = XtNameToWidget(name_dialog.dialog, "value");
+  if (Utf8Notes() && field) {
+    SetOneLineFieldText(field, note->name);
+  } else {
+    XtSetArg(args[0], XtNvalue, note->name.c_str());
+    XtSetValues(name_dialog.dialog, args, 1);
+  }
   XtSetArg(args[0], XtNcallback, confirm);
   XtSetValues(name_dialog.confirm, args, 1);
   XtSetArg(args[0], XtNcallback, cancel);

@@ -138,6 +138,12 @@ std::string NoteWindow::Text() const {
   return text;
 }
 
+void NoteWindow::LoadWide(const std::string& utf8) {
+  // Up to the first NUL, as a string resource would be.
+  const std::wstring chars = WideFromUtf8(std::string_view(utf8.c_str()));
+  NoteSourceLoadWide(source_, chars.data(), static_cast<XawTextPosition>(chars.size()));
+}
+
 bool NoteWindow::Wide() const { return source_ && XtIsSubclass(source_, noteMultiSourceObjectClass); }
 
 std::size_t NoteWindow::Length() const {
@@ -165,6 +171,12 @@ bool NoteWindow::SetText(std::string_view text) {
   // it gets what the note shows for those bytes.
   const std::string copy = Wide() ? StoredTextToUtf8(text) : std::string(text);
   if (copy.size() > MaxLength()) return false;
+  if (Wide()) {
+    LoadWide(copy);
+    XawTextSetSource(text_, source_, 0);
+    note_->buffer_size = GrownBufferSize(note_->buffer_size, Length(), Notes().settings().buffer_size);
+    return true;
+  }
   // The source takes a NUL-terminated string, and copies it.
   Arg arg;
   XtSetArg(arg, XtNstring, copy.c_str());
@@ -479,13 +491,20 @@ void NoteWindow::BuildText(Widget form) {
   // edited in place, and no edit passes the cap.
   XtCallbackRec changed[] = {{Changed, this}, {nullptr, nullptr}};
   XtCallbackRec too_long[] = {{TextTooLong, this}, {nullptr, nullptr}};
+  // The international source is given the text as wide characters made
+  // here (the toolkit's own conversion keeps a copy of every string).
+  const bool wide = Utf8Notes();
   n = 0;
-  XtSetArg(args[n], XtNstring, note_->text.c_str()); n++;
+  XtSetArg(args[n], XtNstring, wide ? "" : note_->text.c_str()); n++;
   XtSetArg(args[n], XtNeditType, XawtextEdit); n++;
   XtSetArg(args[n], const_cast<String>(XtNmaxLength), static_cast<int>(kMaxTextLength)); n++;
   XtSetArg(args[n], XtNcallback, changed); n++;
   XtSetArg(args[n], const_cast<String>(XtNlimitCallback), too_long); n++;
   source_ = NoteSourceInstall(text_, args, n);
+  if (Wide()) {
+    LoadWide(StoredTextToUtf8(note_->text));
+    XawTextSetSource(text_, source_, 0);
+  }
   BindPasteSelection(text_);
   UseClipboard(text_, "paste-selection");
   if (!app_res.scrollBar) ScrollBarWhenNeeded(text_);

@@ -114,6 +114,9 @@ class NoteWindow : public NoteView {
   static void TrackStructure(Widget w, XtPointer client_data, XEvent* event, Boolean* go_on);
   static void CloseFromWindowManager(Widget w, XtPointer client_data, XtPointer call_data);
   void ShowAlarmEntries();
+  // International mode: makes the source's text the UTF-8 text, up to its
+  // first NUL, as wide characters.
+  void LoadWide(const std::string& utf8);
   // Takes what the server said of where the window stands (see LookAt):
   // only a change of the outer place last seen is a move.
   void TakeLook(const OuterPlace& place);

@@ -17,6 +17,7 @@
 
 #include "app/app.h"
 #include "app/locale.h"
+#include "app/one_line_field.h"
 #include "model/note_list.h"
 #include "notes/NoteSource.h"
 #include "notes/name_dialog.h"
@@ -134,8 +135,12 @@ TEST_F(Utf8Notes, TheTextWidgetKeepsUnicodeAndHandsItBackAsUtf8) {
   EXPECT_EQ(window->Length(), 2 * kSample.size());
   // Bytes that are not UTF-8 (a calendar's or a file's Latin-1) come in as
   // the characters they stand for, never dropped.
+  window->MarkSaved();
   ASSERT_TRUE(window->SetText("K\xf6ln"));
   EXPECT_EQ(window->Text(), "K\xc3\xb6ln");
+  EXPECT_EQ(XawTextLastPosition(NoteWidget(note, "NoteText")), 4) << "the widget shows the new text";
+  EXPECT_EQ(window->Length(), 5u);
+  EXPECT_FALSE(note->changed()) << "as a new string: no change callback";
   window->SyncText();
   EXPECT_EQ(note->text, "K\xc3\xb6ln");
 }
@@ -322,9 +327,7 @@ TEST_F(Utf8Notes, TheNameDialogKeepsANameWholeAndCutsItOnACharacterBoundary) {
     Widget dialog = XtNameToWidget(PopupNamed("Name"), "Dialog");
     ASSERT_NE(dialog, nullptr);
     Widget field = XtNameToWidget(dialog, "value");
-    Arg arg;
-    XtSetArg(arg, XtNstring, c.typed.c_str());
-    XtSetValues(field, &arg, 1);
+    SetOneLineFieldText(field, c.typed);
     Press(XtNameToWidget(dialog, "Confirm"));
     Pump();
     EXPECT_EQ(note->name, c.name);
@@ -333,6 +336,7 @@ TEST_F(Utf8Notes, TheNameDialogKeepsANameWholeAndCutsItOnACharacterBoundary) {
     NameNote(note);
     Pump();
     String shown = nullptr;
+    Arg arg;
     XtSetArg(arg, XtNstring, &shown);
     XtGetValues(field, &arg, 1);
     EXPECT_EQ(std::string(shown ? shown : ""), c.name);
