@@ -183,7 +183,7 @@ class SaveAllTest(E2ETest):
 
         # The first pass after start-up: every window is new to it, nothing changed.
         round_trips, fsyncs = self.traced(app, probe, "Save All Notes")
-        self.assertLess(round_trips, 10, "a few round trips for all %d windows" % self.NOTES)
+        self.assertLess(round_trips, self.NOTES // 2, "a few round trips for all %d windows, not some per window" % self.NOTES)
         self.assertEqual(fsyncs, 0)
 
         # Every note moved through the window manager, as a drag ends.
@@ -195,7 +195,7 @@ class SaveAllTest(E2ETest):
                  what="twm to move the notes")
         time.sleep(0.5)
         round_trips, fsyncs = self.traced(app, probe, "Save All Notes")
-        self.assertLess(round_trips, 10, "a few round trips for all %d windows" % self.NOTES)
+        self.assertLess(round_trips, self.NOTES // 2, "a few round trips for all %d windows, not some per window" % self.NOTES)
         self.assertEqual(fsyncs, self.NOTES + 1, "each note file, and the directory once")
         written = [n for n in os.listdir(note_dir) if os.stat(os.path.join(note_dir, n)).st_mtime_ns != files.get(n)]
         self.assertEqual(len(written), self.NOTES)
