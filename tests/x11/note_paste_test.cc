@@ -35,14 +35,7 @@ std::string& TextOfSelection(Atom selection) {
 Boolean Convert(Widget, Atom* selection, Atom* target, Atom* type, XtPointer* value, unsigned long* length,
                 int* format) {
   if (*target != XA_STRING && *target != XInternAtom(display, "UTF8_STRING", False)) return False;
-  const std::string& text = TextOfSelection(*selection);
-  char* copy = XtMalloc(static_cast<Cardinal>(text.size()));
-  std::memcpy(copy, text.data(), text.size());
-  *type = *target;
-  *value = copy;
-  *length = text.size();
-  *format = 8;
-  return True;
+  return ReplyWithText(TextOfSelection(*selection), target, type, value, length, format);
 }
 
 class NotePasteTest : public testing::Test {

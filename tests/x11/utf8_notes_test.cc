@@ -67,13 +67,7 @@ Boolean Convert(Widget, Atom*, Atom* target, Atom* type, XtPointer* value, unsig
   bool offered = false;
   for (Atom t : owned_types) offered = offered || t == *target;
   if (!offered) return False;
-  char* copy = XtMalloc(static_cast<Cardinal>(owned_text.size()));
-  std::memcpy(copy, owned_text.data(), owned_text.size());
-  *type = *target;
-  *value = copy;
-  *length = owned_text.size();
-  *format = 8;
-  return True;
+  return ReplyWithText(owned_text, target, type, value, length, format);
 }
 
 class Utf8Notes : public testing::Test {

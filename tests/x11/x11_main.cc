@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 
 #include "app/app.h"
@@ -128,6 +129,17 @@ void LimitNoteText(const Note* note, std::size_t max_length) {
   Arg arg;
   XtSetArg(arg, const_cast<String>(XtNmaxLength), static_cast<int>(max_length));
   XtSetValues(XawTextGetSource(NoteWidget(note, "NoteText")), &arg, 1);
+}
+
+Boolean ReplyWithText(const std::string& text, Atom* target, Atom* type, XtPointer* value, unsigned long* length,
+                      int* format) {
+  char* copy = XtMalloc(static_cast<Cardinal>(text.size()));
+  std::memcpy(copy, text.data(), text.size());
+  *type = *target;
+  *value = copy;
+  *length = text.size();
+  *format = 8;
+  return True;
 }
 
 int main(int argc, char** argv) {

@@ -60,3 +60,8 @@ std::string NoteText(const Note* note);
 // Lowers the most text the note takes (its text source's maxLength), so that
 // the 16 MiB cap can be tried on small texts.
 void LimitNoteText(const Note* note, std::size_t max_length);
+
+// The reply of a test's selection owner (an XtConvertSelectionProc): text,
+// in a copy the toolkit frees, as 8-bit data of the type asked for.
+Boolean ReplyWithText(const std::string& text, Atom* target, Atom* type, XtPointer* value, unsigned long* length,
+                      int* format);
