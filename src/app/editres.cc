@@ -15,5 +15,6 @@ void ForwardEditres(Widget, XtPointer client_data, XEvent* event, Boolean* conti
 }  // namespace
 
 void AnswerEditres(Widget shell) {
+  XtRemoveEventHandler(shell, NoEventMask, True, _XEditResCheckMessages, nullptr);
   XtAddEventHandler(shell, NoEventMask, True, ForwardEditres, nullptr);
 }

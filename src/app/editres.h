@@ -4,8 +4,9 @@
 
 #include <X11/Intrinsic.h>
 
-// Makes a shell that is no VendorShell (the Athena VendorShell answers by
-// itself) answer editres requests sent to its window. The request is served
-// on behalf of toplevel, which outlives every other shell, so a reply still
-// in transfer never refers to a shell destroyed meanwhile.
+// Makes a shell answer editres requests sent to its window. The request is
+// served on behalf of toplevel, which outlives every other shell, so a reply
+// still in transfer never refers to a shell destroyed meanwhile. An Athena
+// VendorShell's own answer, which would refer to the shell itself, is taken
+// away.
 void AnswerEditres(Widget shell);

@@ -49,13 +49,19 @@ void ApplyName(Widget, XtPointer client_data, XtPointer) {
   window->MarkChanged();
 }
 
+// In UTF-8 mode the field is given the name as wide characters; the caret
+// starts at its beginning, as the dialog's own value puts it.
+void ShowName(Widget field, const std::string& name) {
+  SetOneLineFieldText(field, name);
+  XawTextSetInsertionPoint(field, 0);
+}
+
 void CreateNameDialog(const Note* note, Point at, XtCallbackList confirm, XtCallbackList cancel) {
   name_dialog.shell = CreateDialogShell("Name", nullptr, at);
   XtAddCallback(name_dialog.shell, XtNdestroyCallback, ForgetNameDialog, nullptr);
 
   Arg args[4];
   XtSetArg(args[0], XtNlabel, "Title for Note");
-  // In UTF-8 mode the field is given the name as wide characters.
   XtSetArg(args[1], XtNvalue, Utf8Notes() ? "" : note->name.c_str());
   XtSetArg(args[2], XtNresize, True);
   XtSetArg(args[3], XtNresizable, True);
@@ -63,7 +69,7 @@ void CreateNameDialog(const Note* note, Point at, XtCallbackList confirm, XtCall
   // Return rings the bell: the name is taken only through Confirm.
   if (Widget field = XtNameToWidget(name_dialog.dialog, "value")) {
     MakeOneLineField(field, nullptr, nullptr);
-    if (Utf8Notes()) SetOneLineFieldText(field, note->name);
+    if (Utf8Notes()) ShowName(field, note->name);
   }
 
   XtSetArg(args[0], XtNcallback, confirm);
@@ -81,7 +87,7 @@ void ReuseNameDialog(const Note* note, XtCallbackList confirm, XtCallbackList ca
   Arg args[1];
   Widget field = XtNameToWidget(name_dialog.dialog, "value");
   if (Utf8Notes() && field) {
-    SetOneLineFieldText(field, note->name);
+    ShowName(field, note->name);
   } else {
     XtSetArg(args[0], XtNvalue, note->name.c_str());
     XtSetValues(name_dialog.dialog, args, 1);

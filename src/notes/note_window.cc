@@ -20,6 +20,7 @@
 #include "app/clipboard.h"
 #include "app/editres.h"
 #include "app/form_args.h"
+#include "app/input_method.h"
 #include "app/locale.h"
 #include "app/place_window.h"
 #include "app/popups.h"
@@ -511,7 +512,7 @@ void NoteWindow::BuildText(Widget form) {
 }
 
 void NoteWindow::Create() {
-  Arg args[4];
+  Arg args[5];
   Cardinal n = 0;
   if (note_->has_geometry) {
     geometry_ = std::to_string(note_->width) + "x" + std::to_string(note_->height) + "+" +
@@ -523,12 +524,12 @@ void NoteWindow::Create() {
   XtSetArg(args[n], XtNtitle, note_->name.c_str()); n++;
   // Keys reach an international text widget through an input method, which
   // the Athena VendorShell keeps for the widgets inside it; without one the
-  // text widget takes a typed character's UTF-8 bytes one at a time. The
-  // VendorShell also answers editres by itself.
+  // text widget takes a typed character's UTF-8 bytes one at a time.
   bool input_method = Utf8Notes();
+  if (input_method) DeferInputMethod(args, &n);
   shell_ = XtCreatePopupShell("TackOnNote", input_method ? vendorShellWidgetClass : wmShellWidgetClass, toplevel,
                               args, n);
-  if (!input_method) AnswerEditres(shell_);
+  AnswerEditres(shell_);
 
   XtSetArg(args[0], XtNdefaultDistance, 0);
   Widget form = XtCreateManagedWidget("Note", formWidgetClass, shell_, args, 1);
@@ -539,7 +540,10 @@ void NoteWindow::Create() {
   // A new or loaded note starts unchanged; a recovered one changed.
   if (save_entry_) XtSetSensitive(save_entry_, note_->changed());
   XtRealizeWidget(shell_);
-  if (Utf8Notes()) FollowTitleWithUtf8Name(shell_);
+  if (input_method) {
+    FollowTitleWithUtf8Name(shell_);
+    OpenInputMethodWhenUsed(shell_, text_);
+  }
   OnWindowClose(shell_, CloseFromWindowManager, this);
   XtAddEventHandler(shell_, StructureNotifyMask, False, TrackStructure, this);
 

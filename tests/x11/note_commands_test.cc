@@ -69,18 +69,7 @@ class NoteCommandsTest : public testing::Test {
     return ids;
   }
   // The text the widget shows (its source), whatever the buffer holds.
-  static std::string Shown(const Note* note) {
-    Widget source = XawTextGetSource(NoteWidget(note, "NoteText"));
-    XawTextPosition end = XawTextSourceScan(source, 0, XawstAll, XawsdRight, 1, True);
-    std::string out;
-    for (XawTextPosition pos = 0; pos < end;) {
-      XawTextBlock block;
-      pos = XawTextSourceRead(source, pos, &block, static_cast<int>(end - pos));
-      if (block.length == 0) break;
-      out.append(block.ptr, static_cast<std::size_t>(block.length));
-    }
-    return out;
-  }
+  static std::string Shown(const Note* note) { return SourceText(XawTextGetSource(NoteWidget(note, "NoteText"))); }
   static bool SaveSensitive(const Note* note) { return XtIsSensitive(NoteWidget(note, "Save")); }
 
   TempDir dir_;

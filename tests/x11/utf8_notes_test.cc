@@ -8,6 +8,7 @@
 #include <X11/IntrinsicP.h>
 #include <X11/StringDefs.h>
 #include <X11/Xatom.h>
+#include <X11/keysym.h>
 #include <X11/Xaw/Text.h>
 #include <sys/stat.h>
 
@@ -346,6 +347,36 @@ TEST_F(Utf8Notes, TheNameDialogKeepsANameWholeAndCutsItOnACharacterBoundary) {
     EXPECT_EQ(file.substr(start, file.find('\n', start) - start), c.name);
     ResetProgramState();
   }
+}
+
+// A note opens its input method only when it may be typed into (each costs
+// a few milliseconds and half a megabyte). The key that opens it is already
+// looked up through it: a typed é is é, not a stray character and é.
+TEST_F(Utf8Notes, TheKeyThatOpensTheInputMethodIsTypedThroughIt) {
+  Note* note = MakeNote("!");
+  Pump();
+  // A spare key gives é (keycodes from 150 on hold media keys).
+  const KeyCode spare = 150;
+  int per_code = 0;
+  KeySym* old = XGetKeyboardMapping(display, spare, 1, &per_code);
+  KeySym eacute = XK_eacute;
+  XChangeKeyboardMapping(display, spare, 1, &eacute, 1);
+  XSync(display, False);
+  Pump();
+  Widget text = NoteWidget(note, "NoteText");
+  XEvent key{};
+  key.xkey.type = KeyPress;
+  key.xkey.display = display;
+  key.xkey.window = XtWindow(text);
+  key.xkey.root = DefaultRootWindow(display);
+  key.xkey.keycode = spare;
+  key.xkey.same_screen = True;
+  XtDispatchEvent(&key);
+  XtDispatchEvent(&key);
+  EXPECT_EQ(WindowOf(note)->Text(), "\xc3\xa9\xc3\xa9!");
+  XChangeKeyboardMapping(display, spare, per_code, old, 1);
+  XFree(old);
+  XSync(display, False);
 }
 
 }  // namespace

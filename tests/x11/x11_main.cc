@@ -3,6 +3,7 @@
 
 #include <X11/IntrinsicP.h>
 #include <X11/StringDefs.h>
+#include <X11/Xaw/TextSrc.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include "app/locale.h"
 #include "frame/note_menus.h"
 #include "model/note_list.h"
+#include "model/utf8.h"
 #include "notes/note_window.h"
 #include "notes/NoteSource.h"
 #include "notes/recovery_journal.h"
@@ -110,6 +112,21 @@ Widget NoteWidget(const Note* note, const std::string& name) {
 }
 
 std::string NoteText(const Note* note) { return WindowOf(note)->Text(); }
+
+std::string SourceText(Widget source) {
+  XawTextPosition end = XawTextSourceScan(source, 0, XawstAll, XawsdRight, 1, True);
+  std::string out;
+  for (XawTextPosition pos = 0; pos < end;) {
+    XawTextBlock block;
+    pos = XawTextSourceRead(source, pos, &block, static_cast<int>(end - pos));
+    if (block.length <= 0) break;
+    if (block.format == XawFmtWide)
+      AppendWideAsUtf8(&out, reinterpret_cast<const wchar_t*>(block.ptr), static_cast<std::size_t>(block.length));
+    else
+      out.append(block.ptr, static_cast<std::size_t>(block.length));
+  }
+  return out;
+}
 
 namespace {
 

@@ -57,6 +57,10 @@ Widget NoteWidget(const Note* note, const std::string& name);
 // The note's text as its window holds it.
 std::string NoteText(const Note* note);
 
+// Everything a text source holds, read through the source itself (as the
+// text widget draws it); wide characters come back as UTF-8.
+std::string SourceText(Widget source);
+
 // Lowers the most text the note takes (its text source's maxLength), so that
 // the 16 MiB cap can be tried on small texts.
 void LimitNoteText(const Note* note, std::size_t max_length);
