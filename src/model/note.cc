@@ -19,24 +19,36 @@ Alarm AlarmAt(std::time_t t) {
 }
 
 void TakeStoredBytesAsUtf8(Note* note) {
-  bool latin1 = false;
-  std::string name = StoredTextToUtf8(note->name, &latin1);
-  note->latin1_name = latin1 ? std::move(note->name) : std::string();
+  bool latin1_name = false;
+  bool latin1_text = false;
+  std::string name = StoredTextToUtf8(note->name, &latin1_name);
+  std::string text = StoredTextToUtf8(note->text, &latin1_text);
+  note->file_bytes = Note::FileBytes();
+  if (latin1_name || latin1_text) note->file_bytes = {true, std::move(note->name), std::move(note->text)};
   note->name = std::move(name);
-  std::string text = StoredTextToUtf8(note->text, &latin1);
-  note->latin1_text = latin1 ? std::move(note->text) : std::string();
   note->text = std::move(text);
 }
 
-std::string StoredName(const Note& note) {
-  return note.latin1_name.empty() ? note.name : BytesToStore(note.name, note.latin1_name);
+namespace {
+
+// A text is written up to its first NUL: so is the file's own.
+std::string UpToNul(const std::string& bytes) { return bytes.substr(0, strnlen(bytes.data(), bytes.size())); }
+
+// Whether the note shows exactly what its file's own bytes were read as, in
+// its name and in `text`.
+bool ShowsFileBytes(const Note& note, std::string_view text) {
+  const Note::FileBytes& file = note.file_bytes;
+  return file.kept && StoredTextToUtf8(file.name) == note.name && StoredTextToUtf8(UpToNul(file.text)) == text;
+}
+
+}  // namespace
+
+std::string StoredName(const Note& note, std::string_view text) {
+  return ShowsFileBytes(note, text) ? note.file_bytes.name : note.name;
 }
 
 std::string StoredText(const Note& note, std::string_view text) {
-  if (note.latin1_text.empty()) return std::string(text);
-  // A text is written up to its first NUL: so is the file's own.
-  const std::string& latin1 = note.latin1_text;
-  return BytesToStore(std::string(text), latin1.substr(0, strnlen(latin1.data(), latin1.size())));
+  return ShowsFileBytes(note, text) ? UpToNul(note.file_bytes.text) : std::string(text);
 }
 
 bool TextFits(std::size_t length) { return length <= kMaxTextLength; }

@@ -37,11 +37,15 @@ class Note {
   std::size_t buffer_size = 0;
   // A note that holds UTF-8 (the program runs in a UTF-8 locale) read from
   // a file whose name line or text was not valid UTF-8 shows those bytes
-  // read as Latin-1; these keep the file's own bytes (empty otherwise), and
-  // a save writes them back for as long as the note shows exactly what they
-  // were read as.
-  std::string latin1_name;
-  std::string latin1_text;
+  // read as Latin-1. Such a note keeps the file's own name line and text
+  // here, and a save writes them back for as long as the note shows exactly
+  // what they were read as; once its name or text differs, the whole file
+  // is written as UTF-8.
+  struct FileBytes {
+    bool kept = false;
+    std::string name;
+    std::string text;
+  } file_bytes;
   std::string file_path;  // empty until the note has a file
   // Where the note's window stands, and the size it was made with.
   int x = 0;
@@ -79,15 +83,15 @@ class Note {
 };
 
 // Makes a note read from a file hold UTF-8: its name and text shown through
-// StoredTextToUtf8, and the bytes of each that was not valid UTF-8 kept in
-// latin1_name and latin1_text.
+// StoredTextToUtf8, and the file's bytes kept in file_bytes when either was
+// not valid UTF-8.
 void TakeStoredBytesAsUtf8(Note* note);
 
-// The bytes a note file holds for the note's name and for a text of the
-// note (its text up to the first NUL): what the note shows, or the file's
-// own Latin-1 bytes while the note shows exactly what they were read as
-// (BytesToStore).
-std::string StoredName(const Note& note);
+// The bytes a note file holds for the note's name and text, given its text
+// (up to the first NUL): the file's own bytes while the note shows exactly
+// what its name and text were read as (BytesToStore); once either of them
+// differs, what the note shows, both in UTF-8.
+std::string StoredName(const Note& note, std::string_view text);
 std::string StoredText(const Note& note, std::string_view text);
 
 // Whether a note may hold a text of `length` bytes (at most kMaxTextLength).

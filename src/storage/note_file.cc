@@ -138,9 +138,14 @@ bool ReadNoteFile(std::string_view bytes, const NoteFileReadOptions& options, No
 
 std::string FormatNoteFile(const Note& note, ScreenSize screen) {
   std::string_view text(note.text.data(), strnlen(note.text.data(), note.text.size()));
-  // Only a note that keeps a file's Latin-1 text needs a copy of it.
-  std::string latin1;
-  if (!note.latin1_text.empty()) text = latin1 = StoredText(note, text);
+  // The name is one line: a line break in it would end the name early.
+  std::string name = StoredName(note, text);
+  name.resize(Utf8PrefixLength(name, kMaxNameLength));
+  for (char& c : name)
+    if (c == '\n') c = ' ';
+  // Only a note that keeps a file's own bytes needs a copy of its text.
+  std::string kept;
+  if (note.file_bytes.kept) text = kept = StoredText(note, text);
   std::size_t length = text.size();
   const long numbers[] = {note.x,
                           note.y,
@@ -162,11 +167,6 @@ std::string FormatNoteFile(const Note& note, ScreenSize screen) {
     out += std::to_string(v);
   }
   out += " \n";
-  // The name is one line: a line break in it would end the name early.
-  std::string name = StoredName(note);
-  name.resize(Utf8PrefixLength(name, kMaxNameLength));
-  for (char& c : name)
-    if (c == '\n') c = ' ';
   out += name;
   out += '\n';
   out.append(text);

@@ -175,8 +175,7 @@ RecoveredNotes ApplyRecoveryFiles(NoteList& notes, const NoteFileReadOptions& op
         if (note) {
           note->text = std::move(recovered.text);
           note->name = std::move(recovered.name);
-          note->latin1_text = std::move(recovered.latin1_text);
-          note->latin1_name = std::move(recovered.latin1_name);
+          note->file_bytes = std::move(recovered.file_bytes);
         } else {
           auto fresh = std::make_unique<Note>(std::move(recovered));
           fresh->id = id;

@@ -43,29 +43,26 @@ void InsertFile(NoteWindow* window, const std::string& path, bool remove_after) 
     if (remove_after) unlink(path.c_str());
     return;
   }
-  // One read takes the whole file, but never more than one byte past the
-  // room left in the note: that is enough to know that the text won't fit,
-  // and a huge file costs no more memory than the note itself.
+  // The file is read whole, but never more than one byte past the room left
+  // in the note: that is enough to know that the text won't fit, and a huge
+  // file costs no more memory than the note itself. It goes in at once,
+  // after the last read: a file that comes in several reads is still taken
+  // or refused as a whole, and read as UTF-8 or as Latin-1 as a whole.
+  // Nothing after a NUL byte is inserted.
   std::size_t size = st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
-  std::vector<char> buffer(std::min(size, window->Room() + 1) + 2);
-  bool refused = false;
-  bool too_long = false;
-  while (true) {
-    std::size_t ask = std::min({size, window->Room() + 1, buffer.size() - 2});
-    ssize_t got = read(fd.get(), buffer.data(), ask);
+  std::string bytes(std::min(size, window->Room() + 1), '\0');
+  std::size_t have = 0;
+  while (have < bytes.size()) {
+    ssize_t got = read(fd.get(), &bytes[have], bytes.size() - have);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;  // end of file, or a read error ends it the same way
-    std::size_t chunk = strnlen(buffer.data(), static_cast<std::size_t>(got));
-    // Each chunk goes in at the insertion point and moves it past itself,
-    // so that the next chunk follows.
-    std::string_view piece(buffer.data(), chunk);
-    if (chunk > 0 && !window->InsertAtCaret(piece)) {
-      refused = true;
-      too_long = window->InsertedLength(piece) > window->Room();
-      break;
-    }
-    if (chunk < static_cast<std::size_t>(got)) break;  // nothing after a NUL byte is inserted
+    std::size_t chunk = strnlen(&bytes[have], static_cast<std::size_t>(got));
+    have += chunk;
+    if (chunk < static_cast<std::size_t>(got)) break;
   }
+  bytes.resize(have);
+  bool refused = !bytes.empty() && !window->InsertAtCaret(bytes);
+  bool too_long = refused && window->InsertedLength(bytes) > window->Room();
   fd.Close();
   if (refused) {
     if (!too_long) ShowError("Can't add text from file to note!!");

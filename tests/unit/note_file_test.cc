@@ -298,6 +298,7 @@ TEST(NoteFile, Utf8NotesShowLatin1FilesAndKeepTheirBytesUntilChanged) {
       {"Latin-1", "K\xf6ln", "Gr\xfc\xdf" "e", "K\xc3\xb6ln", "Gr\xc3\xbc\xc3\x9f" "e"},
       {"UTF-8", "\xce\xb1\xce\xb2", "\xe6\x97\xa5 \xf0\x9f\x99\x82", "\xce\xb1\xce\xb2", "\xe6\x97\xa5 \xf0\x9f\x99\x82"},
       {"stray byte in UTF-8", "ok", "\xc3\xa9\xff", "ok", "\xc3\x83\xc2\xa9\xc3\xbf"},
+      {"Latin-1 name, UTF-8 text", "K\xf6ln", "\xce\xb1", "K\xc3\xb6ln", "\xce\xb1"},
   };
   for (const Case& c : cases) {
     const std::string header = "%%!!<tackonnote> 1 2 3 4 " + std::to_string(c.text.size()) + " 0 0 768 1024 0 0 1 0 0 \n";
@@ -311,13 +312,17 @@ TEST(NoteFile, Utf8NotesShowLatin1FilesAndKeepTheirBytesUntilChanged) {
     EXPECT_EQ(note.text, c.shown) << c.what;
     EXPECT_EQ(info.text_bytes, c.text.size()) << c.what;
     EXPECT_EQ(FormatNoteFile(note, {1024, 768}), file) << c.what << ": unchanged, the same bytes";
-    note.text += "\xe2\x80\x93";
-    note.name += "!";
-    const std::string changed = FormatNoteFile(note, {1024, 768});
-    const std::string text = c.shown + "\xe2\x80\x93";
-    EXPECT_EQ(changed, "%%!!<tackonnote> 1 2 3 4 " + std::to_string(text.size()) + " 0 0 768 1024 0 0 1 0 0 \n" +
-                           c.shown_name + "!\n" + text)
-        << c.what << ": changed, UTF-8 with its length in bytes";
+    // Once the name, the text or both change, the whole file is UTF-8 (a
+    // file never mixes the two), with the text's length in bytes.
+    for (int change : {1, 2, 3}) {
+      const std::string name = change & 1 ? c.shown_name + "!" : c.shown_name;
+      const std::string text = change & 2 ? c.shown + "\xe2\x80\x93" : c.shown;
+      note.name = name;
+      note.text = text;
+      EXPECT_EQ(FormatNoteFile(note, {1024, 768}), "%%!!<tackonnote> 1 2 3 4 " + std::to_string(text.size()) +
+                                                          " 0 0 768 1024 0 0 1 0 0 \n" + name + "\n" + text)
+          << c.what << ": changed " << (change == 1 ? "name" : change == 2 ? "text" : "both");
+    }
   }
 }
 
@@ -337,7 +342,7 @@ TEST(NoteFile, TheCLocaleReadsAndWritesBytesAsTheyAre) {
   ASSERT_TRUE(ReadNoteFile(file, Screen(1024, 768), &note));
   EXPECT_EQ(note.name, "K\xf6ln");
   EXPECT_EQ(note.text, "Gr\xfc\xdf");
-  EXPECT_TRUE(note.latin1_text.empty());
+  EXPECT_FALSE(note.file_bytes.kept);
   EXPECT_EQ(FormatNoteFile(note, {1024, 768}), file);
 }
 

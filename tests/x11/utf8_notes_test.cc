@@ -158,13 +158,13 @@ TEST_F(Utf8Notes, ALatin1FileShowsItsCharactersAndKeepsItsBytesUntilChanged) {
   note->moved = true;
   ASSERT_TRUE(SaveNote(note));
   EXPECT_EQ(ReadFile(path), file);
-  // Changed: UTF-8, the length in bytes.
+  // Changed: the whole file UTF-8, the unchanged name too; the length in bytes.
   WindowOf(note)->SetInsertionPoint(4);
   ASSERT_TRUE(WindowOf(note)->InsertAtCaret(kEmoji));
   WindowOf(note)->MarkChanged();
   ASSERT_TRUE(SaveNote(note));
   const std::string text = "K\xc3\xb6ln" + kEmoji + " \xc3\xa9t\xc3\xa9";
-  EXPECT_EQ(ReadFile(path), Header(text.size()) + "Gr\xfc\xdf" "e\n" + text) << "the name is unchanged: its bytes";
+  EXPECT_EQ(ReadFile(path), Header(text.size()) + "Gr\xc3\xbc\xc3\x9f" "e\n" + text);
 }
 
 TEST_F(Utf8Notes, AUtf8FileLoadsAsItIs) {
