@@ -134,7 +134,11 @@ TEST_F(ShellRun, HostileValuesAreDataInEveryQuoting) {
       ASSERT_FALSE(args.empty()) << format;
       // Each value arrives whole inside one argument.
       for (const std::string& arg : args) EXPECT_NE(arg.find(value), std::string::npos) << format << ": " << arg;
-      EXPECT_EQ(args.size(), format.find("-s") != std::string::npos || format.find("<") != std::string::npos ? 2u : 1u)
+      // Two arguments where the format gives two (the temporary directory's
+      // name may itself hold "-s": it is left out of the look).
+      std::string shape = format;
+      shape.erase(shape.find(rec), rec.size());
+      EXPECT_EQ(args.size(), shape.find("-s") != std::string::npos || shape.find("<") != std::string::npos ? 2u : 1u)
           << format << " with " << value;
     }
   }
