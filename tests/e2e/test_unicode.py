@@ -14,6 +14,7 @@ import tempfile
 import unittest
 
 from e2e import E2ETest, choose_from_main_menu, home_with_notes, note_file, wait_for
+from test_alarms import this_minute_with_time_to_spare
 
 YELLOW = (255, 255, 0)  # the note text's background
 FILE_MENU = ["Menu", "-", "Save", "Open", "Export", "Print", "EmailNote"]
@@ -322,6 +323,104 @@ class Utf8NotesTest(UnicodeTest):
             self.assertEqual(f.read(), ("-s%s\nbob@example.org\n" % name).encode())
         with open(os.path.join(work, "mailed"), "rb") as f:
             self.assertEqual(f.read(), (SAMPLE + "\n").encode())
+        self.assertIsNone(app.proc.poll())
+
+
+def ink_of(rgb, w, h):
+    """A window's pixels as rows of "#" (ink: any colour but the window's
+    most common one) and "."."""
+    pixels = [rgb[i:i + 3] for i in range(0, w * h * 3, 3)]
+    background = max(set(pixels), key=pixels.count)
+    return ["".join("." if pixels[y * w + x] == background else "#" for x in range(w)) for y in range(h)]
+
+
+def shows(rows, glyph):
+    """Whether the ink rows hold the glyph's ink (rows of "#" and ".") at
+    some place."""
+    for y in range(len(rows) - len(glyph) + 1):
+        x = rows[y].find(glyph[0])
+        while x >= 0:
+            if all(rows[y + i][x:x + len(line)] == line for i, line in enumerate(glyph)):
+                return True
+            x = rows[y].find(glyph[0], x + 1)
+    return False
+
+
+def glyphs(rows):
+    """The glyphs of ink rows, each trimmed to its ink: text lines are cut
+    apart at blank rows, glyphs at blank runs of 6 columns or more."""
+    h, w = len(rows), len(rows[0]) if rows else 0
+    ink = [[c == "#" for c in row] for row in rows]
+    found = []
+    y = 0
+    while y < h:
+        if not any(ink[y]):
+            y += 1
+            continue
+        top = y
+        while y < h and any(ink[y]):
+            y += 1
+        band = ink[top:y]
+        columns = [any(row[x] for row in band) for x in range(w)] + [False] * 6
+        start, blank = None, 0
+        for x, on in enumerate(columns):
+            if on:
+                start = x if start is None else start
+                blank = 0
+            elif start is not None:
+                blank += 1
+                if blank == 6:
+                    cut = [row[start:x - 5] for row in band]
+                    found.append(tuple("".join("#" if c else "." for c in r) for r in cut if any(r)))
+                    start = None
+    return found
+
+
+class Utf8NamesTest(UnicodeTest):
+    """The name of a note in the lists of notes and in its alarm reminder:
+    drawn with the same glyphs as in the note's text."""
+    LOCALE = "C.UTF-8"
+
+    def ink(self, win):
+        """The ink rows of a window (a dict of id, w and h)."""
+        xwd = subprocess.run(["xwd", "-silent", "-nobdrs", "-id", str(win["id"])], env=self.x.env,
+                             capture_output=True, check=True).stdout
+        rgb = subprocess.run(["convert", "xwd:-", "-depth", "8", "rgb:-"], input=xwd,
+                             capture_output=True, check=True).stdout
+        self.assertEqual(len(rgb), win["w"] * win["h"] * 3)
+        return ink_of(rgb, win["w"], win["h"])
+
+    def shown_in(self, wid, glyph):
+        """Whether a widget window of the top-level window wid shows glyph."""
+        return any(shows(self.ink(win), glyph) for win in self.x.descendants(wid))
+
+    def test_names_in_the_note_list_and_the_reminder_are_drawn_whole(self):
+        name = "日   本"
+        self.x.xdotool("mousemove", "--sync", 700, 500)
+        now = this_minute_with_time_to_spare(15)
+        # The text: the insertion point on an empty first line, the name on
+        # the second.
+        self.write_note("note1", note_file(name, "\n" + name, x=100, y=100, height=200, width=300,
+                                           alarm=(1,) + now))
+        app = self.start(home=self.home)
+        app.wait_ready()
+        wid = self.x.wait_mapped(name)
+        reminder = self.x.wait_mapped("Stikkel Alarm")
+        # The note's text shows two CJK glyphs after the insertion point,
+        # different ones: no boxes.
+        drawn = [g for g in glyphs(self.ink(self.text_window(wid))) if len(g) >= 12][-2:]
+        self.assertEqual(len(drawn), 2, "two CJK glyphs in the note")
+        self.assertNotEqual(drawn[0], drawn[1])
+        for glyph in drawn:
+            self.assertTrue(self.shown_in(reminder, glyph), "the reminder shows the name")
+
+        rx, ry, rw, rh = self.x.geometry(reminder)
+        self.x.click(rx + 20, ry + rh - 16)
+        self.x.wait_unmapped("Stikkel Alarm")
+        choose_from_main_menu(self.x, self.x.mapped_window("stikkel"), "Find A Note", raise_first=True)
+        found = self.x.wait_mapped("Find A Note")
+        for glyph in drawn:
+            self.assertTrue(self.shown_in(found, glyph), "the note list shows the name")
         self.assertIsNone(app.proc.poll())
 
 
