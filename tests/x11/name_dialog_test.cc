@@ -270,14 +270,7 @@ class BellWatch {
 };
 
 void SendKey(Widget w, KeySym sym, unsigned int state) {
-  XEvent ev{};
-  ev.xkey.type = KeyPress;
-  ev.xkey.display = display;
-  ev.xkey.window = XtWindow(w);
-  ev.xkey.root = DefaultRootWindow(display);
-  ev.xkey.state = state;
-  ev.xkey.keycode = XKeysymToKeycode(display, sym);
-  ev.xkey.same_screen = True;
+  XEvent ev = KeyPressOn(w, XKeysymToKeycode(display, sym), state);
   XSendEvent(display, XtWindow(w), False, KeyPressMask, &ev);
   ev.xkey.type = KeyRelease;
   XSendEvent(display, XtWindow(w), False, KeyReleaseMask, &ev);

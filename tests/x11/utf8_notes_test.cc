@@ -364,13 +364,7 @@ TEST_F(Utf8Notes, TheKeyThatOpensTheInputMethodIsTypedThroughIt) {
   XSync(display, False);
   Pump();
   Widget text = NoteWidget(note, "NoteText");
-  XEvent key{};
-  key.xkey.type = KeyPress;
-  key.xkey.display = display;
-  key.xkey.window = XtWindow(text);
-  key.xkey.root = DefaultRootWindow(display);
-  key.xkey.keycode = spare;
-  key.xkey.same_screen = True;
+  XEvent key = KeyPressOn(text, spare);
   XtDispatchEvent(&key);
   XtDispatchEvent(&key);
   EXPECT_EQ(WindowOf(note)->Text(), "\xc3\xa9\xc3\xa9!");

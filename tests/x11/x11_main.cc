@@ -87,6 +87,18 @@ std::vector<Widget> ChildrenOf(Widget composite) {
 
 void Press(Widget command) { XtCallCallbacks(command, XtNcallback, nullptr); }
 
+XEvent KeyPressOn(Widget w, KeyCode code, unsigned int state) {
+  XEvent event{};
+  event.xkey.type = KeyPress;
+  event.xkey.display = display;
+  event.xkey.window = XtWindow(w);
+  event.xkey.root = DefaultRootWindow(display);
+  event.xkey.state = state;
+  event.xkey.keycode = code;
+  event.xkey.same_screen = True;
+  return event;
+}
+
 void ResetProgramState() {
   // A note a test changed has its recovery write due half a second later;
   // it must not fire during the next test.

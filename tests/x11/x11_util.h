@@ -42,6 +42,9 @@ std::vector<Widget> ChildrenOf(Widget composite);
 // callbacks through XtCallCallbacks (for Command widgets).
 void Press(Widget command);
 
+// A key press on the widget's window, as the server would send it.
+XEvent KeyPressOn(Widget w, KeyCode code, unsigned int state = 0);
+
 // Resets the note list between tests: destroys every note window and
 // empties the list, which keeps its settings.
 void ResetProgramState();
