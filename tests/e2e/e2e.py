@@ -33,10 +33,12 @@ class XSession:
     """A private Xvfb of 1920x1080 at 96 dpi, with twm when wm is true.
     Every program started in it (stikkel, twm, xdotool) runs in the locale
     `locale`: the C locale, where stikkel works in single bytes, unless a
-    test of the UTF-8 mode asks for another."""
+    test of the UTF-8 mode asks for another, or STIKKEL_E2E_LOCALE names the
+    locale of every session that asks for none (the tests run again in the
+    UTF-8 mode)."""
 
-    def __init__(self, wm=True, twmrc=None, locale="C"):
-        self.locale = locale
+    def __init__(self, wm=True, twmrc=None, locale=None):
+        self.locale = locale or os.environ.get("STIKKEL_E2E_LOCALE") or "C"
         self.tmp = tempfile.mkdtemp(prefix="stikkel-e2e-")
         self.twmrc = twmrc or TWMRC
         rfd, wfd = os.pipe()
@@ -451,7 +453,7 @@ class E2ETest(unittest.TestCase):
 
     WM = True
     TWMRC = None  # a twm configuration file of the test's own, or the shared one
-    LOCALE = "C"
+    LOCALE = None  # the session's default; a test that needs a locale names it
 
     def setUp(self):
         self.x = XSession(wm=self.WM, twmrc=self.TWMRC, locale=self.LOCALE)
