@@ -29,26 +29,16 @@ void TakeStoredBytesAsUtf8(Note* note) {
   note->text = std::move(text);
 }
 
-namespace {
-
-// A text is written up to its first NUL: so is the file's own.
-std::string UpToNul(const std::string& bytes) { return bytes.substr(0, strnlen(bytes.data(), bytes.size())); }
-
-// Whether the note shows exactly what its file's own bytes were read as, in
-// its name and in `text`.
 bool ShowsFileBytes(const Note& note, std::string_view text) {
   const Note::FileBytes& file = note.file_bytes;
-  return file.kept && StoredTextToUtf8(file.name) == note.name && StoredTextToUtf8(UpToNul(file.text)) == text;
+  if (!file.kept || StoredTextToUtf8(file.name) != note.name) return false;
+  // A text is written up to its first NUL: so is the file's own.
+  return StoredTextToUtf8(FileTextUpToNul(note)) == text;
 }
 
-}  // namespace
-
-std::string StoredName(const Note& note, std::string_view text) {
-  return ShowsFileBytes(note, text) ? note.file_bytes.name : note.name;
-}
-
-std::string StoredText(const Note& note, std::string_view text) {
-  return ShowsFileBytes(note, text) ? UpToNul(note.file_bytes.text) : std::string(text);
+std::string_view FileTextUpToNul(const Note& note) {
+  const std::string& bytes = note.file_bytes.text;
+  return std::string_view(bytes.data(), strnlen(bytes.data(), bytes.size()));
 }
 
 bool TextFits(std::size_t length) { return length <= kMaxTextLength; }

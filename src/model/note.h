@@ -87,12 +87,14 @@ class Note {
 // not valid UTF-8.
 void TakeStoredBytesAsUtf8(Note* note);
 
-// The bytes a note file holds for the note's name and text, given its text
-// (up to the first NUL): the file's own bytes while the note shows exactly
-// what its name and text were read as (BytesToStore); once either of them
-// differs, what the note shows, both in UTF-8.
-std::string StoredName(const Note& note, std::string_view text);
-std::string StoredText(const Note& note, std::string_view text);
+// Whether a note that keeps its file's own bytes (file_bytes) shows exactly
+// what they were read as, in its name and in `text` (its text up to the
+// first NUL). Then a save writes those bytes back; once either differs, the
+// note's own name and text, both in UTF-8.
+bool ShowsFileBytes(const Note& note, std::string_view text);
+
+// The text of file_bytes up to its first NUL, as a save writes it.
+std::string_view FileTextUpToNul(const Note& note);
 
 // Whether a note may hold a text of `length` bytes (at most kMaxTextLength).
 bool TextFits(std::size_t length);

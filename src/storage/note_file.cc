@@ -138,14 +138,13 @@ bool ReadNoteFile(std::string_view bytes, const NoteFileReadOptions& options, No
 
 std::string FormatNoteFile(const Note& note, ScreenSize screen) {
   std::string_view text(note.text.data(), strnlen(note.text.data(), note.text.size()));
+  const bool file_bytes = ShowsFileBytes(note, text);
+  if (file_bytes) text = FileTextUpToNul(note);
   // The name is one line: a line break in it would end the name early.
-  std::string name = StoredName(note, text);
+  std::string name = file_bytes ? note.file_bytes.name : note.name;
   name.resize(Utf8PrefixLength(name, kMaxNameLength));
   for (char& c : name)
     if (c == '\n') c = ' ';
-  // Only a note that keeps a file's own bytes needs a copy of its text.
-  std::string kept;
-  if (note.file_bytes.kept) text = kept = StoredText(note, text);
   std::size_t length = text.size();
   const long numbers[] = {note.x,
                           note.y,

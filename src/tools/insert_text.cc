@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <vector>
+#include <string>
 
 #include "app/app.h"
 #include "app/popups.h"
