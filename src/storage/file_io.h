@@ -2,6 +2,9 @@
 // way a failed call on a file is reported.
 #pragma once
 
+#include <dirent.h>
+
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -38,6 +41,12 @@ class FileDescriptor {
  private:
   int fd_ = -1;
 };
+
+// Owns an open directory stream and closes it when it goes.
+struct DirCloser {
+  void operator()(DIR* dir) const { closedir(dir); }
+};
+using DirStream = std::unique_ptr<DIR, DirCloser>;
 
 // Reports a failed call on a file on standard error:
 // "stikkel: <what>: <the system's text for error>". what is the path (for a

@@ -28,10 +28,6 @@ bool NewerThan(const struct stat& a, const struct stat& b) {
   return a.st_mtim.tv_nsec > b.st_mtim.tv_nsec;
 }
 
-struct DirCloser {
-  void operator()(DIR* d) const { closedir(d); }
-};
-
 // Whether a note file's bytes are whole as this program writes them: the
 // header line, the name line and exactly the stated text, nothing after.
 // The reader takes less (a note file cut short keeps what it has); a
@@ -112,7 +108,7 @@ RecoveredNotes ApplyRecoveryFiles(NoteList& notes, const NoteFileReadOptions& op
     if (errno != ENOENT) ReportFileError(dir, errno);
     return result;
   }
-  std::unique_ptr<DIR, DirCloser> d(fdopendir(fd.get()));
+  DirStream d(fdopendir(fd.get()));
   if (!d) {
     ReportFileError(dir, errno);
     return result;

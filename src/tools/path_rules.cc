@@ -18,10 +18,6 @@ namespace {
 
 std::string SystemError(int error) { return std::strerror(error); }
 
-struct DirCloser {
-  void operator()(DIR* dir) const { closedir(dir); }
-};
-
 }  // namespace
 
 std::string StartDirectory(const char* home_dir, const char* home_env) {
@@ -87,7 +83,7 @@ int PathFieldWidth(int name_width, std::size_t chars) {
 bool ListDirectoryEntries(const std::string& dir, DirectoryListing* listing, std::string* diagnostics) {
   listing->directories.clear();
   listing->files.clear();
-  std::unique_ptr<DIR, DirCloser> stream(opendir(dir.c_str()));
+  DirStream stream(opendir(dir.c_str()));
   if (!stream) {
     *diagnostics += dir + ": " + SystemError(errno) + "\n";
     *diagnostics += "stikkel: Can't open directory - " + dir + "\n";
