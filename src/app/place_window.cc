@@ -8,7 +8,6 @@
 #include <algorithm>
 
 #include "app/app.h"
-#include "app/popups.h"
 
 namespace {
 
@@ -97,6 +96,14 @@ void PlaceOnScreen(Widget shell, Point at) {
   XtSetValues(shell, args, 2);
   XtRemoveEventHandler(shell, StructureNotifyMask, False, LearnDecoration, nullptr);
   XtAddEventHandler(shell, StructureNotifyMask, False, LearnDecoration, nullptr);
+}
+
+Point PointerPosition() {
+  Window root, child;
+  int root_x = 0, root_y = 0, win_x, win_y;
+  unsigned int mask;
+  XQueryPointer(display, XtWindow(toplevel), &root, &child, &root_x, &root_y, &win_x, &win_y, &mask);
+  return {root_x, root_y};
 }
 
 void PlaceAtPointer(Widget shell) { PlaceOnScreen(shell, PointerPosition()); }

@@ -13,6 +13,9 @@
 // Athena's menus are. Realizes the shell to learn its size.
 void PlaceOnScreen(Widget shell, Point at);
 
+// The pointer's position on the root window.
+Point PointerPosition();
+
 // PlaceOnScreen at the pointer.
 void PlaceAtPointer(Widget shell);
 

@@ -8,7 +8,7 @@
 #include <X11/Xaw/Dialog.h>
 #include <X11/Xaw/Form.h>
 
-#include <set>
+#include <cstring>
 
 #include "app/app.h"
 #include "app/place_window.h"
@@ -22,20 +22,21 @@ struct ConfirmPopup {
   Widget cancel = nullptr;
 } confirm_popup;
 
+const MessagePopup kError = {"ErrorShell", "errorDialog", "errconfirm", "Stikkel Error", "Continue"};
+
 // Error popups take no grab, yet must take the pointer while a dialog
 // holds one, which keeps the toolkit from passing input to any other
 // window: pointer events for an error popup go straight to its widgets.
-std::set<Widget>& ErrorShells() {
-  static std::set<Widget> shells;
-  return shells;
-}
-
+// The toolkit's own dispatchers of those events stand here once an error
+// popup was shown.
 const int kPointerEvents[] = {ButtonPress, ButtonRelease, MotionNotify, EnterNotify, LeaveNotify};
 XtEventDispatchProc toolkit_dispatcher[LASTEvent] = {};
 
+// The error popups are the dialog shells ShowError makes: no other shell
+// has their name.
 bool InErrorPopup(Widget w) {
   while (w && !XtIsShell(w)) w = XtParent(w);
-  return w && ErrorShells().count(w) > 0;
+  return w && XtIsTransientShell(w) && std::strcmp(XtName(w), kError.shell) == 0;
 }
 
 Boolean DispatchPointerEvent(XEvent* event) {
@@ -44,16 +45,9 @@ Boolean DispatchPointerEvent(XEvent* event) {
   return toolkit_dispatcher[event->type](event);
 }
 
-void ForgetErrorShell(Widget w, XtPointer, XtPointer) { ErrorShells().erase(w); }
-
-void KeepErrorPopupReachable(Widget shell) {
-  static bool installed = false;
-  if (!installed) {
-    for (int type : kPointerEvents) toolkit_dispatcher[type] = XtSetEventDispatcher(display, type, DispatchPointerEvent);
-    installed = true;
-  }
-  ErrorShells().insert(shell);
-  XtAddCallback(shell, XtNdestroyCallback, ForgetErrorShell, nullptr);
+void KeepErrorPopupsReachable() {
+  if (toolkit_dispatcher[kPointerEvents[0]]) return;
+  for (int type : kPointerEvents) toolkit_dispatcher[type] = XtSetEventDispatcher(display, type, DispatchPointerEvent);
 }
 
 struct CloseHandler {
@@ -80,14 +74,6 @@ void FreeCloseHandler(Widget, XtPointer client_data, XtPointer) {
 
 void DestroyMessagePopup(Widget, XtPointer client_data, XtPointer) {
   if (client_data) XtDestroyWidget(static_cast<Widget>(client_data));
-}
-
-Point PointerPosition() {
-  Window root, child;
-  int root_x = 0, root_y = 0, win_x, win_y;
-  unsigned int mask;
-  XQueryPointer(display, XtWindow(toplevel), &root, &child, &root_x, &root_y, &win_x, &win_y, &mask);
-  return {root_x, root_y};
 }
 
 void OnWindowClose(Widget shell, XtCallbackProc proc, XtPointer data) {
@@ -136,9 +122,8 @@ Widget PopUpMessage(const MessagePopup& names, const std::string& message, XtCal
 }
 
 Widget ShowError(const std::string& message) {
-  static const MessagePopup kError = {"ErrorShell", "errorDialog", "errconfirm", "Stikkel Error", "Continue"};
   Widget shell = PopUpMessage(kError, message, DestroyMessagePopup, XtGrabNone);
-  KeepErrorPopupReachable(shell);
+  KeepErrorPopupsReachable();
   return shell;
 }
 

@@ -1,12 +1,12 @@
-// The shared popups: error messages, the Confirm popup, the shells of
-// dialogs, and the pointer position at which every popup is placed.
+// The shared popups: error messages, the Confirm popup and the shells of
+// dialogs, placed at the pointer (PointerPosition, from place_window).
 #pragma once
 
 #include <X11/Intrinsic.h>
 
 #include <string>
 
-#include "app/placement.h"
+#include "app/place_window.h"
 
 // Shows a message in a new "Stikkel Error" dialog at the pointer, no grab.
 // Returns its shell, which is destroyed when the message is dismissed.
@@ -36,9 +36,6 @@ void DestroyMessagePopup(Widget w, XtPointer client_data, XtPointer call_data);
 // procedure must call DismissConfirm.
 void AskConfirm(XtCallbackList confirm, XtCallbackList cancel);
 void DismissConfirm();
-
-// The pointer's position on the root window.
-Point PointerPosition();
 
 // Makes the window manager's close button on shell call proc(shell, data)
 // instead of killing the program (WM_DELETE_WINDOW). Realizes the shell.
