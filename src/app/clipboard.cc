@@ -1,7 +1,8 @@
 #include "app/clipboard.h"
 
-#include <map>
 #include <string>
+
+#include "app/widget_state.h"
 
 namespace {
 
@@ -17,8 +18,6 @@ std::string ClipboardBindings(const std::string& paste) {
 }  // namespace
 
 void UseClipboard(Widget text, const char* paste_action) {
-  static std::map<std::string, XtTranslations> parsed;
-  XtTranslations& bindings = parsed[paste_action];
-  if (!bindings) bindings = XtParseTranslationTable(ClipboardBindings(paste_action).c_str());
-  XtOverrideTranslations(text, bindings);
+  // Each paste action's bindings are parsed once, by the toolkit.
+  XtOverrideTranslations(text, SharedTranslations(text, ClipboardBindings(paste_action).c_str()));
 }

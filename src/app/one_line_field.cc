@@ -7,24 +7,30 @@
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
-#include <map>
 
 #include "app/app.h"
 #include "app/clipboard.h"
 #include "app/one_line.h"
+#include "app/widget_state.h"
 #include "model/utf8.h"
 
 namespace {
 
+// What a field keeps while its widget exists: the client data of its
+// source's change callback (FieldChanged), freed with the widget
+// (ForgetField).
 struct Field {
+  Widget text = nullptr;
   XtCallbackProc on_return = nullptr;
   XtPointer data = nullptr;
   XtIntervalId cleanup = 0;  // a pending removal of line breaks
 };
 
-std::map<Widget, Field>& Fields() {
-  static std::map<Widget, Field> fields;
-  return fields;
+void FieldChanged(Widget, XtPointer client_data, XtPointer);
+
+Field* FieldOf(Widget w) {
+  if (!XtIsSubclass(w, textWidgetClass)) return nullptr;
+  return static_cast<Field*>(CallbackData(XawTextGetSource(w), const_cast<String>(XtNcallback), FieldChanged));
 }
 
 const char kLineKeys[] =
@@ -37,12 +43,12 @@ const char kLineKeys[] =
     "Ctrl<Key>o: one-line-return()";
 
 void LineKey(Widget w, XEvent*, String*, Cardinal*) {
-  auto it = Fields().find(w);
-  if (it == Fields().end() || !it->second.on_return) {
+  Field* field = FieldOf(w);
+  if (!field || !field->on_return) {
     XBell(XtDisplay(w), 0);
     return;
   }
-  it->second.on_return(w, it->second.data, nullptr);
+  field->on_return(w, field->data, nullptr);
 }
 
 std::string TextOf(Widget text) {
@@ -82,10 +88,9 @@ XawTextPosition Position(const std::string& text, std::size_t byte_index, bool c
 // Takes line breaks out of the field once the edit that brought them is
 // done (a text widget must not be changed from inside its own change).
 void RemoveLineBreaks(XtPointer client_data, XtIntervalId*) {
-  Widget text = static_cast<Widget>(client_data);
-  auto it = Fields().find(text);
-  if (it == Fields().end()) return;
-  it->second.cleanup = 0;
+  auto* field = static_cast<Field*>(client_data);
+  field->cleanup = 0;
+  Widget text = field->text;
   std::string value = TextOf(text);
   if (!HasLineBreak(value)) return;
   bool characters = CountsCharacters(text);
@@ -95,41 +100,44 @@ void RemoveLineBreaks(XtPointer client_data, XtIntervalId*) {
   XawTextSetInsertionPoint(text, Position(one_line, caret, characters));
 }
 
+// The source's change callback (client data: the field).
 void FieldChanged(Widget, XtPointer client_data, XtPointer) {
-  Widget text = static_cast<Widget>(client_data);
-  auto it = Fields().find(text);
-  if (it == Fields().end() || it->second.cleanup) return;
-  it->second.cleanup = XtAppAddTimeOut(XtWidgetToApplicationContext(text), 0, RemoveLineBreaks, text);
+  auto* field = static_cast<Field*>(client_data);
+  if (field->cleanup) return;
+  field->cleanup = XtAppAddTimeOut(XtWidgetToApplicationContext(field->text), 0, RemoveLineBreaks, field);
 }
 
-void ForgetField(Widget w, XtPointer, XtPointer) {
-  auto it = Fields().find(w);
-  if (it == Fields().end()) return;
-  if (it->second.cleanup) XtRemoveTimeOut(it->second.cleanup);
-  Fields().erase(it);
+// The field goes with its widget, and so do its callback on the source and
+// a removal still waiting to run.
+void ForgetField(Widget w, XtPointer client_data, XtPointer) {
+  auto* field = static_cast<Field*>(client_data);
+  if (field->cleanup) XtRemoveTimeOut(field->cleanup);
+  XtRemoveCallback(XawTextGetSource(w), XtNcallback, FieldChanged, field);
+  delete field;
 }
 
 }  // namespace
 
 void MakeOneLineField(Widget text, XtCallbackProc on_return, XtPointer data) {
-  static XtTranslations line_keys = nullptr;
-  if (!line_keys) {
+  static bool registered = false;
+  if (!registered) {
     static XtActionsRec actions[] = {{const_cast<char*>("one-line-return"), LineKey}};
     XtAppAddActions(XtWidgetToApplicationContext(text), actions, XtNumber(actions));
-    line_keys = XtParseTranslationTable(kLineKeys);
+    registered = true;
   }
-  bool known = Fields().count(text) > 0;
-  Field& field = Fields()[text];
-  field.on_return = on_return;
-  field.data = data;
-  if (known) return;
-  XtOverrideTranslations(text, line_keys);
+  if (Field* known = FieldOf(text)) {
+    known->on_return = on_return;
+    known->data = data;
+    return;
+  }
+  auto* field = new Field{text, on_return, data};
+  XtOverrideTranslations(text, SharedTranslations(text, kLineKeys));
   UseClipboard(text);
   Arg args[1];
   XtSetArg(args[0], XtNwrap, XawtextWrapNever);
   XtSetValues(text, args, 1);
-  XtAddCallback(XawTextGetSource(text), XtNcallback, FieldChanged, text);
-  XtAddCallback(text, XtNdestroyCallback, ForgetField, nullptr);
+  XtAddCallback(XawTextGetSource(text), XtNcallback, FieldChanged, field);
+  XtAddCallback(text, XtNdestroyCallback, ForgetField, field);
 }
 
 std::string OneLineFieldText(Widget text) { return OneLine(TextOf(text)); }

@@ -11,26 +11,42 @@
 #include <cstring>
 #include <memory>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
+#include "app/widget_state.h"
 #include "model/utf8.h"
 #include "notes/NoteSource.h"
 
 namespace {
 
-// The text widgets paste-selection is bound in, while they exist: a reply
+// A text widget paste-selection is bound in, while it exists: the client
+// data of a change callback on its source (Bound), freed with the widget
+// (Forget). A paste still waiting for a reply shares `alive`, and a reply
 // that arrives for a widget no longer there is dropped.
-std::unordered_set<Widget>& PasteTargets() {
-  static std::unordered_set<Widget> widgets;
-  return widgets;
+struct PasteTarget {
+  std::shared_ptr<bool> alive = std::make_shared<bool>(true);
+};
+
+// The change callback that marks the source of a bound text widget; a
+// change needs nothing of it.
+void Bound(Widget, XtPointer, XtPointer) {}
+
+void Forget(Widget w, XtPointer client_data, XtPointer) {
+  auto* target = static_cast<PasteTarget*>(client_data);
+  *target->alive = false;
+  XtRemoveCallback(XawTextGetSource(w), XtNcallback, Bound, target);
+  delete target;
 }
 
-void Forget(Widget w, XtPointer, XtPointer) { PasteTargets().erase(w); }
+PasteTarget* TargetOf(Widget w) {
+  if (!XtIsSubclass(w, textWidgetClass)) return nullptr;
+  return static_cast<PasteTarget*>(CallbackData(XawTextGetSource(w), const_cast<String>(XtNcallback), Bound));
+}
 
 // One paste: the selections still to try and the target asked of the
 // current one.
 struct PasteRequest {
+  std::shared_ptr<bool> alive;  // the widget's
   std::vector<std::string> selections;
   std::size_t selection = 0;
   std::size_t target = 0;
@@ -153,7 +169,7 @@ void Received(Widget text, XtPointer client_data, Atom*, Atom* type, XtPointer v
               int* format) {
   std::unique_ptr<PasteRequest> request(static_cast<PasteRequest*>(client_data));
   bool got = value && *length > 0 && *type != None && *type != XT_CONVERT_FAIL && *format == 8;
-  bool alive = PasteTargets().count(text) > 0;
+  bool alive = *request->alive;
   if (got && alive) Insert(text, *type, *format, value, *length);
   XtFree(static_cast<char*>(value));
   if (got || !alive) return;
@@ -204,8 +220,10 @@ Time EventTime(Widget w, const XEvent* event) {
 
 // The action: paste-selection(selection...).
 void PasteSelection(Widget w, XEvent* event, String* params, Cardinal* num_params) {
-  if (PasteTargets().count(w) == 0) return;
+  PasteTarget* target = TargetOf(w);
+  if (!target) return;
   auto request = std::make_unique<PasteRequest>();
+  request->alive = target->alive;
   for (Cardinal i = 0; i < *num_params; ++i) request->selections.emplace_back(params[i]);
   if (request->selections.empty()) request->selections = {"PRIMARY", "CUT_BUFFER0"};
   request->time = EventTime(w, event);
@@ -227,12 +245,14 @@ const char kPasteTranslations[] =
 }  // namespace
 
 void BindPasteSelection(Widget text) {
-  static XtTranslations translations = nullptr;
-  if (!translations) {
+  static bool registered = false;
+  if (!registered) {
     XtAppAddActions(XtWidgetToApplicationContext(text), actions, XtNumber(actions));
-    translations = XtParseTranslationTable(kPasteTranslations);
+    registered = true;
   }
-  XtOverrideTranslations(text, translations);
-  PasteTargets().insert(text);
-  XtAddCallback(text, XtNdestroyCallback, Forget, nullptr);
+  XtOverrideTranslations(text, SharedTranslations(text, kPasteTranslations));
+  if (TargetOf(text)) return;
+  auto* target = new PasteTarget;
+  XtAddCallback(XawTextGetSource(text), XtNcallback, Bound, target);
+  XtAddCallback(text, XtNdestroyCallback, Forget, target);
 }

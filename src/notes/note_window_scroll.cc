@@ -4,18 +4,18 @@
 #include <X11/StringDefs.h>
 #include <X11/Xaw/TextP.h>
 
-#include <map>
-
 #include "app/app.h"
 
 namespace {
 
-// The check waiting to run for each text widget, after the toolkit has
-// finished with the edit or the resize that asked for it.
-std::map<Widget, XtIntervalId>& Pending() {
-  static std::map<Widget, XtIntervalId> pending;
-  return pending;
-}
+// What a text widget keeps while its widget exists: the check waiting to
+// run after the toolkit has finished with the edit or the resize that asked
+// for it. It is the client data of the callbacks and the event handler
+// below, and goes with the widget (Forget).
+struct ScrollCheck {
+  Widget text = nullptr;
+  XtIntervalId pending = 0;
+};
 
 // Whether text lies outside the window: the line table holds the lines in
 // view, so this costs the same for a short and a long note.
@@ -26,8 +26,9 @@ bool TextOutOfView(Widget text) {
 }
 
 void Check(XtPointer client_data, XtIntervalId*) {
-  Widget text = static_cast<Widget>(client_data);
-  Pending().erase(text);
+  auto* check = static_cast<ScrollCheck*>(client_data);
+  check->pending = 0;
+  Widget text = check->text;
   if (!XtIsRealized(text)) return;
   const TextPart& t = reinterpret_cast<TextWidget>(text)->text;
   bool shown = t.vbar != nullptr;
@@ -41,24 +42,26 @@ void Check(XtPointer client_data, XtIntervalId*) {
   XtSetValues(text, args, 1);
 }
 
-void Schedule(Widget text) {
-  if (Pending().count(text)) return;
-  Pending()[text] = XtAppAddTimeOut(XtWidgetToApplicationContext(text), 0, Check, text);
+void Schedule(ScrollCheck* check) {
+  if (check->pending) return;
+  check->pending = XtAppAddTimeOut(XtWidgetToApplicationContext(check->text), 0, Check, check);
 }
 
-// The source's change callback (client data: the text widget): it runs for
-// typed edits and for the program's own alike.
-void TextChanged(Widget, XtPointer client_data, XtPointer) { Schedule(static_cast<Widget>(client_data)); }
+// The source's change callback: it runs for typed edits and for the
+// program's own alike.
+void TextChanged(Widget, XtPointer client_data, XtPointer) { Schedule(static_cast<ScrollCheck*>(client_data)); }
 
-void SizeOrMap(Widget w, XtPointer, XEvent* event, Boolean*) {
-  if (event->type == ConfigureNotify || event->type == MapNotify) Schedule(w);
+void SizeOrMap(Widget, XtPointer client_data, XEvent* event, Boolean*) {
+  if (event->type == ConfigureNotify || event->type == MapNotify) Schedule(static_cast<ScrollCheck*>(client_data));
 }
 
-void Forget(Widget w, XtPointer, XtPointer) {
-  auto it = Pending().find(w);
-  if (it == Pending().end()) return;
-  XtRemoveTimeOut(it->second);
-  Pending().erase(it);
+// The text widget goes (a note deleted while a check waits, say): so do
+// the check, its callback on the source and the state.
+void Forget(Widget w, XtPointer client_data, XtPointer) {
+  auto* check = static_cast<ScrollCheck*>(client_data);
+  if (check->pending) XtRemoveTimeOut(check->pending);
+  XtRemoveCallback(XawTextGetSource(w), XtNcallback, TextChanged, check);
+  delete check;
 }
 
 }  // namespace
@@ -67,7 +70,8 @@ void ScrollBarWhenNeeded(Widget text) {
   Arg args[1];
   XtSetArg(args[0], XtNscrollVertical, XawtextScrollNever);
   XtSetValues(text, args, 1);
-  XtAddCallback(XawTextGetSource(text), XtNcallback, TextChanged, text);
-  XtAddCallback(text, XtNdestroyCallback, Forget, nullptr);
-  XtAddEventHandler(text, StructureNotifyMask, False, SizeOrMap, nullptr);
+  auto* check = new ScrollCheck{text};
+  XtAddCallback(XawTextGetSource(text), XtNcallback, TextChanged, check);
+  XtAddCallback(text, XtNdestroyCallback, Forget, check);
+  XtAddEventHandler(text, StructureNotifyMask, False, SizeOrMap, check);
 }

@@ -93,6 +93,19 @@ TEST_F(NotePasteTest, PastesAtTheCaretAndPutsTheCaretAfterIt) {
   EXPECT_EQ(NoteText(note), "0123abab\xc3\xa9\xe2\x9c\x93" "456789");
 }
 
+TEST_F(NotePasteTest, ANoteDestroyedBeforeTheReplyTakesNothingAndLeavesNothing) {
+  Note* note = MakeNote("text");
+  Own(XA_PRIMARY, "ab");
+  String primary = const_cast<String>("PRIMARY");
+  XtCallActionProc(NoteWidget(note, "NoteText"), "paste-selection", nullptr, &primary, 1);
+  ResetProgramState();  // the reply comes, if at all, after the window went
+  Pump();
+  Note* other = MakeNote("0123");
+  WindowOf(other)->SetInsertionPoint(4);
+  Paste(other, {"PRIMARY"});
+  EXPECT_EQ(NoteText(other), "0123ab");
+}
+
 TEST_F(NotePasteTest, TakesTheFirstSelectionThatHoldsText) {
   struct Case {
     const char* what;

@@ -88,6 +88,29 @@ TEST_F(NoteScrollBarTest, AWindowMadeLargeEnoughLosesTheBar) {
   EXPECT_TRUE(BarBecomes(note, true));
 }
 
+TEST_F(NoteScrollBarTest, ANoteDestroyedWithACheckWaitingTakesTheCheckAlong) {
+  // An edit or a resize leaves the check waiting for the main loop; the
+  // window goes first. A note made afterwards still gets its bar.
+  for (bool resize : {false, true}) {
+    SCOPED_TRACE(resize ? "resize" : "edit");
+    Note* note = Make("short", false);
+    Pump();
+    if (resize) {
+      Arg args[1];
+      XtSetArg(args[0], XtNheight, 150);
+      XtSetValues(NoteShell(note), args, 1);
+      XSync(display, False);
+      XtAppProcessEvent(app_context, XtIMXEvent);
+    } else {
+      Replace(note, 5, 5, Lines(40));
+    }
+    ResetProgramState();
+    Pump();
+    EXPECT_TRUE(BarBecomes(Make(Lines(40), false), true));
+    ResetProgramState();
+  }
+}
+
 TEST_F(NoteScrollBarTest, WithScrollBarsEveryNoteHasOne) {
   Note* note = Make("short", true);
   Pump();

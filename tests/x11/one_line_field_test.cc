@@ -90,6 +90,26 @@ TEST_F(OneLineFieldTest, NeverWrapsAndReturnIsTheFieldsOwn) {
   MakeOneLineField(text_, CountReturn, reinterpret_cast<XtPointer>(10));
   XtCallActionProc(text_, "one-line-return", nullptr, nullptr, 0);
   EXPECT_EQ(returns, 11);
+  // Bound in a text widget that is no field (as a resource line could),
+  // the action only rings the bell.
+  Widget plain = XtCreateManagedWidget("Plain", asciiTextWidgetClass, shell_, nullptr, 0);
+  XtCallActionProc(plain, "one-line-return", nullptr, nullptr, 0);
+  EXPECT_EQ(returns, 11);
+}
+
+TEST_F(OneLineFieldTest, AFieldGoesWithItsWidgetEvenWithARemovalWaiting) {
+  // A paste with a line break leaves the removal waiting for the main loop;
+  // the field's widget goes first. Another field made at once works.
+  std::string bytes = "a\nb";
+  XawTextBlock block{0, static_cast<int>(bytes.size()), bytes.data(), XawFmt8Bit};
+  ASSERT_EQ(XawTextReplace(text_, 2, 2, &block), XawEditDone);
+  XtDestroyWidget(shell_);
+  SetUp();
+  Paste(2, "c\nd");
+  EXPECT_TRUE(PumpUntil([&] { return Text() == "xyc d"; })) << Text();
+  returns = 0;
+  XtCallActionProc(text_, "one-line-return", nullptr, nullptr, 0);
+  EXPECT_EQ(returns, 1);
 }
 
 }  // namespace
