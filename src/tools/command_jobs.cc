@@ -21,8 +21,8 @@ constexpr unsigned long kPollMs = 100;
 
 struct Job {
   int pid = -1;
-  int exit_fd = -1;
-  int stderr_fd = -1;
+  FileDescriptor exit_fd;    // closed when the job goes
+  FileDescriptor stderr_fd;  // closed at the end of its output, or when the job goes
   XtInputId exit_input = 0;
   XtInputId stderr_input = 0;
   XtIntervalId poll_timer = 0;
@@ -42,7 +42,7 @@ std::list<Job>& Jobs() {
 bool ReadErrorOutput(Job* job) {
   char bytes[65536];
   for (int reads = 0; reads < 4;) {
-    ssize_t n = read(job->stderr_fd, bytes, sizeof bytes);
+    ssize_t n = read(job->stderr_fd.get(), bytes, sizeof bytes);
     if (n > 0) {
       job->error_output.Add(bytes, static_cast<std::size_t>(n));
       ++reads;
@@ -56,9 +56,8 @@ bool ReadErrorOutput(Job* job) {
 
 void CloseErrorPipe(Job* job) {
   if (job->stderr_input) XtRemoveInput(job->stderr_input);
-  if (job->stderr_fd >= 0) close(job->stderr_fd);
   job->stderr_input = 0;
-  job->stderr_fd = -1;
+  job->stderr_fd.Close();
 }
 
 std::list<Job>::iterator Find(const Job* job) {
@@ -73,10 +72,9 @@ std::list<Job>::iterator Find(const Job* job) {
 void Finish(Job* job, int status) {
   // One more read takes what the command wrote before it ended; a child it
   // left behind that keeps writing only loses its pipe.
-  if (job->stderr_fd >= 0) ReadErrorOutput(job);
+  if (job->stderr_fd.valid()) ReadErrorOutput(job);
   CloseErrorPipe(job);
   if (job->exit_input) XtRemoveInput(job->exit_input);
-  if (job->exit_fd >= 0) close(job->exit_fd);
   if (job->poll_timer) XtRemoveTimeOut(job->poll_timer);
   CommandResult result;
   result.status = status;
@@ -136,6 +134,7 @@ void RunInBackground(const std::string& script, const std::vector<std::string>& 
                      const std::string& temp_file, CommandDone done) {
   static bool cleanup_registered = false;
   if (!cleanup_registered) {
+    Jobs();  // made before the clean-up is registered, so that it outlives it
     std::atexit(RemoveTemporaryFiles);
     cleanup_registered = true;
   }
@@ -150,14 +149,14 @@ void RunInBackground(const std::string& script, const std::vector<std::string>& 
   Jobs().emplace_back();
   Job* job = &Jobs().back();
   job->pid = started.pid;
-  job->exit_fd = started.exit_fd;
-  job->stderr_fd = started.stderr_fd;
+  job->exit_fd = std::move(started.exit_fd);
+  job->stderr_fd = std::move(started.stderr_fd);
   job->temp_file = temp_file;
   job->done = std::move(done);
-  job->stderr_input = XtAppAddInput(app_context, job->stderr_fd, IntClientData(XtInputReadMask),
+  job->stderr_input = XtAppAddInput(app_context, job->stderr_fd.get(), IntClientData(XtInputReadMask),
                                     ErrorOutputReady, job);
-  if (job->exit_fd >= 0)
-    job->exit_input = XtAppAddInput(app_context, job->exit_fd, IntClientData(XtInputReadMask),
+  if (job->exit_fd.valid())
+    job->exit_input = XtAppAddInput(app_context, job->exit_fd.get(), IntClientData(XtInputReadMask),
                                     CommandEnded, job);
   else
     job->poll_timer = XtAppAddTimeOut(app_context, kPollMs, PollCommand, job);

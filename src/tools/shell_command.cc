@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -167,7 +168,8 @@ void UseAs(int fd, int target) {
 }
 
 // In the child, after fork: a plain signal state, the given descriptors,
-// then the shell. Never returns.
+// then the shell. Never returns, and calls only what is safe between fork
+// and exec (no allocation, no destructor runs).
 [[noreturn]] void ExecShell(ShellWords* words, int in_fd, int out_fd, int err_fd) {
   // The command starts as from a fresh login shell: every signal at its
   // default disposition (a pipeline's writer dies of a closed pipe, a write
@@ -242,28 +244,22 @@ int RunShellCommand(const std::string& script, const std::vector<std::string>& v
 
 int StartShellCommand(const std::string& script, const std::vector<std::string>& values, int stdout_fd,
                       StartedCommand* started) {
+  // Everything the child needs is prepared before fork; every descriptor
+  // opened here is closed in the program when this returns, whichever way.
   ShellWords words(script, values);
-  int null_fd = open("/dev/null", O_RDONLY | O_CLOEXEC);
-  if (null_fd < 0) return errno;
-  int err_pipe[2];
-  if (pipe2(err_pipe, O_CLOEXEC) != 0) {
-    int error = errno;
-    close(null_fd);
-    return error;
-  }
+  FileDescriptor null_fd(open("/dev/null", O_RDONLY | O_CLOEXEC));
+  if (!null_fd.valid()) return errno;
+  int ends[2];
+  if (pipe2(ends, O_CLOEXEC) != 0) return errno;
+  FileDescriptor err_read(ends[0]);
+  FileDescriptor err_write(ends[1]);
   pid_t pid = fork();
-  if (pid == 0) ExecShell(&words, null_fd, stdout_fd, err_pipe[1]);
-  int error = errno;
-  close(null_fd);
-  close(err_pipe[1]);
-  if (pid < 0) {
-    close(err_pipe[0]);
-    return error;
-  }
-  fcntl(err_pipe[0], F_SETFL, fcntl(err_pipe[0], F_GETFL) | O_NONBLOCK);
+  if (pid == 0) ExecShell(&words, null_fd.get(), stdout_fd, err_write.get());
+  if (pid < 0) return errno;
+  fcntl(err_read.get(), F_SETFL, fcntl(err_read.get(), F_GETFL) | O_NONBLOCK);
   started->pid = pid;
-  started->stderr_fd = err_pipe[0];
-  started->exit_fd = OpenPidFd(pid);
+  started->stderr_fd = std::move(err_read);
+  started->exit_fd = FileDescriptor(OpenPidFd(pid));
   return 0;
 }
 

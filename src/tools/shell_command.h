@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "storage/file_io.h"
+
 // Turns a printf-like format into shell command text. The i-th "%s" (counted
 // from 0) becomes a reference to the positional parameter first_param + i:
 // "${N}" inside double quotes, '"${N}"' inside single quotes and "${N}" in
@@ -28,22 +30,22 @@ std::string FillFormat(const std::string& format, const std::vector<std::string>
 int RunShellCommand(const std::string& script, const std::vector<std::string>& values,
                     int stdout_fd = -1);
 
-// A command started in the background.
+// A command started in the background; it owns both descriptors.
 struct StartedCommand {
   int pid = -1;
-  // Readable once the command has ended (a pidfd); -1 where the system has
-  // none, and the caller must poll with waitpid.
-  int exit_fd = -1;
+  // Readable once the command has ended (a pidfd); not valid where the
+  // system has none, and the caller must poll with waitpid.
+  FileDescriptor exit_fd;
   // The read end of the pipe that carries the command's standard error;
   // non-blocking.
-  int stderr_fd = -1;
+  FileDescriptor stderr_fd;
 };
 
 // Starts `sh -c script sh values...` with standard input from /dev/null,
 // standard output on stdout_fd (the program's own when -1) and standard
 // error into a pipe, and returns at once. Returns 0, or the errno of the
 // step that failed; nothing is left running or open then. The caller reaps
-// the process and closes both descriptors.
+// the process.
 int StartShellCommand(const std::string& script, const std::vector<std::string>& values, int stdout_fd,
                       StartedCommand* started);
 

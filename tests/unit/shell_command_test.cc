@@ -2,12 +2,15 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <dirent.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -308,20 +311,77 @@ TEST_F(ShellRun, StartedCommandRunsApartWithItsOwnStandardError) {
             0);
   close(fd);
   ASSERT_GT(started.pid, 0);
-  ASSERT_GE(started.stderr_fd, 0);
-  EXPECT_NE(fcntl(started.stderr_fd, F_GETFL) & O_NONBLOCK, 0);
-  EXPECT_NE(fcntl(started.stderr_fd, F_GETFD) & FD_CLOEXEC, 0);
-  EXPECT_EQ(ReadToEnd(started.stderr_fd), "err\n");
-  if (started.exit_fd >= 0) {
-    pollfd p{started.exit_fd, POLLIN, 0};
+  ASSERT_GE(started.stderr_fd.get(), 0);
+  EXPECT_NE(fcntl(started.stderr_fd.get(), F_GETFL) & O_NONBLOCK, 0);
+  EXPECT_NE(fcntl(started.stderr_fd.get(), F_GETFD) & FD_CLOEXEC, 0);
+  EXPECT_EQ(ReadToEnd(started.stderr_fd.get()), "err\n");
+  if (started.exit_fd.valid()) {
+    pollfd p{started.exit_fd.get(), POLLIN, 0};
     EXPECT_EQ(poll(&p, 1, 5000), 1) << "the exit descriptor tells of the end";
-    close(started.exit_fd);
   }
   int status = 0;
   ASSERT_EQ(waitpid(started.pid, &status, 0), started.pid);
   EXPECT_EQ(status, 3 << 8);
-  close(started.stderr_fd);
   EXPECT_EQ(ReadFile(out), "out May");
+}
+
+// The descriptors open in this process, in order.
+std::vector<int> OpenDescriptors() {
+  std::vector<int> fds;
+  DIR* dir = opendir("/proc/self/fd");
+  if (!dir) return fds;
+  while (dirent* entry = readdir(dir)) {
+    if (entry->d_name[0] == '.') continue;
+    int fd = std::atoi(entry->d_name);
+    if (fd != dirfd(dir)) fds.push_back(fd);
+  }
+  closedir(dir);
+  std::sort(fds.begin(), fds.end());
+  return fds;
+}
+
+// The n-th (from 0) lowest descriptor number not open: where the n-th
+// descriptor opened next would go.
+int FreeDescriptor(const std::vector<int>& open_fds, int n) {
+  for (int fd = 0;; ++fd)
+    if (!std::binary_search(open_fds.begin(), open_fds.end(), fd) && n-- == 0) return fd;
+}
+
+TEST_F(ShellRun, StartedCommandOwnsItsDescriptorsAndLeavesNoOther) {
+  std::vector<int> before = OpenDescriptors();
+  {
+    StartedCommand started;
+    ASSERT_EQ(StartShellCommand("printf 'err' >&2", {}, -1, &started), 0);
+    // /dev/null and the pipe's write end are closed here; the read end and
+    // the exit descriptor are the started command's.
+    std::vector<int> during = before;
+    during.push_back(started.stderr_fd.get());
+    if (started.exit_fd.valid()) during.push_back(started.exit_fd.get());
+    std::sort(during.begin(), during.end());
+    EXPECT_EQ(OpenDescriptors(), during);
+    EXPECT_EQ(ReadToEnd(started.stderr_fd.get()), "err");
+    int status = 0;
+    ASSERT_EQ(waitpid(started.pid, &status, 0), started.pid);
+  }
+  EXPECT_EQ(OpenDescriptors(), before) << "the descriptors went with the started command";
+
+  // A start that fails at /dev/null (no descriptor left) or at the pipe
+  // (room for /dev/null only) reports the error and leaves nothing open.
+  rlimit old_limit{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &old_limit), 0);
+  for (int room : {0, 1}) {
+    SCOPED_TRACE("descriptors free: " + std::to_string(room));
+    rlimit limit = old_limit;
+    limit.rlim_cur = static_cast<rlim_t>(FreeDescriptor(before, room));
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limit), 0);
+    StartedCommand started;
+    int error = StartShellCommand("exit 0", {}, -1, &started);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &old_limit), 0);
+    EXPECT_EQ(error, EMFILE);
+    EXPECT_EQ(started.pid, -1);
+    EXPECT_FALSE(started.stderr_fd.valid());
+    EXPECT_EQ(OpenDescriptors(), before);
+  }
 }
 
 TEST_F(ShellRun, StartedCommandGetsPlainSignals) {
@@ -331,11 +391,9 @@ TEST_F(ShellRun, StartedCommandGetsPlainSignals) {
   auto old_fsz = std::signal(SIGXFSZ, SIG_IGN);
   StartedCommand started;
   ASSERT_EQ(StartShellCommand("grep -E '^SigIgn' /proc/$$/status >&2", {}, -1, &started), 0);
-  std::string err = ReadToEnd(started.stderr_fd);
+  std::string err = ReadToEnd(started.stderr_fd.get());
   int status = 0;
   waitpid(started.pid, &status, 0);
-  close(started.stderr_fd);
-  if (started.exit_fd >= 0) close(started.exit_fd);
   std::signal(SIGPIPE, old_pipe);
   std::signal(SIGXFSZ, old_fsz);
   unsigned long long ignored = std::stoull(err.substr(err.find(':') + 1), nullptr, 16);
