@@ -9,14 +9,12 @@
 #include <X11/Xaw/Label.h>
 #include <X11/Xaw/MenuButton.h>
 #include <X11/Xaw/SimpleMenu.h>
-#include <X11/Xaw/SmeBSB.h>
 #include <X11/Xaw/SmeLine.h>
 
 #include <algorithm>
 #include <cstring>
 
 #include "app/app.h"
-#include "app/client_data.h"
 #include "app/clipboard.h"
 #include "app/editres.h"
 #include "app/form_args.h"
@@ -48,41 +46,6 @@ void MakeBitmaps() {
   blank_bitmap = XCreateBitmapFromData(display, root, reinterpret_cast<const char*>(kBlankBits), 12, 12);
 }
 
-NoteMenu file_menu;
-NoteMenu notes_menu;
-
-const NoteMenuItem* FindItem(const NoteMenu& menu, const char* name) {
-  for (std::size_t i = 0; i < menu.count; ++i)
-    if (menu.items[i].command && std::strcmp(menu.items[i].name, name) == 0) return &menu.items[i];
-  return nullptr;
-}
-
-// The callback of every menu entry (client data: the note's id): runs the
-// entry's command on the note, if it is still there.
-void RunNoteCommand(Widget w, XtPointer client_data, XtPointer) {
-  Note* note = Notes().FindNote(IntOfClientData(client_data));
-  const NoteMenuItem* item = FindItem(file_menu, XtName(w));
-  if (!item) item = FindItem(notes_menu, XtName(w));
-  if (note && item) item->command(note);
-}
-
-void AddEntries(Widget menu, const NoteMenu& items, int id) {
-  for (std::size_t i = 0; i < items.count; ++i) {
-    const NoteMenuItem& item = items.items[i];
-    if (!item.command) {
-      XtCreateManagedWidget(item.name, smeLineObjectClass, menu, nullptr, 0);
-      continue;
-    }
-    Arg args[1];
-    Cardinal n = 0;
-    if (item.label) {
-      XtSetArg(args[n], XtNlabel, item.label); n++;
-    }
-    Widget entry = XtCreateManagedWidget(item.name, smeBSBObjectClass, menu, args, n);
-    XtAddCallback(entry, XtNcallback, RunNoteCommand, IntClientData(id));
-  }
-}
-
 }  // namespace
 
 Pixmap ClockBitmap() {
@@ -93,11 +56,6 @@ Pixmap ClockBitmap() {
 Pixmap BlankBitmap() {
   MakeBitmaps();
   return blank_bitmap;
-}
-
-void UseNoteMenus(NoteMenu file, NoteMenu notes) {
-  file_menu = file;
-  notes_menu = notes;
 }
 
 NoteWindow* WindowOf(const Note* note) { return static_cast<NoteWindow*>(note->view.get()); }
@@ -345,8 +303,7 @@ void NoteWindow::BuildMenus() {
   Widget file = XtCreatePopupShell("FileMenu", simpleMenuWidgetClass, file_button_, args, 1);
   XtCreateManagedWidget("FileLine", smeLineObjectClass, file, nullptr, 0);
 
-  AddEntries(file, file_menu, note_->id);
-  AddEntries(options_menu, notes_menu, note_->id);
+  AddNoteMenuEntries(file, options_menu, note_->id);
   save_entry_ = XtNameToWidget(file, "Save");
   anchor_entry_ = XtNameToWidget(options_menu, "Anchor");
   unanchor_entry_ = XtNameToWidget(options_menu, "UnAnchor");

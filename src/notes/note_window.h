@@ -14,6 +14,7 @@
 
 #include "app/placement.h"
 #include "model/note.h"
+#include "notes/note_menu_entries.h"
 #include "notes/window_geometry.h"
 
 class NoteWindow : public NoteView {
@@ -121,25 +122,6 @@ class NoteWindow : public NoteView {
   // The window's place and size as the window manager has it.
   WindowGeometry geometry_;
 };
-
-// An entry of a note's File or Notes menu: the entry's widget name, its
-// label (null: the name) and the command it runs on the note. An entry
-// without a command is a separator line.
-struct NoteMenuItem {
-  const char* name;
-  const char* label;
-  void (*command)(Note* note);
-};
-
-struct NoteMenu {
-  const NoteMenuItem* items = nullptr;
-  std::size_t count = 0;
-};
-
-// The menus every note window gets from now on. Each entry carries the
-// note's id and looks the note up when it fires, so an entry of a note that
-// has gone meanwhile does nothing.
-void UseNoteMenus(NoteMenu file_menu, NoteMenu notes_menu);
 
 // The note's window, or null before CreateNoteWindow.
 NoteWindow* WindowOf(const Note* note);
