@@ -8,6 +8,7 @@
 #include "app/note_dir.h"
 #include "frame/control_window.h"
 #include "frame/exit.h"
+#include "frame/signals.h"
 #include "frame/main_menu.h"
 #include "frame/note_menus.h"
 #include "frame/single_instance.h"

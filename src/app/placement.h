@@ -8,6 +8,16 @@ struct Point {
   int y;
 };
 
+// The outermost window of a client window (the window manager's frame, or
+// the window itself when nothing reparents it) and where it stands.
+struct OuterPlace {
+  bool known = false;       // false when the server could not tell (the window is gone)
+  bool reparented = false;  // the outermost window is not the window itself
+  int x = 0;                // the outer corner of its border on the root window
+  int y = 0;
+  int border = 0;  // its border width
+};
+
 // What a window occupies on the screen beyond its own width and height:
 // its border on both sides, or the window manager's frame (borders and
 // title bar) around it.

@@ -7,15 +7,7 @@
 
 #include <vector>
 
-// The outermost window of a client window (the window manager's frame, or
-// the window itself when nothing reparents it) and where it stands.
-struct OuterPlace {
-  bool known = false;       // false when the server could not tell (the window is gone)
-  bool reparented = false;  // the outermost window is not the window itself
-  int x = 0;                // the outer corner of its border on the root window
-  int y = 0;
-  int border = 0;  // its border width
-};
+#include "app/placement.h"
 
 // The outer place of each window, in order. Costs one round trip per level
 // of the window tree between the windows and the root, and one more (three

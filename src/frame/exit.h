@@ -1,19 +1,8 @@
-// Ending the program: the exit request, the save prompt, auto-save, and the
-// signals and X errors that lead to the exit request.
+// Ending the program: the exit request, the save prompt and auto-save.
+// (The signals and X errors that lead to the exit request: frame/signals.)
 #pragma once
 
 #include <X11/Intrinsic.h>
-
-// Sets SIGQUIT (and, unless it was ignored, SIGINT) to be ignored and
-// reports whether the interrupts were ignored before the program started.
-bool ProbeInterruptSignals();
-
-// Installs handlers that lead to RequestExit for SIGTERM and SIGHUP, and for
-// SIGINT and SIGQUIT unless interrupts_ignored; an X error handler that does
-// the same; and an I/O error handler that writes every changed note from
-// memory when the display connection is lost. The handlers only wake the
-// main loop; RequestExit runs there.
-void InstallExitHandlers(bool interrupts_ignored);
 
 // Ends the program at once when no note has anything to save. Otherwise,
 // with saveNotes on, saves every changed or moved note and ends the

@@ -9,20 +9,17 @@
 #include <X11/Xaw/Label.h>
 #include <X11/Xaw/MenuButton.h>
 #include <X11/Xaw/SimpleMenu.h>
-#include <X11/Xaw/SmeBSB.h>
 #include <X11/Xaw/SmeLine.h>
 
 #include <algorithm>
 #include <cstring>
 
 #include "app/app.h"
-#include "app/client_data.h"
 #include "app/clipboard.h"
 #include "app/editres.h"
 #include "app/form_args.h"
 #include "app/input_method.h"
 #include "app/locale.h"
-#include "app/place_window.h"
 #include "app/popups.h"
 #include "app/window_title.h"
 #include "model/note_list.h"
@@ -49,41 +46,6 @@ void MakeBitmaps() {
   blank_bitmap = XCreateBitmapFromData(display, root, reinterpret_cast<const char*>(kBlankBits), 12, 12);
 }
 
-NoteMenu file_menu;
-NoteMenu notes_menu;
-
-const NoteMenuItem* FindItem(const NoteMenu& menu, const char* name) {
-  for (std::size_t i = 0; i < menu.count; ++i)
-    if (menu.items[i].command && std::strcmp(menu.items[i].name, name) == 0) return &menu.items[i];
-  return nullptr;
-}
-
-// The callback of every menu entry (client data: the note's id): runs the
-// entry's command on the note, if it is still there.
-void RunNoteCommand(Widget w, XtPointer client_data, XtPointer) {
-  Note* note = Notes().FindNote(IntOfClientData(client_data));
-  const NoteMenuItem* item = FindItem(file_menu, XtName(w));
-  if (!item) item = FindItem(notes_menu, XtName(w));
-  if (note && item) item->command(note);
-}
-
-void AddEntries(Widget menu, const NoteMenu& items, int id) {
-  for (std::size_t i = 0; i < items.count; ++i) {
-    const NoteMenuItem& item = items.items[i];
-    if (!item.command) {
-      XtCreateManagedWidget(item.name, smeLineObjectClass, menu, nullptr, 0);
-      continue;
-    }
-    Arg args[1];
-    Cardinal n = 0;
-    if (item.label) {
-      XtSetArg(args[n], XtNlabel, item.label); n++;
-    }
-    Widget entry = XtCreateManagedWidget(item.name, smeBSBObjectClass, menu, args, n);
-    XtAddCallback(entry, XtNcallback, RunNoteCommand, IntClientData(id));
-  }
-}
-
 }  // namespace
 
 Pixmap ClockBitmap() {
@@ -96,11 +58,6 @@ Pixmap BlankBitmap() {
   return blank_bitmap;
 }
 
-void UseNoteMenus(NoteMenu file, NoteMenu notes) {
-  file_menu = file;
-  notes_menu = notes;
-}
-
 NoteWindow* WindowOf(const Note* note) { return static_cast<NoteWindow*>(note->view.get()); }
 
 void CreateNoteWindow(Note* note) {
@@ -110,7 +67,7 @@ void CreateNoteWindow(Note* note) {
   w->Create();
 }
 
-NoteWindow::NoteWindow(Note* note) : note_(note) {}
+NoteWindow::NoteWindow(Note* note) : note_(note), geometry_(note) {}
 
 // The note list, and with it every window, is destroyed when the program
 // exits, after the display is closed: nothing here may touch a widget.
@@ -298,125 +255,15 @@ void NoteWindow::ShowAlarm() {
 // --- Place and visibility ---------------------------------------------
 
 void NoteWindow::LookAt(const std::vector<NoteWindow*>& windows) {
-  std::vector<NoteWindow*> asked;
-  std::vector<Window> ids;
-  for (NoteWindow* window : windows) {
-    if (!window->may_have_moved_ || !window->shell_ || !XtIsRealized(window->shell_)) continue;
-    // Cleared before asking: a notice that comes in meanwhile sets it again.
-    window->may_have_moved_ = false;
-    asked.push_back(window);
-    ids.push_back(XtWindow(window->shell_));
-  }
-  std::vector<OuterPlace> places = OuterPlaces(display, ids);
-  for (std::size_t i = 0; i < asked.size(); ++i) asked[i]->TakeLook(places[i]);
-}
-
-void NoteWindow::TakeLook(const OuterPlace& place) {
-  place_ = place;
-  if (!place.known) return;
-  bool same = rebase_ || (seen_known_ && place.x == seen_x_ && place.y == seen_y_);
-  rebase_ = false;
-  seen_known_ = true;
-  seen_x_ = place.x;
-  seen_y_ = place.y;
-  if (!same) moved_to_place_ = true;
-}
-
-void NoteWindow::CurrentPosition(int* x, int* y) {
-  *x = note_->x;
-  *y = note_->y;
-  // A hidden note cannot have been moved; its window is not managed while
-  // it is withdrawn, so its own position would not be the frame's.
-  if (note_->hidden) return;
-  LookAt({this});
-  if (!moved_to_place_) return;
-  moved_to_place_ = false;
-  *x = place_.x;
-  *y = place_.y;
-}
-
-bool NoteWindow::PlaceForMove(int* x, int* y) const {
-  if (may_have_moved_ || !place_.known) return false;
-  // twm puts the inside of its frame's border where a window is asked to
-  // go; without a window manager the window's outer corner goes there.
-  int inside = place_.reparented ? place_.border : 0;
-  *x = place_.x + inside;
-  *y = place_.y + inside;
-  return true;
-}
-
-void NoteWindow::MoveTo(int x, int y) {
-  // Not through the toolkit's geometry request: that waits for the window
-  // manager to confirm every move (up to 5 s when it sends nothing, as twm
-  // does for a frame that stays where it is).
-  shell_->core.x = static_cast<Position>(x);
-  shell_->core.y = static_cast<Position>(y);
-  may_have_moved_ = true;
-  if (XtIsRealized(shell_)) XMoveWindow(display, XtWindow(shell_), x, y);
-}
-
-void NoteWindow::KeepSize() {
-  if (note_->window_width > 0 && note_->window_height > 0) return;
-  note_->window_width = shell_->core.width;
-  note_->window_height = shell_->core.height;
-}
-
-void NoteWindow::Hide() {
-  // Remember where the note stood: once withdrawn its frame is gone.
-  int x = note_->x, y = note_->y;
-  if (!note_->hidden) {
-    may_have_moved_ = true;
-    CurrentPosition(&x, &y);
-  }
-  if (!note_->hidden && (x != note_->x || y != note_->y)) {
-    note_->x = x;
-    note_->y = y;
-    note_->moved = true;
-  }
-  note_->hidden = true;
-  XtPopdown(shell_);
-}
-
-void NoteWindow::Show() {
-  if (!note_->hidden) return;
-  ReturnTo(shell_, {note_->x, note_->y});
-  XtPopup(shell_, XtGrabNone);
-  note_->hidden = false;
-}
-
-void NoteWindow::BringTo(Point at) {
-  Point p = MoveFrameOnScreen(shell_, at);
-  if (p.x != note_->x || p.y != note_->y) note_->moved = true;  // not yet in the note's file
-  note_->x = p.x;
-  note_->y = p.y;
-  // The note is up already: this only raises it, and adds no grab.
-  XtPopup(shell_, XtGrabNone);
+  std::vector<WindowGeometry*> geometries;
+  geometries.reserve(windows.size());
+  for (NoteWindow* window : windows) geometries.push_back(&window->geometry_);
+  WindowGeometry::LookAt(geometries);
 }
 
 // The window manager's close button hides a note instead of ending the program.
 void NoteWindow::CloseFromWindowManager(Widget, XtPointer client_data, XtPointer) {
   static_cast<NoteWindow*>(client_data)->Hide();
-}
-
-// Keeps the size of the note's window known without asking the server (a
-// note is written with it when the display is lost), and notes that the
-// window may have moved since a save last looked.
-void NoteWindow::TrackStructure(Widget, XtPointer client_data, XEvent* event, Boolean*) {
-  auto* window = static_cast<NoteWindow*>(client_data);
-  window->may_have_moved_ = true;
-  if (event->type == ReparentNotify && !window->note_->hidden) {
-    bool to_root = event->xreparent.parent == RootWindowOfScreen(XtScreen(window->shell_));
-    if (to_root) {
-      window->released_ = true;
-      window->rebase_ = true;
-    } else if (window->released_) {
-      window->released_ = false;
-      window->rebase_ = true;
-    }
-  }
-  if (event->type != ConfigureNotify) return;
-  window->note_->window_width = event->xconfigure.width;
-  window->note_->window_height = event->xconfigure.height;
 }
 
 // --- Building ---------------------------------------------------------
@@ -456,8 +303,7 @@ void NoteWindow::BuildMenus() {
   Widget file = XtCreatePopupShell("FileMenu", simpleMenuWidgetClass, file_button_, args, 1);
   XtCreateManagedWidget("FileLine", smeLineObjectClass, file, nullptr, 0);
 
-  AddEntries(file, file_menu, note_->id);
-  AddEntries(options_menu, notes_menu, note_->id);
+  AddNoteMenuEntries(file, options_menu, note_->id);
   save_entry_ = XtNameToWidget(file, "Save");
   anchor_entry_ = XtNameToWidget(options_menu, "Anchor");
   unanchor_entry_ = XtNameToWidget(options_menu, "UnAnchor");
@@ -515,9 +361,7 @@ void NoteWindow::Create() {
   Arg args[5];
   Cardinal n = 0;
   if (note_->has_geometry) {
-    geometry_ = std::to_string(note_->width) + "x" + std::to_string(note_->height) + "+" +
-                std::to_string(note_->x) + "+" + std::to_string(note_->y);
-    XtSetArg(args[n], XtNgeometry, geometry_.c_str()); n++;
+    XtSetArg(args[n], XtNgeometry, geometry_.GeometryResource()); n++;
     XtSetArg(args[n], XtNx, note_->x); n++;
     XtSetArg(args[n], XtNy, note_->y); n++;
   }
@@ -545,7 +389,7 @@ void NoteWindow::Create() {
     OpenInputMethodWhenUsed(shell_, text_);
   }
   OnWindowClose(shell_, CloseFromWindowManager, this);
-  XtAddEventHandler(shell_, StructureNotifyMask, False, TrackStructure, this);
+  geometry_.Track(shell_);
 
   if (!note_->has_geometry) {
     Position x = 0, y = 0;

@@ -13,8 +13,9 @@
 #include <vector>
 
 #include "app/placement.h"
-#include "app/window_places.h"
 #include "model/note.h"
+#include "notes/note_menu_entries.h"
+#include "notes/window_geometry.h"
 
 class NoteWindow : public NoteView {
  public:
@@ -70,38 +71,17 @@ class NoteWindow : public NoteView {
   void ShowAnchored();
   void ShowAlarm();
 
-  // Pops the window down and flags the note hidden, remembering where its
-  // frame stood; Show puts it up again exactly there (or where the note's
-  // file put it) and clears the flag.
-  void Hide();
-  void Show();
-  // Moves the window of a visible note (its frame's outer corner) to `at`,
-  // kept wholly on the screen, records that place in the note and raises it.
-  void BringTo(Point at);
-
-  // Where the window stands: the record's place, unless the window may
-  // have moved since the last look; then the server is asked (once; a
-  // notice that comes in meanwhile makes the next call ask again). A hidden
-  // window stands where it was hidden. A window the window manager let go
-  // of or took anew, but nobody moved, stands at the record's place.
-  void CurrentPosition(int* x, int* y);
-  // Asks the server at once where every window of the list that may have
-  // moved since the last look stands: a few round trips in all, however
-  // many windows there are. CurrentPosition and PlaceForMove then need none.
+  // Where the window stands and how big it is, as the window manager has
+  // it: see WindowGeometry, which these hand on to.
+  void Hide() { geometry_.Hide(); }
+  void Show() { geometry_.Show(); }
+  void BringTo(Point at) { geometry_.BringTo(at); }
+  void CurrentPosition(int* x, int* y) { geometry_.CurrentPosition(x, y); }
+  // Asks the server about all the windows of the list at once.
   static void LookAt(const std::vector<NoteWindow*>& windows);
-  // Where the window stands in the terms of MoveTo: a move there would not
-  // move it. False when that is not known (the window may have moved since
-  // the last look, or the server could not tell).
-  bool PlaceForMove(int* x, int* y) const;
-  // Asks for the window to go to x, y (the window manager puts it there:
-  // twm the inside of its frame's border, where there is none the
-  // window's outer corner) without waiting for the move to be done; the
-  // toolkit's idea of the shell's place follows.
-  void MoveTo(int x, int y);
-  // Keeps the window's size in the record, as the structure notices of the
-  // window told it (or as the toolkit made it, before the first notice);
-  // asks the server nothing.
-  void KeepSize();
+  bool PlaceForMove(int* x, int* y) const { return geometry_.PlaceForMove(x, y); }
+  void MoveTo(int x, int y) { geometry_.MoveTo(x, y); }
+  void KeepSize() { geometry_.KeepSize(); }
 
   // Builds, realizes and (unless hidden) shows the window.
   void Create();
@@ -111,15 +91,11 @@ class NoteWindow : public NoteView {
   static void TextTooLong(Widget w, XtPointer client_data, XtPointer call_data);
   static void ShowTextTooLong(XtPointer client_data, XtIntervalId* id);
   static void TextTooLongGone(Widget w, XtPointer client_data, XtPointer call_data);
-  static void TrackStructure(Widget w, XtPointer client_data, XEvent* event, Boolean* go_on);
   static void CloseFromWindowManager(Widget w, XtPointer client_data, XtPointer call_data);
   void ShowAlarmEntries();
   // International mode: makes the source's text the UTF-8 text, up to its
   // first NUL, as wide characters.
   void LoadWide(const std::string& utf8);
-  // Takes what the server said of where the window stands (see LookAt):
-  // only a change of the outer place last seen is a move.
-  void TakeLook(const OuterPlace& place);
   void BuildBar(Widget form);
   void BuildMenus();
   void BuildText(Widget form);
@@ -143,51 +119,9 @@ class NoteWindow : public NoteView {
   // for a run of refused edits.
   Widget too_long_popup_ = nullptr;
   XtIntervalId too_long_timer_ = 0;
-  // The shell's geometry resource: the toolkit keeps the pointer, not a copy.
-  std::string geometry_;
-  // Set by every structure notice of the window (the window manager moved,
-  // resized, reparented, mapped or unmapped it; ICCCM window managers tell a
-  // client of every move of its frame) and cleared when a save asks the X
-  // server where the window stands. While it is clear the window stands
-  // where that save found it, so a save needs no server round trip.
-  bool may_have_moved_ = true;
-  // The outer position last seen that stands for the record's place (known
-  // once the server was asked). Only a change of it is a move. When the
-  // window manager lets the window go (it ended: the window is put back on
-  // the root at the same spot on screen, without its frame) or a new one
-  // takes it, the outer position changes though nobody moved the note: the
-  // next look takes the new position as the same place (rebase_).
-  bool seen_known_ = false;
-  int seen_x_ = 0;
-  int seen_y_ = 0;
-  bool released_ = false;
-  bool rebase_ = false;
-  // Where the server last said the window stands (the outer corner of its
-  // outermost window's border, which is also where a stored geometry puts
-  // it back; see LookAt), and whether that is a move not yet taken by
-  // CurrentPosition.
-  OuterPlace place_;
-  bool moved_to_place_ = false;
+  // The window's place and size as the window manager has it.
+  WindowGeometry geometry_;
 };
-
-// An entry of a note's File or Notes menu: the entry's widget name, its
-// label (null: the name) and the command it runs on the note. An entry
-// without a command is a separator line.
-struct NoteMenuItem {
-  const char* name;
-  const char* label;
-  void (*command)(Note* note);
-};
-
-struct NoteMenu {
-  const NoteMenuItem* items = nullptr;
-  std::size_t count = 0;
-};
-
-// The menus every note window gets from now on. Each entry carries the
-// note's id and looks the note up when it fires, so an entry of a note that
-// has gone meanwhile does nothing.
-void UseNoteMenus(NoteMenu file_menu, NoteMenu notes_menu);
 
 // The note's window, or null before CreateNoteWindow.
 NoteWindow* WindowOf(const Note* note);

@@ -9,7 +9,7 @@
 #include <csignal>
 
 #include "app/app.h"
-#include "frame/exit.h"
+#include "frame/signals.h"
 #include "model/note_list.h"
 #include "notes/note_window.h"
 #include "x11_util.h"
