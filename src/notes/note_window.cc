@@ -122,21 +122,9 @@ NoteWindow::~NoteWindow() {
 
 std::string NoteWindow::Text() const {
   if (!source_) return note_->text.substr(0, strnlen(note_->text.data(), note_->text.size()));
-  // Read piece by piece from the source, which owns the text: bytes, or in
-  // international mode wide characters, written out here as UTF-8.
-  std::string text;
-  text.reserve(Length());
-  XawTextPosition pos = 0;
-  while (true) {
-    XawTextBlock block;
-    pos = XawTextSourceRead(source_, pos, &block, INT32_MAX);
-    if (block.length <= 0) break;
-    if (block.format == XawFmtWide)
-      AppendWideAsUtf8(&text, reinterpret_cast<const wchar_t*>(block.ptr), static_cast<std::size_t>(block.length));
-    else
-      text.append(block.ptr, static_cast<std::size_t>(block.length));
-  }
-  return text;
+  // The source owns the text: bytes, or in international mode wide
+  // characters, written out as UTF-8.
+  return NoteSourceText(source_);
 }
 
 void NoteWindow::LoadWide(const std::string& utf8) {
