@@ -161,6 +161,15 @@ TEST_F(NoteWindowTest, EditsMarkTheNoteChanged) {
   EXPECT_STREQ(Buffer(note), "abc");
   note->MarkSaved();
   EXPECT_FALSE(Sensitive(NoteWidget(note, "Save")));
+  // The program's own changes go through the note's flag too.
+  note->MarkChanged();
+  EXPECT_TRUE(Sensitive(NoteWidget(note, "Save")));
+  // Once the display is gone the flag still changes, and no widget is
+  // touched.
+  WindowOf(note)->DisplayGone();
+  note->MarkSaved();
+  EXPECT_FALSE(note->changed());
+  EXPECT_TRUE(Sensitive(NoteWidget(note, "Save")));
 }
 
 TEST_F(NoteWindowTest, TextGrowsInStepsOfTheBufferSize) {
