@@ -17,18 +17,27 @@ constexpr std::size_t kMaxNameLength = 1022;
 constexpr std::size_t kMaxTextLength = 16 * 1024 * 1024;
 
 // What the X layer attaches to a note (its window). The record owns it and
-// destroys it with the note; the core never looks inside.
+// destroys it with the note. While the note has a view, the view holds the
+// note's text; the core reads it through Text and tells the view of every
+// change of the changed flag.
 class NoteView {
  public:
   virtual ~NoteView() = default;
+  // The note's text, read from memory of the program's own: asks no server
+  // anything (a save reads it when the display is lost).
+  virtual std::string Text() const = 0;
+  // The note was changed (called for every change, however small) or
+  // saved.
+  virtual void NoteChanged() = 0;
+  virtual void NoteSaved() = 0;
 };
 
 class Note {
  public:
   int id = 0;
   std::string name;
-  // The text as the note's window last handed it over (the window holds
-  // the live text while it exists); what a save writes.
+  // The text while the note has no view (read from a file, until a window
+  // takes it over and this is emptied). Read the note's text with Text().
   std::string text;
   // The size of the note's buffer as the user sees it: a multiple of the
   // note list's buffer size above the text's length (for a note read from a
@@ -66,12 +75,25 @@ class Note {
   // new place is in x and y but not yet in the note's file.
   bool moved = false;
   std::unique_ptr<NoteView> view;
+  // The temporary a failed rename left: it holds the note's new file until
+  // a later save of the note succeeds (empty when there is none).
+  std::string leftover_temp;
 
-  // Whether the note has changes not yet written. Every change of the flag
-  // goes through MarkChanged and MarkSaved.
+  // The note's text: its view's, else `text`.
+  std::string Text() const { return view ? view->Text() : text; }
+
+  // Whether the note has changes not yet written. This is the one flag;
+  // every change of it goes through MarkChanged and MarkSaved, which tell
+  // the view.
   bool changed() const { return changed_; }
-  void MarkChanged() { changed_ = true; }
-  void MarkSaved() { changed_ = false; }
+  void MarkChanged() {
+    changed_ = true;
+    if (view) view->NoteChanged();
+  }
+  void MarkSaved() {
+    changed_ = false;
+    if (view) view->NoteSaved();
+  }
 
   // Whether a save has something to write: unsaved changes, a move not yet
   // in the note's file, or a hidden flag the file does not hold. Hiding and

@@ -5,6 +5,9 @@
 
 #include <cstddef>
 #include <cstring>
+#include <string>
+
+#include "model/utf8.h"
 
 namespace {
 
@@ -191,6 +194,19 @@ XawTextPosition NoteSourceLength(Widget w) {
     return reinterpret_cast<NoteMultiSourceObject>(w)->note_src.bytes;
   if (XtIsSubclass(w, noteSourceObjectClass)) return reinterpret_cast<NoteSourceObject>(w)->ascii_src.length;
   return XawTextSourceScan(w, 0, XawstAll, XawsdRight, 1, True);
+}
+
+std::string NoteSourceText(Widget w) {
+  std::string text;
+  text.reserve(static_cast<std::size_t>(NoteSourceLength(w)));
+  if (XtIsSubclass(w, noteMultiSourceObjectClass)) {
+    for (const MultiPiece* p = reinterpret_cast<NoteMultiSourceObject>(w)->multi_src.first_piece; p; p = p->next)
+      AppendWideAsUtf8(&text, p->text, static_cast<std::size_t>(p->used));
+  } else {
+    for (const Piece* p = reinterpret_cast<NoteSourceObject>(w)->ascii_src.first_piece; p; p = p->next)
+      text.append(p->text, static_cast<std::size_t>(p->used));
+  }
+  return text;
 }
 
 // The classes keep the class names of their superclasses, as AsciiText keeps

@@ -15,6 +15,8 @@
 #include <X11/Intrinsic.h>
 #include <X11/Xaw/Text.h>
 
+#include <string>
+
 /* Resources (besides those of AsciiSrc or MultiSrc):
 
  Name                Class              RepType         Default Value
@@ -65,3 +67,8 @@ void NoteSourceLoadWide(Widget w, const wchar_t* text, XawTextPosition count);
 // The length of the source's text in bytes (UTF-8 bytes for the MultiSrc
 // class), in constant time.
 XawTextPosition NoteSourceLength(Widget w);
+
+// The whole text of a source of either class (UTF-8 for the MultiSrc
+// class), taken from its pieces in order: in time proportional to the text,
+// however many pieces hold it.
+std::string NoteSourceText(Widget w);

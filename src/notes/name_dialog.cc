@@ -46,7 +46,7 @@ void ApplyName(Widget, XtPointer client_data, XtPointer) {
   XtSetArg(args[0], XtNtitle, name.c_str());
   XtSetValues(window->shell(), args, 1);
   note->name = std::move(name);
-  window->MarkChanged();
+  note->MarkChanged();
 }
 
 // In UTF-8 mode the field is given the name as wide characters; the caret

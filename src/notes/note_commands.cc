@@ -20,7 +20,7 @@ void ConfirmErase(Widget, XtPointer client_data, XtPointer) {
   if (!note) return;
   NoteWindow* window = WindowOf(note);
   window->SetText("");
-  window->MarkChanged();
+  note->MarkChanged();
 }
 
 void ConfirmDestroy(Widget, XtPointer client_data, XtPointer) {
@@ -48,7 +48,7 @@ void SetAnchored(Note* note, bool anchored) {
   note->anchored = anchored;
   NoteWindow* window = WindowOf(note);
   window->ShowAnchored();
-  window->MarkChanged();
+  note->MarkChanged();
 }
 
 }  // namespace

@@ -1,44 +1,29 @@
 #include "notes/note_saving.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "app/app.h"
-#include "app/locale.h"
 #include "app/popups.h"
 #include "model/note_list.h"
 #include "notes/note_window.h"
 #include "notes/recovery_journal.h"
-#include "storage/atomic_file.h"
 #include "storage/load.h"
 #include "storage/recovery.h"
 #include "storage/save.h"
 
-ScreenSize CurrentScreen() { return {screen_width, screen_height}; }
-
-NoteFileReadOptions ReadOptions() {
-  NoteFileReadOptions options;
-  options.compatibility = app_res.compatibility;
-  options.screen = CurrentScreen();
-  options.utf8 = Utf8Notes();
-  return options;
-}
-
-bool NoteNeedsSaving(Note* note) {
+void TakeWindowPlace(Note* note) {
   NoteWindow* window = WindowOf(note);
-  if (window && window->shell() && XtIsRealized(window->shell())) {
-    int x = note->x, y = note->y;
-    window->CurrentPosition(&x, &y);
-    // A new place is kept in the record until a save writes it.
-    if (x != note->x || y != note->y) {
-      note->x = x;
-      note->y = y;
-      note->moved = true;
-    }
+  if (!window || !window->shell() || !XtIsRealized(window->shell())) return;
+  int x = note->x, y = note->y;
+  window->CurrentPosition(&x, &y);
+  // A new place is kept in the record until a save writes it.
+  if (x != note->x || y != note->y) {
+    note->x = x;
+    note->y = y;
+    note->moved = true;
   }
-  return note->NeedsWrite();
 }
 
 namespace {
@@ -52,35 +37,31 @@ void LookAtAllNotes() {
   NoteWindow::LookAt(windows);
 }
 
-// The note's window when the note has something to save, with the window's
-// size and text handed to the record; null otherwise.
-NoteWindow* ReadyToSave(Note* note) {
+// Whether the note has a window and something to save, with the window's
+// place and size taken into the record.
+bool ReadyToSave(Note* note) {
   NoteWindow* window = WindowOf(note);
-  if (!window || !window->shell() || !XtIsRealized(window->shell())) return nullptr;
-  if (!NoteNeedsSaving(note)) return nullptr;
+  if (!window || !window->shell() || !XtIsRealized(window->shell())) return false;
+  TakeWindowPlace(note);
+  if (!note->NeedsWrite()) return false;
   window->KeepSize();
-  window->SyncText();
-  return window;
+  return true;
 }
 
-// SaveNote, in a pass of saves when `pass` is given.
-bool Save(Note* note, ReplacePass* pass) {
-  NoteWindow* window = ReadyToSave(note);
-  if (!window) return true;
-  std::string message;
-  if (!WriteNoteFile(Notes(), note, CurrentScreen(), &message, pass)) {
-    ShowError(message);
-    return false;
-  }
-  note->moved = false;
-  window->MarkSaved();
-  RecoveryNoteGone(note->id);
-  return true;
+// Saves the notes of `which` (SaveNotes), each failure with its popup.
+bool Save(const std::vector<Note*>& which, bool ahead) {
+  return SaveNotes(Notes(), which, CurrentScreen(), ahead, [](Note* note, bool written, const std::string& message) {
+    if (written) RecoveryNoteGone(note->id);
+    else ShowError(message);
+  });
 }
 
 }  // namespace
 
-bool SaveNote(Note* note) { return Save(note, nullptr); }
+bool SaveNote(Note* note) {
+  if (!ReadyToSave(note)) return true;
+  return Save({note}, false);
+}
 
 bool SaveAllNotes(bool report) {
   if (Notes().empty()) {
@@ -88,26 +69,19 @@ bool SaveAllNotes(bool report) {
     return true;
   }
   LookAtAllNotes();
-  ReplacePass pass;
-  // A save may show a popup but never adds or removes notes; walk by index
-  // all the same so the walk stays valid. The files of a stretch of notes
-  // are written first and sent to the disk together; then each one is
-  // flushed (its data is on the way already) and renamed.
-  bool all = true;
-  for (std::size_t start = 0; start < Notes().size(); start += kNotesWrittenAhead) {
-    const std::size_t end = std::min(Notes().size(), start + kNotesWrittenAhead);
-    for (std::size_t i = start; i < end; ++i)
-      if (ReadyToSave(Notes()[i].get())) WriteNoteFileAhead(Notes(), *Notes()[i], CurrentScreen(), &pass);
-    pass.StartWriteback();
-    for (std::size_t i = start; i < end && i < Notes().size(); ++i) all = Save(Notes()[i].get(), &pass) && all;
-  }
-  return all;
+  std::vector<Note*> which;
+  for (const auto& note : Notes())
+    if (ReadyToSave(note.get())) which.push_back(note.get());
+  return Save(which, true);
 }
 
 bool AnyNoteNeedsSaving() {
   LookAtAllNotes();
   bool any = false;
-  for (std::size_t i = 0; i < Notes().size(); ++i) any = NoteNeedsSaving(Notes()[i].get()) || any;
+  for (const auto& note : Notes()) {
+    TakeWindowPlace(note.get());
+    any = note->NeedsWrite() || any;
+  }
   return any;
 }
 
@@ -116,7 +90,6 @@ int RecoverUnsavedNotes() {
   for (const auto& note : Notes()) {
     if (!note->NeedsWrite()) continue;
     ++failed;
-    if (NoteWindow* window = WindowOf(note.get())) window->SyncText();
     const std::string bytes = FormatNoteFile(*note, CurrentScreen());
     std::string path, error;
     if (WriteRecoveryFile(Notes().settings().note_dir, RecoveryNumber(*note), bytes, &path, &error)) {
@@ -126,18 +99,18 @@ int RecoverUnsavedNotes() {
     // Nowhere left to write it: standard error is the last place.
     std::fprintf(stderr, "stikkel: note %d could not be saved, nor written to %s (%s); its text follows\n",
                  note->id, path.c_str(), error.c_str());
-    std::fwrite(note->text.data(), 1, note->text.size(), stderr);
+    const std::string text = note->Text();
+    std::fwrite(text.data(), 1, text.size(), stderr);
     std::fputs("\n", stderr);
   }
   return failed;
 }
 
 void SaveChangedNotesWithoutDisplay() {
-  // The window's text is client memory: reading it asks the server nothing.
-  for (const auto& note : Notes()) {
-    NoteWindow* window = WindowOf(note.get());
-    if (window && note->NeedsWrite()) window->SyncText();
-  }
+  // The windows' texts are client memory: reading them asks the server
+  // nothing. No widget shows the changed flag any more.
+  for (const auto& note : Notes())
+    if (NoteWindow* window = WindowOf(note.get())) window->DisplayGone();
   SaveChangedNotes(Notes(), CurrentScreen());
   SettleRecoveryWithoutDisplay();
 }

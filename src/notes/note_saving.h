@@ -2,20 +2,21 @@
 #pragma once
 
 #include "model/note.h"
-#include "storage/note_file.h"
+#include "notes/note_file_options.h"
 
-// Whether the note has something its file lacks: unsaved changes, or a
-// window that stands elsewhere (asks the server only when the window may
-// have moved; a new place is kept in the record and marks it moved).
-bool NoteNeedsSaving(Note* note);
-// Whether any note needs saving; asks the server where the windows stand
-// all at once.
+// Takes where the note's window stands into the record: a new place is
+// kept in x and y and marks the note moved until a save writes it. Asks the
+// server only when the window may have moved.
+void TakeWindowPlace(Note* note);
+// Takes where every shown note's window stands into its record (the server
+// is asked at once for all that may have moved) and says whether any note
+// needs saving (Note::NeedsWrite).
 bool AnyNoteNeedsSaving();
 
-// The Save command. Writes the note when it needs saving: asks the server
-// where the window stands (only when it may have moved), hands the
-// window's text to the record, writes the file and shows the user a popup
-// when that failed. False when a write failed.
+// The Save command. Takes where the window stands into the record
+// (TakeWindowPlace) and writes the note when it needs saving, reading the
+// text from the window; shows the user a popup when that failed. False when
+// a write failed.
 bool SaveNote(Note* note);
 
 // Saves every note in list order, each failure with its popup; false when
@@ -37,10 +38,3 @@ void SaveChangedNotesWithoutDisplay();
 
 // Loads every note file of the note directory and opens a window for each.
 void LoadNotes();
-
-// The screen's size in pixels, as note files record it.
-ScreenSize CurrentScreen();
-
-// How note files are read in this run: the current screen, the
-// compatibility resource, and whether notes hold UTF-8.
-NoteFileReadOptions ReadOptions();

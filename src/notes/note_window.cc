@@ -79,21 +79,9 @@ NoteWindow::~NoteWindow() {
 
 std::string NoteWindow::Text() const {
   if (!source_) return note_->text.substr(0, strnlen(note_->text.data(), note_->text.size()));
-  // Read piece by piece from the source, which owns the text: bytes, or in
-  // international mode wide characters, written out here as UTF-8.
-  std::string text;
-  text.reserve(Length());
-  XawTextPosition pos = 0;
-  while (true) {
-    XawTextBlock block;
-    pos = XawTextSourceRead(source_, pos, &block, INT32_MAX);
-    if (block.length <= 0) break;
-    if (block.format == XawFmtWide)
-      AppendWideAsUtf8(&text, reinterpret_cast<const wchar_t*>(block.ptr), static_cast<std::size_t>(block.length));
-    else
-      text.append(block.ptr, static_cast<std::size_t>(block.length));
-  }
-  return text;
+  // The source owns the text: bytes, or in international mode wide
+  // characters, written out as UTF-8.
+  return NoteSourceText(source_);
 }
 
 void NoteWindow::LoadWide(const std::string& utf8) {
@@ -181,15 +169,13 @@ XawTextPosition NoteWindow::InsertionPoint() const { return XawTextGetInsertionP
 
 void NoteWindow::SetInsertionPoint(XawTextPosition pos) { XawTextSetInsertionPoint(text_, pos); }
 
-void NoteWindow::SyncText() { note_->text = Text(); }
-
 // The source's change callback: fires once per change it made. The buffer
 // grows in steps of the note list's buffer size as the text does.
 void NoteWindow::Changed(Widget, XtPointer client_data, XtPointer) {
   auto* window = static_cast<NoteWindow*>(client_data);
   Note* note = window->note_;
   note->buffer_size = GrownBufferSize(note->buffer_size, window->Length(), Notes().settings().buffer_size);
-  window->MarkChanged();
+  note->MarkChanged();
 }
 
 // The source's limitCallback: an edit would have taken the text past
@@ -220,16 +206,16 @@ void NoteWindow::TextTooLongGone(Widget w, XtPointer, XtPointer) {
 
 // --- Flags shown in the menus -----------------------------------------
 
-void NoteWindow::MarkChanged() {
-  note_->MarkChanged();
+void NoteWindow::NoteChanged() {
   if (save_entry_) XtSetSensitive(save_entry_, True);
   RecordChange(note_);
 }
 
-void NoteWindow::MarkSaved() {
-  note_->MarkSaved();
+void NoteWindow::NoteSaved() {
   if (save_entry_) XtSetSensitive(save_entry_, False);
 }
+
+void NoteWindow::DisplayGone() { save_entry_ = nullptr; }
 
 void NoteWindow::ShowAnchored() {
   if (unanchor_entry_) XtSetSensitive(unanchor_entry_, note_->anchored);
@@ -352,6 +338,8 @@ void NoteWindow::BuildText(Widget form) {
     LoadWide(StoredTextToUtf8(note_->text));
     XawTextSetSource(text_, source_, 0);
   }
+  // The source holds the text from now on: the record lets go of its copy.
+  std::string().swap(note_->text);
   BindPasteSelection(text_);
   UseClipboard(text_, "paste-selection");
   if (!app_res.scrollBar) ScrollBarWhenNeeded(text_);

@@ -27,9 +27,10 @@ class NoteWindow : public NoteView {
 
   Widget shell() const { return shell_; }
 
-  // The note's text (UTF-8 in international mode). Reading it makes no X
-  // request.
-  std::string Text() const;
+  // The note's text (UTF-8 in international mode), the one copy there is
+  // while the window exists: the record's text is handed to the source when
+  // the window is built. Reading it makes no X request.
+  std::string Text() const override;
   // Its length in bytes, in constant time.
   std::size_t Length() const;
   // The most text the note holds: kMaxTextLength (its text source's
@@ -59,13 +60,13 @@ class NoteWindow : public NoteView {
   XawTextPosition InsertionPoint() const;
   void SetInsertionPoint(XawTextPosition pos);
 
-  // Hands the text over to the note record (what a save writes); makes no
-  // X request.
-  void SyncText();
-
-  // The unsaved-changes flag, shown as the sensitivity of Save.
-  void MarkChanged();
-  void MarkSaved();
+  // The note's changed flag (Note::MarkChanged, Note::MarkSaved), shown as
+  // the sensitivity of Save; a change is also told to the recovery journal.
+  void NoteChanged() override;
+  void NoteSaved() override;
+  // The display is gone: the flag is no longer shown (no widget is touched
+  // from now on by NoteChanged and NoteSaved).
+  void DisplayGone();
   // The Anchor and UnAnchor entries, and the alarm entries and indicator
   // (clock while the alarm is set), as the record stands.
   void ShowAnchored();

@@ -12,8 +12,7 @@
 #include "app/popups.h"
 #include "app/timer_fd.h"
 #include "model/note_list.h"
-#include "notes/note_saving.h"
-#include "notes/note_window.h"
+#include "notes/note_file_options.h"
 #include "storage/recovery.h"
 #include "storage/recovery_schedule.h"
 
@@ -91,7 +90,6 @@ void Rearm(Millis now) {
 }
 
 void WriteRecovery(Note* note, Millis now) {
-  if (NoteWindow* window = WindowOf(note)) window->SyncText();
   std::string path, error;
   bool ok =
       WriteRecoveryFile(NoteDir(), RecoveryNumber(*note), FormatNoteFile(*note, CurrentScreen()), &path, &error);

@@ -137,7 +137,8 @@ bool ReadNoteFile(std::string_view bytes, const NoteFileReadOptions& options, No
 }
 
 std::string FormatNoteFile(const Note& note, ScreenSize screen) {
-  std::string_view text(note.text.data(), strnlen(note.text.data(), note.text.size()));
+  const std::string all = note.Text();
+  std::string_view text(all.data(), strnlen(all.data(), all.size()));
   const bool file_bytes = ShowsFileBytes(note, text);
   if (file_bytes) text = FileTextUpToNul(note);
   // The name is one line: a line break in it would end the name early.

@@ -5,25 +5,18 @@
 
 #include <algorithm>
 #include <cstring>
-#include <map>
+#include <vector>
 
 #include "storage/atomic_file.h"
 #include "storage/file_io.h"
 
 namespace {
 
-// The temporary a failed rename left, per note: it holds that note's new
-// contents until a later save of the note succeeds.
-std::map<const Note*, std::string>& Leftovers() {
-  static std::map<const Note*, std::string> leftovers;
-  return leftovers;
-}
-
-void ForgetLeftover(const Note* note) {
-  auto it = Leftovers().find(note);
-  if (it == Leftovers().end()) return;
-  unlink(it->second.c_str());
-  Leftovers().erase(it);
+// Removes the temporary a failed rename of the note's file left, if any.
+void ForgetLeftover(Note* note) {
+  if (note->leftover_temp.empty()) return;
+  unlink(note->leftover_temp.c_str());
+  note->leftover_temp.clear();
 }
 
 // The first number after `taken` that no note has and no file has.
@@ -43,10 +36,14 @@ std::string Unchanged(const std::string& path, bool new_file) {
 
 bool WriteNoteFile(const NoteList& notes, Note* note, ScreenSize screen, std::string* message,
                    ReplacePass* pass) {
+  return WriteNoteFile(notes, note, FormatNoteFile(*note, screen), message, pass);
+}
+
+bool WriteNoteFile(const NoteList& notes, Note* note, const std::string& bytes, std::string* message,
+                   ReplacePass* pass) {
   message->clear();
   const bool new_file = note->file_path.empty();
   if (new_file) note->file_path = notes.NoteFilePath(note->id);
-  const std::string bytes = FormatNoteFile(*note, screen);
   FileWriteResult r = ReplaceFile(note->file_path, bytes, new_file, pass);
   // A new note whose number another program took meanwhile is saved under
   // the next free number; an existing file is never replaced by it.
@@ -81,7 +78,7 @@ bool WriteNoteFile(const NoteList& notes, Note* note, ScreenSize screen, std::st
       if (new_file) note->file_path.clear();
       if (r.stage == FileWriteResult::kRename) {
         ForgetLeftover(note);
-        Leftovers()[note] = temp;
+        note->leftover_temp = temp;
       }
       return false;
   }
@@ -94,25 +91,41 @@ bool WriteNoteFile(const NoteList& notes, Note* note, ScreenSize screen, std::st
   return true;
 }
 
-void WriteNoteFileAhead(const NoteList& notes, const Note& note, ScreenSize screen, ReplacePass* pass) {
-  const std::string path = note.file_path.empty() ? notes.NoteFilePath(note.id) : note.file_path;
-  pass->WriteAhead(path, FormatNoteFile(note, screen));
+bool SaveNotes(const NoteList& notes, const std::vector<Note*>& which, ScreenSize screen, bool ahead,
+               const SaveTold& told) {
+  ReplacePass pass;
+  bool all = true;
+  std::string message;
+  const std::size_t stretch = ahead ? kNotesWrittenAhead : 1;
+  std::vector<std::string> files;
+  for (std::size_t start = 0; start < which.size(); start += stretch) {
+    const std::size_t end = std::min(which.size(), start + stretch);
+    files.clear();
+    for (std::size_t i = start; i < end; ++i) files.push_back(FormatNoteFile(*which[i], screen));
+    if (ahead) {
+      for (std::size_t i = start; i < end; ++i) {
+        const Note& note = *which[i];
+        pass.WriteAhead(note.file_path.empty() ? notes.NoteFilePath(note.id) : note.file_path, files[i - start]);
+      }
+      pass.StartWriteback();
+    }
+    for (std::size_t i = start; i < end; ++i) {
+      Note* note = which[i];
+      const bool written = WriteNoteFile(notes, note, files[i - start], &message, ahead ? &pass : nullptr);
+      if (written) {
+        note->moved = false;
+        note->MarkSaved();
+      }
+      all = all && written;
+      if (told) told(note, written, message);
+    }
+  }
+  return all;
 }
 
 void SaveChangedNotes(NoteList& notes, ScreenSize screen) {
-  std::string ignored;
-  ReplacePass pass;
-  auto unsaved = [](const Note& note) { return note.NeedsWrite(); };
-  for (std::size_t start = 0; start < notes.size(); start += kNotesWrittenAhead) {
-    const std::size_t end = std::min(notes.size(), start + kNotesWrittenAhead);
-    for (std::size_t i = start; i < end; ++i)
-      if (unsaved(*notes[i])) WriteNoteFileAhead(notes, *notes[i], screen, &pass);
-    pass.StartWriteback();
-    for (std::size_t i = start; i < end; ++i) {
-      Note* note = notes[i].get();
-      if (!unsaved(*note) || !WriteNoteFile(notes, note, screen, &ignored, &pass)) continue;
-      note->moved = false;
-      note->MarkSaved();
-    }
-  }
+  std::vector<Note*> which;
+  for (const auto& note : notes)
+    if (note->NeedsWrite()) which.push_back(note.get());
+  SaveNotes(notes, which, screen, true, nullptr);
 }

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "model/note_list.h"
 #include "storage/atomic_file.h"
@@ -14,25 +16,37 @@
 // that one meanwhile; it never replaces a file that is already there.
 // Failed calls on files are reported on standard error. Returns true when
 // the file is on disk; otherwise false with *message set to what the user
-// is told. A temporary left by a failed rename is removed once a later
-// save of the note succeeds. Does not touch the changed flag; the record's
-// stored hidden flag becomes what the new file holds. In a pass, the note
-// directory is flushed by the pass (once for all its saves) instead of
-// after this file's rename, and the file's temporary may have been written
-// ahead (WriteNoteFileAhead).
+// is told. A temporary left by a failed rename (kept in the record) is
+// removed once a later save of the note succeeds. Does not touch the
+// changed flag; the record's stored hidden flag becomes what the new file
+// holds. In a pass, the note directory is flushed by the pass (once for all
+// its saves) instead of after this file's rename, and the file's temporary
+// may have been written ahead with the same bytes.
 bool WriteNoteFile(const NoteList& notes, Note* note, ScreenSize screen, std::string* message,
                    ReplacePass* pass = nullptr);
-
-// Writes the temporary of the note's file for a WriteNoteFile of the note
-// later in the pass, unless the record changes before it.
-void WriteNoteFileAhead(const NoteList& notes, const Note& note, ScreenSize screen, ReplacePass* pass);
+// The same with the note's file formatted already (FormatNoteFile).
+bool WriteNoteFile(const NoteList& notes, Note* note, const std::string& bytes, std::string* message,
+                   ReplacePass* pass = nullptr);
 
 // How many note files a pass writes ahead at a time (each holds a file
 // descriptor open until its save).
 constexpr std::size_t kNotesWrittenAhead = 128;
 
+// What a save tells of each note it tried: whether the file is on disk, and
+// if not what the user is told.
+using SaveTold = std::function<void(Note* note, bool written, const std::string& message)>;
+
+// The one way notes are saved: writes the file of each note of `which`, in
+// order, formatting each one once, and marks each one written saved and no
+// longer moved. With `ahead`, the files of each stretch of
+// kNotesWrittenAhead notes are written first and sent to the disk together,
+// then each one is flushed and renamed, and the note directory is flushed
+// once at the end. `told` (may be empty) hears of every note. Returns
+// whether every note was written.
+bool SaveNotes(const NoteList& notes, const std::vector<Note*>& which, ScreenSize screen, bool ahead,
+               const SaveTold& told);
+
 // Writes every note that needs it (Note::NeedsWrite), from the records
-// alone, and marks each one written saved; the files are written ahead and
-// flushed together, and the note directory is flushed once at the end.
-// Tells nobody but standard error; used when the display is lost.
+// alone, through SaveNotes with the files written ahead. Tells nobody but
+// standard error; used when the display is lost.
 void SaveChangedNotes(NoteList& notes, ScreenSize screen);

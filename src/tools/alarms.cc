@@ -114,7 +114,7 @@ void AcceptAlarm(Widget, XtPointer client_data, XtPointer) {
   note->alarm.set = true;
   NoteWindow* window = WindowOf(note);
   window->ShowAlarm();
-  window->MarkChanged();
+  note->MarkChanged();
   CloseSetup();
   // An alarm for the minute now running fires at once.
   if (!app_res.noAlarm) {
@@ -258,7 +258,7 @@ void ClearAlarm(Note* note) {
   note->alarm.set = false;
   NoteWindow* window = WindowOf(note);
   window->ShowAlarm();
-  window->MarkChanged();
+  note->MarkChanged();
 }
 
 namespace {

@@ -51,7 +51,7 @@ void AcceptInsertDate(Widget, XtPointer client_data, XtPointer) {
     std::tm local{};
     localtime_r(&now, &local);
     InsertIntoNote(note, FormatDate(dialog.row, local), false, false);
-    WindowOf(note)->MarkChanged();
+    note->MarkChanged();
   }
   CloseDialog();
 }

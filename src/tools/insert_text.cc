@@ -112,6 +112,6 @@ void InsertCalendar(Note* note) {
       return;
     }
     InsertIntoNote(target, path, true, true);
-    WindowOf(target)->MarkChanged();
+    target->MarkChanged();
   });
 }

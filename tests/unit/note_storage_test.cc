@@ -235,10 +235,77 @@ TEST_F(NoteStorageTest, ATemporaryLeftByAFailedRenameGoesWithTheNextSave) {
   ASSERT_EQ(left.size(), 1u);
   EXPECT_EQ(ReadFile(left[0]), FormatNoteFile(*note, kScreen));
   EXPECT_NE(message.find(left[0] + " should contain valid copy of note."), std::string::npos) << message;
+  EXPECT_EQ(note->leftover_temp, left[0]) << "the record keeps its temporary";
   unlink((path + "/keep").c_str());
   rmdir(path.c_str());
   ASSERT_TRUE(WriteNoteFile(notes_, note, kScreen, &message)) << message;
   EXPECT_FALSE(std::filesystem::exists(left[0]));
+  EXPECT_TRUE(note->leftover_temp.empty());
+}
+
+// Every save of notes goes through one loop: each note asked for is written
+// once, in order, written ahead or one by one; each one written is marked
+// saved and no longer moved, and the caller hears of every note.
+TEST_F(NoteStorageTest, SavingNotesWritesEachAskedNoteOnceAndTellsOfEach) {
+  for (bool ahead : {false, true}) {
+    SCOPED_TRACE(ahead ? "written ahead" : "one by one");
+    TempDir dir;
+    NoteList notes;
+    notes.Configure({dir.path(), 16});
+    auto make = [&notes](const std::string& text) {
+      Note* note = notes.NewNote(-1);
+      note->text = text;
+      note->MarkChanged();
+      note->moved = true;
+      return note;
+    };
+    Note* first = make("first\n");
+    Note* left_out = make("not asked for\n");
+    Note* stuck = make("stuck\n");
+    Note* last = make("last\n");
+    // The stuck note's file is a directory that holds a file: its rename
+    // fails.
+    stuck->file_path = dir / "stuck";
+    mkdir(stuck->file_path.c_str(), 0755);
+    WriteFile(stuck->file_path + "/keep", "x");
+
+    struct Told {
+      Note* note;
+      bool written;
+      bool has_message;
+    };
+    std::vector<Told> told;
+    StderrCapture err;
+    EXPECT_FALSE(SaveNotes(notes, {first, stuck, last}, kScreen, ahead,
+                           [&told](Note* note, bool written, const std::string& message) {
+                             told.push_back({note, written, !message.empty()});
+                           }));
+    ASSERT_EQ(told.size(), 3u);
+    const Told expected[] = {{first, true, false}, {stuck, false, true}, {last, true, false}};
+    for (std::size_t i = 0; i < 3; ++i) {
+      EXPECT_EQ(told[i].note, expected[i].note) << i;
+      EXPECT_EQ(told[i].written, expected[i].written) << i;
+      EXPECT_EQ(told[i].has_message, expected[i].has_message) << i;
+    }
+    for (Note* note : {first, last}) {
+      EXPECT_EQ(ReadFile(note->file_path), FormatNoteFile(*note, kScreen)) << note->text;
+      EXPECT_FALSE(note->changed()) << note->text;
+      EXPECT_FALSE(note->moved) << note->text;
+    }
+    for (Note* note : {left_out, stuck}) {
+      EXPECT_TRUE(note->changed()) << note->text;
+      EXPECT_TRUE(note->moved) << note->text;
+    }
+    EXPECT_TRUE(left_out->file_path.empty());
+    EXPECT_FALSE(std::filesystem::exists(dir / ("note" + std::to_string(left_out->id))));
+    // Only the stuck note's new file is left in a temporary.
+    std::vector<std::string> temporaries;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+      if (e.path().filename().string().rfind("sk", 0) == 0) temporaries.push_back(e.path().string());
+    ASSERT_EQ(temporaries.size(), 1u);
+    EXPECT_EQ(temporaries[0], stuck->leftover_temp);
+    EXPECT_EQ(ReadFile(temporaries[0]), FormatNoteFile(*stuck, kScreen));
+  }
 }
 
 TEST_F(NoteStorageTest, SavingChangedNotesWritesOnlyThoseAndMarksThemSaved) {

@@ -212,7 +212,7 @@ TEST_F(AlarmsTest, AcceptArmsDisarmKeepsTheValues) {
   EXPECT_EQ(Get<Pixmap>(NoteWidget(note, "AlarmIcon"), XtNbitmap), ClockBitmap());
   EXPECT_EQ(LabelOf(NoteWidget(note, "AlarmIcon")), " ");
 
-  WindowOf(note)->MarkSaved();
+  note->MarkSaved();
   XtCallCallbacks(NoteWidget(note, "UnsetAlarm"), XtNcallback, nullptr);
   EXPECT_FALSE(note->alarm.set);
   EXPECT_TRUE(XtIsSensitive(NoteWidget(note, "SetAlarm")));

@@ -23,7 +23,7 @@ TEST(ExitRequest, SignalsAndXErrorsPutUpTheSavePrompt) {
   note->width = 227;
   note->height = 169;
   CreateNoteWindow(note);
-  WindowOf(note)->MarkChanged();
+  note->MarkChanged();
   InstallExitHandlers(false);
   WarpPointer(250, 260);
 

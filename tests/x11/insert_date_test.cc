@@ -78,7 +78,7 @@ TEST_F(InsertDate, OpensWithElevenRowsAllDashes) {
 TEST_F(InsertDate, AcceptWithoutAClickInsertsRowZero) {
   Note* note = MakeNote("Due: ");
   XawTextSetInsertionPoint(NoteWidget(note, "NoteText"), 5);
-  WindowOf(note)->MarkSaved();
+  note->MarkSaved();
   PickEntry(NoteWidget(note, "OptionsMenu"), "InsertDate");
   std::time_t before = std::time(nullptr);
   Press(Button("Accept"));
@@ -119,7 +119,7 @@ TEST_F(InsertDate, LastClickedRowCountsAndEarlierArrowsKeepTheirMark) {
 
 TEST_F(InsertDate, CancelAndWindowCloseInsertNothing) {
   Note* note = MakeNote("unchanged");
-  WindowOf(note)->MarkSaved();
+  note->MarkSaved();
   PickEntry(NoteWidget(note, "OptionsMenu"), "InsertDate");
   Press(Arrow(2));
   Press(Button("Cancel"));
@@ -139,7 +139,7 @@ TEST_F(InsertDate, CancelAndWindowCloseInsertNothing) {
 TEST_F(InsertDate, FullNoteReportsAndStillClosesAndMarksChanged) {
   Note* note = MakeNote("12345");
   LimitNoteText(note, 7);  // room for 2 bytes
-  WindowOf(note)->MarkSaved();
+  note->MarkSaved();
   PickEntry(NoteWidget(note, "OptionsMenu"), "InsertDate");
   Press(Button("Accept"));
   PumpUntil([] { return !ErrorMessages().empty(); });

@@ -184,7 +184,7 @@ TEST_F(InsertText, HugeFileIsRefusedWithoutReadingItAll) {
 TEST_F(InsertText, CalendarOutputInsertedFileGoneNoteChanged) {
   Note* note = MakeNote("Week:");
   XawTextSetInsertionPoint(NoteWidget(note, "NoteText"), 5);
-  WindowOf(note)->MarkSaved();
+  note->MarkSaved();
   app_res.calendarCmd = const_cast<char*>("printf ' May 2025\\n'; printf 'Su Mo\\n' >&2");
   testing::internal::CaptureStderr();
   PickEntry(NoteWidget(note, "OptionsMenu"), "InsertCalendar");
@@ -196,7 +196,7 @@ TEST_F(InsertText, CalendarOutputInsertedFileGoneNoteChanged) {
   EXPECT_TRUE(ErrorMessages().empty());
 
   // Even a calendar with no output marks the note changed.
-  WindowOf(note)->MarkSaved();
+  note->MarkSaved();
   app_res.calendarCmd = const_cast<char*>("true");
   PickEntry(NoteWidget(note, "OptionsMenu"), "InsertCalendar");
   EXPECT_TRUE(Changed(note));
@@ -206,7 +206,7 @@ TEST_F(InsertText, CalendarOutputInsertedFileGoneNoteChanged) {
 
 TEST_F(InsertText, CalendarFailureReportsTheRawStatus) {
   Note* note = MakeNote("as it was");
-  WindowOf(note)->MarkSaved();
+  note->MarkSaved();
   app_res.calendarCmd = const_cast<char*>("echo partial; exit 1");
   PickEntry(NoteWidget(note, "OptionsMenu"), "InsertCalendar");
   EXPECT_EQ(ErrorMessages(), std::vector<std::string>{"Couldn't run echo partial; exit 1: return code = 256"});
@@ -271,7 +271,7 @@ TEST_F(InsertText, CalendarRunsWhileTheProgramGoesOn) {
   Note* note = MakeNote("Week:");
   Note* other = MakeNote("other");
   XawTextSetInsertionPoint(NoteWidget(note, "NoteText"), 5);
-  WindowOf(note)->MarkSaved();
+  note->MarkSaved();
   // Runs until "go" appears (at most 3 seconds), then prints a calendar.
   std::string command = "i=0; while [ ! -e '" + dir.path() +
                         "/go' ] && [ $i -lt 60 ]; do sleep 0.05; i=$((i+1)); done; printf ' May'";

@@ -108,7 +108,7 @@ TEST_F(NoteCommandsTest, CancelLeavesTheNoteAsItWas) {
     for (const char* entry : {"Erase", "Destroy"}) {
       SCOPED_TRACE(std::string(entry) + (changed ? " on a changed note" : " on a saved note"));
       Note* note = MakeNote("keep me");
-      if (changed) WindowOf(note)->MarkChanged();
+      if (changed) note->MarkChanged();
       Choose(note, entry);
       Answer("Cancel");
       ASSERT_EQ(Notes().FindNote(note->id), note);
@@ -184,7 +184,7 @@ TEST_F(NoteCommandsTest, AFileThatCannotBeDeletedIsNamedInAMessage) {
 TEST_F(NoteCommandsTest, HideLeavesSaveAlone) {
   for (bool changed : {false, true}) {
     Note* note = MakeNote("hidden away");
-    if (changed) WindowOf(note)->MarkChanged();
+    if (changed) note->MarkChanged();
     ASSERT_TRUE(IsMapped(NoteShell(note)));
     Choose(note, "Hide");
     EXPECT_TRUE(note->hidden);
@@ -201,7 +201,7 @@ TEST_F(NoteCommandsTest, AnchorThenUnanchorSwapsTheEntriesAndMarksChanged) {
   EXPECT_FALSE(XtIsSensitive(NoteWidget(note, "Anchor")));
   EXPECT_TRUE(XtIsSensitive(NoteWidget(note, "UnAnchor")));
   EXPECT_TRUE(SaveSensitive(note));
-  WindowOf(note)->MarkSaved();
+  note->MarkSaved();
   Choose(note, "UnAnchor");
   EXPECT_FALSE(note->anchored);
   EXPECT_TRUE(XtIsSensitive(NoteWidget(note, "Anchor")));

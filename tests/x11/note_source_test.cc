@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/locale.h"
+#include "model/utf8.h"
 #include "notes/NoteSourceP.h"
 #include "x11_util.h"
 
@@ -242,6 +243,16 @@ TEST_F(NoteSourceTest, TextGrowsFarBeyondOnePiece) {
   }
   EXPECT_EQ(NoteSourceLength(source), static_cast<XawTextPosition>(expected.size()));
   EXPECT_EQ(SourceText(source), expected);
+  // The whole text is taken from the pieces in order, wherever edits split
+  // them.
+  EXPECT_EQ(NoteSourceText(source), expected);
+  const XawTextPosition middle = static_cast<XawTextPosition>(expected.size() / 2);
+  ASSERT_EQ(Insert(middle, "middle"), XawEditDone);
+  ASSERT_EQ(Insert(0, "head"), XawEditDone);
+  expected.insert(static_cast<std::size_t>(middle), "middle");
+  expected.insert(0, "head");
+  EXPECT_EQ(NoteSourceText(source), expected);
+  EXPECT_EQ(SourceText(source), expected);
 }
 
 TEST_F(NoteSourceTest, SettingTheWholeTextBypassesNothingButTheCheck) {
@@ -310,9 +321,27 @@ TEST_F(NoteMultiSourceTest, CountsUtf8BytesAsTheTextChanges) {
     }
   }
   EXPECT_EQ(Chars(), 5);
+  EXPECT_EQ(NoteSourceText(source), "xa\xc3\xa9\xc3\xa9" "b") << "the text as UTF-8";
   ASSERT_EQ(limits.size(), 2u);
   EXPECT_EQ(limits[0].length, 14);
   EXPECT_EQ(limits[1].length, 13);
+}
+
+TEST_F(NoteMultiSourceTest, WholeTextOfManyPiecesComesOutAsUtf8InOrder) {
+  Arg arg;
+  XtSetArg(arg, const_cast<String>(XtNmaxLength), 4 * 1024 * 1024);
+  XtSetValues(source, &arg, 1);
+  std::wstring chars = L"ab";
+  for (int i = 0; i < 200; ++i) {
+    const std::wstring chunk = std::wstring(2000, i % 2 ? L'\u00e9' : L'\u20ac') + L"\n";
+    const XawTextPosition at = i % 3 == 0 ? 0 : static_cast<XawTextPosition>(chars.size() / 2);
+    ASSERT_EQ(Replace(at, at, chunk), XawEditDone);
+    chars.insert(static_cast<std::size_t>(at), chunk);
+  }
+  std::string expected;
+  AppendWideAsUtf8(&expected, chars.data(), chars.size());
+  EXPECT_EQ(NoteSourceText(source), expected);
+  EXPECT_EQ(NoteSourceLength(source), static_cast<XawTextPosition>(expected.size()));
 }
 
 TEST_F(NoteMultiSourceTest, MultibyteInsertionsAndWholeTextsAreCounted) {

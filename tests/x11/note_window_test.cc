@@ -159,8 +159,17 @@ TEST_F(NoteWindowTest, EditsMarkTheNoteChanged) {
   EXPECT_TRUE(Sensitive(NoteWidget(note, "Save")));
   EXPECT_EQ(NoteText(note), "abc");
   EXPECT_STREQ(Buffer(note), "abc");
-  WindowOf(note)->MarkSaved();
+  note->MarkSaved();
   EXPECT_FALSE(Sensitive(NoteWidget(note, "Save")));
+  // The program's own changes go through the note's flag too.
+  note->MarkChanged();
+  EXPECT_TRUE(Sensitive(NoteWidget(note, "Save")));
+  // Once the display is gone the flag still changes, and no widget is
+  // touched.
+  WindowOf(note)->DisplayGone();
+  note->MarkSaved();
+  EXPECT_FALSE(note->changed());
+  EXPECT_TRUE(Sensitive(NoteWidget(note, "Save")));
 }
 
 TEST_F(NoteWindowTest, TextGrowsInStepsOfTheBufferSize) {
@@ -198,7 +207,7 @@ TEST_F(NoteWindowTest, EditPastTheCapIsRefusedWholeWithOnePopup) {
   std::string fits(60, 'a');
   ASSERT_TRUE(WindowOf(note)->Insert(0, std::string_view(fits.data(), fits.size())));
   EXPECT_EQ(WindowOf(note)->Room(), 3u);
-  WindowOf(note)->MarkSaved();
+  note->MarkSaved();
 
   // The program's own insertion and the widget's (a paste, a long key
   // repeat) are refused alike, as a whole; the window says why, once.
@@ -282,10 +291,10 @@ TEST_F(NoteWindowTest, TextInterface) {
   EXPECT_EQ(window->Length(), 63u);
   EXPECT_TRUE(PumpUntil([] { return PopupsNamed("ErrorShell").size() == 1; })) << "the refusal was told";
 
-  // The record holds the text a save writes only once it is handed over.
-  EXPECT_EQ(note->text, "loaded");
-  window->SyncText();
-  EXPECT_EQ(note->text, window->Text());
+  // The window holds the one copy of the text, the one a save writes: the
+  // record handed its text over when the window was built.
+  EXPECT_TRUE(note->text.empty());
+  EXPECT_EQ(note->Text(), window->Text());
 }
 
 // In the C locale a note keeps bytes even when resources ask for the

@@ -115,7 +115,7 @@ TEST_F(PlaceWindowTest, EveryPopUpAtThePointerLiesWhollyOnTheScreen) {
       {"save prompt", [](Note* n) {
          // With a changed note, Exit asks first.
          app_res.saveNotes = False;
-         WindowOf(n)->MarkChanged();
+         n->MarkChanged();
          RequestExit();
          return PopupNamed("SOEShell");
        }},

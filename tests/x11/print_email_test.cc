@@ -46,7 +46,7 @@ class PrintEmail : public ToolsTest {
 TEST_F(PrintEmail, PrintCommandGetsTheFileWithTheExactText) {
   const std::string text = "first line\nsecond \"line\" $HOME `x`\n\tend";
   Note* note = MakeNote(text);
-  WindowOf(note)->MarkSaved();
+  note->MarkSaved();
   PickEntry(NoteWidget(note, "FileMenu"), "Print");
   EXPECT_EQ(RecordedArgs(), std::vector<std::string>{TempPath()});
   EXPECT_EQ(ReadFile(dir / "printed"), text);

@@ -53,7 +53,7 @@ TEST_F(RecoveryJournalTest, FollowsANoteSavedUnderTheNextFreeNumber) {
   foreign.name = "Theirs";
   foreign.text = "theirs\n";
   WriteFile(dir_ / taken, FormatNoteFile(foreign, CurrentScreen()));
-  WindowOf(note)->MarkChanged();
+  note->MarkChanged();
   FlushRecovery();
   ASSERT_TRUE(Exists(".recovery/" + taken)) << "a note never saved keeps its recovery file under its number";
   ASSERT_TRUE(SaveNote(note));
@@ -61,7 +61,7 @@ TEST_F(RecoveryJournalTest, FollowsANoteSavedUnderTheNextFreeNumber) {
   EXPECT_FALSE(Exists(".recovery/" + taken)) << "saved: its recovery file goes";
 
   // Changed again and not saved: the recovery file is the saved file's.
-  WindowOf(note)->MarkChanged();
+  note->MarkChanged();
   FlushRecovery();
   EXPECT_TRUE(Exists(".recovery/" + next));
   EXPECT_FALSE(Exists(".recovery/" + taken));

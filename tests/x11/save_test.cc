@@ -72,7 +72,7 @@ TEST_F(SaveTest, ChangedNoteIsWrittenInTheNoteFormat) {
   note->alarm.day = 14;
   note->alarm.hour = 9;
   note->alarm.minute = 30;
-  WindowOf(note)->MarkChanged();
+  note->MarkChanged();
   Save(note);
   std::string expected = "%%!!<tackonnote> 40 60 169 227 11 0 0 " + std::to_string(screen_height) + " " +
                          std::to_string(screen_width) + " 0 5 14 9 30 \nNote 3\nmilk\nbread\n";
@@ -132,7 +132,7 @@ TEST_F(SaveTest, StoredSizeIsTheWindowsAtSaving) {
   Note* note = Shown("text");
   XResizeWindow(display, XtWindow(NoteShell(note)), 333, 222);
   ASSERT_TRUE(PumpUntil([&] { return NoteShell(note)->core.width == 333; }));
-  WindowOf(note)->MarkChanged();
+  note->MarkChanged();
   Save(note);
   EXPECT_EQ(ReadFile(dir_ / "note1").substr(0, 30), "%%!!<tackonnote> 40 60 222 333");
   EXPECT_EQ(note->width, 227) << "the note's own size fields stay";
@@ -163,7 +163,7 @@ TEST_F(SaveTest, UnwritableDirectoryIsReportedInAPopupToo) {
     XGetWindowAttributes(display, XtWindow(NoteShell(note)), &a);
     return a.x == 120;
   }));
-  WindowOf(note)->MarkChanged();
+  note->MarkChanged();
   StderrCapture err;
   Save(note);
   std::string text = err.Text();
@@ -180,7 +180,7 @@ TEST_F(SaveTest, UnwritableDirectoryIsReportedInAPopupToo) {
 TEST_F(SaveTest, FullDiskKeepsTheOldFileAndTheUnsavedFlag) {
   const std::string first = "first version" + std::string(200, '.');
   Note* note = Shown(first.c_str());
-  WindowOf(note)->MarkChanged();
+  note->MarkChanged();
   Save(note);
   const std::string old_bytes = ReadFile(dir_ / "note1");
   ASSERT_FALSE(old_bytes.empty());

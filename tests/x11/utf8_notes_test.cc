@@ -130,14 +130,13 @@ TEST_F(Utf8Notes, TheTextWidgetKeepsUnicodeAndHandsItBackAsUtf8) {
   EXPECT_EQ(window->Length(), 2 * kSample.size());
   // Bytes that are not UTF-8 (a calendar's or a file's Latin-1) come in as
   // the characters they stand for, never dropped.
-  window->MarkSaved();
+  note->MarkSaved();
   ASSERT_TRUE(window->SetText("K\xf6ln"));
   EXPECT_EQ(window->Text(), "K\xc3\xb6ln");
   EXPECT_EQ(XawTextLastPosition(NoteWidget(note, "NoteText")), 4) << "the widget shows the new text";
   EXPECT_EQ(window->Length(), 5u);
   EXPECT_FALSE(note->changed()) << "as a new string: no change callback";
-  window->SyncText();
-  EXPECT_EQ(note->text, "K\xc3\xb6ln");
+  EXPECT_EQ(note->Text(), "K\xc3\xb6ln") << "what a save writes";
 }
 
 TEST_F(Utf8Notes, ALatin1FileShowsItsCharactersAndKeepsItsBytesUntilChanged) {
@@ -161,7 +160,7 @@ TEST_F(Utf8Notes, ALatin1FileShowsItsCharactersAndKeepsItsBytesUntilChanged) {
   // Changed: the whole file UTF-8, the unchanged name too; the length in bytes.
   WindowOf(note)->SetInsertionPoint(4);
   ASSERT_TRUE(WindowOf(note)->InsertAtCaret(kEmoji));
-  WindowOf(note)->MarkChanged();
+  note->MarkChanged();
   ASSERT_TRUE(SaveNote(note));
   const std::string text = "K\xc3\xb6ln" + kEmoji + " \xc3\xa9t\xc3\xa9";
   EXPECT_EQ(ReadFile(path), Header(text.size()) + "Gr\xc3\xbc\xc3\x9f" "e\n" + text);
@@ -174,7 +173,7 @@ TEST_F(Utf8Notes, AUtf8FileLoadsAsItIs) {
   ASSERT_NE(note, nullptr);
   EXPECT_EQ(note->name, "\xce\xb1 \xf0\x9f\x99\x82");
   EXPECT_EQ(NoteText(note), kSample);
-  WindowOf(note)->MarkChanged();
+  note->MarkChanged();
   ASSERT_TRUE(SaveNote(note));
   EXPECT_EQ(ReadFile(path), Header(kSample.size()) + "\xce\xb1 \xf0\x9f\x99\x82\n" + kSample);
 }
