@@ -3,14 +3,15 @@
 #include "notes/note_commands.h"
 
 #include <cerrno>
+#include <cstring>
 #include <string>
 
 #include "app/client_data.h"
 #include "app/popups.h"
+#include "app/report.h"
 #include "model/note_list.h"
 #include "notes/note_window.h"
 #include "notes/recovery_journal.h"
-#include "storage/file_io.h"
 
 namespace {
 
@@ -32,8 +33,9 @@ void ConfirmDestroy(Widget, XtPointer client_data, XtPointer) {
   RecoveryNoteGone(note->id);
   if (Notes().RemoveNote(note)) return;
   // The file would bring the note back at the next start: say so.
-  ReportFileError(path, errno);
-  ShowError("Couldn't delete " + path + ".\nThe note will come back at the next start.");
+  const int error = errno;
+  ReportFileFailure("Couldn't delete " + path + ".\nThe note will come back at the next start.",
+                    path + ": " + std::strerror(error));
 }
 
 void Cancel(Widget, XtPointer, XtPointer) { DismissConfirm(); }

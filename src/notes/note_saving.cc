@@ -8,6 +8,7 @@
 #include "app/app.h"
 #include "app/locale.h"
 #include "app/popups.h"
+#include "app/report.h"
 #include "model/note_list.h"
 #include "notes/note_window.h"
 #include "notes/recovery_journal.h"
@@ -67,9 +68,9 @@ NoteWindow* ReadyToSave(Note* note) {
 bool Save(Note* note, ReplacePass* pass) {
   NoteWindow* window = ReadyToSave(note);
   if (!window) return true;
-  std::string message;
-  if (!WriteNoteFile(Notes(), note, CurrentScreen(), &message, pass)) {
-    ShowError(message);
+  std::string message, detail;
+  if (!WriteNoteFile(Notes(), note, CurrentScreen(), &message, pass, &detail)) {
+    ReportFileFailure(message, detail);
     return false;
   }
   note->moved = false;
@@ -101,6 +102,11 @@ bool SaveAllNotes(bool report) {
     pass.StartWriteback();
     for (std::size_t i = start; i < end && i < Notes().size(); ++i) all = Save(Notes()[i].get(), &pass) && all;
   }
+  std::string flush;
+  if (!pass.Finish(&flush)) {
+    ReportFileFailure("Couldn't flush the note directory to disk.\nThe notes saved may not survive a crash.", flush);
+    all = false;
+  }
   return all;
 }
 
@@ -120,12 +126,12 @@ int RecoverUnsavedNotes() {
     const std::string bytes = FormatNoteFile(*note, CurrentScreen());
     std::string path, error;
     if (WriteRecoveryFile(Notes().settings().note_dir, RecoveryNumber(*note), bytes, &path, &error)) {
-      std::fprintf(stderr, "stikkel: note %d could not be saved; its text is in %s\n", note->id, path.c_str());
+      ReportOnStandardError("note " + std::to_string(note->id) + " could not be saved; its text is in " + path);
       continue;
     }
     // Nowhere left to write it: standard error is the last place.
-    std::fprintf(stderr, "stikkel: note %d could not be saved, nor written to %s (%s); its text follows\n",
-                 note->id, path.c_str(), error.c_str());
+    ReportOnStandardError("note " + std::to_string(note->id) + " could not be saved, nor written to " + path + " (" +
+                          error + "); its text follows");
     std::fwrite(note->text.data(), 1, note->text.size(), stderr);
     std::fputs("\n", stderr);
   }
@@ -138,12 +144,15 @@ void SaveChangedNotesWithoutDisplay() {
     NoteWindow* window = WindowOf(note.get());
     if (window && note->NeedsWrite()) window->SyncText();
   }
-  SaveChangedNotes(Notes(), CurrentScreen());
+  std::string error;
+  if (!SaveChangedNotes(Notes(), CurrentScreen(), &error) && !error.empty()) ReportOnStandardError(error);
   SettleRecoveryWithoutDisplay();
 }
 
 void LoadNotes() {
-  LoadNoteFiles(Notes(), ReadOptions());
+  std::vector<std::string> problems;
+  LoadNoteFiles(Notes(), ReadOptions(), &problems);
+  for (const std::string& problem : problems) ReportOnStandardError(problem);
   std::vector<Note*> recovered = RecoverNotes();
   // Notes that were never saved come back from their recovery files alone.
   for (std::size_t i = 0; i < Notes().size(); ++i) {

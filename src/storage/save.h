@@ -12,16 +12,18 @@
 // own that is renamed over it. A note without a file gets
 // <note_dir>/note<id>, or the next free number when another program took
 // that one meanwhile; it never replaces a file that is already there.
-// Failed calls on files are reported on standard error. Returns true when
-// the file is on disk; otherwise false with *message set to what the user
-// is told. A temporary left by a failed rename is removed once a later
-// save of the note succeeds. Does not touch the changed flag; the record's
+// Returns true when the file is on disk; otherwise false with *err set to
+// what the user is told and *detail (when given) to the failed call in the
+// system's words ("<file>: <system's text>"; empty when no call failed).
+// A failed flush of the directory leaves the new file in place, as the
+// note's file, but fails the save. A temporary left by a failed rename is
+// removed once a later save of the note succeeds. Does not touch the changed flag; the record's
 // stored hidden flag becomes what the new file holds. In a pass, the note
 // directory is flushed by the pass (once for all its saves) instead of
 // after this file's rename, and the file's temporary may have been written
 // ahead (WriteNoteFileAhead).
-bool WriteNoteFile(const NoteList& notes, Note* note, ScreenSize screen, std::string* message,
-                   ReplacePass* pass = nullptr);
+bool WriteNoteFile(const NoteList& notes, Note* note, ScreenSize screen, std::string* err,
+                   ReplacePass* pass = nullptr, std::string* detail = nullptr);
 
 // Writes the temporary of the note's file for a WriteNoteFile of the note
 // later in the pass, unless the record changes before it.
@@ -34,5 +36,6 @@ constexpr std::size_t kNotesWrittenAhead = 128;
 // Writes every note that needs it (Note::NeedsWrite), from the records
 // alone, and marks each one written saved; the files are written ahead and
 // flushed together, and the note directory is flushed once at the end.
-// Tells nobody but standard error; used when the display is lost.
-void SaveChangedNotes(NoteList& notes, ScreenSize screen);
+// Used when the display is lost. False when a save or the flush failed,
+// with *err holding one line for each failed call in the system's words.
+bool SaveChangedNotes(NoteList& notes, ScreenSize screen, std::string* err);

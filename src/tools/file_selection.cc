@@ -19,9 +19,9 @@
 #include "app/app.h"
 #include "app/one_line_field.h"
 #include "app/popups.h"
+#include "app/report.h"
 #include "model/note_list.h"
 #include "notes/note_window.h"
-#include "storage/file_io.h"
 #include "tools/insert_text.h"
 #include "tools/path_rules.h"
 
@@ -188,11 +188,9 @@ void ListDirectory(Widget view_form, const std::vector<std::string>& names, List
 // Writes the note to the export path; tells the user and returns false when
 // the file could not be opened or written.
 bool ExportReported(const Note* note) {
-  int error = 0;
-  ExportStatus status = WriteExportFile(state.export_path, WindowOf(note)->Text(), &error);
-  if (status == ExportStatus::kWritten) return true;
-  ReportFileError(state.export_path, error);
-  ShowError(ExportFailureMessage(status, state.export_path));
+  std::string error, detail;
+  if (WriteExportFile(state.export_path, WindowOf(note)->Text(), &error, &detail)) return true;
+  ReportFileFailure(error, detail);
   return false;
 }
 

@@ -12,6 +12,7 @@
 
 #include "app/app.h"
 #include "app/popups.h"
+#include "app/report.h"
 #include "model/note_list.h"
 #include "notes/note_window.h"
 #include "storage/file_io.h"
@@ -38,8 +39,8 @@ void InsertFile(NoteWindow* window, const std::string& path, bool remove_after) 
   // Non-blocking, so that a FIFO cannot hang the program.
   FileDescriptor fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (!fd.valid()) {
-    ReportFileError(path, errno);
-    ShowError("Can't open file for\nreading: " + path);
+    const int error = errno;
+    ReportFileFailure("Can't open file for\nreading: " + path, path + ": " + std::strerror(error));
     if (remove_after) unlink(path.c_str());
     return;
   }
@@ -83,8 +84,8 @@ std::string ProgramTempPath() { return TempFilePath(app_res.tmpDir ? app_res.tmp
 
 bool OpenProgramTempFile(TempFile* file, const std::string& path) {
   if (file->Open(path)) return true;
-  ReportFileError(path, errno);
-  ShowError("Can't open tempoary file for\nwriting: " + path);
+  const int error = errno;
+  ReportFileFailure("Can't open tempoary file for\nwriting: " + path, path + ": " + std::strerror(error));
   return false;
 }
 

@@ -9,14 +9,15 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <string>
 
 #include "app/app.h"
 #include "app/one_line_field.h"
 #include "app/popups.h"
+#include "app/report.h"
 #include "model/note_list.h"
 #include "notes/note_window.h"
-#include "storage/file_io.h"
 #include "tools/command_jobs.h"
 #include "tools/insert_text.h"
 #include "tools/shell_command.h"
@@ -55,8 +56,7 @@ bool WriteNoteToTempFile(const Note* note, const std::string& path, const char* 
     // A short file must not go out as if it were the whole note.
     int saved = errno;
     unlink(path.c_str());
-    ReportFileError(path, saved);
-    ShowError("Can't open tempoary file for\nwriting: " + path);
+    ReportFileFailure("Can't open tempoary file for\nwriting: " + path, path + ": " + std::strerror(saved));
     return false;
   }
   return true;
