@@ -2,8 +2,6 @@
 // may have gone meanwhile.
 #include "notes/note_commands.h"
 
-#include <cerrno>
-#include <cstring>
 #include <string>
 
 #include "app/client_data.h"
@@ -31,11 +29,10 @@ void ConfirmDestroy(Widget, XtPointer client_data, XtPointer) {
   if (NoteWindow* window = WindowOf(note)) DestroyPopup(window->shell());
   const std::string path = note->file_path;
   RecoveryNoteGone(note->id);
-  if (Notes().RemoveNote(note)) return;
+  std::string error;
+  if (Notes().RemoveNote(note, &error)) return;
   // The file would bring the note back at the next start: say so.
-  const int error = errno;
-  ReportFileFailure("Couldn't delete " + path + ".\nThe note will come back at the next start.",
-                    path + ": " + std::strerror(error));
+  ReportFileFailure("Couldn't delete " + path + ".\nThe note will come back at the next start.", error);
 }
 
 void Cancel(Widget, XtPointer, XtPointer) { DismissConfirm(); }
