@@ -17,6 +17,8 @@ void ReportFileFailure(const std::string& message, const std::string& detail) {
   ReportError(message);
 }
 
+void ReportOnStandardErrorAsIs(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stderr); }
+
 void ReportOnStandardError(const std::string& text) {
   std::size_t start = 0;
   while (start <= text.size()) {

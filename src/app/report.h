@@ -19,3 +19,7 @@ void ReportFileFailure(const std::string& message, const std::string& detail);
 // What has no window to be shown in (start-up, the lost display, the
 // exit): each line of text as "stikkel: <line>" on standard error.
 void ReportOnStandardError(const std::string& text);
+
+// Text already in the form it is told in (whole lines, or a note's text
+// that could be put nowhere else), on standard error byte for byte.
+void ReportOnStandardErrorAsIs(const std::string& text);

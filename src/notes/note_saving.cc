@@ -132,8 +132,7 @@ int RecoverUnsavedNotes() {
     // Nowhere left to write it: standard error is the last place.
     ReportOnStandardError("note " + std::to_string(note->id) + " could not be saved, nor written to " + path + " (" +
                           error + "); its text follows");
-    std::fwrite(note->text.data(), 1, note->text.size(), stderr);
-    std::fputs("\n", stderr);
+    ReportOnStandardErrorAsIs(note->text + "\n");
   }
   return failed;
 }

@@ -244,10 +244,10 @@ void OpenFileSelector(Note* note, SelectionMode mode, const std::string& directo
   DirectoryListing listing;
   std::string diagnostics;
   bool listed = ListDirectoryEntries(directory, &listing, &diagnostics);
-  std::fputs(diagnostics.c_str(), stderr);
+  ReportOnStandardErrorAsIs(diagnostics);
   CloseSelection();  // only one window is ever up
   if (!listed) {
-    ShowError("Failed to get list of directories.");
+    ReportError("Failed to get list of directories.");
     return;
   }
 
@@ -325,7 +325,7 @@ void DirectoryChosen(Widget w, XtPointer client_data, XtPointer) {
   if (DirectoryButtonPath(state.current_directory, LabelText(w), &path, &error))
     ReopenAt(note, path);
   else
-    ShowError(error);
+    ReportError(error);
 }
 
 void FileChosen(Widget w, XtPointer client_data, XtPointer) {
@@ -336,13 +336,13 @@ void FileChosen(Widget w, XtPointer client_data, XtPointer) {
   }
   std::string path, error;
   if (!FileButtonPath(state.current_directory, LabelText(w), &path, &error)) {
-    ShowError(error);
+    ReportError(error);
     return;
   }
   if (state.mode == SelectionMode::kOpen) {
     struct stat st;
     if (stat(path.c_str(), &st) != 0) {
-      ShowError(path + " does not exist!");
+      ReportError(path + " does not exist!");
       return;
     }
     InsertIntoNote(note, path, false, true);
@@ -373,7 +373,7 @@ void AcceptFileSelection(Widget, XtPointer client_data, XtPointer) {
   std::string typed = OneLineFieldText(state.window.text);
   std::string error;
   if (!CheckTypedPath(typed, &error)) {
-    ShowError(error);
+    ReportError(error);
     return;
   }
   struct stat st;
@@ -382,7 +382,7 @@ void AcceptFileSelection(Widget, XtPointer client_data, XtPointer) {
     ReopenAt(note, typed);
   } else if (state.mode == SelectionMode::kOpen) {
     if (!exists) {
-      ShowError(typed + " does not exist!");
+      ReportError(typed + " does not exist!");
       return;
     }
     InsertIntoNote(note, typed, false, true);

@@ -49,7 +49,7 @@ bool WriteNoteToTempFile(const Note* note, const std::string& path, const char* 
   const std::string text = WindowOf(note)->Text();
   if (text.empty()) {
     file.Close();
-    ShowError(empty_message);
+    ReportError(empty_message);
     return false;
   }
   if (!file.Write(text.data(), text.size()) || !file.Close()) {
@@ -69,7 +69,7 @@ void RunWithTempFile(const std::string& script, const std::vector<std::string>& 
                      const std::string& shown_command) {
   RunInBackground(script, values, -1, path, [path, shown_command](const CommandResult& result) {
     unlink(path.c_str());
-    if (!CommandSucceeded(result)) ShowError(CommandFailureMessage(shown_command, result));
+    if (!CommandSucceeded(result)) ReportError(CommandFailureMessage(shown_command, result));
   });
 }
 
