@@ -16,13 +16,14 @@
 
 namespace {
 
-// Flushes the directory of path to disk; false with errno set when the
+// Flushes the directory of path to disk; false with *error set when the
 // flush fails. A directory that cannot be opened for reading, or a file
 // system that does not flush directories (EINVAL), has nothing to wait for.
-bool SyncDirectory(const std::string& path) {
+bool SyncDirectory(const std::string& path, int* error) {
   FileDescriptor fd(open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!fd.valid()) return true;
-  return fsync(fd.get()) == 0 || errno == EINVAL;
+  if (!fd.valid() || fsync(fd.get()) == 0 || errno == EINVAL) return true;
+  *error = errno;
+  return false;
 }
 
 }  // namespace
@@ -143,8 +144,8 @@ bool WriteAndRename(Replacement r, const std::string& path, const std::string& b
   }
   if (options.pass) {
     options.pass->AddDirectory(path);
-  } else if (!SyncDirectory(path)) {
-    return Fail(ReplaceDetails::kFlushDirectory, temp_path, DirectoryOf(path), errno, err, details);
+  } else if (!SyncDirectory(path, &error)) {
+    return Fail(ReplaceDetails::kFlushDirectory, temp_path, DirectoryOf(path), error, err, details);
   }
   return true;
 }
@@ -204,9 +205,10 @@ bool ReplacePass::Finish(std::string* err) {
   ahead_.clear();
   bool ok = true;
   for (const std::string& dir : dirs_) {
-    if (SyncDirectory(dir + "/") || !ok) continue;
+    int error = 0;
+    if (SyncDirectory(dir + "/", &error) || !ok) continue;
     ok = false;
-    if (err) *err = dir + ": " + std::strerror(errno);
+    if (err) *err = dir + ": " + std::strerror(error);
   }
   dirs_.clear();
   return ok;
