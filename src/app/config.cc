@@ -10,6 +10,7 @@
 #include "app/app.h"
 #include "app/embedded.h"
 #include "app/number_option.h"
+#include "app/report.h"
 
 AppResources app_res;
 XtAppContext app_context;
@@ -97,7 +98,7 @@ void CheckNumber(const NumberOption& option, const char* text, int* field) {
   long value = 0;
   std::string message;
   ReadNumberOption(option, text, &value, &message);
-  std::fputs(message.c_str(), stderr);
+  ReportOnStandardErrorAsIs(message);
   *field = static_cast<int>(value);
 }
 

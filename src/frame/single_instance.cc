@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -12,6 +11,7 @@
 #include <X11/Xatom.h>
 
 #include "app/app.h"
+#include "app/report.h"
 #include "frame/all_notes.h"
 #include "storage/dir_lock.h"
 
@@ -77,29 +77,28 @@ bool AskHolderToShowNotes(const LockHolder& holder) {
 
 void TakeNoteDirLock(const std::string& dir) {
   std::string error;
-  NoteDirLock::Outcome outcome = dir_lock.Take(dir, &error);
+  bool held = false;
+  bool taken = dir_lock.Take(dir, &held, &error);
   LockHolder holder;
   // The holder names itself once it can be reached; two stikkels started
   // at one moment meet here, and a holder that ends meanwhile leaves the
   // lock to this one.
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (outcome == NoteDirLock::kHeld && !ReadLockHolder(dir, &holder) &&
-         std::chrono::steady_clock::now() < deadline) {
+  while (!taken && held && !ReadLockHolder(dir, &holder) && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    outcome = dir_lock.Take(dir, &error);
+    taken = dir_lock.Take(dir, &held, &error);
   }
-  if (outcome == NoteDirLock::kTaken) return;
-  if (outcome == NoteDirLock::kUnavailable) {
-    std::fprintf(stderr, "stikkel: cannot lock %s; another stikkel on these notes will not be noticed\n",
-                 error.c_str());
+  if (taken) return;
+  if (!held) {
+    ReportOnStandardError("cannot lock " + error + "; another stikkel on these notes will not be noticed");
     return;
   }
   if (holder.pid != 0 && AskHolderToShowNotes(holder)) EndAsSecondInstance(0);
   if (holder.pid == 0)
-    std::fprintf(stderr, "stikkel: the notes in %s are in use by another process\n", dir.c_str());
+    ReportOnStandardError("the notes in " + dir + " are in use by another process");
   else
-    std::fprintf(stderr, "stikkel: the notes in %s are in use by process %ld on host %s\n", dir.c_str(),
-                 holder.pid, holder.host.c_str());
+    ReportOnStandardError("the notes in " + dir + " are in use by process " + std::to_string(holder.pid) +
+                          " on host " + holder.host);
   EndAsSecondInstance(255);
 }
 
@@ -111,7 +110,7 @@ void AnnounceNoteDirLock() {
   // The server knows the owner before the file tells anyone to look.
   XSync(display, False);
   std::string error;
-  if (!dir_lock.Announce(me, &error)) std::fprintf(stderr, "stikkel: %s\n", error.c_str());
+  if (!dir_lock.Announce(me, &error)) ReportOnStandardError(error);
 }
 
 void ReleaseNoteDirLock() { dir_lock.Release(); }

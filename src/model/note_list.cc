@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 NoteList& Notes() {
@@ -61,15 +62,13 @@ bool NoteList::Contains(const Note* note) const {
   return std::any_of(notes_.begin(), notes_.end(), [note](const auto& n) { return n.get() == note; });
 }
 
-bool NoteList::RemoveNote(Note* note) {
+bool NoteList::RemoveNote(Note* note, std::string* err) {
   auto it = std::find_if(notes_.begin(), notes_.end(), [note](const auto& n) { return n.get() == note; });
   if (it == notes_.end()) return true;
   std::unique_ptr<Note> owned = std::move(*it);
   notes_.erase(it);
   if (owned->file_path.empty() || unlink(owned->file_path.c_str()) == 0 || errno == ENOENT) return true;
-  int saved = errno;
-  owned.reset();
-  errno = saved;
+  if (err) *err = owned->file_path + ": " + std::strerror(errno);
   return false;
 }
 

@@ -34,9 +34,9 @@ class NoteList {
   bool Contains(const Note* note) const;
 
   // Unlinks the note and deletes its file when it has one. Returns false
-  // (with errno set) when the file could not be deleted; the note is gone
-  // either way.
-  bool RemoveNote(Note* note);
+  // when the file could not be deleted, with *err (when given) saying why
+  // ("<file>: <system's text>"); the note is gone either way.
+  bool RemoveNote(Note* note, std::string* err = nullptr);
 
   // <note_dir>/note<id>
   std::string NoteFilePath(int id) const;

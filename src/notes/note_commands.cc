@@ -2,15 +2,14 @@
 // may have gone meanwhile.
 #include "notes/note_commands.h"
 
-#include <cerrno>
 #include <string>
 
 #include "app/client_data.h"
 #include "app/popups.h"
+#include "app/report.h"
 #include "model/note_list.h"
 #include "notes/note_window.h"
 #include "notes/recovery_journal.h"
-#include "storage/file_io.h"
 
 namespace {
 
@@ -30,10 +29,10 @@ void ConfirmDestroy(Widget, XtPointer client_data, XtPointer) {
   if (NoteWindow* window = WindowOf(note)) DestroyPopup(window->shell());
   const std::string path = note->file_path;
   RecoveryNoteGone(note->id);
-  if (Notes().RemoveNote(note)) return;
+  std::string error;
+  if (Notes().RemoveNote(note, &error)) return;
   // The file would bring the note back at the next start: say so.
-  ReportFileError(path, errno);
-  ShowError("Couldn't delete " + path + ".\nThe note will come back at the next start.");
+  ReportFileFailure("Couldn't delete " + path + ".\nThe note will come back at the next start.", error);
 }
 
 void Cancel(Widget, XtPointer, XtPointer) { DismissConfirm(); }

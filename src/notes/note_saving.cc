@@ -6,6 +6,7 @@
 
 #include "app/app.h"
 #include "app/popups.h"
+#include "app/report.h"
 #include "model/note_list.h"
 #include "notes/note_window.h"
 #include "notes/recovery_journal.h"
@@ -48,12 +49,17 @@ bool ReadyToSave(Note* note) {
   return true;
 }
 
-// Saves the notes of `which` (SaveNotes), each failure with its popup.
+// Saves the notes of `which` (SaveNotes), each failure told once.
 bool Save(const std::vector<Note*>& which, bool ahead) {
-  return SaveNotes(Notes(), which, CurrentScreen(), ahead, [](Note* note, bool written, const std::string& message) {
-    if (written) RecoveryNoteGone(note->id);
-    else ShowError(message);
-  });
+  std::string flush;
+  bool all = SaveNotes(Notes(), which, CurrentScreen(), ahead,
+                       [](Note* note, bool written, const std::string& err, const std::string& detail) {
+                         if (written) RecoveryNoteGone(note->id);
+                         else ReportFileFailure(err, detail);
+                       }, &flush);
+  if (!flush.empty())
+    ReportFileFailure("Couldn't flush the note directory to disk.\nThe notes saved may not survive a crash.", flush);
+  return all;
 }
 
 }  // namespace
@@ -93,15 +99,13 @@ int RecoverUnsavedNotes() {
     const std::string bytes = FormatNoteFile(*note, CurrentScreen());
     std::string path, error;
     if (WriteRecoveryFile(Notes().settings().note_dir, RecoveryNumber(*note), bytes, &path, &error)) {
-      std::fprintf(stderr, "stikkel: note %d could not be saved; its text is in %s\n", note->id, path.c_str());
+      ReportOnStandardError("note " + std::to_string(note->id) + " could not be saved; its text is in " + path);
       continue;
     }
     // Nowhere left to write it: standard error is the last place.
-    std::fprintf(stderr, "stikkel: note %d could not be saved, nor written to %s (%s); its text follows\n",
-                 note->id, path.c_str(), error.c_str());
-    const std::string text = note->Text();
-    std::fwrite(text.data(), 1, text.size(), stderr);
-    std::fputs("\n", stderr);
+    ReportOnStandardError("note " + std::to_string(note->id) + " could not be saved, nor written to " + path + " (" +
+                          error + "); its text follows");
+    ReportOnStandardErrorAsIs(note->Text() + "\n");
   }
   return failed;
 }
@@ -111,12 +115,15 @@ void SaveChangedNotesWithoutDisplay() {
   // nothing. No widget shows the changed flag any more.
   for (const auto& note : Notes())
     if (NoteWindow* window = WindowOf(note.get())) window->DisplayGone();
-  SaveChangedNotes(Notes(), CurrentScreen());
+  std::string error;
+  if (!SaveChangedNotes(Notes(), CurrentScreen(), &error) && !error.empty()) ReportOnStandardError(error);
   SettleRecoveryWithoutDisplay();
 }
 
 void LoadNotes() {
-  LoadNoteFiles(Notes(), ReadOptions());
+  std::vector<std::string> problems;
+  LoadNoteFiles(Notes(), ReadOptions(), &problems);
+  for (const std::string& problem : problems) ReportOnStandardError(problem);
   std::vector<Note*> recovered = RecoverNotes();
   // Notes that were never saved come back from their recovery files alone.
   for (std::size_t i = 0; i < Notes().size(); ++i) {

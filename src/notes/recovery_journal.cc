@@ -10,6 +10,7 @@
 #include "app/app.h"
 #include "app/client_data.h"
 #include "app/popups.h"
+#include "app/report.h"
 #include "app/timer_fd.h"
 #include "model/note_list.h"
 #include "notes/note_file_options.h"
@@ -99,7 +100,7 @@ void WriteRecovery(Note* note, Millis now) {
     if (it != failing.end()) failing.erase(it);
   } else if (it == failing.end()) {
     failing.push_back(note->id);
-    std::fprintf(stderr, "stikkel: %s\n", error.c_str());
+    ReportOnStandardError(error);
   }
 }
 
@@ -113,7 +114,8 @@ void WriteDue() {
 }
 
 void RemoveNumbered(int number) {
-  if (!RemoveRecoveryFile(NoteDir(), number)) perror(("stikkel: " + RecoveryPath(NoteDir(), number)).c_str());
+  std::string error;
+  if (!RemoveRecoveryFile(NoteDir(), number, &error)) ReportOnStandardError(error);
 }
 
 // Removes the note's recovery file: under its id, as long as it had no
@@ -161,6 +163,7 @@ void SettleRecoveryWithoutDisplay() {
 
 std::vector<Note*> RecoverNotes() {
   RecoveredNotes recovered = ApplyRecoveryFiles(Notes(), ReadOptions());
+  for (const std::string& problem : recovered.problems) ReportOnStandardError(problem);
   for (Note* note : recovered.notes) schedule.Adopt(note->id);
   for (int id : recovered.kept) schedule.Leave(id);
   return recovered.notes;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <cstdint>
 #include <random>
 #include <utility>
@@ -15,9 +16,14 @@
 
 namespace {
 
-void SyncDirectory(const std::string& path) {
+// Flushes the directory of path to disk; false with *error set when the
+// flush fails. A directory that cannot be opened for reading, or a file
+// system that does not flush directories (EINVAL), has nothing to wait for.
+bool SyncDirectory(const std::string& path, int* error) {
   FileDescriptor fd(open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (fd.valid()) fsync(fd.get());
+  if (!fd.valid() || fsync(fd.get()) == 0 || errno == EINVAL) return true;
+  *error = errno;
+  return false;
 }
 
 }  // namespace
@@ -77,40 +83,71 @@ bool FillTemporary(FileDescriptor& fd, const std::string& path, const std::strin
   return ok;
 }
 
-// Fills the open temporary file fd (named result->temp_path; unless
-// `filled` says that was done) and renames it to path.
-void WriteAndRename(FileDescriptor fd, const std::string& path, const std::string& bytes, bool no_replace,
-                    const struct timespec* later_than, ReplacePass* pass, bool filled, FileWriteResult* result) {
-  const std::string& temp_path = result->temp_path;
-  bool ok = filled || FillTemporary(fd, path, bytes, later_than);
-  ok = ok && fsync(fd.get()) == 0;
+// Ends a replacement that failed at `step` on `what` with the system's
+// error; returns false.
+bool Fail(ReplaceDetails::Step step, const std::string& temp_path, const std::string& what, int error,
+          std::string* err, ReplaceDetails* details) {
+  *err = what + ": " + std::strerror(error);
+  if (details) {
+    details->failed_step = step;
+    details->temp_path = temp_path;
+    details->reason = std::strerror(error);
+    details->exists = false;
+  }
+  return false;
+}
+
+// A replacement under way: its open temporary, and what it is to become.
+struct Replacement {
+  FileDescriptor fd;
+  std::string temp_path;
+  bool filled = false;  // the pass wrote the bytes ahead
+};
+
+// Fills the temporary (unless that was done), flushes and closes it, and
+// renames it to path.
+bool WriteAndRename(Replacement r, const std::string& path, const std::string& bytes,
+                    const ReplaceOptions& options, std::string* err, ReplaceDetails* details) {
+  const std::string& temp_path = r.temp_path;
+  if (details) {
+    *details = ReplaceDetails();
+    details->temp_path = temp_path;
+  }
+  bool ok = r.filled || FillTemporary(r.fd, path, bytes, options.later_than);
+  ok = ok && fsync(r.fd.get()) == 0;
   int error = ok ? 0 : errno;
-  if (!fd.Close() && ok) {
+  if (!r.fd.Close() && ok) {
     ok = false;
     error = errno;
   }
   if (!ok) {
     unlink(temp_path.c_str());
-    result->stage = FileWriteResult::kWrite;
-    result->error = error;
-    return;
+    return Fail(ReplaceDetails::kWrite, temp_path, temp_path, error, err, details);
   }
-  int renamed = no_replace ? renameat2(AT_FDCWD, temp_path.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE)
-                           : rename(temp_path.c_str(), path.c_str());
-  if (renamed != 0 && no_replace && (errno == EINVAL || errno == ENOSYS)) {
+  const bool keep = options.keep_existing;
+  int renamed = keep ? renameat2(AT_FDCWD, temp_path.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE)
+                     : rename(temp_path.c_str(), path.c_str());
+  if (renamed != 0 && keep && (errno == EINVAL || errno == ENOSYS)) {
     // The file system cannot rename without replacing: a hard link can.
     renamed = link(temp_path.c_str(), path.c_str());
     if (renamed == 0) unlink(temp_path.c_str());
   }
   if (renamed != 0) {
-    result->error = errno;
-    result->stage = result->error == EEXIST && no_replace ? FileWriteResult::kExists : FileWriteResult::kRename;
-    return;
+    error = errno;
+    Fail(ReplaceDetails::kRename, temp_path, temp_path + "-" + path, error, err, details);
+    if (keep && error == EEXIST) {
+      // Nothing in the temporary is worth keeping: the file stays as it was.
+      unlink(temp_path.c_str());
+      if (details) details->exists = true;
+    }
+    return false;
   }
-  if (pass)
-    pass->AddDirectory(path);
-  else
-    SyncDirectory(path);
+  if (options.pass) {
+    options.pass->AddDirectory(path);
+  } else if (!SyncDirectory(path, &error)) {
+    return Fail(ReplaceDetails::kFlushDirectory, temp_path, DirectoryOf(path), error, err, details);
+  }
+  return true;
 }
 
 // The stem of a save's temporaries beside path.
@@ -160,56 +197,44 @@ void ReplacePass::AddDirectory(const std::string& path) {
   if (std::find(dirs_.begin(), dirs_.end(), dir) == dirs_.end()) dirs_.push_back(dir);
 }
 
-void ReplacePass::Finish() {
+bool ReplacePass::Finish(std::string* err) {
   for (auto& [path, ahead] : ahead_) {
     ahead.fd.Close();
     unlink(ahead.temp_path.c_str());
   }
   ahead_.clear();
-  for (const std::string& dir : dirs_) SyncDirectory(dir + "/");
+  bool ok = true;
+  for (const std::string& dir : dirs_) {
+    int error = 0;
+    if (SyncDirectory(dir + "/", &error) || !ok) continue;
+    ok = false;
+    if (err) *err = dir + ": " + std::strerror(error);
+  }
   dirs_.clear();
+  return ok;
 }
 
-FileWriteResult ReplaceFile(const std::string& temp_path, const std::string& path, const std::string& bytes,
-                            bool no_replace, ReplacePass* pass) {
-  FileWriteResult result;
-  result.temp_path = temp_path;
+bool ReplaceFile(const std::string& path, const std::string& bytes, std::string* err,
+                 const ReplaceOptions& options, ReplaceDetails* details) {
+  Replacement r;
+  const bool save_stem = options.temp_stem.empty();
+  if (save_stem && options.pass && options.pass->Take(path, bytes, &r.fd, &r.temp_path)) {
+    r.filled = true;
+  } else {
+    r.fd = CreateUniqueTemporary(save_stem ? SaveStem(path) : options.temp_stem, &r.temp_path);
+    if (!r.fd.valid()) return Fail(ReplaceDetails::kCreate, r.temp_path, r.temp_path, errno, err, details);
+  }
+  return WriteAndRename(std::move(r), path, bytes, options, err, details);
+}
+
+bool ReplaceFileThroughNamedTemporary(const std::string& path, const std::string& temp_path,
+                                      const std::string& bytes, std::string* err, ReplaceDetails* details) {
+  Replacement r;
+  r.temp_path = temp_path;
   // Whatever stands under the temporary name (the leftover of a crash, or a
   // link to another file) is removed, never written through.
   unlink(temp_path.c_str());
-  FileDescriptor fd(open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-  if (!fd.valid()) {
-    result.stage = FileWriteResult::kOpen;
-    result.error = errno;
-    return result;
-  }
-  WriteAndRename(std::move(fd), path, bytes, no_replace, nullptr, pass, false, &result);
-  return result;
-}
-
-FileWriteResult ReplaceFileThroughNewTemporary(const std::string& temp_stem, const std::string& path,
-                                               const std::string& bytes, bool no_replace,
-                                               const struct timespec* later_than, ReplacePass* pass) {
-  FileWriteResult result;
-  FileDescriptor fd = CreateUniqueTemporary(temp_stem, &result.temp_path);
-  if (!fd.valid()) {
-    result.stage = FileWriteResult::kOpen;
-    result.error = errno;
-    return result;
-  }
-  WriteAndRename(std::move(fd), path, bytes, no_replace, later_than, pass, false, &result);
-  if (result.stage == FileWriteResult::kExists) unlink(result.temp_path.c_str());
-  return result;
-}
-
-FileWriteResult ReplaceFile(const std::string& path, const std::string& bytes, bool no_replace,
-                            ReplacePass* pass) {
-  FileWriteResult result;
-  FileDescriptor fd;
-  if (pass && pass->Take(path, bytes, &fd, &result.temp_path)) {
-    WriteAndRename(std::move(fd), path, bytes, no_replace, nullptr, pass, true, &result);
-    if (result.stage == FileWriteResult::kExists) unlink(result.temp_path.c_str());
-    return result;
-  }
-  return ReplaceFileThroughNewTemporary(SaveStem(path), path, bytes, no_replace, nullptr, pass);
+  r.fd = FileDescriptor(open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+  if (!r.fd.valid()) return Fail(ReplaceDetails::kCreate, temp_path, temp_path, errno, err, details);
+  return WriteAndRename(std::move(r), path, bytes, ReplaceOptions(), err, details);
 }

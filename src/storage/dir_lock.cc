@@ -44,35 +44,36 @@ bool StillNamed(int fd, const std::string& path) {
 
 std::string LockFilePath(const std::string& dir) { return dir + "/.lock"; }
 
-NoteDirLock::Outcome NoteDirLock::Take(const std::string& dir, std::string* error) {
+bool NoteDirLock::Take(const std::string& dir, bool* held, std::string* error) {
   path_ = LockFilePath(dir);
+  *held = false;
   // A holder removes the file as it ends; retry when the file locked was
   // removed between the open and the lock.
   for (int attempt = 0; attempt < 100; ++attempt) {
     FileDescriptor fd(open(path_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0644));
     if (!fd.valid()) {
       *error = path_ + ": " + std::strerror(errno);
-      return kUnavailable;
+      return false;
     }
     int lock_error = 0;
     if (!LockWithoutWaiting(fd.get(), &lock_error)) {
-      if (lock_error == EAGAIN || lock_error == EACCES) return kHeld;
-      *error = path_ + ": " + std::strerror(lock_error);
-      return kUnavailable;
+      *held = lock_error == EAGAIN || lock_error == EACCES;
+      if (!*held) *error = path_ + ": " + std::strerror(lock_error);
+      return false;
     }
     if (StillNamed(fd.get(), path_)) {
       // What a holder killed before its exit left in the file names no one
       // now; the file stays empty until Announce.
       if (ftruncate(fd.get(), 0) != 0) {
         *error = path_ + ": " + std::strerror(errno);
-        return kUnavailable;
+        return false;
       }
       fd_ = std::move(fd);
-      return kTaken;
+      return true;
     }
   }
   *error = path_ + ": keeps being replaced";
-  return kUnavailable;
+  return false;
 }
 
 bool NoteDirLock::Announce(const LockHolder& me, std::string* error) {

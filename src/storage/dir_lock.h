@@ -14,21 +14,18 @@ struct LockHolder {
 
 class NoteDirLock {
  public:
-  enum Outcome {
-    kTaken,        // this process holds the notes
-    kHeld,         // another process holds them
-    kUnavailable,  // the file system refuses locks or the file: see error
-  };
-
   NoteDirLock() = default;
   ~NoteDirLock() = default;
   NoteDirLock(const NoteDirLock&) = delete;
   NoteDirLock& operator=(const NoteDirLock&) = delete;
 
-  // Tries to take the lock of `dir` without waiting. A process that finds
-  // the lock held leaves every file as it was; one that takes it empties the
-  // file (a holder that was killed left its name there).
-  Outcome Take(const std::string& dir, std::string* error);
+  // Tries to take the lock of `dir` without waiting; true when this process
+  // now holds the notes. A process that finds the lock held leaves every
+  // file as it was and returns false with *held set; one that takes it
+  // empties the file (a holder that was killed left its name there). False
+  // with *held clear and *error saying why when the file system refuses
+  // the lock or the file.
+  bool Take(const std::string& dir, bool* held, std::string* error);
 
   // Writes this process's host and pid into the lock file; only after that
   // do other instances look for the holder. False (with error) when the

@@ -3,8 +3,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
 
 FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
   if (this != &other) {
@@ -48,10 +46,4 @@ bool FileDescriptor::Close() {
   int rc = close(fd_);
   fd_ = -1;
   return rc == 0;
-}
-
-void ReportFileError(const std::string& what, int error) { ReportFileProblem(what, std::strerror(error)); }
-
-void ReportFileProblem(const std::string& what, const std::string& text) {
-  std::fprintf(stderr, "stikkel: %s: %s\n", what.c_str(), text.c_str());
 }

@@ -1,5 +1,5 @@
-// Small helpers for files (X-free): an owning file descriptor and the one
-// way a failed call on a file is reported.
+// Small helpers for files (X-free): owners of a file descriptor and of a
+// directory stream.
 #pragma once
 
 #include <dirent.h>
@@ -47,10 +47,3 @@ struct DirCloser {
   void operator()(DIR* dir) const { closedir(dir); }
 };
 using DirStream = std::unique_ptr<DIR, DirCloser>;
-
-// Reports a failed call on a file on standard error:
-// "stikkel: <what>: <the system's text for error>". what is the path (for a
-// failed rename, the two paths joined by a hyphen).
-void ReportFileError(const std::string& what, int error);
-// The same with a text of the program's own instead of the system's.
-void ReportFileProblem(const std::string& what, const std::string& text);

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <memory>
@@ -71,27 +70,28 @@ int UniqueId(const NoteList& notes, int id) {
 }
 
 // A file name may hold control characters: none reaches the terminal.
-void ReportSkippedFile(const std::string& path, const std::string& reason) {
+std::string SkippedFileLine(const std::string& path, const std::string& reason) {
   std::string shown = path;
   for (char& c : shown)
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-  std::fprintf(stderr, "stikkel: %s: not a note (%s); skipped\n", shown.c_str(), reason.c_str());
+  return shown + ": not a note (" + reason + "); skipped";
 }
 
 }  // namespace
 
-std::vector<Note*> LoadNoteFiles(NoteList& notes, const NoteFileReadOptions& options) {
+std::vector<Note*> LoadNoteFiles(NoteList& notes, const NoteFileReadOptions& options,
+                                 std::vector<std::string>* problems) {
   std::vector<Note*> loaded;
   const std::string& dir = notes.settings().note_dir;
-  DIR* d = opendir(dir.c_str());
+  DirStream d(opendir(dir.c_str()));
   if (!d) {
-    ReportFileError(dir, errno);
+    if (problems) problems->push_back(dir + ": " + std::strerror(errno));
     return loaded;
   }
   const std::size_t unit = notes.settings().buffer_size;
   const std::time_t now = std::time(nullptr);
   std::string bytes;
-  while (dirent* entry = readdir(d)) {
+  while (dirent* entry = readdir(d.get())) {
     if (!IsNoteFileName(entry->d_name)) continue;
     std::string path = dir + "/" + entry->d_name;
     auto note = std::make_unique<Note>();
@@ -108,7 +108,7 @@ std::vector<Note*> LoadNoteFiles(NoteList& notes, const NoteFileReadOptions& opt
       reason = "text longer than " + std::to_string(kMaxStoredTextBytes) + " bytes";
     }
     if (!ok) {
-      ReportSkippedFile(path, reason);
+      if (problems) problems->push_back(SkippedFileLine(path, reason));
       continue;
     }
     note->id = UniqueId(notes, NoteIdFromFileName(entry->d_name));
@@ -122,6 +122,5 @@ std::vector<Note*> LoadNoteFiles(NoteList& notes, const NoteFileReadOptions& opt
     note->buffer_size = BufferSizeFor(std::max(stated, info.text_bytes), unit);
     loaded.push_back(notes.Add(std::move(note)));
   }
-  closedir(d);
   return loaded;
 }

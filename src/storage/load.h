@@ -9,9 +9,11 @@
 
 // Reads every file of the note directory whose name begins with "note"
 // and adds a record for each note file to the list; returns the notes
-// added, in directory order. Each file that is no note is passed over with
-// one line on standard error that names it.
-std::vector<Note*> LoadNoteFiles(NoteList& notes, const NoteFileReadOptions& options);
+// added, in directory order. Each file that is no note is passed over, and
+// gets one line in *problems (when given) that names it; so does a note
+// directory that cannot be read.
+std::vector<Note*> LoadNoteFiles(NoteList& notes, const NoteFileReadOptions& options,
+                                 std::vector<std::string>* problems = nullptr);
 
 // Reads what a note needs of one candidate file: the header and name lines,
 // then at most the stated text plus one byte, never blocking on FIFOs or

@@ -84,16 +84,18 @@ bool WriteRecoveryFile(const std::string& note_dir, int id, const std::string& b
   // also when the clock was set back since that was saved.
   struct stat saved;
   const bool has_file = stat((note_dir + "/note" + std::to_string(id)).c_str(), &saved) == 0;
-  FileWriteResult r = ReplaceFileThroughNewTemporary(dir + "/" + kTempPrefix + std::to_string(getpid()) + ".",
-                                                     *path, bytes, false, has_file ? &saved.st_mtim : nullptr);
-  if (r.stage == FileWriteResult::kOk) return true;
-  *error = (r.stage == FileWriteResult::kRename ? r.temp_path + "-" + *path : r.temp_path) + ": " +
-           std::strerror(r.error);
-  return false;
+  ReplaceOptions options;
+  options.temp_stem = dir + "/" + kTempPrefix + std::to_string(getpid()) + ".";
+  options.later_than = has_file ? &saved.st_mtim : nullptr;
+  return ReplaceFile(*path, bytes, error, options);
 }
 
-bool RemoveRecoveryFile(const std::string& note_dir, int id) {
-  if (unlink(RecoveryPath(note_dir, id).c_str()) != 0) return errno == ENOENT;
+bool RemoveRecoveryFile(const std::string& note_dir, int id, std::string* error) {
+  const std::string path = RecoveryPath(note_dir, id);
+  if (unlink(path.c_str()) != 0 && errno != ENOENT) {
+    *error = path + ": " + std::strerror(errno);
+    return false;
+  }
   // The directory stays only while it holds something.
   rmdir(RecoveryDirectory(note_dir).c_str());
   return true;
@@ -105,12 +107,12 @@ RecoveredNotes ApplyRecoveryFiles(NoteList& notes, const NoteFileReadOptions& op
   const std::string dir = RecoveryDirectory(note_dir);
   FileDescriptor fd(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   if (!fd.valid()) {
-    if (errno != ENOENT) ReportFileError(dir, errno);
+    if (errno != ENOENT) result.problems.push_back(dir + ": " + std::strerror(errno));
     return result;
   }
   DirStream d(fdopendir(fd.get()));
   if (!d) {
-    ReportFileError(dir, errno);
+    result.problems.push_back(dir + ": " + std::strerror(errno));
     return result;
   }
   fd.Release();
@@ -163,7 +165,7 @@ RecoveredNotes ApplyRecoveryFiles(NoteList& notes, const NoteFileReadOptions& op
         unlink(path.c_str());
         break;
       case Verdict::kKeep:
-        ReportFileProblem(path, why + "; kept, not recovered");
+        result.problems.push_back(path + ": " + why + "; kept, not recovered");
         result.kept.push_back(id);
         break;
       case Verdict::kApply: {

@@ -23,14 +23,15 @@ std::string RecoveryPath(const std::string& note_dir, int id);
 // directory (mode 0700) when missing. The file is dated after the note's
 // file even when the clock was set back since the save, as the next start
 // takes only a newer one. True when they are on disk, with
-// *path the file; otherwise false and *error says what failed.
+// *path the file; otherwise false and *error says what failed
+// ("<file>: <system's text>").
 bool WriteRecoveryFile(const std::string& note_dir, int id, const std::string& bytes, std::string* path,
                        std::string* error);
 
 // Removes the note's recovery file, and the directory when that leaves it
 // empty; true when the file is gone (or was never there), otherwise false
-// with errno set.
-bool RemoveRecoveryFile(const std::string& note_dir, int id);
+// with *error saying what failed ("<file>: <system's text>").
+bool RemoveRecoveryFile(const std::string& note_dir, int id, std::string* error);
 
 struct RecoveredNotes {
   // Notes that now hold recovered changes, marked changed: loaded notes
@@ -38,8 +39,11 @@ struct RecoveredNotes {
   // (appended to the list, without a file).
   std::vector<Note*> notes;
   // Ids whose recovery files stay as they are because they could not be
-  // read or belong to no note; each was reported on standard error.
+  // read or belong to no note; each has its line in problems.
   std::vector<int> kept;
+  // What the user is told, one line each ("<file>: <why>"): the files kept,
+  // and a recovery place that could not be read.
+  std::vector<std::string> problems;
 };
 
 // Run once after the note files are loaded and before their windows are

@@ -34,68 +34,82 @@ std::string Unchanged(const std::string& path, bool new_file) {
 
 }  // namespace
 
-bool WriteNoteFile(const NoteList& notes, Note* note, ScreenSize screen, std::string* message,
-                   ReplacePass* pass) {
-  return WriteNoteFile(notes, note, FormatNoteFile(*note, screen), message, pass);
+bool WriteNoteFile(const NoteList& notes, Note* note, ScreenSize screen, std::string* err, ReplacePass* pass,
+                   std::string* detail) {
+  return WriteNoteFile(notes, note, FormatNoteFile(*note, screen), err, pass, detail);
 }
 
-bool WriteNoteFile(const NoteList& notes, Note* note, const std::string& bytes, std::string* message,
-                   ReplacePass* pass) {
-  message->clear();
+bool WriteNoteFile(const NoteList& notes, Note* note, const std::string& bytes, std::string* err,
+                   ReplacePass* pass, std::string* detail) {
+  err->clear();
+  if (detail) detail->clear();
   const bool new_file = note->file_path.empty();
   if (new_file) note->file_path = notes.NoteFilePath(note->id);
-  FileWriteResult r = ReplaceFile(note->file_path, bytes, new_file, pass);
+  ReplaceOptions options;
+  options.keep_existing = new_file;
+  options.pass = pass;
+  ReplaceDetails details;
+  std::string system;
+  bool ok = ReplaceFile(note->file_path, bytes, &system, options, &details);
   // A new note whose number another program took meanwhile is saved under
   // the next free number; an existing file is never replaced by it.
   int number = note->id;
-  for (int tries = 0; r.stage == FileWriteResult::kExists && tries < 100; ++tries) {
+  for (int tries = 0; !ok && details.exists && tries < 100; ++tries) {
     number = NextFreeNumber(notes, number);
     note->file_path = notes.NoteFilePath(number);
-    r = ReplaceFile(note->file_path, bytes, true, pass);
+    ok = ReplaceFile(note->file_path, bytes, &system, options, &details);
   }
-  const std::string& temp = r.temp_path;
-  switch (r.stage) {
-    case FileWriteResult::kOk:
-      note->stored_hidden = note->hidden;
-      break;
-    case FileWriteResult::kOpen:
-      ReportFileError(temp, r.error);
-      *message = "Couldn't create " + temp + ":\n" + std::strerror(r.error) + "\nSave of note failed." +
-                 Unchanged(note->file_path, new_file);
-      if (new_file) note->file_path.clear();
-      return false;
-    case FileWriteResult::kWrite:
-      ReportFileError(temp, r.error);
-      *message = "Couldn't write " + temp + ":\n" + std::strerror(r.error) + "\nSave of note failed." +
-                 Unchanged(note->file_path, new_file);
-      if (new_file) note->file_path.clear();
-      return false;
-    case FileWriteResult::kExists:
-    case FileWriteResult::kRename:
-      ReportFileError(temp + "-" + note->file_path, r.error);
-      *message = "Couldn't rename " + temp + "\nto " + note->file_path + ".\nSave of note failed.\n" + temp +
-                 " should contain valid copy of note.";
-      if (new_file) note->file_path.clear();
-      if (r.stage == FileWriteResult::kRename) {
+  const std::string& temp = details.temp_path;
+  if (!ok) {
+    if (detail) *detail = system;
+    switch (details.failed_step) {
+      case ReplaceDetails::kCreate:
+        *err = "Couldn't create " + temp + ":\n" + details.reason + "\nSave of note failed." +
+               Unchanged(note->file_path, new_file);
+        break;
+      case ReplaceDetails::kWrite:
+        *err = "Couldn't write " + temp + ":\n" + details.reason + "\nSave of note failed." +
+               Unchanged(note->file_path, new_file);
+        break;
+      case ReplaceDetails::kRename:
+        *err = "Couldn't rename " + temp + "\nto " + note->file_path + ".\nSave of note failed.\n" + temp +
+               " should contain valid copy of note.";
+        if (!details.exists) {
+          ForgetLeftover(note);
+          note->leftover_temp = temp;
+        }
+        break;
+      case ReplaceDetails::kDone:
+        break;
+      case ReplaceDetails::kFlushDirectory:
+        // The new file is in place; only its surviving a crash is in doubt.
+        // It stays the note's file, and the note stays changed, so the next
+        // save writes it again.
+        note->stored_hidden = note->hidden;
         ForgetLeftover(note);
-        note->leftover_temp = temp;
-      }
-      return false;
+        *err = "Couldn't flush " + DirectoryOf(note->file_path) + " to disk:\n" + details.reason +
+               "\nSave of note failed.\n" + note->file_path + " holds the note,\nbut a crash may still lose it.";
+        return false;
+    }
+    if (new_file) note->file_path.clear();
+    return false;
   }
+  note->stored_hidden = note->hidden;
   ForgetLeftover(note);
   struct stat st;
   if (stat(note->file_path.c_str(), &st) != 0) {
-    *message = "Rename " + temp + " to\n " + note->file_path + " failed.\nMight be NFS problems.\nSave of note failed.";
+    *err = "Rename " + temp + " to\n " + note->file_path + " failed.\nMight be NFS problems.\nSave of note failed.";
     return false;
   }
   return true;
 }
 
 bool SaveNotes(const NoteList& notes, const std::vector<Note*>& which, ScreenSize screen, bool ahead,
-               const SaveTold& told) {
+               const SaveTold& told, std::string* flush_err) {
+  flush_err->clear();
   ReplacePass pass;
   bool all = true;
-  std::string message;
+  std::string message, detail;
   const std::size_t stretch = ahead ? kNotesWrittenAhead : 1;
   std::vector<std::string> files;
   for (std::size_t start = 0; start < which.size(); start += stretch) {
@@ -111,21 +125,32 @@ bool SaveNotes(const NoteList& notes, const std::vector<Note*>& which, ScreenSiz
     }
     for (std::size_t i = start; i < end; ++i) {
       Note* note = which[i];
-      const bool written = WriteNoteFile(notes, note, files[i - start], &message, ahead ? &pass : nullptr);
+      const bool written =
+          WriteNoteFile(notes, note, files[i - start], &message, ahead ? &pass : nullptr, &detail);
       if (written) {
         note->moved = false;
         note->MarkSaved();
       }
       all = all && written;
-      if (told) told(note, written, message);
+      if (told) told(note, written, message, detail);
     }
   }
+  if (!pass.Finish(flush_err)) all = false;
   return all;
 }
 
-void SaveChangedNotes(NoteList& notes, ScreenSize screen) {
+bool SaveChangedNotes(NoteList& notes, ScreenSize screen, std::string* err) {
+  err->clear();
   std::vector<Note*> which;
   for (const auto& note : notes)
     if (note->NeedsWrite()) which.push_back(note.get());
-  SaveNotes(notes, which, screen, true, nullptr);
+  // In the system's words, one line each: this is told where there is no
+  // window to show a message in.
+  auto told = [err](Note*, bool written, const std::string&, const std::string& detail) {
+    if (!written && !detail.empty()) *err += (err->empty() ? "" : "\n") + detail;
+  };
+  std::string flush;
+  bool all = SaveNotes(notes, which, screen, true, told, &flush);
+  if (!flush.empty()) *err += (err->empty() ? "" : "\n") + flush;
+  return all;
 }

@@ -19,9 +19,9 @@
 #include "app/app.h"
 #include "app/one_line_field.h"
 #include "app/popups.h"
+#include "app/report.h"
 #include "model/note_list.h"
 #include "notes/note_window.h"
-#include "storage/file_io.h"
 #include "tools/insert_text.h"
 #include "tools/path_rules.h"
 
@@ -188,11 +188,9 @@ void ListDirectory(Widget view_form, const std::vector<std::string>& names, List
 // Writes the note to the export path; tells the user and returns false when
 // the file could not be opened or written.
 bool ExportReported(const Note* note) {
-  int error = 0;
-  ExportStatus status = WriteExportFile(state.export_path, WindowOf(note)->Text(), &error);
-  if (status == ExportStatus::kWritten) return true;
-  ReportFileError(state.export_path, error);
-  ShowError(ExportFailureMessage(status, state.export_path));
+  std::string error, detail;
+  if (WriteExportFile(state.export_path, WindowOf(note)->Text(), &error, &detail)) return true;
+  ReportFileFailure(error, detail);
   return false;
 }
 
@@ -246,10 +244,10 @@ void OpenFileSelector(Note* note, SelectionMode mode, const std::string& directo
   DirectoryListing listing;
   std::string diagnostics;
   bool listed = ListDirectoryEntries(directory, &listing, &diagnostics);
-  std::fputs(diagnostics.c_str(), stderr);
+  ReportOnStandardErrorAsIs(diagnostics);
   CloseSelection();  // only one window is ever up
   if (!listed) {
-    ShowError("Failed to get list of directories.");
+    ReportError("Failed to get list of directories.");
     return;
   }
 
@@ -327,7 +325,7 @@ void DirectoryChosen(Widget w, XtPointer client_data, XtPointer) {
   if (DirectoryButtonPath(state.current_directory, LabelText(w), &path, &error))
     ReopenAt(note, path);
   else
-    ShowError(error);
+    ReportError(error);
 }
 
 void FileChosen(Widget w, XtPointer client_data, XtPointer) {
@@ -338,13 +336,13 @@ void FileChosen(Widget w, XtPointer client_data, XtPointer) {
   }
   std::string path, error;
   if (!FileButtonPath(state.current_directory, LabelText(w), &path, &error)) {
-    ShowError(error);
+    ReportError(error);
     return;
   }
   if (state.mode == SelectionMode::kOpen) {
     struct stat st;
     if (stat(path.c_str(), &st) != 0) {
-      ShowError(path + " does not exist!");
+      ReportError(path + " does not exist!");
       return;
     }
     InsertIntoNote(note, path, false, true);
@@ -375,7 +373,7 @@ void AcceptFileSelection(Widget, XtPointer client_data, XtPointer) {
   std::string typed = OneLineFieldText(state.window.text);
   std::string error;
   if (!CheckTypedPath(typed, &error)) {
-    ShowError(error);
+    ReportError(error);
     return;
   }
   struct stat st;
@@ -384,7 +382,7 @@ void AcceptFileSelection(Widget, XtPointer client_data, XtPointer) {
     ReopenAt(note, typed);
   } else if (state.mode == SelectionMode::kOpen) {
     if (!exists) {
-      ShowError(typed + " does not exist!");
+      ReportError(typed + " does not exist!");
       return;
     }
     InsertIntoNote(note, typed, false, true);

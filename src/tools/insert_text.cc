@@ -11,7 +11,7 @@
 #include <string>
 
 #include "app/app.h"
-#include "app/popups.h"
+#include "app/report.h"
 #include "model/note_list.h"
 #include "notes/note_window.h"
 #include "storage/file_io.h"
@@ -25,21 +25,21 @@ void InsertString(NoteWindow* window, const std::string& text) {
   // A text that would make the note too long is refused by the window,
   // which says why; any other refusal is reported here.
   if (!window->InsertAtCaret(bytes) && window->InsertedLength(bytes) <= window->Room())
-    ShowError("Can't add text from buffer to note!!");
+    ReportError("Can't add text from buffer to note!!");
 }
 
 void InsertFile(NoteWindow* window, const std::string& path, bool remove_after) {
   struct stat st {};
   if (stat(path.c_str(), &st) != 0) {
-    ShowError("Can't stat file: " + path);
+    ReportError("Can't stat file: " + path);
     if (remove_after) unlink(path.c_str());
     return;
   }
   // Non-blocking, so that a FIFO cannot hang the program.
   FileDescriptor fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (!fd.valid()) {
-    ReportFileError(path, errno);
-    ShowError("Can't open file for\nreading: " + path);
+    const int error = errno;
+    ReportFileFailure("Can't open file for\nreading: " + path, path + ": " + std::strerror(error));
     if (remove_after) unlink(path.c_str());
     return;
   }
@@ -65,7 +65,7 @@ void InsertFile(NoteWindow* window, const std::string& path, bool remove_after) 
   bool too_long = refused && window->InsertedLength(bytes) > window->Room();
   fd.Close();
   if (refused) {
-    if (!too_long) ShowError("Can't add text from file to note!!");
+    if (!too_long) ReportError("Can't add text from file to note!!");
     return;
   }
   if (remove_after) unlink(path.c_str());
@@ -83,8 +83,8 @@ std::string ProgramTempPath() { return TempFilePath(app_res.tmpDir ? app_res.tmp
 
 bool OpenProgramTempFile(TempFile* file, const std::string& path) {
   if (file->Open(path)) return true;
-  ReportFileError(path, errno);
-  ShowError("Can't open tempoary file for\nwriting: " + path);
+  const int error = errno;
+  ReportFileFailure("Can't open tempoary file for\nwriting: " + path, path + ": " + std::strerror(error));
   return false;
 }
 
@@ -102,7 +102,7 @@ void InsertCalendar(Note* note) {
       std::string message = "Couldn't run " + command + ": return code = " + std::to_string(result.status);
       std::string said = result.start_error ? std::strerror(result.start_error) : FirstErrorLines(result.error_output);
       if (!said.empty()) message += "\n" + said;
-      ShowError(message);
+      ReportError(message);
       unlink(path.c_str());
       return;
     }

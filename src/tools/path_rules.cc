@@ -112,22 +112,26 @@ bool ListDirectoryEntries(const std::string& dir, DirectoryListing* listing, std
 
 namespace {
 
+// The export's failure: *err is what the user is told (the file could not
+// be opened, or not written), *detail the failed call in the system's
+// words. Returns false.
+bool ExportFailed(const std::string& path, bool opened, const std::string& reason, std::string* err,
+                  std::string* detail) {
+  *err = opened ? "Can't write " + path + "!" : "Can't open " + path + " for writing!";
+  if (detail) *detail = path + ": " + reason;
+  return false;
+}
+
 // Writes into whatever stands at path (a device, a FIFO with a reader, or
 // the target of a dangling link), as there is no file to replace. A FIFO
 // nobody reads fails at once instead of hanging the program.
-ExportStatus WriteInPlace(const std::string& path, const std::string& bytes, int* error) {
+bool WriteInPlace(const std::string& path, const std::string& bytes, std::string* err, std::string* detail) {
   FileDescriptor fd(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666));
-  if (!fd.valid()) {
-    *error = errno;
-    return ExportStatus::kCannotOpen;
-  }
+  if (!fd.valid()) return ExportFailed(path, false, SystemError(errno), err, detail);
   int flags = fcntl(fd.get(), F_GETFL);
   if (flags != -1) fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
-  if (!fd.WriteAll(bytes) || !fd.Close()) {
-    *error = errno;
-    return ExportStatus::kCannotWrite;
-  }
-  return ExportStatus::kWritten;
+  if (!fd.WriteAll(bytes) || !fd.Close()) return ExportFailed(path, true, SystemError(errno), err, detail);
+  return true;
 }
 
 }  // namespace
@@ -142,15 +146,15 @@ std::string ExportTempPath(const std::string& path, long pid) {
   return slash == std::string::npos ? name : JoinPath(DirectoryOf(path), name);
 }
 
-ExportStatus WriteExportFile(const std::string& path, const std::string& text, int* error) {
+bool WriteExportFile(const std::string& path, const std::string& text, std::string* err, std::string* detail) {
   std::string bytes = text;
   bytes += '\n';
   struct stat st;
   bool exists = stat(path.c_str(), &st) == 0;
-  if (exists && !S_ISREG(st.st_mode)) return WriteInPlace(path, bytes, error);
+  if (exists && !S_ISREG(st.st_mode)) return WriteInPlace(path, bytes, err, detail);
   struct stat link;
   if (!exists && lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode))
-    return WriteInPlace(path, bytes, error);
+    return WriteInPlace(path, bytes, err, detail);
   // A link to an existing file: the file it leads to is replaced, the link
   // stays.
   std::string target = path;
@@ -160,20 +164,9 @@ ExportStatus WriteExportFile(const std::string& path, const std::string& text, i
   }
   // The new text goes to a temporary file beside the old one and takes its
   // place in one rename: a failed write leaves the old file as it was.
-  FileWriteResult result = ReplaceFile(ExportTempPath(target, getpid()), target, bytes);
-  if (result.stage == FileWriteResult::kOk) return ExportStatus::kWritten;
-  *error = result.error;
-  return result.stage == FileWriteResult::kOpen ? ExportStatus::kCannotOpen : ExportStatus::kCannotWrite;
-}
-
-std::string ExportFailureMessage(ExportStatus status, const std::string& path) {
-  switch (status) {
-    case ExportStatus::kWritten:
-      return "";
-    case ExportStatus::kCannotOpen:
-      return "Can't open " + path + " for writing!";
-    case ExportStatus::kCannotWrite:
-      return "Can't write " + path + "!";
-  }
-  return "";
+  ReplaceDetails details;
+  std::string system;
+  if (ReplaceFileThroughNamedTemporary(target, ExportTempPath(target, getpid()), bytes, &system, &details))
+    return true;
+  return ExportFailed(path, details.failed_step != ReplaceDetails::kCreate, details.reason, err, detail);
 }

@@ -57,23 +57,19 @@ struct DirectoryListing {
 bool ListDirectoryEntries(const std::string& dir, DirectoryListing* listing,
                           std::string* diagnostics);
 
-// How writing an exported note ended.
-enum class ExportStatus { kWritten, kCannotOpen, kCannotWrite };
-
 // Writes text and one newline to path. A regular file (also one reached
 // through a link) is replaced as a whole: the text goes to a temporary
 // file in the same directory, which keeps the old file's permissions and
 // is renamed over it, so that a failed write leaves the old file as it
 // was. Anything else at path (a device, a FIFO) is written in place, and
-// a FIFO nobody reads fails at once. A failure to create the file is
-// kCannotOpen, a failed write, close or rename kCannotWrite; *error is
-// then the errno of the failed call.
-ExportStatus WriteExportFile(const std::string& path, const std::string& text,
-                             int* error);
+// a FIFO nobody reads fails at once. False when it fails, with *err the
+// message the user is shown ("Can't open <path> for writing!" when the
+// file cannot be created, "Can't write <path>!" for a failed write, close,
+// rename or flush) and *detail (when given) the failed call in the
+// system's words, "<path>: <system's text>".
+bool WriteExportFile(const std::string& path, const std::string& text, std::string* err,
+                     std::string* detail = nullptr);
 
 // The temporary file an export to path writes first: "." + the file's name
 // + ".sk" + pid, in the same directory.
 std::string ExportTempPath(const std::string& path, long pid);
-
-// The message shown for a failed export, or "" for kWritten.
-std::string ExportFailureMessage(ExportStatus status, const std::string& path);

@@ -9,14 +9,15 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <string>
 
 #include "app/app.h"
 #include "app/one_line_field.h"
 #include "app/popups.h"
+#include "app/report.h"
 #include "model/note_list.h"
 #include "notes/note_window.h"
-#include "storage/file_io.h"
 #include "tools/command_jobs.h"
 #include "tools/insert_text.h"
 #include "tools/shell_command.h"
@@ -48,15 +49,14 @@ bool WriteNoteToTempFile(const Note* note, const std::string& path, const char* 
   const std::string text = WindowOf(note)->Text();
   if (text.empty()) {
     file.Close();
-    ShowError(empty_message);
+    ReportError(empty_message);
     return false;
   }
   if (!file.Write(text.data(), text.size()) || !file.Close()) {
     // A short file must not go out as if it were the whole note.
     int saved = errno;
     unlink(path.c_str());
-    ReportFileError(path, saved);
-    ShowError("Can't open tempoary file for\nwriting: " + path);
+    ReportFileFailure("Can't open tempoary file for\nwriting: " + path, path + ": " + std::strerror(saved));
     return false;
   }
   return true;
@@ -69,7 +69,7 @@ void RunWithTempFile(const std::string& script, const std::vector<std::string>& 
                      const std::string& shown_command) {
   RunInBackground(script, values, -1, path, [path, shown_command](const CommandResult& result) {
     unlink(path.c_str());
-    if (!CommandSucceeded(result)) ShowError(CommandFailureMessage(shown_command, result));
+    if (!CommandSucceeded(result)) ReportError(CommandFailureMessage(shown_command, result));
   });
 }
 

@@ -95,6 +95,40 @@ class SaveFaultsTest(E2ETest):
             self.assertEqual(f.read(), notes["note1"], "nothing left to write at exit")
         self.x.wait_unmapped("Faulty")
 
+    def test_failed_flush_of_the_note_directory(self):
+        # The new note file is in place, but the flush of its directory
+        # fails: the save is told as failed, once, and stays to be done.
+        home = os.path.join(self.x.tmp, "home-directory")
+        note_dir = os.path.join(home, ".tackonnotes")
+        os.makedirs(note_dir)
+        path = os.path.join(note_dir, "note1")
+        with open(path, "wb") as f:
+            f.write(note_file("Faulty", "old\n", x=100, y=120))
+        app = self.start("-sv", "-interval", "60", home=home,
+                         env={"LD_PRELOAD": self.shim, "STIKKEL_FAULT": "fsync",
+                              "STIKKEL_FAULT_FILE": ".tackonnotes"})
+        try:
+            wid = self.x.wait_mapped("Faulty")
+            type_into_note(self.x, wid, "new ")
+            choose_note_menu_entry(self.x, wid, "File", FILE_ENTRIES.index("Save"))
+            self.x.wait_mapped("Stikkel Error")
+            line = "stikkel: %s: Input/output error\n" % note_dir
+            self.assertEqual(app.stderr(), line)
+            notes, others = note_dir_state(note_dir)
+            self.assertEqual(parse_note(notes["note1"])["text"], b"new old\n", "the new file is in place")
+            self.assertEqual([o for o in others if o != ".recovery"], [], "no temporary is left")
+            # The next save goes through; nothing more is told.
+            choose_note_menu_entry(self.x, wid, "File", FILE_ENTRIES.index("Save"))
+            wait_for(lambda: not os.path.exists(os.path.join(note_dir, ".recovery")), what="the second save")
+            self.assertEqual(app.stderr(), line)
+            self.assertEqual(len(self.x.find_windows("Stikkel Error")), 1)
+            app.signal(signal.SIGTERM)
+            self.assertEqual(app.wait_exit(), 0)
+            self.assertEqual(parse_note(note_dir_state(note_dir)[0]["note1"])["text"], b"new old\n")
+        finally:
+            app.stop()
+            self.x.wait_unmapped("Faulty")
+
 
 if __name__ == "__main__":
     unittest.main()

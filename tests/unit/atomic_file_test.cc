@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <set>
 #include <string>
 
@@ -28,8 +29,10 @@ TEST(AtomicFile, EachSaveHasATemporaryNameOfItsOwn) {
   ASSERT_EQ(mkdir((dir / ("sk1." + pid + ".x")).c_str(), 0755), 0);
   std::set<std::string> names;
   for (int i = 0; i < 50; ++i) {
-    FileWriteResult r = ReplaceFile(dir / "note1", "new " + std::to_string(i));
-    ASSERT_EQ(r.stage, FileWriteResult::kOk);
+    ReplaceDetails r;
+    std::string err;
+    ASSERT_TRUE(ReplaceFile(dir / "note1", "new " + std::to_string(i), &err, {}, &r)) << err;
+    ASSERT_EQ(r.failed_step, ReplaceDetails::kDone);
     EXPECT_EQ(r.temp_path.rfind(dir / ("sk1." + pid + "."), 0), 0u) << r.temp_path;
     EXPECT_EQ(r.temp_path.size(), (dir / ("sk1." + pid + ".")).size() + 6) << r.temp_path;
     names.insert(r.temp_path);
@@ -55,8 +58,7 @@ TEST(AtomicFile, SavesOfProcessesWithTheSameIdNeverMix) {
       if (getpid() != 1) _exit(78);
       for (int round = 0; round < 20; ++round)
         for (int i = first; i < first + kNotes; ++i)
-          if (ReplaceFile(dir / ("note" + std::to_string(i)), "text of note " + std::to_string(i)).stage !=
-              FileWriteResult::kOk)
+          if (std::string err; !ReplaceFile(dir / ("note" + std::to_string(i)), "text of note " + std::to_string(i), &err))
             _exit(1);
       _exit(0);
     }
@@ -81,20 +83,31 @@ TEST(AtomicFile, SavesOfProcessesWithTheSameIdNeverMix) {
 TEST(AtomicFile, NoReplaceKeepsAnExistingFile) {
   TempDir dir;
   WriteFile(dir / "note1", "not loaded");
-  FileWriteResult r = ReplaceFile(dir / "note1", "new", true);
-  EXPECT_EQ(r.stage, FileWriteResult::kExists);
+  ReplaceOptions keep;
+  keep.keep_existing = true;
+  ReplaceDetails r;
+  std::string err;
+  EXPECT_FALSE(ReplaceFile(dir / "note1", "new", &err, keep, &r));
+  EXPECT_TRUE(r.exists);
+  EXPECT_EQ(r.failed_step, ReplaceDetails::kRename);
+  EXPECT_EQ(err, r.temp_path + "-" + (dir / "note1") + ": " + std::strerror(EEXIST));
   EXPECT_EQ(ReadFile(dir / "note1"), "not loaded");
   struct stat st;
   EXPECT_NE(lstat(r.temp_path.c_str(), &st), 0) << "nothing is left behind";
-  EXPECT_EQ(ReplaceFile(dir / "note2", "new", true).stage, FileWriteResult::kOk);
+  EXPECT_TRUE(ReplaceFile(dir / "note2", "new", &err, keep, &r)) << err;
+  EXPECT_FALSE(r.exists);
   EXPECT_EQ(ReadFile(dir / "note2"), "new");
 }
 
 TEST(AtomicFile, ADirectoryThatTakesNoFileIsReported) {
   TempDir dir;
-  FileWriteResult r = ReplaceFile(dir / "missing/note1", "new");
-  EXPECT_EQ(r.stage, FileWriteResult::kOpen);
-  EXPECT_EQ(r.error, ENOENT);
+  ReplaceDetails r;
+  std::string err;
+  EXPECT_FALSE(ReplaceFile(dir / "missing/note1", "new", &err, {}, &r));
+  EXPECT_EQ(r.failed_step, ReplaceDetails::kCreate);
+  EXPECT_EQ(r.reason, std::strerror(ENOENT));
+  EXPECT_EQ(err, r.temp_path + ": " + std::strerror(ENOENT));
+  EXPECT_FALSE(r.exists);
   EXPECT_EQ(r.temp_path.rfind(dir / "missing/sk1.", 0), 0u) << r.temp_path;
 }
 
@@ -103,11 +116,12 @@ TEST(AtomicFile, ReplacedFileKeepsItsPermissions) {
   mode_t old_mask = umask(022);
   WriteFile(dir / "note1", "private");
   chmod((dir / "note1").c_str(), 0600);
-  ASSERT_EQ(ReplaceFile(dir / "note1", "still private").stage, FileWriteResult::kOk);
+  std::string err;
+  ASSERT_TRUE(ReplaceFile(dir / "note1", "still private", &err)) << err;
   struct stat st;
   ASSERT_EQ(stat((dir / "note1").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0600u);
-  ASSERT_EQ(ReplaceFile(dir / "note2", "new").stage, FileWriteResult::kOk);
+  ASSERT_TRUE(ReplaceFile(dir / "note2", "new", &err)) << err;
   ASSERT_EQ(stat((dir / "note2").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0644u) << "a new file gets the default permissions";
   umask(old_mask);
@@ -128,15 +142,15 @@ TEST(AtomicFile, APassTakesWhatWasWrittenAheadOnlyWhenItIsStillTheNewVersion) {
     const char* what;
     const char* ahead;     // what was written ahead for note1
     const char* saved;     // then saved, or null: no save comes
-    bool no_replace;
-    FileWriteResult::Stage stage;
+    bool keep_existing;
+    bool replaced;         // the save returns true
     const char* after;     // note1's contents after the pass
     bool takes;            // the save renames the temporary written ahead
   } cases[] = {
-      {"the same bytes", "new", "new", false, FileWriteResult::kOk, "new", true},
-      {"the record changed meanwhile", "new", "newer", false, FileWriteResult::kOk, "newer", false},
-      {"no save came", "new", nullptr, false, FileWriteResult::kOk, "old", false},
-      {"the file must not be replaced", "new", "new", true, FileWriteResult::kExists, "old", true},
+      {"the same bytes", "new", "new", false, true, "new", true},
+      {"the record changed meanwhile", "new", "newer", false, true, "newer", false},
+      {"no save came", "new", nullptr, false, true, "old", false},
+      {"the file must not be replaced", "new", "new", true, false, "old", true},
   };
   for (const Case& c : cases) {
     TempDir dir;
@@ -150,8 +164,13 @@ TEST(AtomicFile, APassTakesWhatWasWrittenAheadOnlyWhenItIsStillTheNewVersion) {
       EXPECT_EQ(ReadFile(dir / "note1"), "old") << c.what << ": nothing is renamed before the save";
       pass.StartWriteback();
       if (c.saved) {
-        FileWriteResult r = ReplaceFile(dir / "note1", c.saved, c.no_replace, &pass);
-        EXPECT_EQ(r.stage, c.stage) << c.what;
+        ReplaceOptions options;
+        options.keep_existing = c.keep_existing;
+        options.pass = &pass;
+        ReplaceDetails r;
+        std::string err;
+        EXPECT_EQ(ReplaceFile(dir / "note1", c.saved, &err, options, &r), c.replaced) << c.what << ": " << err;
+        EXPECT_EQ(r.exists, !c.replaced) << c.what;
         EXPECT_EQ(r.temp_path == *ahead.begin(), c.takes) << c.what;
       }
     }
@@ -169,10 +188,15 @@ TEST(AtomicFile, APassWritesAheadManyFilesAndTheSecondOfOnePathWins) {
   pass.StartWriteback();
   for (int i = 0; i < 300; ++i) {
     std::string bytes = i == 7 ? "seven again" : "text " + std::to_string(i);
-    ASSERT_EQ(ReplaceFile(dir / ("note" + std::to_string(i)), bytes, true, &pass).stage, FileWriteResult::kOk);
+    ReplaceOptions options;
+    options.keep_existing = true;
+    options.pass = &pass;
+    std::string err;
+    ASSERT_TRUE(ReplaceFile(dir / ("note" + std::to_string(i)), bytes, &err, options)) << err;
     EXPECT_EQ(ReadFile(dir / ("note" + std::to_string(i))), bytes);
   }
-  pass.Finish();
+  std::string err;
+  EXPECT_TRUE(pass.Finish(&err)) << err;
   EXPECT_TRUE(Temporaries(dir).empty());
 }
 

@@ -14,12 +14,20 @@
 
 namespace {
 
+// What a Take ended in, to compare with one of three.
+enum Outcome { kTaken, kHeld, kUnavailable };
+Outcome TakeOf(NoteDirLock& lock, const std::string& dir, std::string* error) {
+  bool held = true;
+  if (lock.Take(dir, &held, error)) return kTaken;
+  return held ? kHeld : kUnavailable;
+}
+
 TEST(DirLock, OneHolderAtATime) {
   TempDir dir;
   std::string error;
   NoteDirLock first, second;
-  ASSERT_EQ(first.Take(dir.path(), &error), NoteDirLock::kTaken) << error;
-  EXPECT_EQ(second.Take(dir.path(), &error), NoteDirLock::kHeld);
+  ASSERT_EQ(TakeOf(first, dir.path(), &error), kTaken) << error;
+  EXPECT_EQ(TakeOf(second, dir.path(), &error), kHeld);
   LockHolder holder;
   EXPECT_FALSE(ReadLockHolder(dir.path(), &holder)) << "no holder named before Announce";
   ASSERT_TRUE(first.Announce({"box", 42}, &error)) << error;
@@ -29,7 +37,7 @@ TEST(DirLock, OneHolderAtATime) {
   first.Release();
   struct stat st;
   EXPECT_NE(stat(LockFilePath(dir.path()).c_str(), &st), 0) << "a clean exit removes the file";
-  EXPECT_EQ(second.Take(dir.path(), &error), NoteDirLock::kTaken) << error;
+  EXPECT_EQ(TakeOf(second, dir.path(), &error), kTaken) << error;
 }
 
 TEST(DirLock, AKilledHolderLeavesTheLockAndItsNameIsDropped) {
@@ -38,7 +46,7 @@ TEST(DirLock, AKilledHolderLeavesTheLockAndItsNameIsDropped) {
   if (child == 0) {
     NoteDirLock lock;
     std::string error;
-    if (lock.Take(dir.path(), &error) != NoteDirLock::kTaken || !lock.Announce({"gone", 7}, &error)) _exit(1);
+    if (TakeOf(lock, dir.path(), &error) != kTaken || !lock.Announce({"gone", 7}, &error)) _exit(1);
     _exit(0);  // as if killed: no Release
   }
   int status = 0;
@@ -48,7 +56,7 @@ TEST(DirLock, AKilledHolderLeavesTheLockAndItsNameIsDropped) {
   EXPECT_TRUE(ReadLockHolder(dir.path(), &holder)) << "the file still names the dead holder";
   NoteDirLock next;
   std::string error;
-  EXPECT_EQ(next.Take(dir.path(), &error), NoteDirLock::kTaken) << error;
+  EXPECT_EQ(TakeOf(next, dir.path(), &error), kTaken) << error;
   EXPECT_FALSE(ReadLockHolder(dir.path(), &holder)) << "the new holder empties it";
 }
 
@@ -61,7 +69,7 @@ TEST(DirLock, AHolderInAnotherProcessIsSeenAndTheSeekerTouchesNothing) {
   if (child == 0) {
     NoteDirLock lock;
     std::string error;
-    if (lock.Take(dir.path(), &error) == NoteDirLock::kTaken) (void)!lock.Announce({"there", 99}, &error);
+    if (TakeOf(lock, dir.path(), &error) == kTaken) (void)!lock.Announce({"there", 99}, &error);
     char c = 1;
     (void)!write(ready[1], &c, 1);
     (void)!read(done[0], &c, 1);
@@ -75,7 +83,7 @@ TEST(DirLock, AHolderInAnotherProcessIsSeenAndTheSeekerTouchesNothing) {
   ASSERT_EQ(stat(path.c_str(), &st_before), 0);
   NoteDirLock seeker;
   std::string error;
-  EXPECT_EQ(seeker.Take(dir.path(), &error), NoteDirLock::kHeld);
+  EXPECT_EQ(TakeOf(seeker, dir.path(), &error), kHeld);
   ASSERT_EQ(stat(path.c_str(), &st_after), 0);
   EXPECT_EQ(ReadFile(path), "there 99\n");
   EXPECT_EQ(st_after.st_mtim.tv_nsec, st_before.st_mtim.tv_nsec);
@@ -83,7 +91,7 @@ TEST(DirLock, AHolderInAnotherProcessIsSeenAndTheSeekerTouchesNothing) {
   (void)!write(done[1], &c, 1);
   waitpid(child, nullptr, 0);
   for (int fd : {ready[0], ready[1], done[0], done[1]}) close(fd);
-  EXPECT_EQ(seeker.Take(dir.path(), &error), NoteDirLock::kTaken) << error;
+  EXPECT_EQ(TakeOf(seeker, dir.path(), &error), kTaken) << error;
 }
 
 TEST(DirLock, AnUnusableLockFileIsReported) {
@@ -91,7 +99,7 @@ TEST(DirLock, AnUnusableLockFileIsReported) {
   ASSERT_EQ(symlink("elsewhere", LockFilePath(dir.path()).c_str()), 0);
   NoteDirLock lock;
   std::string error;
-  EXPECT_EQ(lock.Take(dir.path(), &error), NoteDirLock::kUnavailable);
+  EXPECT_EQ(TakeOf(lock, dir.path(), &error), kUnavailable);
   EXPECT_NE(error.find("/.lock: "), std::string::npos) << error;
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include <sched.h>
 #include <sys/mount.h>
@@ -34,15 +35,14 @@ TEST(ExportFaults, FullDiskIsReportedAndTheNextExportSucceeds) {
   if (!MountSmallTmpfs(mnt)) GTEST_SKIP() << "cannot mount a tmpfs here";
   const std::string path = mnt + "/exported.txt";
   const std::string text(100 * 1024, 'e');
-  int error = 0;
-  ExportStatus status = WriteExportFile(path, text, &error);
-  EXPECT_EQ(status, ExportStatus::kCannotWrite);
-  EXPECT_EQ(error, ENOSPC);
-  EXPECT_EQ(ExportFailureMessage(status, path), "Can't write " + path + "!");
+  std::string error, detail;
+  EXPECT_FALSE(WriteExportFile(path, text, &error, &detail));
+  EXPECT_EQ(detail, path + ": " + std::strerror(ENOSPC));
+  EXPECT_EQ(error, "Can't write " + path + "!");
 
   ASSERT_EQ(mount("tmpfs", mnt.c_str(), "tmpfs", MS_REMOUNT, "size=1m"), 0);
-  error = 0;
-  EXPECT_EQ(WriteExportFile(path, text, &error), ExportStatus::kWritten) << error;
+  error.clear();
+  EXPECT_TRUE(WriteExportFile(path, text, &error)) << error;
   EXPECT_EQ(ReadFile(path), text + "\n");
   umount2(mnt.c_str(), MNT_DETACH);
 }
@@ -63,22 +63,23 @@ TEST(ExportFaults, FailedExportLeavesTheOldFileAsItWas) {
   const std::string path = mnt + "/exported.txt";
   WriteFile(path, "the old text\n");
   chmod(path.c_str(), 0640);
-  int error = 0;
+  std::string error, detail;
   // Full: the new text does not fit beside the old one.
-  EXPECT_EQ(WriteExportFile(path, std::string(100 * 1024, 'n'), &error), ExportStatus::kCannotWrite);
-  EXPECT_EQ(error, ENOSPC);
+  EXPECT_FALSE(WriteExportFile(path, std::string(100 * 1024, 'n'), &error, &detail));
+  EXPECT_EQ(error, "Can't write " + path + "!");
+  EXPECT_EQ(detail, path + ": " + std::strerror(ENOSPC));
   EXPECT_EQ(ReadFile(path), "the old text\n");
   EXPECT_EQ(Names(mnt), std::vector<std::string>{"exported.txt"});
 
   // Read-only: nothing can be created there; the old file stays.
   ASSERT_EQ(mount("tmpfs", mnt.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=64k"), 0);
-  EXPECT_EQ(WriteExportFile(path, "new", &error), ExportStatus::kCannotOpen);
-  EXPECT_EQ(error, EROFS);
-  EXPECT_EQ(ExportFailureMessage(ExportStatus::kCannotOpen, path), "Can't open " + path + " for writing!");
+  EXPECT_FALSE(WriteExportFile(path, "new", &error, &detail));
+  EXPECT_EQ(detail, path + ": " + std::strerror(EROFS));
+  EXPECT_EQ(error, "Can't open " + path + " for writing!");
   EXPECT_EQ(ReadFile(path), "the old text\n");
 
   ASSERT_EQ(mount("tmpfs", mnt.c_str(), "tmpfs", MS_REMOUNT, "size=1m"), 0);
-  EXPECT_EQ(WriteExportFile(path, "new", &error), ExportStatus::kWritten) << error;
+  EXPECT_TRUE(WriteExportFile(path, "new", &error)) << error;
   EXPECT_EQ(ReadFile(path), "new\n");
   struct stat st {};
   ASSERT_EQ(stat(path.c_str(), &st), 0);

@@ -8,7 +8,6 @@
 #include <string>
 #include <utility>
 
-#include "stderr_capture.h"
 #include "storage/file_io.h"
 #include "temp_dir.h"
 
@@ -49,12 +48,6 @@ TEST(FileDescriptor, FailuresKeepTheirErrno) {
   errno = 0;
   EXPECT_FALSE(directory.ReadAll(&bytes));
   EXPECT_EQ(errno, EISDIR);
-}
-
-TEST(ReportFileError, NamesTheProgramThePathAndTheSystemsText) {
-  StderrCapture err;
-  ReportFileError("/tmp/a-/tmp/b", ENOENT);
-  EXPECT_EQ(err.Text(), "stikkel: /tmp/a-/tmp/b: No such file or directory\n");
 }
 
 }  // namespace

@@ -3,7 +3,10 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
 #include <ctime>
+#include <string>
 #include <vector>
 
 #include "model/note_list.h"
@@ -24,7 +27,7 @@ class NoteListTest : public testing::Test {
   Note* NewNote(int id) { return notes_.NewNote(id); }
   Note* NewNote(int id, std::time_t now) { return notes_.NewNote(id, now); }
   Note* FindNote(int id) { return notes_.FindNote(id); }
-  bool RemoveNote(Note* note) { return notes_.RemoveNote(note); }
+  bool RemoveNote(Note* note, std::string* err = nullptr) { return notes_.RemoveNote(note, err); }
   TempDir dir_;
   NoteList notes_;
 };
@@ -123,8 +126,9 @@ TEST_F(NoteListTest, RemoveReportsAFileThatCannotBeDeleted) {
   std::string blocker = dir_ / "plain";
   WriteFile(blocker, "");
   note->file_path = blocker + "/note1";  // ENOTDIR
-  EXPECT_FALSE(RemoveNote(note));
-  EXPECT_EQ(errno, ENOTDIR);
+  std::string err;
+  EXPECT_FALSE(RemoveNote(note, &err));
+  EXPECT_EQ(err, blocker + "/note1: " + std::strerror(ENOTDIR));
   EXPECT_TRUE(notes_.empty());
 }
 

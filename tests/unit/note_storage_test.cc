@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -203,14 +205,14 @@ TEST_F(NoteStorageTest, ANewNoteWhoseNumberWasTakenSavesUnderTheNextFreeOne) {
 TEST_F(NoteStorageTest, AnUnusableDirectoryIsToldToTheUser) {
   notes_.Configure({dir_ / "gone", 16});
   Note* note = Made("text");
-  std::string message;
+  std::string message, detail;
   StderrCapture err;
-  EXPECT_FALSE(WriteNoteFile(notes_, note, kScreen, &message));
-  std::string reported = err.Text();
+  EXPECT_FALSE(WriteNoteFile(notes_, note, kScreen, &message, nullptr, &detail));
+  EXPECT_EQ(err.Text(), "") << "the caller tells the user";
   const std::string stem = dir_ / "gone" + "/sk1." + std::to_string(getpid()) + ".";
-  ASSERT_EQ(reported.rfind("stikkel: " + stem, 0), 0u) << reported;
-  std::string temp = reported.substr(9, stem.size() + 6);
-  EXPECT_EQ(reported, "stikkel: " + temp + ": No such file or directory\n");
+  ASSERT_EQ(detail.rfind(stem, 0), 0u) << detail;
+  std::string temp = detail.substr(0, stem.size() + 6);
+  EXPECT_EQ(detail, temp + ": No such file or directory");
   EXPECT_EQ(message, "Couldn't create " + temp + ":\nNo such file or directory\nSave of note failed.");
   EXPECT_TRUE(note->file_path.empty());
 }
@@ -226,8 +228,11 @@ TEST_F(NoteStorageTest, ATemporaryLeftByAFailedRenameGoesWithTheNextSave) {
   mkdir(path.c_str(), 0755);
   WriteFile(path + "/keep", "x");
   {
+    std::string detail;
     StderrCapture err;
-    EXPECT_FALSE(WriteNoteFile(notes_, note, kScreen, &message));
+    EXPECT_FALSE(WriteNoteFile(notes_, note, kScreen, &message, nullptr, &detail));
+    EXPECT_EQ(err.Text(), "");
+    EXPECT_NE(detail.find("-" + path + ": " + std::strerror(EISDIR)), std::string::npos) << detail;
   }
   std::vector<std::string> left;
   for (const auto& e : std::filesystem::directory_iterator(dir_.path()))
@@ -276,10 +281,14 @@ TEST_F(NoteStorageTest, SavingNotesWritesEachAskedNoteOnceAndTellsOfEach) {
     };
     std::vector<Told> told;
     StderrCapture err;
+    std::string flush;
     EXPECT_FALSE(SaveNotes(notes, {first, stuck, last}, kScreen, ahead,
-                           [&told](Note* note, bool written, const std::string& message) {
+                           [&told](Note* note, bool written, const std::string& message, const std::string&) {
                              told.push_back({note, written, !message.empty()});
-                           }));
+                           },
+                           &flush));
+    EXPECT_EQ(flush, "");
+    EXPECT_EQ(err.Text(), "") << "the caller tells the user";
     ASSERT_EQ(told.size(), 3u);
     const Told expected[] = {{first, true, false}, {stuck, false, true}, {last, true, false}};
     for (std::size_t i = 0; i < 3; ++i) {
@@ -314,7 +323,8 @@ TEST_F(NoteStorageTest, SavingChangedNotesWritesOnlyThoseAndMarksThemSaved) {
   Note* moved = Made("moved");
   changed->MarkChanged();
   moved->moved = true;
-  SaveChangedNotes(notes_, kScreen);
+  std::string error;
+  EXPECT_TRUE(SaveChangedNotes(notes_, kScreen, &error)) << error;
   EXPECT_FALSE(std::filesystem::exists(dir_ / ("note" + std::to_string(unchanged->id))));
   EXPECT_TRUE(std::filesystem::exists(changed->file_path));
   EXPECT_TRUE(std::filesystem::exists(moved->file_path));
@@ -326,8 +336,11 @@ TEST_F(NoteStorageTest, SavingChangedNotesWritesOnlyThoseAndMarksThemSaved) {
   Note* stuck = Made("stuck");
   stuck->MarkChanged();
   StderrCapture err;
-  SaveChangedNotes(notes_, kScreen);
-  EXPECT_NE(err.Text(), "");
+  EXPECT_FALSE(SaveChangedNotes(notes_, kScreen, &error));
+  EXPECT_EQ(err.Text(), "") << "the caller tells the user";
+  const std::string stem = dir_ / "gone" + "/sk1." + std::to_string(getpid()) + ".";
+  EXPECT_EQ(error.rfind(stem, 0), 0u) << error;
+  EXPECT_EQ(error.substr(stem.size() + 6), ": No such file or directory") << error;
   EXPECT_TRUE(stuck->changed());
 }
 
@@ -371,7 +384,8 @@ TEST_F(NoteStorageTest, TheFileHoldsTheHiddenFlagTheUserLeft) {
     EXPECT_EQ(note->NeedsWrite(), c.written) << c.what;
     EXPECT_FALSE(note->changed()) << c.what;
     const std::string before = c.has_file ? ReadFile(dir / "note1") : "";
-    SaveChangedNotes(notes, kScreen);
+    std::string error;
+    EXPECT_TRUE(SaveChangedNotes(notes, kScreen, &error)) << c.what << ": " << error;
     ASSERT_EQ(std::filesystem::exists(dir / "note1"), c.has_file || c.written) << c.what;
     std::string after = ReadFile(dir / "note1");
     if (!c.written) {

@@ -226,8 +226,8 @@ TEST(PathRulesTest, ExportWritesTextAndOneNewline) {
     std::string path = dir / "out.txt";
     unlink(path.c_str());
     if (!c.existing.empty()) WriteFile(path, c.existing);
-    int error = 0;
-    EXPECT_EQ(WriteExportFile(path, c.text, &error), ExportStatus::kWritten);
+    std::string error;
+    EXPECT_TRUE(WriteExportFile(path, c.text, &error)) << error;
     EXPECT_EQ(ReadFile(path), c.expected);
   }
 }
@@ -239,8 +239,8 @@ TEST(PathRulesTest, ExportReplacesTheFileALinkLeadsTo) {
   WriteFile(real, "old");
   chmod(real.c_str(), 0600);
   ASSERT_EQ(symlink("real.txt", link.c_str()), 0);
-  int error = 0;
-  EXPECT_EQ(WriteExportFile(link, "new", &error), ExportStatus::kWritten) << error;
+  std::string error;
+  EXPECT_TRUE(WriteExportFile(link, "new", &error)) << error;
   struct stat st {};
   ASSERT_EQ(lstat(link.c_str(), &st), 0);
   EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link stays a link";
@@ -251,7 +251,7 @@ TEST(PathRulesTest, ExportReplacesTheFileALinkLeadsTo) {
   // A dangling link: its target is created, as writing through it would.
   const std::string dangling = dir / "dangling.txt";
   ASSERT_EQ(symlink("created.txt", dangling.c_str()), 0);
-  EXPECT_EQ(WriteExportFile(dangling, "made", &error), ExportStatus::kWritten) << error;
+  EXPECT_TRUE(WriteExportFile(dangling, "made", &error)) << error;
   EXPECT_EQ(ReadFile(dir / "created.txt"), "made\n");
 }
 
@@ -264,20 +264,22 @@ TEST(PathRulesTest, ExportTemporaryFileSitsBesideTheTarget) {
 
 TEST(PathRulesTest, ExportFailures) {
   TempDir dir;
-  int error = 0;
+  std::string error, detail;
   std::string missing = dir / "no/such/dir/out.txt";
-  EXPECT_EQ(WriteExportFile(missing, "x", &error), ExportStatus::kCannotOpen);
-  EXPECT_EQ(ExportFailureMessage(ExportStatus::kCannotOpen, missing), "Can't open " + missing + " for writing!");
+  EXPECT_FALSE(WriteExportFile(missing, "x", &error, &detail));
+  EXPECT_EQ(error, "Can't open " + missing + " for writing!");
+  EXPECT_EQ(detail, missing + ": " + std::strerror(ENOENT));
 
   // A full disk: the write fails, and that is never success.
-  EXPECT_EQ(WriteExportFile("/dev/full", "text", &error), ExportStatus::kCannotWrite);
-  EXPECT_EQ(error, ENOSPC);
-  EXPECT_EQ(ExportFailureMessage(ExportStatus::kCannotWrite, "/dev/full"), "Can't write /dev/full!");
+  EXPECT_FALSE(WriteExportFile("/dev/full", "text", &error, &detail));
+  EXPECT_EQ(detail, "/dev/full: " + std::string(std::strerror(ENOSPC)));
+  EXPECT_EQ(error, "Can't write /dev/full!");
 
   // A FIFO nobody reads is refused instead of hanging the program.
   std::string fifo = dir / "fifo";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  EXPECT_EQ(WriteExportFile(fifo, "x", &error), ExportStatus::kCannotOpen);
+  EXPECT_FALSE(WriteExportFile(fifo, "x", &error));
+  EXPECT_EQ(error, "Can't open " + fifo + " for writing!");
 }
 
 TEST(PathRulesTest, ExportBeyondTheFileSizeLimitFails) {
@@ -289,8 +291,8 @@ TEST(PathRulesTest, ExportBeyondTheFileSizeLimitFails) {
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit limit{10, 10};
     setrlimit(RLIMIT_FSIZE, &limit);
-    int error = 0;
-    _exit(WriteExportFile(path, std::string(100, 'x'), &error) == ExportStatus::kCannotWrite ? 0 : 1);
+    std::string error;
+    _exit(!WriteExportFile(path, std::string(100, 'x'), &error) && error == "Can't write " + path + "!" ? 0 : 1);
   }
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);

@@ -6,6 +6,8 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -60,11 +62,19 @@ TEST(RecoveryFile, IsWrittenWholeThroughANewTemporary) {
   ASSERT_EQ(stat((dir / ".recovery").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0700u);
   ASSERT_TRUE(WriteRecoveryFile(dir.path(), 4, "other", &path, &error)) << error;
-  EXPECT_TRUE(RemoveRecoveryFile(dir.path(), 3));
-  EXPECT_TRUE(RemoveRecoveryFile(dir.path(), 3)) << "gone already";
+  EXPECT_TRUE(RemoveRecoveryFile(dir.path(), 3, &error)) << error;
+  EXPECT_TRUE(RemoveRecoveryFile(dir.path(), 3, &error)) << "gone already";
   EXPECT_TRUE(std::filesystem::exists(dir / ".recovery"));
-  EXPECT_TRUE(RemoveRecoveryFile(dir.path(), 4));
+  EXPECT_TRUE(RemoveRecoveryFile(dir.path(), 4, &error)) << error;
   EXPECT_FALSE(std::filesystem::exists(dir / ".recovery")) << "an empty directory goes";
+  // What cannot be removed is named with the system's words.
+  ASSERT_EQ(mkdir((dir / ".recovery").c_str(), 0700), 0);
+  ASSERT_EQ(mkdir(RecoveryPath(dir.path(), 5).c_str(), 0700), 0);
+  error.clear();
+  EXPECT_FALSE(RemoveRecoveryFile(dir.path(), 5, &error));
+  EXPECT_EQ(error, RecoveryPath(dir.path(), 5) + ": " + std::strerror(EISDIR));
+  rmdir(RecoveryPath(dir.path(), 5).c_str());
+  rmdir((dir / ".recovery").c_str());
 
   // A link planted under the directory's name is never written through.
   TempDir other;
@@ -93,8 +103,17 @@ class ApplyRecoveryTest : public testing::Test {
     NoteFileReadOptions options;
     options.screen = kScreen;
     options.utf8 = utf8;
+    StderrCapture err;
     LoadNoteFiles(notes_, options);
-    return ApplyRecoveryFiles(notes_, options);
+    RecoveredNotes r = ApplyRecoveryFiles(notes_, options);
+    EXPECT_EQ(err.Text(), "") << "what is kept is told by the caller";
+    return r;
+  }
+  // The lines the user is told, one after the other.
+  static std::string Told(const RecoveredNotes& r) {
+    std::string text;
+    for (const std::string& line : r.problems) text += line + "\n";
+    return text;
   }
   TempDir dir_;
   NoteList notes_;
@@ -113,9 +132,8 @@ TEST_F(ApplyRecoveryTest, NewerFilesApplyOlderGoUnreadableStay) {
   Recovery("tmp.123.abcdef", "half a wri", -5);
   const std::string note1_before = ReadFile(dir_ / "note1");
 
-  StderrCapture err;
   RecoveredNotes r = Apply();
-  std::string messages = err.Text();
+  std::string messages = Told(r);
 
   ASSERT_EQ(r.notes.size(), 3u);  // note1, note4 and note9, in directory order
   Note* one = notes_.FindNote(1);
@@ -142,7 +160,7 @@ TEST_F(ApplyRecoveryTest, NewerFilesApplyOlderGoUnreadableStay) {
   std::vector<int> kept = r.kept;
   std::sort(kept.begin(), kept.end());
   EXPECT_EQ(kept, (std::vector<int>{2, 5}));
-  EXPECT_NE(messages.find("stikkel: " + dir_ / ".recovery/note2" + ": not a note; kept"), std::string::npos)
+  EXPECT_NE(messages.find(dir_ / ".recovery/note2" + ": not a note; kept"), std::string::npos)
       << messages;
   EXPECT_NE(messages.find(dir_ / ".recovery/note5"), std::string::npos) << messages;
   EXPECT_EQ(Entries(dir_ / ".recovery"), (std::vector<std::string>{"note1", "note2", "note4", "note5", "note9"}))
@@ -184,9 +202,9 @@ TEST_F(ApplyRecoveryTest, AWriteAfterTheClockWentBackIsStillNewerThanTheSave) {
 TEST_F(ApplyRecoveryTest, NothingToDoWithoutTheDirectory) {
   rmdir((dir_ / ".recovery").c_str());
   NoteFile("note1", "Shopping", "milk\n", -100);
-  StderrCapture err;
-  EXPECT_TRUE(Apply().notes.empty());
-  EXPECT_EQ(err.Text(), "");
+  RecoveredNotes r = Apply();
+  EXPECT_TRUE(r.notes.empty());
+  EXPECT_EQ(Told(r), "");
   EXPECT_FALSE(std::filesystem::exists(dir_ / ".recovery")) << "made only when a note changes";
 }
 
@@ -197,12 +215,11 @@ TEST_F(ApplyRecoveryTest, FilesNoNoteCouldHaveWrittenAreKept) {
   Recovery("README", "not a note", -5);
   WriteFile(dir_ / "note8", "not a note either");       // a note file that did not load
   Recovery("note8", NoteBytes("Eight", "8"), -5);
-  StderrCapture err;
   RecoveredNotes r = Apply();
   EXPECT_TRUE(r.notes.empty());
   EXPECT_EQ(notes_.FindNote(7)->text, "x");
   EXPECT_EQ(Entries(dir_ / ".recovery"), (std::vector<std::string>{"README", "note07", "note8", "notes.txt"}));
-  EXPECT_NE(err.Text().find("note8 is there but was not loaded"), std::string::npos);
+  EXPECT_NE(Told(r).find("note8 is there but was not loaded"), std::string::npos);
 }
 
 TEST_F(ApplyRecoveryTest, HostileFilesAreKeptAndNeverHalfApplied) {
@@ -230,9 +247,8 @@ TEST_F(ApplyRecoveryTest, HostileFilesAreKeptAndNeverHalfApplied) {
   WriteFile(dir_ / "elsewhere", good);
   ASSERT_EQ(symlink((dir_ / "elsewhere").c_str(), (dir_ / ".recovery/note7").c_str()), 0);
 
-  StderrCapture err;
   RecoveredNotes r = Apply();
-  const std::string messages = err.Text();
+  const std::string messages = Told(r);
   EXPECT_TRUE(r.notes.empty()) << messages;
   for (const Case& c : cases) {
     const Note* note = notes_.FindNote(c.id);
