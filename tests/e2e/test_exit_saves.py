@@ -10,7 +10,7 @@ import signal
 import time
 import unittest
 
-from e2e import E2ETest, choose_from_main_menu, note_file, wait_for
+from e2e import E2ETest, choose_from_main_menu, make_note_dir, note_file, wait_for
 from faults import parse_note, type_into_note
 
 OLD = note_file("Precious", "old words\n", x=100, y=120)
@@ -21,11 +21,8 @@ class ExitSavesTest(E2ETest):
     def setUp(self):
         super().setUp()
         self.home = os.path.join(self.x.tmp, "home")
-        self.note_dir = os.path.join(self.home, ".tackonnotes")
-        os.makedirs(self.note_dir)
+        self.note_dir = make_note_dir(self.home, {"note1": OLD})
         self.path = os.path.join(self.note_dir, "note1")
-        with open(self.path, "wb") as f:
-            f.write(OLD)
 
     def block_the_note_file(self):
         """The note's file becomes a directory: no save can replace it."""
@@ -120,12 +117,8 @@ class WindowManagerKilledTest(E2ETest):
 
     def test_untouched_note_keeps_its_stored_place(self):
         home = os.path.join(self.x.tmp, "home")
-        note_dir = os.path.join(home, ".tackonnotes")
-        os.makedirs(note_dir)
-        path = os.path.join(note_dir, "note1")
         stored = note_file("Still", "stay\n", x=100, y=120)
-        with open(path, "wb") as f:
-            f.write(stored)
+        path = os.path.join(make_note_dir(home, {"note1": stored}), "note1")
         app = self.start("-sv", "-interval", "60", home=home)
         wid = self.x.wait_mapped("Still")
         wait_for(lambda: self.x.outer_window(wid) != wid, what="the frame")
