@@ -15,8 +15,8 @@ stikkel_build "$STIKKEL_ROOT/build" all -DSTIKKEL_TESTS=ON -DSTIKKEL_SANITIZE=OF
 
 jobs=${STIKKEL_TEST_JOBS:-$(( $(nproc) * 2 ))}
 asan_log="$STIKKEL_ROOT/build/asan-build.log"
-( nice -n 19 bash -c 'source "$1/scripts/setup.sh" && stikkel_build "$1/build-asan" all -DSTIKKEL_TESTS=ON -DSTIKKEL_SANITIZE=ON' \
-    _ "$STIKKEL_ROOT" >"$asan_log" 2>&1 ) &
+( renice -n 19 -p "$BASHPID" >/dev/null
+  stikkel_build "$STIKKEL_ROOT/build-asan" all -DSTIKKEL_TESTS=ON -DSTIKKEL_SANITIZE=ON ) >"$asan_log" 2>&1 &
 asan_build=$!
 
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
