@@ -11,7 +11,7 @@ import time
 import unittest
 
 from e2e import E2ETest, choose_from_main_menu, make_note_dir, note_file, wait_for
-from faults import parse_note, type_into_note
+from faults import parse_note, sync_note, type_into_note
 
 OLD = note_file("Precious", "old words\n", x=100, y=120)
 
@@ -64,6 +64,7 @@ class ExitSavesTest(E2ETest):
         app = self.start("-sv", "-interval", "60", home=self.home)
         wid = self.x.wait_mapped("Precious")
         type_into_note(self.x, wid, "new ")
+        sync_note(self.x, wid)  # the program has the edit before the exit request
         self.block_the_note_file()
         app.signal(signal.SIGTERM)
         self.assertEqual(app.wait_exit(timeout=20), 1, app.stderr())
@@ -79,6 +80,7 @@ class ExitSavesTest(E2ETest):
         app = self.start("-interval", "60", home=self.home)
         wid = self.x.wait_mapped("Precious")
         type_into_note(self.x, wid, "new ")
+        sync_note(self.x, wid)  # the program has the edit before the exit request
         self.block_the_note_file()
         app.signal(signal.SIGTERM)
         self.click_yes()
@@ -98,6 +100,7 @@ class ExitSavesTest(E2ETest):
         app = self.start("-sv", "-interval", "60", home=self.home)
         wid = self.x.wait_mapped("Precious")
         type_into_note(self.x, wid, "new ")
+        sync_note(self.x, wid)  # the program has the edit before the exit request
         self.block_the_note_file()
         self.choose_exit()
         self.x.wait_mapped("Stikkel Error")
