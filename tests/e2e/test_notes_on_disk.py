@@ -7,6 +7,7 @@ import time
 import unittest
 
 from e2e import E2ETest, Stikkel, make_note_dir, note_file, wait_for
+from faults import sync_note
 from test_paste_edges import settle
 
 
@@ -31,6 +32,7 @@ class NotesOnDiskTest(E2ETest):
         self.assertIsNone(self.x.mapped_window("Secret"), "a hidden note stays hidden")
         self.x.click_window(wid, 100, 120)
         self.x.xdotool("type", "--delay", "5", "bread")
+        sync_note(self.x, wid)  # the program has every key before the exit request
         app.signal(signal.SIGTERM)
         self.assertEqual(app.wait_exit(), 0)
         files = app.note_files()
