@@ -14,7 +14,13 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE_DIR = os.environ.get("STIKKEL_SOURCE_DIR", os.path.dirname(os.path.dirname(HERE)))
 BIN = os.environ.get("STIKKEL_BIN", os.path.join(SOURCE_DIR, "build", "stikkel"))
 TWMRC = os.path.join(SOURCE_DIR, "tests", "support", "twmrc")
+# The shared twm configuration with F12 bound to twm's delete: see wm_delete.
+TWMRC_DELETE = os.path.join(SOURCE_DIR, "tests", "support", "twmrc-delete")
 ARTIFACTS = os.environ.get("STIKKEL_ARTIFACTS", os.path.join(SOURCE_DIR, "build", "e2e-artifacts"))
+# A script run again in another locale runs beside its first run: its
+# screenshots go to a directory of their own.
+if os.environ.get("STIKKEL_E2E_LOCALE"):
+    ARTIFACTS = os.path.join(ARTIFACTS, os.environ["STIKKEL_E2E_LOCALE"])
 
 
 def wait_for(cond, timeout=10.0, interval=0.05, what="condition"):
@@ -317,6 +323,15 @@ class XSession:
         x, y, _, _ = self.geometry(wid)
         self.click(x + dx, y + dy, button)
 
+    def wm_delete(self, wid):
+        """The window manager's close on a window, as its close button does:
+        twm's f.delete (WM_DELETE_WINDOW), bound to F12 over the window in
+        TWMRC_DELETE, the configuration the session's twm must run with."""
+        x, y, w, h = self.geometry(wid)
+        if self.pointer() != (x + w // 2, y + h // 2):
+            self.xdotool("mousemove", "--sync", x + w // 2, y + h // 2)
+        self.xdotool("key", "F12")
+
 
 # Rows of the main menu; the two separators are one pixel high.
 ROWS = ["Create 1.5x2 Note", "Create 2x3 Note", "Create 3x3 Note", "Create 3x4 Note",
@@ -427,15 +442,25 @@ class Stikkel:
         return out
 
 
+def make_note_dir(home, files=()):
+    """Makes the note directory of a home, home/.tackonnotes (and the home
+    when it is missing), and writes each file of `files` into it: a dict or
+    (file name, bytes) pairs, in order; a name may be bytes. Returns the
+    note directory."""
+    note_dir = os.path.join(home, ".tackonnotes")
+    os.makedirs(note_dir, exist_ok=True)
+    for name, data in (files.items() if isinstance(files, dict) else files):
+        with open(os.path.join(os.fsencode(note_dir) if isinstance(name, bytes) else note_dir, name), "wb") as f:
+            f.write(data)
+    return note_dir
+
+
 def home_with_notes(tmp, notes):
     """A new home directory below tmp whose .tackonnotes holds note1, note2,
     ... for the given (name, x, y); returns (home, note directory)."""
     home = tempfile.mkdtemp(prefix="stikkel-home-", dir=tmp)
-    note_dir = os.path.join(home, ".tackonnotes")
-    os.makedirs(note_dir)
-    for i, (name, x, y) in enumerate(notes, 1):
-        with open(os.path.join(note_dir, "note%d" % i), "wb") as f:
-            f.write(note_file(name, "text of " + name, x=x, y=y))
+    note_dir = make_note_dir(home, [("note%d" % i, note_file(name, "text of " + name, x=x, y=y))
+                                    for i, (name, x, y) in enumerate(notes, 1)])
     return home, note_dir
 
 

@@ -6,7 +6,7 @@ import os
 import subprocess
 import unittest
 
-from e2e import E2ETest, note_file, wait_for
+from e2e import E2ETest, make_note_dir, note_file, wait_for
 
 FILE_MENU = ["Menu", "-", "Save", "Open", "Export", "Print", "EmailNote"]
 
@@ -15,9 +15,7 @@ class ClipboardTest(E2ETest):
 
     def start_with_note(self, name, text):
         home = os.path.join(self.x.tmp, "home")
-        os.makedirs(os.path.join(home, ".tackonnotes"), exist_ok=True)
-        with open(os.path.join(home, ".tackonnotes", "note1"), "wb") as f:
-            f.write(note_file(name, text, x=300, y=200, width=400, height=200))
+        make_note_dir(home, {"note1": note_file(name, text, x=300, y=200, width=400, height=200)})
         app = self.start(home=home)
         app.wait_ready()
         return app, self.x.wait_mapped(name)

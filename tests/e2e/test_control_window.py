@@ -2,12 +2,10 @@
 raising and lowering all notes with buttons 1 and 2, the main menu on
 button 3, sized notes, the note list and exit."""
 
-import os
 import re
-import tempfile
 import unittest
 
-from e2e import ENTRIES, E2ETest, MainMenu, TWMRC, XSession, home_with_notes, wait_for
+from e2e import ENTRIES, E2ETest, MainMenu, TWMRC_DELETE, home_with_notes, wait_for
 from faults import type_into_note
 
 
@@ -155,47 +153,32 @@ class ControlWindowTest(E2ETest):
         self.assertIsNone(app.proc.poll())
 
 
-class ControlWindowCloseTest(unittest.TestCase):
+class ControlWindowCloseTest(E2ETest):
     """The window manager's close button on the control window asks to end
     the program, as Exit does."""
 
-    def setUp(self):
-        self.tmp = tempfile.mkdtemp(prefix="stikkel-twmrc-")
-        self.twmrc = os.path.join(self.tmp, "twmrc")
-        with open(TWMRC) as shared, open(self.twmrc, "w") as own:
-            own.write(shared.read() + '\n"F2" = : window : f.delete\n')
-        self.x = XSession(twmrc=self.twmrc)
-        self.app = None
-
-    def tearDown(self):
-        if self.app:
-            self.app.stop()
-        self.x.close()
+    TWMRC = TWMRC_DELETE
 
     def close_control_window(self):
-        control = self.x.mapped_window("stikkel")
-        x, y, w, h = self.x.geometry(control)
-        self.x.xdotool("mousemove", "--sync", x + w // 2, y + h // 2)
-        self.x.xdotool("key", "F2")
+        self.x.wm_delete(self.x.mapped_window("stikkel"))
 
     def test_close_button_asks_to_exit(self):
-        from e2e import Stikkel
-        home, _ = home_with_notes(self.tmp, [("Kept", 100, 120)])
+        home, _ = home_with_notes(self.x.tmp, [("Kept", 100, 120)])
         # Nothing to save: it ends at once.
-        self.app = Stikkel(self.x, home=home)
-        self.app.wait_ready()
+        app = self.start(home=home)
+        app.wait_ready()
         self.x.wait_mapped("Kept")
         self.close_control_window()
-        self.assertEqual(self.app.wait_exit(timeout=20), 0)
+        self.assertEqual(app.wait_exit(timeout=20), 0)
         self.assertIsNone(self.x.mapped_window("Save Notes Prompt"))
         self.x.wait_unmapped("stikkel")
         # A changed note: the prompt asks first.
-        self.app = Stikkel(self.x, home=home)
-        self.app.wait_ready()
+        app = self.start(home=home)
+        app.wait_ready()
         type_into_note(self.x, self.x.wait_mapped("Kept"), "x")
         self.close_control_window()
         self.x.wait_mapped("Save Notes Prompt")
-        self.assertIsNone(self.app.proc.poll())
+        self.assertIsNone(app.proc.poll())
         self.assertIsNotNone(self.x.mapped_window("stikkel"))
 
 

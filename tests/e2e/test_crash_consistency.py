@@ -20,7 +20,7 @@ import sys
 import time
 import unittest
 
-from e2e import E2ETest, note_file, wait_for
+from e2e import E2ETest, make_note_dir, note_file, wait_for
 from faults import (FILE_ENTRIES, TornNote, choose_note_menu_entry, note_dir_state, parse_note,
                     sleep_ms, type_into_note)
 
@@ -131,11 +131,8 @@ class CrashConsistencyTest(E2ETest):
         sys.stderr.write("crash consistency: seed %d (STIKKEL_CRASH_SEED repeats a run)\n" % SEED)
         rng = random.Random(SEED)
         home = os.path.join(self.x.tmp, "home")
-        note_dir = os.path.join(home, ".tackonnotes")
-        os.makedirs(note_dir)
-        for file_name, title, text, x in NOTES:
-            with open(os.path.join(note_dir, file_name), "wb") as f:
-                f.write(note_file(title, text, x=x, y=120, height=200, width=230))
+        note_dir = make_note_dir(home, [(file_name, note_file(title, text, x=x, y=120, height=200, width=230))
+                                        for file_name, title, text, x in NOTES])
         before, _ = note_dir_state(note_dir)
         shown = {name: parse_note(data)["text"] for name, data in before.items()}
         self.stats = stats = dict(kills=0, old=0, new=0, clean_exits=0, leftover_temp=0, recovered=0)

@@ -9,7 +9,7 @@ import subprocess
 import tempfile
 import unittest
 
-from e2e import SOURCE_DIR, E2ETest, note_file, wait_for
+from e2e import E2ETest, SOURCE_DIR, make_note_dir, note_file, wait_for
 
 COLOURS = {"palegreen": "#98FB98", "black": "#000000", "white": "#FFFFFF", "steelblue": "#4682B4",
            "gray": "#BEBEBE", "red": "#FF0000", "yellow": "#FFFF00", "coral": "#FF7F50"}
@@ -72,11 +72,8 @@ class DocumentedResources(E2ETest):
             if app.proc.poll() is None:
                 self.stop(app)
         home = tempfile.mkdtemp(prefix="stikkel-home-", dir=self.x.tmp)
-        note_dir = os.path.join(home, ".tackonnotes")
-        os.makedirs(note_dir)
-        if note:
-            with open(os.path.join(note_dir, "note1"), "wb") as f:
-                f.write(note_file("Looks", text, x=300, y=200, width=300, height=200))
+        note_dir = make_note_dir(home, {"note1": note_file("Looks", text, x=300, y=200, width=300, height=200)}
+                                 if note else {})
         xrm = []
         for line in args:
             xrm += ["-xrm", line]

@@ -8,7 +8,7 @@ import signal
 import stat
 import unittest
 
-from e2e import E2ETest, note_file, wait_for
+from e2e import E2ETest, make_note_dir, note_file, wait_for
 
 
 class EmailTest(E2ETest):
@@ -38,10 +38,8 @@ class EmailTest(E2ETest):
         os.makedirs(work)
         mailer = self.recording_mailer(work)
         home = os.path.join(self.x.tmp, "home")
-        note_dir = os.path.join(home, ".tackonnotes")
-        os.makedirs(note_dir)
-        with open(os.path.join(note_dir, "note1"), "wb") as f:
-            f.write(note_file("Greetings", "Hello Bob,\nsee you at 5.\n", x=200, y=200, height=200, width=300))
+        note_dir = make_note_dir(home, {"note1": note_file("Greetings", "Hello Bob,\nsee you at 5.\n", x=200, y=200,
+                                                           height=200, width=300)})
 
         app = self.start("-tmpdir", work, "-emailcmd", mailer + ' -s"%s" %s', home=home)
         wid = self.x.wait_mapped("Greetings")
@@ -105,9 +103,7 @@ class EmailTest(E2ETest):
                     ": > '%s/finished'\necho 'mail: no route to host' >&2\nexit 1\n" % (work, work, work, work, work))
         os.chmod(mailer, stat.S_IRWXU)
         home = os.path.join(self.x.tmp, "home")
-        os.makedirs(os.path.join(home, ".tackonnotes"))
-        with open(os.path.join(home, ".tackonnotes", "note1"), "wb") as f:
-            f.write(note_file("Greetings", "Hello Bob\n", x=200, y=200, height=200, width=300))
+        make_note_dir(home, {"note1": note_file("Greetings", "Hello Bob\n", x=200, y=200, height=200, width=300)})
         app = self.start("-tmpdir", work, "-emailcmd", mailer + ' -s"%s" %s', *args, home=home)
         return app, self.x.wait_mapped("Greetings"), work
 

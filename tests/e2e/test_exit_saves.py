@@ -10,8 +10,8 @@ import signal
 import time
 import unittest
 
-from e2e import E2ETest, choose_from_main_menu, note_file, wait_for
-from faults import parse_note, type_into_note
+from e2e import E2ETest, choose_from_main_menu, make_note_dir, note_file, wait_for
+from faults import parse_note, sync_note, type_into_note
 
 OLD = note_file("Precious", "old words\n", x=100, y=120)
 
@@ -21,11 +21,8 @@ class ExitSavesTest(E2ETest):
     def setUp(self):
         super().setUp()
         self.home = os.path.join(self.x.tmp, "home")
-        self.note_dir = os.path.join(self.home, ".tackonnotes")
-        os.makedirs(self.note_dir)
+        self.note_dir = make_note_dir(self.home, {"note1": OLD})
         self.path = os.path.join(self.note_dir, "note1")
-        with open(self.path, "wb") as f:
-            f.write(OLD)
 
     def block_the_note_file(self):
         """The note's file becomes a directory: no save can replace it."""
@@ -67,6 +64,7 @@ class ExitSavesTest(E2ETest):
         app = self.start("-sv", "-interval", "60", home=self.home)
         wid = self.x.wait_mapped("Precious")
         type_into_note(self.x, wid, "new ")
+        sync_note(self.x, wid)  # the program has the edit before the exit request
         self.block_the_note_file()
         app.signal(signal.SIGTERM)
         self.assertEqual(app.wait_exit(timeout=20), 1, app.stderr())
@@ -82,6 +80,7 @@ class ExitSavesTest(E2ETest):
         app = self.start("-interval", "60", home=self.home)
         wid = self.x.wait_mapped("Precious")
         type_into_note(self.x, wid, "new ")
+        sync_note(self.x, wid)  # the program has the edit before the exit request
         self.block_the_note_file()
         app.signal(signal.SIGTERM)
         self.click_yes()
@@ -101,6 +100,7 @@ class ExitSavesTest(E2ETest):
         app = self.start("-sv", "-interval", "60", home=self.home)
         wid = self.x.wait_mapped("Precious")
         type_into_note(self.x, wid, "new ")
+        sync_note(self.x, wid)  # the program has the edit before the exit request
         self.block_the_note_file()
         self.choose_exit()
         self.x.wait_mapped("Stikkel Error")
@@ -120,12 +120,8 @@ class WindowManagerKilledTest(E2ETest):
 
     def test_untouched_note_keeps_its_stored_place(self):
         home = os.path.join(self.x.tmp, "home")
-        note_dir = os.path.join(home, ".tackonnotes")
-        os.makedirs(note_dir)
-        path = os.path.join(note_dir, "note1")
         stored = note_file("Still", "stay\n", x=100, y=120)
-        with open(path, "wb") as f:
-            f.write(stored)
+        path = os.path.join(make_note_dir(home, {"note1": stored}), "note1")
         app = self.start("-sv", "-interval", "60", home=home)
         wid = self.x.wait_mapped("Still")
         wait_for(lambda: self.x.outer_window(wid) != wid, what="the frame")

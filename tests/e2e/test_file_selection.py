@@ -5,7 +5,7 @@ import os
 import re
 import unittest
 
-from e2e import E2ETest, note_file, wait_for
+from e2e import E2ETest, make_note_dir, note_file, wait_for
 
 FILE_MENU = ["Menu", "-", "Save", "Open", "Export", "Print", "EmailNote"]
 TITLE = "File Selection Window"
@@ -53,9 +53,7 @@ class FileSelectionTest(E2ETest):
 
     def start_with_note(self, name, text, *args):
         home = os.path.join(self.x.tmp, "home")
-        os.makedirs(os.path.join(home, ".tackonnotes"), exist_ok=True)
-        with open(os.path.join(home, ".tackonnotes", "note1"), "wb") as f:
-            f.write(note_file(name, text, x=300, y=200))
+        make_note_dir(home, {"note1": note_file(name, text, x=300, y=200)})
         app = self.start(*args, home=home)
         app.wait_ready()
         return app, self.x.wait_mapped(name)

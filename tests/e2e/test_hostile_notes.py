@@ -9,7 +9,7 @@ import stat
 import time
 import unittest
 
-from e2e import E2ETest, note_file, wait_for
+from e2e import E2ETest, make_note_dir, note_file, wait_for
 from faults import FILE_ENTRIES, choose_note_menu_entry, parse_note, type_into_note
 
 BIG = 100 * 1024 * 1024
@@ -62,13 +62,9 @@ class HostileNotesTest(E2ETest):
     def setUp(self):
         super().setUp()
         self.home = os.path.join(self.x.tmp, "home")
-        self.note_dir = os.path.join(self.home, ".tackonnotes")
-        os.makedirs(self.note_dir)
-        d = os.fsencode(self.note_dir)
         self.files = hostile_files()
-        for name, (data, _) in self.files.items():
-            with open(os.path.join(d, name), "wb") as f:
-                f.write(data)
+        self.note_dir = make_note_dir(self.home, [(name, data) for name, (data, _) in self.files.items()])
+        d = os.fsencode(self.note_dir)
         # 100 MB: one note holding it all, and junk with no line break at all.
         with open(os.path.join(d, b"note3"), "wb") as f:
             f.write(header([60, 500, 169, 227, BIG, 0, 0, 1080, 1920, 0, 5, 14, 9, 30]) + b"Big\n")
@@ -173,12 +169,8 @@ class StaleTemporaryFileTest(E2ETest):
 
     def test_link_under_the_temporary_name(self):
         home = os.path.join(self.x.tmp, "home")
-        note_dir = os.path.join(home, ".tackonnotes")
-        os.makedirs(note_dir)
         other = note_file("Other", "other text\n", x=500, y=120)
-        for name, data in (("note1", note_file("Mine", "mine\n", x=100, y=120)), ("note2", other)):
-            with open(os.path.join(note_dir, name), "wb") as f:
-                f.write(data)
+        note_dir = make_note_dir(home, {"note1": note_file("Mine", "mine\n", x=100, y=120), "note2": other})
         app = self.start("-sv", "-interval", "60", home=home)
         wid = self.x.wait_mapped("Mine")
         temp = os.path.join(note_dir, "sk1.%d" % app.proc.pid)

@@ -10,7 +10,7 @@ import subprocess
 import tempfile
 import unittest
 
-from e2e import BIN, SOURCE_DIR, XSession, note_file, wait_for
+from e2e import BIN, SOURCE_DIR, XSession, make_note_dir, note_file, wait_for
 
 BUILD_DIR = os.environ.get("STIKKEL_BUILD_DIR", os.path.dirname(BIN))
 PREFIX = "/opt/stikkel-test"
@@ -90,13 +90,11 @@ class InstallTest(unittest.TestCase):
         menu held open over the control window."""
         x = XSession(wm=False)
         home = tempfile.mkdtemp(prefix="home-", dir=self.tmp)
-        notes = os.path.join(home, ".tackonnotes")
-        os.mkdir(notes)
-        with open(os.path.join(notes, "note1"), "wb") as f:
-            f.write(note_file("Shopping", "milk\nbread\n", x=200, y=150, height=180, width=260))
-        with open(os.path.join(notes, "note2"), "wb") as f:
-            f.write(note_file("Call Anna", "about Sunday", x=600, y=300, height=150, width=300,
-                              alarm=(1, 5, 14, 9, 30)))
+        make_note_dir(home, {
+            "note1": note_file("Shopping", "milk\nbread\n", x=200, y=150, height=180, width=260),
+            "note2": note_file("Call Anna", "about Sunday", x=600, y=300, height=150, width=300,
+                               alarm=(1, 5, 14, 9, 30)),
+        })
         env = dict(x.env, HOME=home, XFILESEARCHPATH=os.path.join(search_dir, "%N"))
         for var in ("XUSERFILESEARCHPATH", "XAPPLRESDIR"):
             env.pop(var, None)

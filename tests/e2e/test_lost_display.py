@@ -7,11 +7,9 @@ import os
 import signal
 import unittest
 
-from e2e import E2ETest, SOURCE_DIR, note_file, wait_for
+from e2e import E2ETest, TWMRC_DELETE, make_note_dir, note_file, wait_for
 from faults import FILE_ENTRIES, choose_note_menu_entry, move_pointer, parse_note, type_into_note
 from test_control_window import MainMenu
-
-TWMRC_DELETE = os.path.join(SOURCE_DIR, "tests", "support", "twmrc-delete")
 
 
 class LostDisplayTest(E2ETest):
@@ -19,16 +17,12 @@ class LostDisplayTest(E2ETest):
     def setUp(self):
         super().setUp()
         self.home = os.path.join(self.x.tmp, "home")
-        self.note_dir = os.path.join(self.home, ".tackonnotes")
-        os.makedirs(self.note_dir)
         self.files = {
             "note1": note_file("Edited", "old text\n", x=100, y=120),
             "note2": note_file("Untouched", "leave me\n", x=500, y=120),
             "note3": note_file("Resized", "", x=900, y=120),
         }
-        for name, data in self.files.items():
-            with open(os.path.join(self.note_dir, name), "wb") as f:
-                f.write(data)
+        self.note_dir = make_note_dir(self.home, self.files)
 
     def read(self, name):
         with open(os.path.join(self.note_dir, name), "rb") as f:
@@ -73,24 +67,16 @@ class WindowManagerCloseTest(E2ETest):
     def setUp(self):
         super().setUp()
         self.home = os.path.join(self.x.tmp, "home")
-        self.note_dir = os.path.join(self.home, ".tackonnotes")
-        os.makedirs(self.note_dir)
-        for name, title, x in (("note1", "Closed", 100), ("note2", "Open", 500)):
-            with open(os.path.join(self.note_dir, name), "wb") as f:
-                f.write(note_file(title, "text\n", x=x, y=120))
-
-    def wm_delete(self, wid):
-        """twm's delete on a window: F12 over it (see twmrc-delete)."""
-        x, y, w, h = self.x.geometry(wid)
-        move_pointer(self.x, x + w // 2, y + h // 2)
-        self.x.xdotool("key", "F12")
+        self.note_dir = make_note_dir(self.home, [(name, note_file(title, "text\n", x=x, y=120))
+                                                  for name, title, x in (("note1", "Closed", 100),
+                                                                         ("note2", "Open", 500))])
 
     def test_delete_hides_a_note(self):
         app = self.start("-sv", "-interval", "60", home=self.home)
         closed = self.x.wait_mapped("Closed")
         self.x.wait_mapped("Open")
         type_into_note(self.x, closed, "edit ")
-        self.wm_delete(closed)
+        self.x.wm_delete(closed)
         self.x.wait_unmapped("Closed")
         self.assertIsNone(app.proc.poll(), "the program keeps running")
         self.assertIsNotNone(self.x.mapped_window("Open"))
@@ -108,7 +94,7 @@ class WindowManagerCloseTest(E2ETest):
         self.assertEqual(len(buttons), 1, "one hidden note")
         self.x.click(buttons[0]["x"] + 10, buttons[0]["y"] + buttons[0]["h"] // 2)
         closed = self.x.wait_mapped("Closed")
-        self.wm_delete(closed)
+        self.x.wm_delete(closed)
         self.x.wait_unmapped("Closed")
         app.signal(signal.SIGTERM)
         self.assertEqual(app.wait_exit(), 0, app.stderr())
@@ -130,7 +116,7 @@ class WindowManagerCloseTest(E2ETest):
         for _ in range(2):
             app.signal(signal.SIGHUP)
             prompt = self.x.wait_mapped("Save Notes Prompt")
-            self.wm_delete(prompt)
+            self.x.wm_delete(prompt)
             self.x.wait_unmapped("Save Notes Prompt")
             self.assertIsNone(app.proc.poll(), "the program keeps running")
         self.assertIsNotNone(self.x.mapped_window("Closed"))
@@ -145,7 +131,7 @@ class WindowManagerCloseTest(E2ETest):
         type_into_note(self.x, wid, "x")
         choose_note_menu_entry(self.x, wid, "File", FILE_ENTRIES.index("Save"))
         popup = self.x.wait_mapped("Stikkel Error")
-        self.wm_delete(popup)
+        self.x.wm_delete(popup)
         self.x.wait_unmapped("Stikkel Error")
         self.assertIsNone(app.proc.poll(), "the program keeps running")
         self.assertIsNotNone(self.x.mapped_window("Closed"))

@@ -12,7 +12,7 @@ import tempfile
 import time
 import unittest
 
-from e2e import SOURCE_DIR, E2ETest, choose_from_main_menu, note_file, wait_for
+from e2e import E2ETest, SOURCE_DIR, choose_from_main_menu, make_note_dir, note_file, wait_for
 from xprobe import Probe
 
 ANSWER = 1.0  # seconds the program may leave a request unanswered
@@ -26,11 +26,8 @@ class CascadeTwiceTest(E2ETest):
         returns their windows in the program's list order (the order the
         directory gives their files) and a probe on the control window."""
         home = tempfile.mkdtemp(prefix="stikkel-home-", dir=self.x.tmp)
-        note_dir = os.path.join(home, ".tackonnotes")
-        os.makedirs(note_dir)
-        for i, (name, x, y, anchored) in enumerate(notes, 1):
-            with open(os.path.join(note_dir, "note%d" % i), "wb") as f:
-                f.write(note_file(name, "text of " + name, x=x, y=y, anchored=anchored))
+        note_dir = make_note_dir(home, [("note%d" % i, note_file(name, "text of " + name, x=x, y=y, anchored=anchored))
+                                        for i, (name, x, y, anchored) in enumerate(notes, 1)])
         order = [int(f[len("note"):]) - 1 for f in os.listdir(note_dir)]
         app = self.start(home=home)
         app.wait_ready()
@@ -102,11 +99,8 @@ class LongNoteListTest(E2ETest):
         # user drags the list's scroll bar to the bottom and presses the last
         # button: the last note of the list shows, and no other.
         home = tempfile.mkdtemp(prefix="stikkel-home-", dir=self.x.tmp)
-        note_dir = os.path.join(home, ".tackonnotes")
-        os.makedirs(note_dir)
-        for i in range(1, 5001):
-            with open(os.path.join(note_dir, "note%d" % i), "wb") as f:
-                f.write(note_file("hidden %d" % i, "", x=10 + i % 900, y=40 + i % 500, hidden=1))
+        note_dir = make_note_dir(home, (("note%d" % i, note_file("hidden %d" % i, "", x=10 + i % 900, y=40 + i % 500,
+                                                                 hidden=1)) for i in range(1, 5001)))
         # The program lists notes in the order the directory gives their files.
         files = [f for f in os.listdir(note_dir) if f.startswith("note")]
         last = "hidden " + files[-1][len("note"):]
@@ -166,12 +160,10 @@ class SaveAllTest(E2ETest):
     @unittest.skipUnless(subprocess.run(["which", "strace"], capture_output=True).returncode == 0, "no strace")
     def test_save_all_asks_once_for_all_windows_and_flushes_the_directory_once(self):
         home = tempfile.mkdtemp(prefix="stikkel-home-", dir=self.x.tmp)
-        note_dir = os.path.join(home, ".tackonnotes")
-        os.makedirs(note_dir)
         names = ["note %d" % i for i in range(1, self.NOTES + 1)]
-        for i, name in enumerate(names):
-            with open(os.path.join(note_dir, "note%d" % (i + 1)), "wb") as f:
-                f.write(note_file(name, "text of " + name, x=20 + 40 * (i % 20), y=40 + 300 * (i // 20)))
+        note_dir = make_note_dir(home, [("note%d" % (i + 1),
+                                         note_file(name, "text of " + name, x=20 + 40 * (i % 20), y=40 + 300 * (i // 20)))
+                                        for i, name in enumerate(names)])
         app = self.start("-na", home=home)
         app.wait_ready()
         self.control = self.x.mapped_window("stikkel")

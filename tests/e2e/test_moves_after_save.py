@@ -7,7 +7,7 @@ import os
 import signal
 import unittest
 
-from e2e import E2ETest, note_file, wait_for
+from e2e import E2ETest, make_note_dir, note_file, wait_for
 
 FILE_MENU = ["Menu", "-", "Save", "Open", "Export", "Print", "EmailNote"]
 
@@ -35,11 +35,8 @@ class MovesAfterSaveTest(E2ETest):
 
     def test_move_after_a_save_is_written_by_the_next(self):
         home = os.path.join(self.x.tmp, "home")
-        note_dir = os.path.join(home, ".tackonnotes")
-        os.makedirs(note_dir)
-        for name, title, x in (("note1", "Mover", 200), ("note2", "Stayer", 700)):
-            with open(os.path.join(note_dir, name), "wb") as f:
-                f.write(note_file(title, "text", x=x, y=300))
+        note_dir = make_note_dir(home, {"note1": note_file("Mover", "text", x=200, y=300),
+                                        "note2": note_file("Stayer", "text", x=700, y=300)})
         app = self.start("-sv", "-ns", home=home)
         app.wait_ready()
         mover = self.x.wait_mapped("Mover")

@@ -3,7 +3,7 @@
 import os
 import unittest
 
-from e2e import E2ETest, note_file, wait_for
+from e2e import E2ETest, make_note_dir, note_file, wait_for
 
 NOTES_MENU = ["Menu", "-", "Hide", "Erase", "-", "Destroy", "-", "Name", "Anchor", "UnAnchor",
               "SetAlarm", "UnsetAlarm", "InsertCalendar", "InsertDate"]
@@ -14,9 +14,7 @@ class NoteCommandsTest(E2ETest):
 
     def start_with_note(self, name, text, file_name="note1"):
         home = os.path.join(self.x.tmp, "home")
-        os.makedirs(os.path.join(home, ".tackonnotes"), exist_ok=True)
-        with open(os.path.join(home, ".tackonnotes", file_name), "wb") as f:
-            f.write(note_file(name, text, x=300, y=200))
+        make_note_dir(home, {file_name: note_file(name, text, x=300, y=200)})
         app = self.start(home=home)
         app.wait_ready()
         return app, self.x.wait_mapped(name)

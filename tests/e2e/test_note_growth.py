@@ -7,7 +7,7 @@ import shutil
 import signal
 import unittest
 
-from e2e import E2ETest, note_file, wait_for
+from e2e import E2ETest, make_note_dir, note_file, wait_for
 from test_paste_edges import Selection, saved_notes, settle
 
 CAP = 16 * 1024 * 1024
@@ -17,12 +17,9 @@ CAP = 16 * 1024 * 1024
 class NoteGrowthTest(E2ETest):
 
     def write(self, home, notes):
-        note_dir = os.path.join(home, ".tackonnotes")
-        os.makedirs(note_dir, exist_ok=True)
-        for i, (name, text) in enumerate(notes, 1):
-            with open(os.path.join(note_dir, "note%d" % i), "wb") as f:
-                f.write(note_file(name, text, x=20 + 330 * (i - 1), y=60, width=300, height=200))
-        return note_dir
+        return make_note_dir(home, [("note%d" % i, note_file(name, text, x=20 + 330 * (i - 1), y=60, width=300,
+                                                             height=200))
+                                    for i, (name, text) in enumerate(notes, 1)])
 
     def saved(self, note_dir):
         return saved_notes(note_dir)

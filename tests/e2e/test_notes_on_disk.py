@@ -6,7 +6,8 @@ import signal
 import time
 import unittest
 
-from e2e import E2ETest, Stikkel, note_file, wait_for
+from e2e import E2ETest, Stikkel, make_note_dir, note_file, wait_for
+from faults import sync_note
 from test_paste_edges import settle
 
 
@@ -16,21 +17,13 @@ def header(bytes_):
 
 class NotesOnDiskTest(E2ETest):
 
-    def write_notes(self, app_home, files):
-        note_dir = os.path.join(app_home, ".tackonnotes")
-        os.makedirs(note_dir, exist_ok=True)
-        for name, data in files.items():
-            with open(os.path.join(note_dir, name), "wb") as f:
-                f.write(data)
-        return note_dir
-
     def home(self):
         import tempfile
         return tempfile.mkdtemp(dir=self.x.tmp)
 
     def test_edit_save_restart(self):
         home = self.home()
-        self.write_notes(home, {
+        make_note_dir(home, {
             "note1": note_file("Groceries", "milk\n", x=100, y=150, height=200, width=300),
             "note2": note_file("Secret", "hidden text", x=500, y=150, hidden=1),
         })
@@ -39,6 +32,7 @@ class NotesOnDiskTest(E2ETest):
         self.assertIsNone(self.x.mapped_window("Secret"), "a hidden note stays hidden")
         self.x.click_window(wid, 100, 120)
         self.x.xdotool("type", "--delay", "5", "bread")
+        sync_note(self.x, wid)  # the program has every key before the exit request
         app.signal(signal.SIGTERM)
         self.assertEqual(app.wait_exit(), 0)
         files = app.note_files()
@@ -62,7 +56,7 @@ class NotesOnDiskTest(E2ETest):
 
     def test_moved_note_is_written_and_stays_put_over_restarts(self):
         home = self.home()
-        note_dir = self.write_notes(home, {"note1": note_file("Mover", "text", x=200, y=300)})
+        note_dir = make_note_dir(home, {"note1": note_file("Mover", "text", x=200, y=300)})
         path = os.path.join(note_dir, "note1")
         app = self.start("-sv", home=home)
         wid = self.x.wait_mapped("Mover")
@@ -95,7 +89,7 @@ class NotesOnDiskTest(E2ETest):
 
     def test_exit_prompt_no_and_yes(self):
         home = self.home()
-        note_dir = self.write_notes(home, {"note1": note_file("Ask", "abc", x=50, y=50)})
+        note_dir = make_note_dir(home, {"note1": note_file("Ask", "abc", x=50, y=50)})
         original = open(os.path.join(note_dir, "note1"), "rb").read()
         app = self.start(home=home)
         wid = self.x.wait_mapped("Ask")
@@ -127,7 +121,7 @@ class NotesOnDiskTest(E2ETest):
 
     def test_paste_longer_than_the_buffer_grows_the_note(self):
         home = self.home()
-        note_dir = self.write_notes(home, {
+        note_dir = make_note_dir(home, {
             "note1": note_file("Small", "0123456789", x=50, y=50),
             "note2": note_file("Source", "A" * 200, x=600, y=50, width=400),
         })
@@ -156,7 +150,7 @@ class NotesWithoutWindowManagerTest(NotesOnDiskTest):
 
     def test_moved_note_is_written_and_stays_put_over_restarts(self):
         home = self.home()
-        note_dir = self.write_notes(home, {"note1": note_file("Mover", "text", x=200, y=300)})
+        note_dir = make_note_dir(home, {"note1": note_file("Mover", "text", x=200, y=300)})
         path = os.path.join(note_dir, "note1")
         for _ in range(3):
             mtime = os.stat(path).st_mtime_ns

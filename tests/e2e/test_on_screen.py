@@ -10,7 +10,7 @@ import signal
 import tempfile
 import unittest
 
-from e2e import E2ETest, SOURCE_DIR, note_file, wait_for
+from e2e import E2ETest, SOURCE_DIR, make_note_dir, note_file, wait_for
 from faults import parse_note, type_into_note
 import test_control_window
 import test_note_commands
@@ -29,11 +29,9 @@ class OnScreenTest(E2ETest):
     def start_with_notes(self, notes=(), args=()):
         """Starts stikkel with note files (name, x, y, width, height)."""
         self.home = tempfile.mkdtemp(prefix="stikkel-home-", dir=self.x.tmp)
-        note_dir = os.path.join(self.home, ".tackonnotes")
-        os.makedirs(note_dir)
-        for i, (name, x, y, width, height) in enumerate(notes, 1):
-            with open(os.path.join(note_dir, "note%d" % i), "wb") as f:
-                f.write(note_file(name, "text of " + name, x=x, y=y, width=width, height=height))
+        make_note_dir(self.home, [("note%d" % i, note_file(name, "text of " + name, x=x, y=y, width=width,
+                                                           height=height))
+                                  for i, (name, x, y, width, height) in enumerate(notes, 1)])
         app = self.start(*args, home=self.home)
         app.wait_ready()
         self.control = self.x.mapped_window("stikkel")
@@ -161,12 +159,8 @@ class HiddenStateSavedTest(E2ETest):
 
     def test_hide_and_unhide_are_saved(self):
         home = tempfile.mkdtemp(prefix="stikkel-home-", dir=self.x.tmp)
-        note_dir = os.path.join(home, ".tackonnotes")
-        os.makedirs(note_dir)
-        for name, data in (("note1", note_file("Shown", "milk", x=100, y=300)),
-                           ("note2", note_file("Secret", "pin", x=500, y=300, hidden=1))):
-            with open(os.path.join(note_dir, name), "wb") as f:
-                f.write(data)
+        note_dir = make_note_dir(home, {"note1": note_file("Shown", "milk", x=100, y=300),
+                                        "note2": note_file("Secret", "pin", x=500, y=300, hidden=1)})
         app = self.start("-sv", home=home)
         app.wait_ready()
         self.control = self.x.mapped_window("stikkel")

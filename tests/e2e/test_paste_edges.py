@@ -15,7 +15,7 @@ import subprocess
 import time
 import unittest
 
-from e2e import E2ETest, SOURCE_DIR, note_file, wait_for
+from e2e import E2ETest, SOURCE_DIR, make_note_dir, note_file, wait_for
 
 SUPPRESSIONS = os.path.join(SOURCE_DIR, "tests", "support", "valgrind.supp")
 
@@ -38,6 +38,13 @@ def settle(proc, quiet=0.6, timeout=60):
         elif time.monotonic() - since >= quiet:
             return
     raise AssertionError("the program did not settle")
+
+
+def side_by_side(texts):
+    """The note files note1, note2, ... of notes named and filled as texts
+    (name -> bytes), in a row of 300x200 notes."""
+    return [("note%d" % i, note_file(name, text, x=20 + 330 * (i - 1), y=60, width=300, height=200))
+            for i, (name, text) in enumerate(texts.items(), 1)]
 
 
 def saved_notes(note_dir):
@@ -98,8 +105,6 @@ class PasteEdgesUnderValgrindTest(E2ETest):
 
     def run_case(self, buf_size, paste_len):
         home = os.path.join(self.x.tmp, "home-%d" % buf_size)
-        note_dir = os.path.join(home, ".tackonnotes")
-        os.makedirs(note_dir)
         room = buf_size - 1  # text bytes a buffer of buf_size holds beside its NUL
         texts = {
             "Below": b"b" * (room - 1 - paste_len),
@@ -107,9 +112,7 @@ class PasteEdgesUnderValgrindTest(E2ETest):
             "Above": b"c" * (room + 1 - paste_len),
             "Other": b"other",
         }
-        for i, (name, text) in enumerate(texts.items(), 1):
-            with open(os.path.join(note_dir, "note%d" % i), "wb") as f:
-                f.write(note_file(name, text, x=20 + 330 * (i - 1), y=60, width=300, height=200))
+        note_dir = make_note_dir(home, side_by_side(texts))
         log = os.path.join(self.x.tmp, "valgrind-%d.log" % buf_size)
         wrapper = ["valgrind", "-q", "--error-exitcode=99", "--errors-for-leak-kinds=none",
                    "--suppressions=" + SUPPRESSIONS, "--log-file=" + log]
@@ -148,17 +151,13 @@ class Utf8PastesAtTheCapUnderValgrindTest(E2ETest):
 
     def test_a_multibyte_paste_at_the_cap_goes_in_whole_or_not_at_all(self):
         home = os.path.join(self.x.tmp, "home")
-        note_dir = os.path.join(home, ".tackonnotes")
-        os.makedirs(note_dir)
         texts = {
             "Below": b"b" * (self.CAP - len(self.PASTE) - 1),
             "At": b"a" * (self.CAP - len(self.PASTE)),
             "Above": b"c" * (self.CAP - len(self.PASTE) + 1),
             "Other": "\u00e9t\u00e9 ".encode(),
         }
-        for i, (name, text) in enumerate(texts.items(), 1):
-            with open(os.path.join(note_dir, "note%d" % i), "wb") as f:
-                f.write(note_file(name, text, x=20 + 330 * (i - 1), y=60, width=300, height=200))
+        note_dir = make_note_dir(home, side_by_side(texts))
         above = os.path.join(note_dir, "note3")
         above_before = os.stat(above)
         log = os.path.join(self.x.tmp, "valgrind.log")

@@ -10,7 +10,7 @@ import tempfile
 import time
 import unittest
 
-from e2e import E2ETest, note_file, wait_for
+from e2e import E2ETest, make_note_dir, note_file, wait_for
 from faults import FILE_ENTRIES, choose_note_menu_entry, parse_note, sync_note, type_into_note
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -23,12 +23,9 @@ class RecoveryTest(E2ETest):
     def setUp(self):
         super().setUp()
         self.home = os.path.join(self.x.tmp, "home")
-        self.note_dir = os.path.join(self.home, ".tackonnotes")
+        self.note_dir = make_note_dir(self.home, [(file_name, note_file(title, text, x=x, y=120, height=200, width=230))
+                                                  for file_name, (title, text, x) in NOTES.items()])
         self.recovery_dir = os.path.join(self.note_dir, ".recovery")
-        os.makedirs(self.note_dir)
-        for file_name, (title, text, x) in NOTES.items():
-            with open(os.path.join(self.note_dir, file_name), "wb") as f:
-                f.write(note_file(title, text, x=x, y=120, height=200, width=230))
         self.saved = self.files()
 
     def files(self):

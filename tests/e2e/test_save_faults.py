@@ -8,7 +8,7 @@ import signal
 import subprocess
 import unittest
 
-from e2e import E2ETest, note_file, wait_for
+from e2e import E2ETest, make_note_dir, note_file, wait_for
 from faults import FILE_ENTRIES, choose_note_menu_entry, note_dir_state, parse_note, type_into_note
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -45,12 +45,9 @@ class SaveFaultsTest(E2ETest):
 
     def check_fault(self, fault, stderr_line, leftover):
         home = os.path.join(self.x.tmp, "home-" + fault)
-        note_dir = os.path.join(home, ".tackonnotes")
-        os.makedirs(note_dir)
         old = note_file("Faulty", "old\n", x=100, y=120)
+        note_dir = make_note_dir(home, {"note1": old})
         path = os.path.join(note_dir, "note1")
-        with open(path, "wb") as f:
-            f.write(old)
         app = self.start("-sv", "-interval", "60", home=home,
                          env={"LD_PRELOAD": self.shim, "STIKKEL_FAULT": fault})
         try:

@@ -7,7 +7,7 @@ import os
 import signal
 import unittest
 
-from e2e import E2ETest, note_file, wait_for
+from e2e import E2ETest, make_note_dir, note_file, wait_for
 from faults import DirectoryWatch, child_windows, sync_note, note_dir_state, parse_note, type_into_note
 
 STORM = [signal.SIGHUP, signal.SIGTERM, signal.SIGINT, signal.SIGQUIT] * 100
@@ -18,12 +18,9 @@ class SignalStormTest(E2ETest):
     def setUp(self):
         super().setUp()
         self.home = os.path.join(self.x.tmp, "home")
-        self.note_dir = os.path.join(self.home, ".tackonnotes")
-        os.makedirs(self.note_dir)
         self.titles = {"note1": "One", "note2": "Two", "note3": "Three"}
-        for i, (name, title) in enumerate(sorted(self.titles.items())):
-            with open(os.path.join(self.note_dir, name), "wb") as f:
-                f.write(note_file(title, "%s text\n" % title, x=100 + 350 * i, y=120))
+        self.note_dir = make_note_dir(self.home, [(name, note_file(title, "%s text\n" % title, x=100 + 350 * i, y=120))
+                                                  for i, (name, title) in enumerate(sorted(self.titles.items()))])
         self.before, _ = note_dir_state(self.note_dir)
 
     def start_and_edit(self, *args):

@@ -13,7 +13,7 @@ import subprocess
 import tempfile
 import unittest
 
-from e2e import E2ETest, choose_from_main_menu, home_with_notes, note_file, wait_for
+from e2e import E2ETest, choose_from_main_menu, home_with_notes, make_note_dir, note_file, wait_for
 from test_alarms import this_minute_with_time_to_spare
 
 YELLOW = (255, 255, 0)  # the note text's background
@@ -43,12 +43,10 @@ class UnicodeTest(E2ETest):
     def setUp(self):
         super().setUp()
         self.home = tempfile.mkdtemp(dir=self.x.tmp)
-        self.note_dir = os.path.join(self.home, ".tackonnotes")
-        os.makedirs(self.note_dir)
+        self.note_dir = make_note_dir(self.home)
 
     def write_note(self, file_name, data):
-        with open(os.path.join(self.note_dir, file_name), "wb") as f:
-            f.write(data)
+        make_note_dir(self.home, {file_name: data})
 
     def read_note(self, file_name):
         with open(os.path.join(self.note_dir, file_name), "rb") as f:

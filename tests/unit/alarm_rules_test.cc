@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "local_time.h"
 #include "tools/alarm_rules.h"
 
 namespace ar = alarm_rules;
@@ -98,19 +99,6 @@ class AlarmDueTest : public testing::Test {
     tzset();
   }
 
-  // A local time; isdst -1 lets the zone decide.
-  static std::time_t At(int year, int month, int day, int hour, int minute, int second = 0, int isdst = -1) {
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
-    tm.tm_isdst = isdst;
-    return std::mktime(&tm);
-  }
-
   // Runs checks at the given clock readings and returns the readings at
   // which the alarm was due.
   static std::vector<std::time_t> Fires(const Alarm& alarm, const std::vector<std::time_t>& checks) {
@@ -137,15 +125,15 @@ class AlarmDueTest : public testing::Test {
 
 TEST_F(AlarmDueTest, FiresOnceInItsMinuteWhateverTheCheckRhythm) {
   const Alarm alarm{5, 14, 9, 30};  // 14 June, 09:30
-  const std::time_t from = At(2024, 6, 14, 9, 25, 17);
-  const std::time_t to = At(2024, 6, 14, 9, 40);
+  const std::time_t from = LocalTime(2024, 6, 14, 9, 25, 17);
+  const std::time_t to = LocalTime(2024, 6, 14, 9, 40);
   // Steps below a minute check several times within 09:30; steps above one
   // jump over it; 3600 lands on no check inside it at all.
   for (int step : {1, 7, 20, 59, 60, 61, 95, 299, 600}) {
     std::vector<std::time_t> fired = Fires(alarm, Every(from, to, step));
     ASSERT_EQ(fired.size(), 1u) << "step " << step;
-    EXPECT_GE(fired[0], At(2024, 6, 14, 9, 30)) << "step " << step;
-    EXPECT_LT(fired[0], At(2024, 6, 14, 9, 30) + step + 60) << "step " << step;
+    EXPECT_GE(fired[0], LocalTime(2024, 6, 14, 9, 30)) << "step " << step;
+    EXPECT_LT(fired[0], LocalTime(2024, 6, 14, 9, 30) + step + 60) << "step " << step;
   }
   // One late check covering the whole stretch.
   EXPECT_EQ(Fires(alarm, {from, to}).size(), 1u);
@@ -153,21 +141,21 @@ TEST_F(AlarmDueTest, FiresOnceInItsMinuteWhateverTheCheckRhythm) {
 
 TEST_F(AlarmDueTest, CheckedTwiceInItsMinuteFiresOnce) {
   const Alarm alarm{5, 14, 9, 30};
-  std::vector<std::time_t> fired = Fires(alarm, {At(2024, 6, 14, 9, 29, 59), At(2024, 6, 14, 9, 30, 0),
-                                                 At(2024, 6, 14, 9, 30, 1), At(2024, 6, 14, 9, 30, 59)});
+  std::vector<std::time_t> fired = Fires(alarm, {LocalTime(2024, 6, 14, 9, 29, 59), LocalTime(2024, 6, 14, 9, 30, 0),
+                                                 LocalTime(2024, 6, 14, 9, 30, 1), LocalTime(2024, 6, 14, 9, 30, 59)});
   ASSERT_EQ(fired.size(), 1u);
-  EXPECT_EQ(fired[0], At(2024, 6, 14, 9, 30, 0));
+  EXPECT_EQ(fired[0], LocalTime(2024, 6, 14, 9, 30, 0));
 }
 
 TEST_F(AlarmDueTest, FirstCheckCoversOnlyTheCurrentMinute) {
   // Started at 09:31: the 09:30 alarm is gone, the 09:31 one is due.
-  EXPECT_TRUE(Fires({5, 14, 9, 30}, {At(2024, 6, 14, 9, 31, 5)}).empty());
-  EXPECT_EQ(Fires({5, 14, 9, 31}, {At(2024, 6, 14, 9, 31, 59)}).size(), 1u);
+  EXPECT_TRUE(Fires({5, 14, 9, 30}, {LocalTime(2024, 6, 14, 9, 31, 5)}).empty());
+  EXPECT_EQ(Fires({5, 14, 9, 31}, {LocalTime(2024, 6, 14, 9, 31, 59)}).size(), 1u);
   // Reset makes the next check a first check again.
   ar::DueChecker checker;
-  checker.BeginCheck(At(2024, 6, 14, 9, 0));
+  checker.BeginCheck(LocalTime(2024, 6, 14, 9, 0));
   checker.Reset();
-  checker.BeginCheck(At(2024, 6, 14, 9, 31));
+  checker.BeginCheck(LocalTime(2024, 6, 14, 9, 31));
   EXPECT_FALSE(checker.Due({5, 14, 9, 30}));
   EXPECT_TRUE(checker.Due({5, 14, 9, 31}));
 }
@@ -178,11 +166,11 @@ TEST_F(AlarmDueTest, AcrossMidnightAndNewYear) {
     std::time_t before;
     std::time_t after;
   } cases[] = {
-      {{5, 15, 0, 0}, At(2024, 6, 14, 23, 59, 30), At(2024, 6, 15, 0, 1)},
-      {{5, 14, 23, 59}, At(2024, 6, 14, 23, 58, 30), At(2024, 6, 15, 0, 0, 10)},
-      {{0, 1, 0, 0}, At(2024, 12, 31, 23, 59, 40), At(2025, 1, 1, 0, 0, 20)},
-      {{11, 31, 23, 59}, At(2024, 12, 31, 23, 58, 59), At(2025, 1, 1, 0, 2)},
-      {{0, 1, 0, 1}, At(2024, 12, 31, 23, 50), At(2025, 1, 1, 0, 5)},
+      {{5, 15, 0, 0}, LocalTime(2024, 6, 14, 23, 59, 30), LocalTime(2024, 6, 15, 0, 1)},
+      {{5, 14, 23, 59}, LocalTime(2024, 6, 14, 23, 58, 30), LocalTime(2024, 6, 15, 0, 0, 10)},
+      {{0, 1, 0, 0}, LocalTime(2024, 12, 31, 23, 59, 40), LocalTime(2025, 1, 1, 0, 0, 20)},
+      {{11, 31, 23, 59}, LocalTime(2024, 12, 31, 23, 58, 59), LocalTime(2025, 1, 1, 0, 2)},
+      {{0, 1, 0, 1}, LocalTime(2024, 12, 31, 23, 50), LocalTime(2025, 1, 1, 0, 5)},
   };
   for (const Case& c : cases) {
     const Alarm& a = c.alarm;
@@ -194,8 +182,8 @@ TEST_F(AlarmDueTest, AcrossMidnightAndNewYear) {
 }
 
 TEST_F(AlarmDueTest, DatesThatDoNotExistNeverFire) {
-  const std::time_t from = At(2025, 1, 1, 0, 0);
-  const std::time_t to = At(2025, 12, 31, 23, 59);
+  const std::time_t from = LocalTime(2025, 1, 1, 0, 0);
+  const std::time_t to = LocalTime(2025, 12, 31, 23, 59);
   const Alarm never[] = {
       {1, 31, 12, 0},   // 31 February
       {1, 30, 12, 0},   // 30 February
@@ -211,29 +199,30 @@ TEST_F(AlarmDueTest, DatesThatDoNotExistNeverFire) {
     // The year in slices of a month, so the catch-up bound does not matter.
     EXPECT_TRUE(Fires(a, Every(from, to, 30 * 24 * 3600)).empty());
     // And minute by minute around the date itself.
-    std::time_t around = At(2025, a.month >= 0 && a.month < 12 ? a.month + 1 : 1, 28, 0, 0);
+    std::time_t around = LocalTime(2025, a.month >= 0 && a.month < 12 ? a.month + 1 : 1, 28, 0, 0);
     EXPECT_TRUE(Fires(a, Every(around, around + 5 * 24 * 3600, 60)).empty());
   }
   // 29 February does come in a leap year.
-  EXPECT_EQ(Fires({1, 29, 12, 0}, {At(2024, 2, 1, 0, 0), At(2024, 3, 1, 0, 0)}).size(), 1u);
+  EXPECT_EQ(Fires({1, 29, 12, 0}, {LocalTime(2024, 2, 1, 0, 0), LocalTime(2024, 3, 1, 0, 0)}).size(), 1u);
 }
 
 TEST_F(AlarmDueTest, RepeatedHourAtTheEndOfSummerTimeFiresForEachOccurrence) {
   // On 27 October 2024 02:00-02:59 comes twice, first in summer time.
   const Alarm alarm{9, 27, 2, 30};
-  std::vector<std::time_t> fired = Fires(alarm, Every(At(2024, 10, 27, 1, 0), At(2024, 10, 27, 4, 0), 30));
+  std::vector<std::time_t> fired =
+      Fires(alarm, Every(LocalTime(2024, 10, 27, 1, 0), LocalTime(2024, 10, 27, 4, 0), 30));
   ASSERT_EQ(fired.size(), 2u);
   EXPECT_EQ(fired[1] - fired[0], 3600);
 }
 
 TEST_F(AlarmDueTest, CatchUpIsBoundedToAYear) {
-  const std::time_t now = At(2025, 6, 14, 12, 0);
-  ar::CheckWindow w = ar::WindowSince(true, At(2020, 1, 1, 0, 0), now);
+  const std::time_t now = LocalTime(2025, 6, 14, 12, 0);
+  ar::CheckWindow w = ar::WindowSince(true, LocalTime(2020, 1, 1, 0, 0), now);
   EXPECT_EQ(w.after, now - ar::kMaxCatchUpSeconds);
   EXPECT_EQ(w.until, now);
   // Within the bound every alarm of the past year fires once.
-  EXPECT_EQ(Fires({7, 1, 8, 0}, {At(2020, 1, 1, 0, 0), now}).size(), 1u);
-  EXPECT_EQ(Fires({5, 14, 11, 59}, {At(2020, 1, 1, 0, 0), now}).size(), 1u);
+  EXPECT_EQ(Fires({7, 1, 8, 0}, {LocalTime(2020, 1, 1, 0, 0), now}).size(), 1u);
+  EXPECT_EQ(Fires({5, 14, 11, 59}, {LocalTime(2020, 1, 1, 0, 0), now}).size(), 1u);
 }
 
 TEST_F(AlarmDueTest, ClockSetBackNeverFiresAMinuteTwice) {
@@ -241,10 +230,10 @@ TEST_F(AlarmDueTest, ClockSetBackNeverFiresAMinuteTwice) {
   // Checked up to 10:00, then the clock is set back to 09:30:10: 09:30
   // comes round again, but its alarm already fired.
   std::vector<std::time_t> fired =
-      Fires(alarm, {At(2024, 6, 14, 9, 29), At(2024, 6, 14, 10, 0), At(2024, 6, 14, 9, 30, 10),
-                    At(2024, 6, 14, 9, 30, 40), At(2024, 6, 14, 9, 31)});
+      Fires(alarm, {LocalTime(2024, 6, 14, 9, 29), LocalTime(2024, 6, 14, 10, 0), LocalTime(2024, 6, 14, 9, 30, 10),
+                    LocalTime(2024, 6, 14, 9, 30, 40), LocalTime(2024, 6, 14, 9, 31)});
   ASSERT_EQ(fired.size(), 1u);
-  EXPECT_EQ(fired[0], At(2024, 6, 14, 10, 0));
+  EXPECT_EQ(fired[0], LocalTime(2024, 6, 14, 10, 0));
 }
 
 // The wall clock set back or forward while checks run once a minute (and
@@ -258,25 +247,26 @@ TEST_F(AlarmDueTest, ClockChangesSkipNoMinuteAndRepeatNone) {
     std::size_t fires;
   } cases[] = {
       {"set back an hour, alarm two minutes later",
-       {At(2024, 6, 14, 10, 0, 5), At(2024, 6, 14, 10, 1, 0), At(2024, 6, 14, 9, 1, 3), At(2024, 6, 14, 9, 2, 0),
-        At(2024, 6, 14, 9, 3, 0), At(2024, 6, 14, 9, 4, 0)},
+       {LocalTime(2024, 6, 14, 10, 0, 5), LocalTime(2024, 6, 14, 10, 1, 0), LocalTime(2024, 6, 14, 9, 1, 3),
+        LocalTime(2024, 6, 14, 9, 2, 0), LocalTime(2024, 6, 14, 9, 3, 0), LocalTime(2024, 6, 14, 9, 4, 0)},
        {5, 14, 9, 3},
        1},
       {"set back an hour, alarm in the minute set back into",
-       {At(2024, 6, 14, 10, 0, 5), At(2024, 6, 14, 9, 0, 40), At(2024, 6, 14, 9, 1, 0)},
+       {LocalTime(2024, 6, 14, 10, 0, 5), LocalTime(2024, 6, 14, 9, 0, 40), LocalTime(2024, 6, 14, 9, 1, 0)},
        {5, 14, 9, 0},
        1},
       {"set back an hour over an alarm that fired",
-       {At(2024, 6, 14, 9, 59, 0), At(2024, 6, 14, 10, 0, 0), At(2024, 6, 14, 10, 1, 0), At(2024, 6, 14, 9, 59, 30),
-        At(2024, 6, 14, 10, 0, 0), At(2024, 6, 14, 10, 1, 0)},
+       {LocalTime(2024, 6, 14, 9, 59, 0), LocalTime(2024, 6, 14, 10, 0, 0), LocalTime(2024, 6, 14, 10, 1, 0),
+        LocalTime(2024, 6, 14, 9, 59, 30), LocalTime(2024, 6, 14, 10, 0, 0), LocalTime(2024, 6, 14, 10, 1, 0)},
        {5, 14, 10, 0},
        1},
       {"set forward an hour over an alarm",
-       {At(2024, 6, 14, 9, 0, 0), At(2024, 6, 14, 9, 1, 0), At(2024, 6, 14, 10, 1, 20), At(2024, 6, 14, 10, 2, 0)},
+       {LocalTime(2024, 6, 14, 9, 0, 0), LocalTime(2024, 6, 14, 9, 1, 0), LocalTime(2024, 6, 14, 10, 1, 20),
+        LocalTime(2024, 6, 14, 10, 2, 0)},
        {5, 14, 9, 30},
        1},
       {"set forward into the alarm's minute",
-       {At(2024, 6, 14, 9, 0, 0), At(2024, 6, 14, 9, 30, 30), At(2024, 6, 14, 9, 31, 0)},
+       {LocalTime(2024, 6, 14, 9, 0, 0), LocalTime(2024, 6, 14, 9, 30, 30), LocalTime(2024, 6, 14, 9, 31, 0)},
        {5, 14, 9, 30},
        1},
   };
@@ -289,19 +279,19 @@ TEST_F(AlarmDueTest, ClockChangesSkipNoMinuteAndRepeatNone) {
 TEST_F(AlarmDueTest, AlarmArmedInTheCurrentMinuteFiresAtOnce) {
   ar::DueChecker checker;
   const Alarm alarm{5, 14, 9, 30};
-  checker.BeginCheck(At(2024, 6, 14, 9, 30, 0));
+  checker.BeginCheck(LocalTime(2024, 6, 14, 9, 30, 0));
   // Armed at 09:30:40.
   checker.Forget(3);
-  checker.BeginCheck(At(2024, 6, 14, 9, 30, 40));
+  checker.BeginCheck(LocalTime(2024, 6, 14, 9, 30, 40));
   EXPECT_TRUE(checker.Due(alarm, 3));
-  checker.BeginCheck(At(2024, 6, 14, 9, 31, 0));
+  checker.BeginCheck(LocalTime(2024, 6, 14, 9, 31, 0));
   EXPECT_FALSE(checker.Due(alarm, 3));
   // Another alarm of the same minute fires for its own note.
-  checker.BeginCheck(At(2024, 6, 14, 9, 30, 50));
+  checker.BeginCheck(LocalTime(2024, 6, 14, 9, 30, 50));
   EXPECT_TRUE(checker.Due(alarm, 4));
   // Armed again in the same minute: it fires again.
   checker.Forget(3);
-  checker.BeginCheck(At(2024, 6, 14, 9, 30, 55));
+  checker.BeginCheck(LocalTime(2024, 6, 14, 9, 30, 55));
   EXPECT_TRUE(checker.Due(alarm, 3));
 }
 
@@ -311,10 +301,10 @@ TEST_F(AlarmDueTest, NextCheckJustAfterTheMinuteBoundary) {
     long nanoseconds;
     unsigned long delay;
   } cases[] = {
-      {At(2024, 6, 14, 9, 30, 0), 0, 60050},
-      {At(2024, 6, 14, 9, 30, 30), 500000000, 29550},
-      {At(2024, 6, 14, 9, 30, 59), 990000000, 60},
-      {At(2024, 6, 14, 9, 30, 59), 999999999, 51},
+      {LocalTime(2024, 6, 14, 9, 30, 0), 0, 60050},
+      {LocalTime(2024, 6, 14, 9, 30, 30), 500000000, 29550},
+      {LocalTime(2024, 6, 14, 9, 30, 59), 990000000, 60},
+      {LocalTime(2024, 6, 14, 9, 30, 59), 999999999, 51},
   };
   for (const Case& c : cases) EXPECT_EQ(ar::MillisecondsToNextMinute(c.seconds, c.nanoseconds), c.delay);
 }

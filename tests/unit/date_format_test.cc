@@ -6,16 +6,13 @@
 #include <ctime>
 #include <string>
 
+#include "local_time.h"
+
 namespace {
 
 std::tm At(int year, int month, int day, int weekday, int hour, int minute) {
-  std::tm t{};
-  t.tm_year = year - 1900;
-  t.tm_mon = month - 1;
-  t.tm_mday = day;
+  std::tm t = CalendarTime(year, month, day, hour, minute);
   t.tm_wday = weekday;
-  t.tm_hour = hour;
-  t.tm_min = minute;
   return t;
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "local_time.h"
 #include "model/note_list.h"
 #include "temp_dir.h"
 
@@ -60,14 +61,7 @@ TEST_F(NoteListTest, NewNoteNeverTakesTheNumberOfAFileItDidNotLoad) {
 }
 
 TEST_F(NoteListTest, NewNoteIsEmptyAndHoldsTheCreationTimeAsItsAlarm) {
-  std::tm t{};
-  t.tm_year = 126;
-  t.tm_mon = 11;
-  t.tm_mday = 31;
-  t.tm_hour = 23;
-  t.tm_min = 59;
-  t.tm_isdst = -1;
-  Note* note = NewNote(-1, std::mktime(&t));
+  Note* note = NewNote(-1, LocalTime(2026, 12, 31, 23, 59));
   EXPECT_EQ(note->alarm.month, 11);
   EXPECT_EQ(note->alarm.day, 31);
   EXPECT_EQ(note->alarm.hour, 23);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "local_time.h"
 #include "model/note_list.h"
 #include "notes/note_commands.h"
 #include "notes/note_window.h"
@@ -57,47 +58,19 @@ std::string TitleOf(Widget shell) {
   return title ? title : "";
 }
 
-// What the window manager's close button sends.
-void SendWindowClose(Widget shell) {
-  XEvent event{};
-  event.xclient.type = ClientMessage;
-  event.xclient.window = XtWindow(shell);
-  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-  event.xclient.format = 32;
-  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-  event.xclient.data.l[1] = CurrentTime;
-  XSendEvent(display, XtWindow(shell), False, NoEventMask, &event);
-  Pump();
-}
-
-std::time_t LocalTime(int year, int month, int day, int hour, int minute, int second = 0) {
-  std::tm tm{};
-  tm.tm_year = year - 1900;
-  tm.tm_mon = month - 1;
-  tm.tm_mday = day;
-  tm.tm_hour = hour;
-  tm.tm_min = minute;
-  tm.tm_sec = second;
-  tm.tm_isdst = -1;
-  return std::mktime(&tm);
-}
 
 
 class AlarmsTest : public testing::Test {
  protected:
   void SetUp() override {
-    ResetProgramState();
     ResetAlarmChecks();
-    saved_no_alarm_ = app_res.noAlarm;
     app_res.noAlarm = False;
     WarpPointer(300, 200);
   }
   void TearDown() override {
     DestroyPopupsNamed("TimerShell");
     DestroyPopupsNamed("AlarmShell");
-    ResetProgramState();
     ResetAlarmChecks();
-    app_res.noAlarm = saved_no_alarm_;
   }
 
   // A note with a window, created at `created` (its alarm fields hold it).
@@ -126,7 +99,7 @@ class AlarmsTest : public testing::Test {
   }
 
  private:
-  Boolean saved_no_alarm_ = False;
+  ProgramStateGuard program_state_;
 };
 
 TEST_F(AlarmsTest, DialogShowsTheCreationTimeInEvenRowsAtThePointer) {
@@ -258,7 +231,7 @@ TEST_F(AlarmsTest, WindowCloseCancelsTheDialogAndDismissesAReminder) {
   OpenAlarmSetup(note);
   Press(Arrow(3, true));
   ASSERT_TRUE(PumpUntil([&] { return Shell() && IsMapped(Shell()); }));
-  SendWindowClose(Shell());
+  SendWindowManagerClose(Shell());
   ASSERT_TRUE(PumpUntil([&] { return Shell() == nullptr; }));
   EXPECT_FALSE(note->alarm.set);
   EXPECT_EQ(note->alarm.minute, 5);
@@ -268,7 +241,7 @@ TEST_F(AlarmsTest, WindowCloseCancelsTheDialogAndDismissesAReminder) {
   ASSERT_EQ(PopupsNamed("AlarmShell").size(), 1u);
   Widget reminder = PopupsNamed("AlarmShell")[0];
   ASSERT_TRUE(PumpUntil([&] { return IsMapped(reminder); }));
-  SendWindowClose(reminder);
+  SendWindowManagerClose(reminder);
   EXPECT_TRUE(PumpUntil([&] { return PopupsNamed("AlarmShell").empty(); }));
 }
 

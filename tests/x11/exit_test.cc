@@ -17,7 +17,7 @@
 namespace {
 
 TEST(ExitRequest, SignalsAndXErrorsPutUpTheSavePrompt) {
-  AppResources saved = app_res;
+  ProgramStateGuard program_state;
   app_res.saveNotes = False;
   Note* note = Notes().NewNote(-1);
   note->width = 227;
@@ -39,12 +39,10 @@ TEST(ExitRequest, SignalsAndXErrorsPutUpTheSavePrompt) {
   EXPECT_EQ(PopupsNamed("SOEShell").size(), 2u) << "every request makes a new prompt";
 
   DestroyPopupsNamed("SOEShell");
-  ResetProgramState();
   signal(SIGHUP, SIG_DFL);
   signal(SIGTERM, SIG_DFL);
   signal(SIGINT, SIG_DFL);
   signal(SIGQUIT, SIG_DFL);
-  app_res = saved;
 }
 
 }  // namespace

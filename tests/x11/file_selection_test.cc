@@ -132,18 +132,6 @@ Point RootPosition(Widget shell) {
   return {attrs.x, attrs.y};
 }
 
-// Sends the window manager's close message to a shell.
-void CloseFromWindowManager(Widget shell) {
-  XEvent event{};
-  event.xclient.type = ClientMessage;
-  event.xclient.window = XtWindow(shell);
-  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-  event.xclient.format = 32;
-  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-  XSendEvent(display, XtWindow(shell), False, NoEventMask, &event);
-  Pump();
-}
-
 // The messages of the error popups now up, in order.
 std::vector<std::string> ErrorMessages() {
   std::vector<std::string> messages;
@@ -154,8 +142,6 @@ std::vector<std::string> ErrorMessages() {
 class FileSelectionTest : public testing::Test {
  protected:
   void SetUp() override {
-    ResetProgramState();
-    saved_res_ = app_res;
     const char* home = std::getenv("HOME");
     if (home) saved_home_ = home;
     note_ = MakeNote("hello\nworld");
@@ -166,8 +152,6 @@ class FileSelectionTest : public testing::Test {
     DestroyPopupsNamed("FileSelectionShell");
     DestroyPopupsNamed("FileExistsShell");
     DestroyPopupsNamed("ErrorShell");
-    ResetProgramState();
-    app_res = saved_res_;
     if (saved_home_) setenv("HOME", saved_home_->c_str(), 1);
     else unsetenv("HOME");
   }
@@ -204,8 +188,8 @@ class FileSelectionTest : public testing::Test {
   TempDir dir_;
 
  private:
-  AppResources saved_res_{};
   std::optional<std::string> saved_home_;
+  ProgramStateGuard program_state_;
 };
 
 TEST_F(FileSelectionTest, ListsDirectoriesAndFilesAsButtons) {
@@ -375,12 +359,12 @@ TEST_F(FileSelectionTest, WindowManagerCloseIsCancel) {
   Type(dir_ / "old.txt");
   Press(FileSelectionWindow().accept);
   ASSERT_TRUE(OverwriteUp());
-  CloseFromWindowManager(OverwriteWindow().shell);
+  SendWindowManagerClose(OverwriteWindow().shell);
   EXPECT_EQ(OverwriteWindow().shell, nullptr);
   EXPECT_EQ(ReadFile(dir_ / "old.txt"), "old\n");
 
   Open(SelectionMode::kExport, dir_.path());
-  CloseFromWindowManager(FileSelectionWindow().shell);
+  SendWindowManagerClose(FileSelectionWindow().shell);
   EXPECT_FALSE(SelectionUp());
   EXPECT_EQ(ReadFile(dir_ / "old.txt"), "old\n");
 }

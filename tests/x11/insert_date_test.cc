@@ -129,7 +129,7 @@ TEST_F(InsertDate, CancelAndWindowCloseInsertNothing) {
   PickEntry(NoteWidget(note, "OptionsMenu"), "InsertDate");
   Widget shell = PopupNamed("InsertShell");
   ASSERT_TRUE(PumpUntil([shell] { return IsMapped(shell); }));
-  CloseFromWindowManager(shell);
+  SendWindowManagerClose(shell);
   EXPECT_TRUE(PumpUntil([] { return PopupsNamed("InsertShell").empty(); }));
   EXPECT_EQ(PopupNamed("InsertShell"), nullptr);
   EXPECT_EQ(TextOf(note), "unchanged");

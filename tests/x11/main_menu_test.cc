@@ -100,7 +100,6 @@ class MainMenuTest : public testing::Test {
   void TearDown() override {
     CloseNoteList(nullptr, nullptr, nullptr);
     DestroyPopupsNamed("ErrorShell");
-    ResetProgramState();
   }
   Note* NoteAt(int x, int y, bool anchored = false, bool hidden = false) {
     Note* note = Notes().NewNote(-1);
@@ -115,6 +114,7 @@ class MainMenuTest : public testing::Test {
     Pump();
     return note;
   }
+  ProgramStateGuard program_state_;
 };
 
 TEST_F(MainMenuTest, TitleRowsAndSeparators) {

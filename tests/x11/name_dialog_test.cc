@@ -25,15 +25,11 @@ namespace {
 class NameDialogTest : public testing::Test {
  protected:
   void SetUp() override {
-    ResetProgramState();
-    saved_name_width_ = app_res.nameWidth;
     app_res.nameWidth = 10;
   }
   void TearDown() override {
     DismissNameDialog();
     DestroyPopupsNamed("Name");
-    ResetProgramState();
-    app_res.nameWidth = saved_name_width_;
   }
 
   static Note* MakeNote(const char* text = "") {
@@ -80,7 +76,7 @@ class NameDialogTest : public testing::Test {
   }
   static bool SaveSensitive(const Note* note) { return XtIsSensitive(NoteWidget(note, "Save")); }
 
-  int saved_name_width_ = 0;
+  ProgramStateGuard program_state_;
 };
 
 TEST_F(NameDialogTest, OpensAtThePointerAsWideAsTheName) {
@@ -154,18 +150,8 @@ TEST_F(NameDialogTest, CancelAndTheCloseButtonChangeNothing) {
     Note* note = MakeNote();
     OpenFor(note);
     SetField("Other");
-    if (close_button) {
-      XEvent ev{};
-      ev.xclient.type = ClientMessage;
-      ev.xclient.window = XtWindow(Shell());
-      ev.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-      ev.xclient.format = 32;
-      ev.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-      ev.xclient.data.l[1] = CurrentTime;
-      XSendEvent(display, XtWindow(Shell()), False, NoEventMask, &ev);
-    } else {
-      PressButton("Cancel");
-    }
+    if (close_button) SendWindowManagerClose(Shell());
+    else PressButton("Cancel");
     EXPECT_TRUE(PumpUntil([] { return !Up(); }));
     ASSERT_NE(Shell(), nullptr) << "the dialog is kept for the next time";
     EXPECT_EQ(note->name, "Note 1");

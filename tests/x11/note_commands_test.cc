@@ -26,14 +26,12 @@ namespace {
 class NoteCommandsTest : public testing::Test {
  protected:
   void SetUp() override {
-    ResetProgramState();
     saved_settings_ = Notes().settings();
     UseNoteSettings(dir_.path());
   }
   void TearDown() override {
     if (ConfirmUp()) Press(ConfirmButton("Cancel"));
     DestroyPopupsNamed("ErrorShell");
-    ResetProgramState();
     Notes().Configure(saved_settings_);
   }
 
@@ -74,6 +72,7 @@ class NoteCommandsTest : public testing::Test {
 
   TempDir dir_;
   NoteSettings saved_settings_;
+  ProgramStateGuard program_state_;
 };
 
 TEST_F(NoteCommandsTest, EraseOfAnEmptyNoteAsksNothing) {

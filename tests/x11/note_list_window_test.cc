@@ -66,7 +66,6 @@ class NoteListWindowTest : public testing::Test {
   void TearDown() override {
     CloseNoteList(nullptr, nullptr, nullptr);
     DestroyPopupsNamed("ErrorShell");
-    ResetProgramState();
   }
   Note* MakeNote(const std::string& name, bool hidden = false) {
     Note* note = Notes().NewNote(-1);
@@ -79,6 +78,7 @@ class NoteListWindowTest : public testing::Test {
     return note;
   }
   const Note* Head() { return Notes().empty() ? nullptr : Notes()[0].get(); }
+  ProgramStateGuard program_state_;
 };
 
 // The width of a list button labelled `label` on its own.
@@ -352,14 +352,7 @@ TEST_F(NoteListWindowTest, WindowManagerCloseIsCancel) {
   OpenNoteList(Head(), false);
   Widget shell = PopupNamed("FindShell");
   ASSERT_TRUE(PumpUntil([&] { return IsMapped(shell); }));
-  XEvent event{};
-  event.xclient.type = ClientMessage;
-  event.xclient.window = XtWindow(shell);
-  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-  event.xclient.format = 32;
-  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-  event.xclient.data.l[1] = CurrentTime;
-  XSendEvent(display, XtWindow(shell), False, NoEventMask, &event);
+  SendWindowManagerClose(shell);
   ASSERT_TRUE(PumpUntil([] { return PopupNamed("FindShell") == nullptr; }));
   EXPECT_TRUE(PopupsNamed("FindShell").empty());
   EXPECT_TRUE(note->hidden);

@@ -40,15 +40,11 @@ Boolean Convert(Widget, Atom* selection, Atom* target, Atom* type, XtPointer* va
 
 class NotePasteTest : public testing::Test {
  protected:
-  void SetUp() override {
-    ResetProgramState();
-    XStoreBuffer(display, "", 0, 0);
-  }
+  void SetUp() override { XStoreBuffer(display, "", 0, 0); }
   void TearDown() override {
     XtDisownSelection(toplevel, XA_PRIMARY, XtLastTimestampProcessed(display));
     XtDisownSelection(toplevel, XA_SECONDARY, XtLastTimestampProcessed(display));
     XStoreBuffer(display, "", 0, 0);
-    ResetProgramState();
     DestroyPopupsNamed("ErrorShell");
   }
   static void Own(Atom selection, const std::string& text) {
@@ -74,6 +70,7 @@ class NotePasteTest : public testing::Test {
     bool changed = PumpUntil([&] { return NoteText(note) != before; }, changes ? 3000 : 300);
     EXPECT_EQ(changed, changes);
   }
+  ProgramStateGuard program_state_;
 };
 
 TEST_F(NotePasteTest, PastesAtTheCaretAndPutsTheCaretAfterIt) {

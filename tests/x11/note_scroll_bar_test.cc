@@ -19,13 +19,7 @@ namespace {
 class NoteScrollBarTest : public testing::Test {
  protected:
   void SetUp() override {
-    ResetProgramState();
-    saved_ = app_res;
     UseNoteSettings(Notes().settings().note_dir, 4096);
-  }
-  void TearDown() override {
-    ResetProgramState();
-    app_res = saved_;
   }
   Note* Make(const std::string& text, bool scroll_bar) {
     app_res.scrollBar = scroll_bar ? True : False;
@@ -50,7 +44,7 @@ class NoteScrollBarTest : public testing::Test {
     XawTextBlock block{0, static_cast<int>(text.size()), const_cast<char*>(text.data()), FMT8BIT};
     ASSERT_EQ(XawTextReplace(Text(note), from, to, &block), XawEditDone);
   }
-  AppResources saved_;
+  ProgramStateGuard program_state_;
 };
 
 std::string Lines(int count) {

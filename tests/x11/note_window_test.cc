@@ -23,15 +23,9 @@ namespace {
 class NoteWindowTest : public testing::Test {
  protected:
   void SetUp() override {
-    ResetProgramState();
-    saved_ = app_res;
     UseNoteSettings(Notes().settings().note_dir, 64);
   }
-  void TearDown() override {
-    ResetProgramState();
-    DestroyPopupsNamed("ErrorShell");
-    app_res = saved_;
-  }
+  void TearDown() override { DestroyPopupsNamed("ErrorShell"); }
   Note* Make(bool geometry = false) {
     Note* note = Notes().NewNote(-1);
     note->width = 300;
@@ -62,7 +56,7 @@ class NoteWindowTest : public testing::Test {
         names.push_back(XtName(composite->composite.children[i]));
     return names;
   }
-  AppResources saved_;
+  ProgramStateGuard program_state_;
 };
 
 TEST_F(NoteWindowTest, WidgetsEntriesAndFirstSensitivities) {

@@ -71,15 +71,7 @@ Widget Shell(const Note* note) { return WindowOf(note)->shell(); }
 
 class PlaceWindowTest : public testing::Test {
  protected:
-  void SetUp() override {
-    saved_ = app_res;
-    ResetProgramState();
-  }
-  void TearDown() override {
-    ClosePopups();
-    ResetProgramState();
-    app_res = saved_;
-  }
+  void TearDown() override { ClosePopups(); }
   void ClosePopups() {
     for (const char* name : {"ErrorShell", "SOEShell", "AlarmShell", "TimerShell", "InsertShell", "EmailShell",
                              "FileSelectionShell", "FileExistsShell"})
@@ -98,7 +90,7 @@ class PlaceWindowTest : public testing::Test {
     PumpUntil([note] { return IsMapped(Shell(note)); });
     return note;
   }
-  AppResources saved_;
+  ProgramStateGuard program_state_;
 };
 
 struct Opener {

@@ -247,7 +247,7 @@ TEST_F(PrintEmail, WindowCloseCancelsTheDialog) {
   PickEntry(NoteWidget(note, "FileMenu"), "EmailNote");
   Widget shell = PopupNamed("EmailShell");
   ASSERT_TRUE(PumpUntil([shell] { return IsMapped(shell); }));
-  CloseFromWindowManager(shell);
+  SendWindowManagerClose(shell);
   EXPECT_TRUE(PumpUntil([] { return PopupsNamed("EmailShell").empty(); }));
   EXPECT_EQ(PopupNamed("EmailShell"), nullptr);
   EXPECT_FALSE(Exists(dir / "args"));

@@ -22,17 +22,16 @@ namespace {
 class RecoveryJournalTest : public testing::Test {
  protected:
   void SetUp() override {
-    ResetProgramState();
     DiscardRecovery();
     UseNoteSettings(dir_.path(), 1024);
   }
   void TearDown() override {
     DiscardRecovery();
-    ResetProgramState();
     DestroyPopupsNamed("ErrorShell");
   }
   bool Exists(const std::string& name) { return std::filesystem::exists(dir_ / name); }
   TempDir dir_;
+  ProgramStateGuard program_state_;
 };
 
 TEST_F(RecoveryJournalTest, FollowsANoteSavedUnderTheNextFreeNumber) {

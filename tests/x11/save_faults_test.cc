@@ -113,14 +113,11 @@ struct Fault {
 class SaveFaults : public testing::Test {
  protected:
   void SetUp() override {
-    saved_res_ = app_res;
     note_dir_ = dir_ / "notes";
     mkdir(note_dir_.c_str(), 0755);
   }
   void TearDown() override {
     DestroyPopupsNamed("ErrorShell");
-    ResetProgramState();
-    app_res = saved_res_;
   }
 
   std::string Temp() const { return note_dir_ + "/sk1." + std::to_string(getpid()) + ".XXXXXX"; }
@@ -202,7 +199,7 @@ class SaveFaults : public testing::Test {
   std::string note_dir_;
   std::string old_bytes_;
   std::string new_text_;
-  AppResources saved_res_;
+  ProgramStateGuard program_state_;
 };
 
 TEST_F(SaveFaults, FullDisk) {

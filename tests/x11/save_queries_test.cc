@@ -20,15 +20,9 @@ namespace {
 class SaveQueriesTest : public testing::Test {
  protected:
   void SetUp() override {
-    ResetProgramState();
-    saved_ = app_res;
     UseNoteSettings(dir_.path(), 1024);
   }
-  void TearDown() override {
-    ResetProgramState();
-    DestroyPopupsNamed("ErrorShell");
-    app_res = saved_;
-  }
+  void TearDown() override { DestroyPopupsNamed("ErrorShell"); }
   Note* Shown(int x, int y) {
     Note* note = Notes().NewNote(-1);
     note->width = 227;
@@ -62,7 +56,7 @@ class SaveQueriesTest : public testing::Test {
   }
   bool Written(const Note* note) { return std::filesystem::exists(dir_ / ("note" + std::to_string(note->id))); }
   TempDir dir_;
-  AppResources saved_;
+  ProgramStateGuard program_state_;
 };
 
 TEST_F(SaveQueriesTest, PassOverUnmovedNotesSendsNoRequest) {

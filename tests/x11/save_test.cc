@@ -36,15 +36,9 @@ std::vector<std::string> Files(const std::string& dir) {
 class SaveTest : public testing::Test {
  protected:
   void SetUp() override {
-    ResetProgramState();
-    saved_ = app_res;
     UseNoteSettings(dir_.path(), 1024);
   }
-  void TearDown() override {
-    ResetProgramState();
-    DestroyPopupsNamed("ErrorShell");
-    app_res = saved_;
-  }
+  void TearDown() override { DestroyPopupsNamed("ErrorShell"); }
   Note* Shown(const char* text, int x = 40, int y = 60) {
     Note* note = Notes().NewNote(-1);
     note->width = 227;
@@ -62,7 +56,7 @@ class SaveTest : public testing::Test {
     Pump();
   }
   TempDir dir_;
-  AppResources saved_;
+  ProgramStateGuard program_state_;
 };
 
 TEST_F(SaveTest, ChangedNoteIsWrittenInTheNoteFormat) {

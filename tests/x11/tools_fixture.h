@@ -25,8 +25,6 @@
 class ToolsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    saved_ = app_res;
-    ResetProgramState();
     ASSERT_FALSE(dir.path().empty());
     app_res.tmpDir = const_cast<char*>(dir.path().c_str());
     // rec: each argument, NUL-terminated, into "args"; recin also copies its
@@ -42,8 +40,6 @@ class ToolsTest : public ::testing::Test {
   void TearDown() override {
     EXPECT_TRUE(WaitForCommands()) << "a command still runs";
     DestroyPopupsNamed("ErrorShell");
-    ResetProgramState();
-    app_res = saved_;
   }
 
   // A shown note with this buffer size and text.
@@ -106,19 +102,6 @@ class ToolsTest : public ::testing::Test {
     return PumpUntil([] { return RunningCommandCount() == 0; }, timeout_ms);
   }
 
-  // Sends the window manager's close message to a shell.
-  static void CloseFromWindowManager(Widget shell) {
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = XtWindow(shell);
-    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display, XtWindow(shell), False, NoEventMask, &event);
-    Pump();
-  }
-
   // The widgets named name below w, in creation order.
   static void Collect(Widget w, const char* name, std::vector<Widget>* out) {
     if (std::strcmp(XtName(w), name) == 0) out->push_back(w);
@@ -136,5 +119,5 @@ class ToolsTest : public ::testing::Test {
   TempDir dir;
 
  private:
-  AppResources saved_{};
+  ProgramStateGuard program_state_;
 };

@@ -75,12 +75,10 @@ class Utf8Notes : public testing::Test {
  protected:
   void SetUp() override {
     if (!::Utf8Notes()) GTEST_SKIP() << "runs in UTF-8 mode only (STIKKEL_X11_UTF8=1)";
-    ResetProgramState();
     UseNoteSettings(dir_.path(), 1024);
   }
   void TearDown() override {
     XtDisownSelection(toplevel, XA_PRIMARY, XtLastTimestampProcessed(display));
-    ResetProgramState();
     DestroyPopupsNamed("ErrorShell");
   }
   Note* MakeNote(const std::string& text) {
@@ -113,6 +111,7 @@ class Utf8Notes : public testing::Test {
   static Atom Utf8String() { return XInternAtom(display, "UTF8_STRING", False); }
 
   TempDir dir_;
+  ProgramStateGuard program_state_;
 };
 
 TEST_F(Utf8Notes, TheTextWidgetKeepsUnicodeAndHandsItBackAsUtf8) {

@@ -109,6 +109,18 @@ void ResetProgramState() {
   Pump();
 }
 
+void SendWindowManagerClose(Widget shell) {
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = XtWindow(shell);
+  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display, XtWindow(shell), False, NoEventMask, &event);
+  Pump();
+}
+
 void UseNoteSettings(const std::string& note_dir, std::size_t buffer_size) {
   Notes().Configure({note_dir, buffer_size});
 }

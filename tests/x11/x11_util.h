@@ -49,6 +49,29 @@ XEvent KeyPressOn(Widget w, KeyCode code, unsigned int state = 0);
 // empties the list, which keeps its settings.
 void ResetProgramState();
 
+// Keeps what a test does to the program within the test: the note list is
+// reset (ResetProgramState) when the guard is made and when it goes, and the
+// program's resources (app_res) are then as they were when it was made. A
+// fixture holds one as its last member, so that the note windows go before
+// the fixture's temporary directories.
+class ProgramStateGuard {
+ public:
+  ProgramStateGuard() : saved_(app_res) { ResetProgramState(); }
+  ~ProgramStateGuard() {
+    ResetProgramState();
+    app_res = saved_;
+  }
+  ProgramStateGuard(const ProgramStateGuard&) = delete;
+  ProgramStateGuard& operator=(const ProgramStateGuard&) = delete;
+
+ private:
+  AppResources saved_;
+};
+
+// Sends a shell the window manager's close message (WM_PROTOCOLS with
+// WM_DELETE_WINDOW), as a close button does, and pumps.
+void SendWindowManagerClose(Widget shell);
+
 // Points the program's note list at a note directory and buffer size.
 void UseNoteSettings(const std::string& note_dir, std::size_t buffer_size = 1024);
 
