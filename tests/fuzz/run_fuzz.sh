@@ -20,7 +20,7 @@ cxx=${CXX_FUZZ:-clang++}
 declare -A TARGETS=(
   [note_file]="src/storage/note_file.cc src/model/note.cc src/model/utf8.cc"
   [path_rules]="src/tools/path_rules.cc src/storage/atomic_file.cc src/storage/file_io.cc"
-  [shell_command]="src/tools/shell_command.cc"
+  [shell_command]="src/tools/shell_command.cc src/storage/file_io.cc"
 )
 
 if ! command -v "$cxx" >/dev/null; then
