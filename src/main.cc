@@ -31,29 +31,29 @@ int main(int argc, char** argv) {
   AddInternationalResources();
   InstallExitHandlers(interrupts_ignored);
   // Resource files can ask for them too.
-  if (app_res.help) {
+  if (program.res.help) {
     PrintHelp();
     return 0;
   }
-  if (app_res.version) {
+  if (program.res.version) {
     PrintVersion();
     return 0;
   }
   SanitizeResources();
-  Notes().Configure({EnsureNoteDir(app_res.noteDir), static_cast<std::size_t>(app_res.bufSize)});
+  Notes().Configure({EnsureNoteDir(program.res.noteDir), static_cast<std::size_t>(program.res.bufSize)});
   TakeNoteDirLock(Notes().settings().note_dir);
   CreateControlWindow();
   Widget main_menu = CreateMainMenu();
-  XawSimpleMenuAddGlobalActions(app_context);
+  XawSimpleMenuAddGlobalActions(program.app_context);
   XtRealizeWidget(main_menu);
-  XtRealizeWidget(toplevel);
+  XtRealizeWidget(program.toplevel);
   AnnounceNoteDirLock();
   ExitOnControlWindowClose();
-  XFlush(display);
+  XFlush(program.display);
   InstallNoteMenus();
   LoadNotes();
-  if (!app_res.noSave) StartAutoSave();
-  if (!app_res.noAlarm) StartAlarmChecks();
-  XtAppMainLoop(app_context);
+  if (!program.res.noSave) StartAutoSave();
+  if (!program.res.noAlarm) StartAlarmChecks();
+  XtAppMainLoop(program.app_context);
   return 0;
 }

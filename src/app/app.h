@@ -1,5 +1,6 @@
-// Process-wide state of stikkel: the toolkit handles, the screen size and the
-// configuration read from X resources and the command line at start-up.
+// Process-wide state of stikkel (Program): the toolkit handles, the screen
+// size and the configuration read from X resources and the command line at
+// start-up.
 #pragma once
 
 #include <X11/Intrinsic.h>
@@ -28,14 +29,22 @@ struct AppResources {
   String homeDir;  // may be null
 };
 
-extern AppResources app_res;
-extern XtAppContext app_context;
-extern Widget toplevel;
-extern Display* display;
-extern int screen_width;
-extern int screen_height;
-// Auto-save period in milliseconds (interval minutes); read by AutoSave.
-extern long autosave_period_ms;
+// The program's state in one place: the configuration and the toolkit's
+// handles, set once at start-up by InitToolkit and SanitizeResources.
+struct Program {
+  AppResources res{};
+  XtAppContext app_context = nullptr;
+  Widget toplevel = nullptr;
+  Display* display = nullptr;
+  // The screen's size in pixels.
+  int screen_width = 0;
+  int screen_height = 0;
+  // Auto-save period in milliseconds (interval minutes); read by AutoSave.
+  long autosave_period_ms = 0;
+};
+
+extern Program program;
+
 // Alarm check period in milliseconds; read by CheckAlarms.
 constexpr unsigned long kAlarmCheckPeriodMs = 60000;
 

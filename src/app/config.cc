@@ -12,13 +12,7 @@
 #include "app/number_option.h"
 #include "app/report.h"
 
-AppResources app_res;
-XtAppContext app_context;
-Widget toplevel;
-Display* display;
-int screen_width;
-int screen_height;
-long autosave_period_ms;
+Program program;
 
 namespace {
 
@@ -114,21 +108,21 @@ void InitToolkit(int* argc, char** argv) {
     for (const std::string& line : FallbackLines()) fallback.push_back(const_cast<char*>(line.c_str()));
     fallback.push_back(nullptr);
   }
-  toplevel = XtAppInitialize(&app_context, kAppClass, options, XtNumber(options), argc, argv,
-                             fallback.data(), nullptr, 0);
-  display = XtDisplay(toplevel);
-  screen_width = DisplayWidth(display, DefaultScreen(display));
-  screen_height = DisplayHeight(display, DefaultScreen(display));
-  XtGetApplicationResources(toplevel, &app_res, resources, XtNumber(resources), nullptr, 0);
-  XtGetApplicationResources(toplevel, &number_text_values, number_texts, XtNumber(number_texts), nullptr, 0);
+  program.toplevel = XtAppInitialize(&program.app_context, kAppClass, options, XtNumber(options), argc, argv,
+                                     fallback.data(), nullptr, 0);
+  program.display = XtDisplay(program.toplevel);
+  program.screen_width = DisplayWidth(program.display, DefaultScreen(program.display));
+  program.screen_height = DisplayHeight(program.display, DefaultScreen(program.display));
+  XtGetApplicationResources(program.toplevel, &program.res, resources, XtNumber(resources), nullptr, 0);
+  XtGetApplicationResources(program.toplevel, &number_text_values, number_texts, XtNumber(number_texts), nullptr, 0);
 }
 
 void SanitizeResources() {
   constexpr long kMaxInterval = INT_MAX / 60000;
   const NumberTexts& t = number_text_values;
-  CheckNumber({"buffer size", 2, INT_MAX, 1024, "bytes"}, t.bufSize, &app_res.bufSize);
-  CheckNumber({"interval", 1, kMaxInterval, 10, "minutes"}, t.interval, &app_res.interval);
-  CheckNumber({"character width", INT_MIN, INT_MAX, 10, "pixels"}, t.nameWidth, &app_res.nameWidth);
-  CheckNumber({"anchor offset", INT_MIN, INT_MAX, 15, "pixels"}, t.anchorOffset, &app_res.anchorOffset);
-  autosave_period_ms = static_cast<long>(app_res.interval) * 60000;
+  CheckNumber({"buffer size", 2, INT_MAX, 1024, "bytes"}, t.bufSize, &program.res.bufSize);
+  CheckNumber({"interval", 1, kMaxInterval, 10, "minutes"}, t.interval, &program.res.interval);
+  CheckNumber({"character width", INT_MIN, INT_MAX, 10, "pixels"}, t.nameWidth, &program.res.nameWidth);
+  CheckNumber({"anchor offset", INT_MIN, INT_MAX, 15, "pixels"}, t.anchorOffset, &program.res.anchorOffset);
+  program.autosave_period_ms = static_cast<long>(program.res.interval) * 60000;
 }

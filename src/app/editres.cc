@@ -9,7 +9,7 @@ namespace {
 // The whole widget tree is reported from its root whichever shell is asked,
 // so toplevel can answer for every shell.
 void ForwardEditres(Widget, XtPointer client_data, XEvent* event, Boolean* continue_dispatch) {
-  _XEditResCheckMessages(toplevel, client_data, event, continue_dispatch);
+  _XEditResCheckMessages(program.toplevel, client_data, event, continue_dispatch);
 }
 
 }  // namespace

@@ -74,7 +74,7 @@ bool Utf8Notes() { return utf8_notes; }
 void AddInternationalResources() {
   if (!utf8_notes) return;
   XrmDatabase lines = XrmGetStringDatabase(kInternationalResourcesText);
-  XrmDatabase database = XtDatabase(display);
+  XrmDatabase database = XtDatabase(program.display);
   // False: an entry the database has already, with the same specifier, wins.
   XrmCombineDatabase(lines, &database, False);
 }

@@ -35,7 +35,7 @@ bool Measure(Widget shell, Decoration* decoration) {
   Window frame;
   XWindowAttributes outer, own;
   if (!FrameOf(shell, &frame, &outer) || outer.map_state != IsViewable) return false;
-  if (!XGetWindowAttributes(display, XtWindow(shell), &own)) return false;
+  if (!XGetWindowAttributes(program.display, XtWindow(shell), &own)) return false;
   *decoration = DecorationOf(outer.width, outer.height, outer.border_width, own.width, own.height);
   return true;
 }
@@ -65,7 +65,7 @@ Decoration Expected(Widget shell) {
   Decoration seen;
   if (learned.known)
     seen = learned.decoration;
-  else if (!XtIsRealized(toplevel) || !Measure(toplevel, &seen))
+  else if (!XtIsRealized(program.toplevel) || !Measure(program.toplevel, &seen))
     return d;
   return {std::max(d.width, seen.width), std::max(d.height, seen.height)};
 }
@@ -77,19 +77,20 @@ bool FrameOf(Widget shell, Window* frame, XWindowAttributes* attrs) {
   Window root = None, parent = None;
   Window* children = nullptr;
   unsigned int count = 0;
-  while (XQueryTree(display, w, &root, &parent, &children, &count)) {
+  while (XQueryTree(program.display, w, &root, &parent, &children, &count)) {
     if (children) XFree(children);
     if (parent == root || parent == None) break;
     w = parent;
   }
   *frame = w;
-  return XGetWindowAttributes(display, w, attrs) != 0;
+  return XGetWindowAttributes(program.display, w, attrs) != 0;
 }
 
 void PlaceOnScreen(Widget shell, Point at) {
   XtRealizeWidget(shell);
   Decoration d = Expected(shell);
-  Point p = KeepInside(at, shell->core.width + d.width, shell->core.height + d.height, screen_width, screen_height);
+  Point p = KeepInside(at, shell->core.width + d.width, shell->core.height + d.height, program.screen_width,
+                       program.screen_height);
   Arg args[2];
   XtSetArg(args[0], XtNx, static_cast<Position>(p.x));
   XtSetArg(args[1], XtNy, static_cast<Position>(p.y));
@@ -102,7 +103,7 @@ Point PointerPosition() {
   Window root, child;
   int root_x = 0, root_y = 0, win_x, win_y;
   unsigned int mask;
-  XQueryPointer(display, XtWindow(toplevel), &root, &child, &root_x, &root_y, &win_x, &win_y, &mask);
+  XQueryPointer(program.display, XtWindow(program.toplevel), &root, &child, &root_x, &root_y, &win_x, &win_y, &mask);
   return {root_x, root_y};
 }
 
@@ -114,12 +115,12 @@ Point MoveFrameOnScreen(Widget shell, Point at) {
   if (!FrameOf(shell, &frame, &outer)) return at;
   int width = outer.width + 2 * outer.border_width;
   int height = outer.height + 2 * outer.border_width;
-  Point p = KeepInside(at, width, height, screen_width, screen_height);
+  Point p = KeepInside(at, width, height, program.screen_width, program.screen_height);
   if (p.x == outer.x && p.y == outer.y) return p;
   // The window manager (twm) puts the inside of its frame where the window
   // is asked to go; without one the window's outer corner goes there.
   int inside = frame == XtWindow(shell) ? 0 : outer.border_width;
-  XMoveWindow(display, XtWindow(shell), p.x + inside, p.y + inside);
+  XMoveWindow(program.display, XtWindow(shell), p.x + inside, p.y + inside);
   return p;
 }
 
@@ -128,12 +129,12 @@ void ReturnTo(Widget shell, Point at) {
   // A withdrawn window is the window manager's no more: the move reaches
   // the window itself, and the window manager puts its new frame's outer
   // corner at a position the user chose.
-  XMoveWindow(display, XtWindow(shell), at.x, at.y);
+  XMoveWindow(program.display, XtWindow(shell), at.x, at.y);
   XSizeHints hints;
   long supplied = 0;
-  if (!XGetWMNormalHints(display, XtWindow(shell), &hints, &supplied)) hints.flags = 0;
+  if (!XGetWMNormalHints(program.display, XtWindow(shell), &hints, &supplied)) hints.flags = 0;
   hints.flags = (hints.flags & ~PPosition) | USPosition;
   hints.x = at.x;
   hints.y = at.y;
-  XSetWMNormalHints(display, XtWindow(shell), &hints);
+  XSetWMNormalHints(program.display, XtWindow(shell), &hints);
 }

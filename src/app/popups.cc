@@ -47,7 +47,8 @@ Boolean DispatchPointerEvent(XEvent* event) {
 
 void KeepErrorPopupsReachable() {
   if (toolkit_dispatcher[kPointerEvents[0]]) return;
-  for (int type : kPointerEvents) toolkit_dispatcher[type] = XtSetEventDispatcher(display, type, DispatchPointerEvent);
+  for (int type : kPointerEvents)
+    toolkit_dispatcher[type] = XtSetEventDispatcher(program.display, type, DispatchPointerEvent);
 }
 
 struct CloseHandler {
@@ -93,7 +94,7 @@ Widget CreateDialogShell(const char* name, const char* title, Point at) {
   }
   XtSetArg(args[n], XtNx, at.x); n++;
   XtSetArg(args[n], XtNy, at.y); n++;
-  return XtCreatePopupShell(name, transientShellWidgetClass, toplevel, args, n);
+  return XtCreatePopupShell(name, transientShellWidgetClass, program.toplevel, args, n);
 }
 
 void PopUpDialog(Widget shell, XtCallbackProc close, XtPointer data, XtGrabKind grab) {
@@ -130,7 +131,7 @@ Widget ShowError(const std::string& message) {
 void AskConfirm(XtCallbackList confirm, XtCallbackList cancel) {
   Arg args[3];
   if (!confirm_popup.shell) {
-    confirm_popup.shell = XtCreatePopupShell("Confirm", overrideShellWidgetClass, toplevel, nullptr, 0);
+    confirm_popup.shell = XtCreatePopupShell("Confirm", overrideShellWidgetClass, program.toplevel, nullptr, 0);
     confirm_popup.form = XtCreateWidget("Buttons", formWidgetClass, confirm_popup.shell, nullptr, 0);
     XtSetArg(args[0], XtNcallback, confirm);
     confirm_popup.confirm = XtCreateWidget("Confirm", commandWidgetClass, confirm_popup.form, args, 1);

@@ -6,7 +6,7 @@
 #include "app/popups.h"
 
 void ReportError(const std::string& message) {
-  if (toplevel)
+  if (program.toplevel)
     ShowError(message);
   else
     ReportOnStandardError(message);

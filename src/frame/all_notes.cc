@@ -24,7 +24,7 @@ void RestackAllNotes(int (*restack)(Display*, Window), const char* none) {
   }
   for (const auto& note : Notes()) {
     NoteWindow* window = WindowOf(note.get());
-    if (window && XtIsRealized(window->shell())) restack(display, XtWindow(window->shell()));
+    if (window && XtIsRealized(window->shell())) restack(program.display, XtWindow(window->shell()));
   }
 }
 
@@ -80,17 +80,17 @@ void CascadeNotes() {
     if (window && !c.anchored && !c.hidden) c.placed = window->PlaceForMove(&c.x, &c.y);
   }
   // The moves go out without waiting for the window manager to do each.
-  for (const CascadeMove& move : PlanCascade(plan_input, app_res.anchorOffset)) {
+  for (const CascadeMove& move : PlanCascade(plan_input, program.res.anchorOffset)) {
     NoteWindow* window = WindowOf(Notes()[move.index].get());
     if (!window) continue;
     if (!move.stays) window->MoveTo(move.x, move.y);
-    if (XtIsRealized(window->shell())) XRaiseWindow(display, XtWindow(window->shell()));
+    if (XtIsRealized(window->shell())) XRaiseWindow(program.display, XtWindow(window->shell()));
   }
 }
 
 void CreateSizedNote(int index) {
   if (pixels_per_inch.horizontal == 0 || pixels_per_inch.vertical == 0) {
-    Screen* screen = DefaultScreenOfDisplay(display);
+    Screen* screen = DefaultScreenOfDisplay(program.display);
     pixels_per_inch = ScreenPixelsPerInch(WidthOfScreen(screen), HeightOfScreen(screen),
                                           WidthMMOfScreen(screen), HeightMMOfScreen(screen));
   }

@@ -43,6 +43,6 @@ Widget MakeControlWindow(Widget parent) {
   return plaid;
 }
 
-void CreateControlWindow() { MakeControlWindow(toplevel); }
+void CreateControlWindow() { MakeControlWindow(program.toplevel); }
 
-void ExitOnControlWindowClose() { OnWindowClose(toplevel, CloseControlWindow, nullptr); }
+void ExitOnControlWindowClose() { OnWindowClose(program.toplevel, CloseControlWindow, nullptr); }

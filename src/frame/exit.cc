@@ -25,7 +25,7 @@ namespace {
 [[noreturn]] void EndWithRecovery() {
   RecoverUnsavedNotes();
   ReleaseNoteDirLock();
-  XCloseDisplay(display);
+  XCloseDisplay(program.display);
   std::exit(1);
 }
 
@@ -94,15 +94,15 @@ void PutUpSavePrompt() {
 
 void EndProgram() {
   ReleaseNoteDirLock();
-  XUnmapWindow(display, XtWindow(toplevel));
-  XCloseDisplay(display);
+  XUnmapWindow(program.display, XtWindow(program.toplevel));
+  XCloseDisplay(program.display);
   std::exit(0);
 }
 
 void RequestExit(bool by_signal) {
   // Nothing to save: no question to ask.
   if (!AnyNoteNeedsSaving()) EndProgram();
-  if (app_res.saveNotes) {
+  if (program.res.saveNotes) {
     if (SaveAllNotes(false)) EndProgram();
     // A signal may mean the session is going away: nobody will see the
     // popup.
@@ -120,8 +120,8 @@ namespace {
 TimerFd autosave_timer(TimerFd::kMonotonic);
 
 void ArmAutoSave() {
-  auto period = static_cast<unsigned long>(autosave_period_ms);
-  if (!autosave_timer.ArmAfter(period)) XtAppAddTimeOut(app_context, period, AutoSave, nullptr);
+  auto period = static_cast<unsigned long>(program.autosave_period_ms);
+  if (!autosave_timer.ArmAfter(period)) XtAppAddTimeOut(program.app_context, period, AutoSave, nullptr);
 }
 
 void AutoSaveDue(XtPointer, int*, XtInputId*) {
@@ -132,8 +132,7 @@ void AutoSaveDue(XtPointer, int*, XtInputId*) {
 
 void StartAutoSave() {
   if (autosave_timer.fd() >= 0)
-    XtAppAddInput(app_context, autosave_timer.fd(), IntClientData(XtInputReadMask), AutoSaveDue,
-                  nullptr);
+    XtAppAddInput(program.app_context, autosave_timer.fd(), IntClientData(XtInputReadMask), AutoSaveDue, nullptr);
   ArmAutoSave();
 }
 

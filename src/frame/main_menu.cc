@@ -53,7 +53,7 @@ Widget CreateMainMenu() {
   Arg args[2];
   XtSetArg(args[0], XtNmenuOnScreen, True);
   XtSetArg(args[1], XtNlabel, kAppClass);
-  Widget menu = XtCreatePopupShell("Menu", simpleMenuWidgetClass, toplevel, args, 2);
+  Widget menu = XtCreatePopupShell("Menu", simpleMenuWidgetClass, program.toplevel, args, 2);
   for (const MainMenuItem& item : kMainMenu) {
     if (!item.command) {
       XtCreateManagedWidget(item.label, smeLineObjectClass, menu, nullptr, 0);

@@ -73,7 +73,7 @@ void InstallExitHandlers(bool interrupts_ignored) {
     std::perror("stikkel: pipe");
     std::exit(1);
   }
-  XtAppAddInput(app_context, wake_pipe[0], IntClientData(XtInputReadMask), WakeUp, nullptr);
+  XtAppAddInput(program.app_context, wake_pipe[0], IntClientData(XtInputReadMask), WakeUp, nullptr);
   if (!interrupts_ignored) {
     CatchSignal(SIGQUIT);
     CatchSignal(SIGINT);

@@ -30,7 +30,7 @@ std::string SelectionName(const LockHolder& holder) {
 
 Boolean ConvertShowNotes(Widget, Atom*, Atom* target, Atom* type, XtPointer* value, unsigned long* length,
                          int* format) {
-  if (*target != XInternAtom(display, kShowNotesTarget, False)) return False;
+  if (*target != XInternAtom(program.display, kShowNotesTarget, False)) return False;
   RaiseAllNotes();
   auto* answer = reinterpret_cast<long*>(XtMalloc(sizeof(long)));
   *answer = 1;
@@ -47,29 +47,29 @@ bool AwaitConversion(Window w, std::chrono::milliseconds timeout) {
   auto deadline = std::chrono::steady_clock::now() + timeout;
   XEvent event;
   while (std::chrono::steady_clock::now() < deadline) {
-    if (XCheckTypedWindowEvent(display, w, SelectionNotify, &event)) return event.xselection.property != None;
-    pollfd p = {ConnectionNumber(display), POLLIN, 0};
+    if (XCheckTypedWindowEvent(program.display, w, SelectionNotify, &event)) return event.xselection.property != None;
+    pollfd p = {ConnectionNumber(program.display), POLLIN, 0};
     poll(&p, 1, 100);
-    XEventsQueued(display, QueuedAfterReading);
+    XEventsQueued(program.display, QueuedAfterReading);
   }
   return false;
 }
 
 // Asks the holder, when it runs on this display, to raise its notes.
 bool AskHolderToShowNotes(const LockHolder& holder) {
-  Atom selection = XInternAtom(display, SelectionName(holder).c_str(), True);
-  if (selection == None || XGetSelectionOwner(display, selection) == None) return false;
-  Window w = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
-  Atom target = XInternAtom(display, kShowNotesTarget, False);
-  XConvertSelection(display, selection, target, target, w, CurrentTime);
-  XFlush(display);
+  Atom selection = XInternAtom(program.display, SelectionName(holder).c_str(), True);
+  if (selection == None || XGetSelectionOwner(program.display, selection) == None) return false;
+  Window w = XCreateSimpleWindow(program.display, DefaultRootWindow(program.display), 0, 0, 1, 1, 0, 0, 0);
+  Atom target = XInternAtom(program.display, kShowNotesTarget, False);
+  XConvertSelection(program.display, selection, target, target, w, CurrentTime);
+  XFlush(program.display);
   bool answered = AwaitConversion(w, std::chrono::seconds(5));
-  XDestroyWindow(display, w);
+  XDestroyWindow(program.display, w);
   return answered;
 }
 
 [[noreturn]] void EndAsSecondInstance(int status) {
-  XCloseDisplay(display);
+  XCloseDisplay(program.display);
   std::exit(status);
 }
 
@@ -105,10 +105,10 @@ void TakeNoteDirLock(const std::string& dir) {
 void AnnounceNoteDirLock() {
   if (!dir_lock.taken()) return;
   LockHolder me = ThisProcess();
-  Atom selection = XInternAtom(display, SelectionName(me).c_str(), False);
-  XtOwnSelection(toplevel, selection, CurrentTime, ConvertShowNotes, nullptr, nullptr);
+  Atom selection = XInternAtom(program.display, SelectionName(me).c_str(), False);
+  XtOwnSelection(program.toplevel, selection, CurrentTime, ConvertShowNotes, nullptr, nullptr);
   // The server knows the owner before the file tells anyone to look.
-  XSync(display, False);
+  XSync(program.display, False);
   std::string error;
   if (!dir_lock.Announce(me, &error)) ReportOnStandardError(error);
 }

@@ -108,7 +108,7 @@ void OpenNameDialog(const Note* note, XtCallbackList confirm, XtCallbackList can
   // Sized before it is placed, so that it is placed whole on the screen.
   Arg args[1];
   std::size_t characters = Utf8Notes() ? Utf8CharCount(note->name) : note->name.size();
-  XtSetArg(args[0], XtNwidth, static_cast<Dimension>(NameDialogWidth(characters, app_res.nameWidth)));
+  XtSetArg(args[0], XtNwidth, static_cast<Dimension>(NameDialogWidth(characters, program.res.nameWidth)));
   XtSetValues(name_dialog.shell, args, 1);
   PlaceAtPointer(name_dialog.shell);
   XtPopup(name_dialog.shell, XtGrabNonexclusive);

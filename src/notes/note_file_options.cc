@@ -3,11 +3,11 @@
 #include "app/app.h"
 #include "app/locale.h"
 
-ScreenSize CurrentScreen() { return {screen_width, screen_height}; }
+ScreenSize CurrentScreen() { return {program.screen_width, program.screen_height}; }
 
 NoteFileReadOptions ReadOptions() {
   NoteFileReadOptions options;
-  options.compatibility = app_res.compatibility;
+  options.compatibility = program.res.compatibility;
   options.screen = CurrentScreen();
   options.utf8 = Utf8Notes();
   return options;

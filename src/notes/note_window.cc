@@ -41,9 +41,9 @@ Pixmap blank_bitmap = None;
 
 void MakeBitmaps() {
   if (clock_bitmap != None) return;
-  Window root = RootWindowOfScreen(XtScreen(toplevel));
-  clock_bitmap = XCreateBitmapFromData(display, root, reinterpret_cast<const char*>(kClockBits), 12, 12);
-  blank_bitmap = XCreateBitmapFromData(display, root, reinterpret_cast<const char*>(kBlankBits), 12, 12);
+  Window root = RootWindowOfScreen(XtScreen(program.toplevel));
+  clock_bitmap = XCreateBitmapFromData(program.display, root, reinterpret_cast<const char*>(kClockBits), 12, 12);
+  blank_bitmap = XCreateBitmapFromData(program.display, root, reinterpret_cast<const char*>(kBlankBits), 12, 12);
 }
 
 }  // namespace
@@ -183,9 +183,9 @@ void NoteWindow::Changed(Widget, XtPointer client_data, XtPointer) {
 // popup comes when the text widget is done with the edit.
 void NoteWindow::TextTooLong(Widget, XtPointer client_data, XtPointer) {
   auto* window = static_cast<NoteWindow*>(client_data);
-  XBell(display, 0);
+  XBell(program.display, 0);
   if (!window->too_long_timer_ && !window->too_long_popup_)
-    window->too_long_timer_ = XtAppAddTimeOut(app_context, 0, ShowTextTooLong, window);
+    window->too_long_timer_ = XtAppAddTimeOut(program.app_context, 0, ShowTextTooLong, window);
 }
 
 void NoteWindow::ShowTextTooLong(XtPointer client_data, XtIntervalId*) {
@@ -223,8 +223,8 @@ void NoteWindow::ShowAnchored() {
 }
 
 void NoteWindow::ShowAlarmEntries() {
-  if (unset_alarm_entry_) XtSetSensitive(unset_alarm_entry_, !app_res.noAlarm && note_->alarm.set);
-  if (set_alarm_entry_) XtSetSensitive(set_alarm_entry_, !app_res.noAlarm && !note_->alarm.set);
+  if (unset_alarm_entry_) XtSetSensitive(unset_alarm_entry_, !program.res.noAlarm && note_->alarm.set);
+  if (set_alarm_entry_) XtSetSensitive(set_alarm_entry_, !program.res.noAlarm && !note_->alarm.set);
 }
 
 void NoteWindow::ShowAlarm() {
@@ -313,7 +313,8 @@ void NoteWindow::BuildText(Widget form) {
   XtSetArg(args[n], XtNresize, XawtextResizeNever); n++;
   XtSetArg(args[n], XtNhorizDistance, 0); n++;
   XtSetArg(args[n], XtNvertDistance, 0); n++;
-  XtSetArg(args[n], XtNscrollVertical, app_res.scrollBar ? XawtextScrollAlways : XawtextScrollNever); n++;
+  XtSetArg(args[n], XtNscrollVertical, program.res.scrollBar ? XawtextScrollAlways : XawtextScrollNever);
+  n++;
   // The text is Unicode exactly when the program runs in a UTF-8 locale,
   // whatever resources say: the note's file is read and written to match.
   XtSetArg(args[n], XtNinternational, Utf8Notes() ? True : False); n++;
@@ -342,7 +343,7 @@ void NoteWindow::BuildText(Widget form) {
   std::string().swap(note_->text);
   BindPasteSelection(text_);
   UseClipboard(text_, "paste-selection");
-  if (!app_res.scrollBar) ScrollBarWhenNeeded(text_);
+  if (!program.res.scrollBar) ScrollBarWhenNeeded(text_);
 }
 
 void NoteWindow::Create() {
@@ -359,8 +360,8 @@ void NoteWindow::Create() {
   // text widget takes a typed character's UTF-8 bytes one at a time.
   bool input_method = Utf8Notes();
   if (input_method) DeferInputMethod(args, &n);
-  shell_ = XtCreatePopupShell("TackOnNote", input_method ? vendorShellWidgetClass : wmShellWidgetClass, toplevel,
-                              args, n);
+  shell_ = XtCreatePopupShell("TackOnNote", input_method ? vendorShellWidgetClass : wmShellWidgetClass,
+                              program.toplevel, args, n);
   AnswerEditres(shell_);
 
   XtSetArg(args[0], XtNdefaultDistance, 0);

@@ -59,15 +59,14 @@ void Arm(Millis due, Millis now) {
   if (!timer) {
     timer = std::make_unique<TimerFd>(TimerFd::kMonotonic);
     if (timer->fd() >= 0)
-      XtAppAddInput(app_context, timer->fd(), IntClientData(XtInputReadMask), TimerReadable,
-                    nullptr);
+      XtAppAddInput(program.app_context, timer->fd(), IntClientData(XtInputReadMask), TimerReadable, nullptr);
   }
   unsigned long ms = due > now ? static_cast<unsigned long>(due - now) : 0;
   if (timer->fd() >= 0) {
     timer->ArmAfter(ms);
   } else {
     if (fallback_timer) XtRemoveTimeOut(fallback_timer);
-    fallback_timer = XtAppAddTimeOut(app_context, ms, FallbackTimerFired, nullptr);
+    fallback_timer = XtAppAddTimeOut(program.app_context, ms, FallbackTimerFired, nullptr);
   }
   armed_for = due;
 }

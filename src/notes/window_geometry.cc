@@ -27,7 +27,7 @@ void WindowGeometry::LookAt(const std::vector<WindowGeometry*>& windows) {
     asked.push_back(window);
     ids.push_back(XtWindow(window->shell_));
   }
-  std::vector<OuterPlace> places = OuterPlaces(display, ids);
+  std::vector<OuterPlace> places = OuterPlaces(program.display, ids);
   for (std::size_t i = 0; i < asked.size(); ++i) asked[i]->tracker_.TakeLook(places[i]);
 }
 
@@ -59,7 +59,7 @@ void WindowGeometry::MoveTo(int x, int y) {
   shell_->core.x = static_cast<Position>(x);
   shell_->core.y = static_cast<Position>(y);
   tracker_.Unsettle();
-  if (XtIsRealized(shell_)) XMoveWindow(display, XtWindow(shell_), x, y);
+  if (XtIsRealized(shell_)) XMoveWindow(program.display, XtWindow(shell_), x, y);
 }
 
 void WindowGeometry::KeepSize() {

@@ -117,7 +117,7 @@ void AcceptAlarm(Widget, XtPointer client_data, XtPointer) {
   note->MarkChanged();
   CloseSetup();
   // An alarm for the minute now running fires at once.
-  if (!app_res.noAlarm) {
+  if (!program.res.noAlarm) {
     due_checker.Forget(note->id);
     CheckAlarmsAt(std::time(nullptr));
   }
@@ -266,7 +266,7 @@ namespace {
 void PopUpReminder(const Note& note) {
   static const MessagePopup kReminder = {"AlarmShell", "alarmDialog", "alarmconfirm", "Stikkel Alarm", "OK"};
   PopUpMessage(kReminder, ar::ReminderText(note.name), DismissAlarm, XtGrabNonexclusive);
-  for (int i = 0; i < 3; ++i) XBell(display, 80);
+  for (int i = 0; i < 3; ++i) XBell(program.display, 80);
 }
 
 // The check runs just after the start of every minute, timed on the
@@ -279,7 +279,7 @@ void ArmNextCheck() {
   clock_gettime(CLOCK_REALTIME, &now);
   unsigned long delay = ar::MillisecondsToNextMinute(now.tv_sec, now.tv_nsec);
   if (!minute_timer.ArmAfter(delay))
-    XtAppAddTimeOut(XtWidgetToApplicationContext(toplevel), delay, CheckAlarms, nullptr);
+    XtAppAddTimeOut(XtWidgetToApplicationContext(program.toplevel), delay, CheckAlarms, nullptr);
 }
 
 void MinuteCome(XtPointer, int*, XtInputId*) {
@@ -309,8 +309,8 @@ void CheckAlarms(XtPointer, XtIntervalId*) {
 }
 
 void StartAlarmChecks() {
-  if (app_res.noAlarm) return;
-  XtAppContext context = XtWidgetToApplicationContext(toplevel);
+  if (program.res.noAlarm) return;
+  XtAppContext context = XtWidgetToApplicationContext(program.toplevel);
   auto readable = IntClientData(XtInputReadMask);
   if (minute_timer.fd() >= 0) XtAppAddInput(context, minute_timer.fd(), readable, MinuteCome, nullptr);
   if (clock_watch.WatchClockChanges()) XtAppAddInput(context, clock_watch.fd(), readable, ClockSet, nullptr);

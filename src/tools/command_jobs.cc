@@ -111,7 +111,7 @@ void CommandEnded(XtPointer client_data, int*, XtInputId*) { Reap(static_cast<Jo
 void PollCommand(XtPointer client_data, XtIntervalId*) {
   auto* job = static_cast<Job*>(client_data);
   job->poll_timer = 0;
-  if (!Reap(job)) job->poll_timer = XtAppAddTimeOut(app_context, kPollMs, PollCommand, job);
+  if (!Reap(job)) job->poll_timer = XtAppAddTimeOut(program.app_context, kPollMs, PollCommand, job);
 }
 
 // At the end of the program no command keeps a temporary file with a
@@ -153,13 +153,13 @@ void RunInBackground(const std::string& script, const std::vector<std::string>& 
   job->stderr_fd = std::move(started.stderr_fd);
   job->temp_file = temp_file;
   job->done = std::move(done);
-  job->stderr_input = XtAppAddInput(app_context, job->stderr_fd.get(), IntClientData(XtInputReadMask),
-                                    ErrorOutputReady, job);
+  job->stderr_input =
+      XtAppAddInput(program.app_context, job->stderr_fd.get(), IntClientData(XtInputReadMask), ErrorOutputReady, job);
   if (job->exit_fd.valid())
-    job->exit_input = XtAppAddInput(app_context, job->exit_fd.get(), IntClientData(XtInputReadMask),
-                                    CommandEnded, job);
+    job->exit_input =
+        XtAppAddInput(program.app_context, job->exit_fd.get(), IntClientData(XtInputReadMask), CommandEnded, job);
   else
-    job->poll_timer = XtAppAddTimeOut(app_context, kPollMs, PollCommand, job);
+    job->poll_timer = XtAppAddTimeOut(program.app_context, kPollMs, PollCommand, job);
 }
 
 std::string TemporaryPathFor(const std::string& base) {

@@ -215,7 +215,7 @@ void ReopenAt(Note* note, const std::string& directory) {
 }
 
 void StartSelector(Note* note, SelectionMode mode) {
-  OpenFileSelector(note, mode, StartDirectory(app_res.homeDir, std::getenv("HOME")));
+  OpenFileSelector(note, mode, StartDirectory(program.res.homeDir, std::getenv("HOME")));
 }
 
 // Asks whether the existing file at the export path may be overwritten.
@@ -286,7 +286,8 @@ void OpenFileSelector(Note* note, SelectionMode mode, const std::string& directo
   n = 0;
   XtSetArg(args[n], XtNborderWidth, 1); n++;
   XtSetArg(args[n], XtNstring, directory.c_str()); n++;
-  XtSetArg(args[n], XtNwidth, PathFieldWidth(app_res.nameWidth, directory.size())); n++;
+  XtSetArg(args[n], XtNwidth, PathFieldWidth(program.res.nameWidth, directory.size()));
+  n++;
   XtSetArg(args[n], XtNresize, XawtextResizeBoth); n++;
   XtSetArg(args[n], XtNvertDistance, 0); n++;
   XtSetArg(args[n], XtNeditType, XawtextEdit); n++;

@@ -79,7 +79,7 @@ void InsertIntoNote(Note* note, const std::string& source, bool remove_after, bo
   else InsertString(window, source);
 }
 
-std::string ProgramTempPath() { return TempFilePath(app_res.tmpDir ? app_res.tmpDir : "/tmp", getpid()); }
+std::string ProgramTempPath() { return TempFilePath(program.res.tmpDir ? program.res.tmpDir : "/tmp", getpid()); }
 
 bool OpenProgramTempFile(TempFile* file, const std::string& path) {
   if (file->Open(path)) return true;
@@ -95,7 +95,7 @@ void InsertCalendar(Note* note) {
   // The command writes into the file the program opened; the shell never
   // opens the path itself. The program goes on while it runs; its output
   // goes in at the note's insertion point once it has ended.
-  std::string command = app_res.calendarCmd ? app_res.calendarCmd : "";
+  std::string command = program.res.calendarCmd ? program.res.calendarCmd : "";
   const int id = note->id;
   RunInBackground(command, {}, file.fd(), path, [path, command, id, note](const CommandResult& result) {
     if (!CommandSucceeded(result)) {

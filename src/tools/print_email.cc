@@ -85,7 +85,7 @@ void AcceptEmail(Widget, XtPointer client_data, XtPointer) {
   std::string address = OneLineFieldText(email.address);
   // "cat <path> | <mail command>": the path, the note's name and the
   // address are the positional parameters 1, 2 and 3.
-  std::string format = app_res.emailCmd ? app_res.emailCmd : "";
+  std::string format = program.res.emailCmd ? program.res.emailCmd : "";
   std::string script = "cat \"${1}\" | " + ShellScriptFromFormat(format, 2);
   RunWithTempFile(script, {path, note->name, address}, path, FillFormat(format, {note->name, address}));
   // The mail goes out while the program goes on; a failure is shown when
@@ -100,7 +100,7 @@ void CancelEmail(Widget, XtPointer, XtPointer) { CloseEmailDialog(); }
 void PrintNote(Note* note) {
   std::string path = TemporaryPathFor(ProgramTempPath());
   if (!WriteNoteToTempFile(note, path, "No text in note to print!")) return;
-  std::string format = app_res.printCmd ? app_res.printCmd : "";
+  std::string format = program.res.printCmd ? program.res.printCmd : "";
   RunWithTempFile(ShellScriptFromFormat(format), {path}, path, FillFormat(format, {path}));
 }
 

@@ -64,7 +64,7 @@ class AlarmsTest : public testing::Test {
  protected:
   void SetUp() override {
     ResetAlarmChecks();
-    app_res.noAlarm = False;
+    program.res.noAlarm = False;
     WarpPointer(300, 200);
   }
   void TearDown() override {

@@ -81,7 +81,7 @@ bool ParseTree(const std::vector<unsigned char>& reply, size_t id_size, std::vec
 class EditresClient {
  public:
   EditresClient() {
-    dpy_ = XOpenDisplay(DisplayString(display));
+    dpy_ = XOpenDisplay(DisplayString(program.display));
     win_ = XCreateSimpleWindow(dpy_, DefaultRootWindow(dpy_), 0, 0, 1, 1, 0, 0, 0);
     editres_ = XInternAtom(dpy_, "Editres", False);
     command_ = XInternAtom(dpy_, "EditresCommand", False);
@@ -203,12 +203,12 @@ const TreeEntry* Find(const std::vector<TreeEntry>& tree, const std::string& nam
 TEST(Editres, ToplevelAnswersWithItsWidgetTree) {
   EditresClient client;
   std::vector<TreeEntry> tree;
-  ExpectTree(client.RequestTree(XtWindow(toplevel), 7), 7, &tree);
+  ExpectTree(client.RequestTree(XtWindow(program.toplevel), 7), 7, &tree);
   const TreeEntry* top = Find(tree, "stikkel");
   ASSERT_NE(top, nullptr);
   EXPECT_EQ(top->cls, "Kleebord");  // the application class
   EXPECT_EQ(top->path.size(), 1u);
-  EXPECT_EQ(top->window, XtWindow(toplevel));
+  EXPECT_EQ(top->window, XtWindow(program.toplevel));
 }
 
 TEST(Editres, NoteWindowAnswersAndShowsItsParts) {

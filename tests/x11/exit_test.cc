@@ -18,7 +18,7 @@ namespace {
 
 TEST(ExitRequest, SignalsAndXErrorsPutUpTheSavePrompt) {
   ProgramStateGuard program_state;
-  app_res.saveNotes = False;
+  program.res.saveNotes = False;
   Note* note = Notes().NewNote(-1);
   note->width = 227;
   note->height = 169;
@@ -34,7 +34,7 @@ TEST(ExitRequest, SignalsAndXErrorsPutUpTheSavePrompt) {
   EXPECT_EQ(LabelOf(XtNameToWidget(first, "SOEForm.SOELabel")), "Save Changed Notes?");
 
   // A request on a window that does not exist: an X protocol error.
-  XMapWindow(display, 0x3fffff);
+  XMapWindow(program.display, 0x3fffff);
   ASSERT_TRUE(PumpUntil([&] { return PopupNamed("SOEShell") != first && PopupNamed("SOEShell") != nullptr; }, 2000));
   EXPECT_EQ(PopupsNamed("SOEShell").size(), 2u) << "every request makes a new prompt";
 

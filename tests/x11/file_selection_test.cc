@@ -128,7 +128,7 @@ void Type(const std::string& path) {
 // Where a shell's window stands (its outer corner; no window manager runs).
 Point RootPosition(Widget shell) {
   XWindowAttributes attrs;
-  XGetWindowAttributes(display, XtWindow(shell), &attrs);
+  XGetWindowAttributes(program.display, XtWindow(shell), &attrs);
   return {attrs.x, attrs.y};
 }
 
@@ -243,7 +243,7 @@ TEST_F(FileSelectionTest, ListsAtMost1024Files) {
 }
 
 TEST_F(FileSelectionTest, WithoutHomeDirAndHomeItListsTheRoot) {
-  app_res.homeDir = nullptr;
+  program.res.homeDir = nullptr;
   unsetenv("HOME");
   PickExport();
   ASSERT_TRUE(PumpUntil([] { return FileSelectionWindow().shell && IsMapped(FileSelectionWindow().shell); }));
@@ -256,11 +256,11 @@ TEST_F(FileSelectionTest, WithoutHomeDirAndHomeItListsTheRoot) {
 TEST_F(FileSelectionTest, StartsInHomeDirElseHome) {
   mkdir((dir_ / "home").c_str(), 0755);
   setenv("HOME", (dir_ / "home").c_str(), 1);
-  app_res.homeDir = nullptr;
+  program.res.homeDir = nullptr;
   PickExport();
   EXPECT_EQ(SelectionDirectory(), dir_ / "home");
   std::string home_dir = dir_.path();
-  app_res.homeDir = home_dir.data();
+  program.res.homeDir = home_dir.data();
   PickExport();
   EXPECT_EQ(SelectionDirectory(), dir_.path());
   EXPECT_EQ(PopupsNamed("FileSelectionShell").size(), 1u);
@@ -281,7 +281,7 @@ TEST_F(FileSelectionTest, TextFieldWidthFollowsTheDirectory) {
   ASSERT_EQ(chdir(dir_.path().c_str()), 0);
   mkdir("home", 0755);
   mkdir("home/u1", 0755);
-  app_res.nameWidth = 10;
+  program.res.nameWidth = 10;
   OpenFileSelector(note_, SelectionMode::kExport, "home/u1");
   ASSERT_EQ(chdir(cwd), 0);
   ASSERT_NE(FileSelectionWindow().shell, nullptr);

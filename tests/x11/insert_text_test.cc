@@ -27,7 +27,7 @@ TEST_F(InsertText, StringGoesToTheInsertionPoint) {
 TEST_F(InsertText, EachInsertionLeavesTheInsertionPointAfterIt) {
   const std::string file = dir / "day";
   const std::string calendar = "cat '" + file + "'";
-  app_res.calendarCmd = const_cast<char*>(calendar.c_str());
+  program.res.calendarCmd = const_cast<char*>(calendar.c_str());
   struct Way {
     const char* name;
     std::function<void(Note*)> insert;  // inserts the contents of `file`
@@ -185,7 +185,7 @@ TEST_F(InsertText, CalendarOutputInsertedFileGoneNoteChanged) {
   Note* note = MakeNote("Week:");
   XawTextSetInsertionPoint(NoteWidget(note, "NoteText"), 5);
   note->MarkSaved();
-  app_res.calendarCmd = const_cast<char*>("printf ' May 2025\\n'; printf 'Su Mo\\n' >&2");
+  program.res.calendarCmd = const_cast<char*>("printf ' May 2025\\n'; printf 'Su Mo\\n' >&2");
   testing::internal::CaptureStderr();
   PickEntry(NoteWidget(note, "OptionsMenu"), "InsertCalendar");
   std::string err = testing::internal::GetCapturedStderr();
@@ -197,7 +197,7 @@ TEST_F(InsertText, CalendarOutputInsertedFileGoneNoteChanged) {
 
   // Even a calendar with no output marks the note changed.
   note->MarkSaved();
-  app_res.calendarCmd = const_cast<char*>("true");
+  program.res.calendarCmd = const_cast<char*>("true");
   PickEntry(NoteWidget(note, "OptionsMenu"), "InsertCalendar");
   EXPECT_TRUE(Changed(note));
   EXPECT_EQ(TextOf(note), "Week: May 2025\n");
@@ -207,7 +207,7 @@ TEST_F(InsertText, CalendarOutputInsertedFileGoneNoteChanged) {
 TEST_F(InsertText, CalendarFailureReportsTheRawStatus) {
   Note* note = MakeNote("as it was");
   note->MarkSaved();
-  app_res.calendarCmd = const_cast<char*>("echo partial; exit 1");
+  program.res.calendarCmd = const_cast<char*>("echo partial; exit 1");
   PickEntry(NoteWidget(note, "OptionsMenu"), "InsertCalendar");
   EXPECT_EQ(ErrorMessages(), std::vector<std::string>{"Couldn't run echo partial; exit 1: return code = 256"});
   EXPECT_EQ(TextOf(note), "as it was");
@@ -218,7 +218,7 @@ TEST_F(InsertText, CalendarFailureReportsTheRawStatus) {
 TEST_F(InsertText, CalendarThatDoesNotFitKeepsItsTemporaryFile) {
   Note* note = MakeNote("");
   LimitNoteText(note, 7);
-  app_res.calendarCmd = const_cast<char*>("echo 'a calendar longer than the note'");
+  program.res.calendarCmd = const_cast<char*>("echo 'a calendar longer than the note'");
   PickEntry(NoteWidget(note, "OptionsMenu"), "InsertCalendar");
   PumpUntil([] { return !ErrorMessages().empty(); });
   EXPECT_EQ(ErrorMessages(), std::vector<std::string>{TextTooLongMessage(note->name)});
@@ -233,7 +233,7 @@ TEST_F(InsertText, CalendarNeverWritesThroughAPlantedLink) {
   std::string target = dir / "precious";
   WriteFile(target, "precious data");
   ASSERT_EQ(symlink(target.c_str(), TempPath().c_str()), 0);
-  app_res.calendarCmd = const_cast<char*>("echo overwritten");
+  program.res.calendarCmd = const_cast<char*>("echo overwritten");
   testing::internal::CaptureStderr();
   PickEntry(NoteWidget(note, "OptionsMenu"), "InsertCalendar");
   std::string err = testing::internal::GetCapturedStderr();
@@ -256,8 +256,8 @@ TEST_F(InsertText, HostileTemporaryDirectoryIsNeverRun) {
   for (const char* name : names) {
     std::string tmp = dir / name;
     ASSERT_EQ(mkdir(tmp.c_str(), 0700), 0) << name;
-    app_res.tmpDir = const_cast<char*>(tmp.c_str());
-    app_res.calendarCmd = const_cast<char*>("printf cal");
+    program.res.tmpDir = const_cast<char*>(tmp.c_str());
+    program.res.calendarCmd = const_cast<char*>("printf cal");
     PickEntry(NoteWidget(note, "OptionsMenu"), "InsertCalendar");
     EXPECT_FALSE(Exists(dir / "owned")) << name;
     EXPECT_FALSE(Exists(tmp + "/sk" + std::to_string(getpid()))) << name;
@@ -275,7 +275,7 @@ TEST_F(InsertText, CalendarRunsWhileTheProgramGoesOn) {
   // Runs until "go" appears (at most 3 seconds), then prints a calendar.
   std::string command = "i=0; while [ ! -e '" + dir.path() +
                         "/go' ] && [ $i -lt 60 ]; do sleep 0.05; i=$((i+1)); done; printf ' May'";
-  app_res.calendarCmd = const_cast<char*>(command.c_str());
+  program.res.calendarCmd = const_cast<char*>(command.c_str());
   auto started = std::chrono::steady_clock::now();
   PickEntryWithoutWaiting(NoteWidget(note, "OptionsMenu"), "InsertCalendar");
   PickEntryWithoutWaiting(NoteWidget(other, "OptionsMenu"), "InsertCalendar");

@@ -59,7 +59,7 @@ void Select(const char* name) {
 std::vector<Note*> Stacking() {
   Window root, parent, *children = nullptr;
   unsigned int count = 0;
-  XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
+  XQueryTree(program.display, DefaultRootWindow(program.display), &root, &parent, &children, &count);
   std::vector<Note*> order;
   for (unsigned int i = 0; i < count; ++i)
     for (const auto& note : Notes())
@@ -88,8 +88,8 @@ std::size_t ButtonCount() {
 
 // Puts anchorOffset back whatever happens in the test.
 struct SavedOffset {
-  int value = app_res.anchorOffset;
-  ~SavedOffset() { app_res.anchorOffset = value; }
+  int value = program.res.anchorOffset;
+  ~SavedOffset() { program.res.anchorOffset = value; }
 };
 
 class MainMenuTest : public testing::Test {
@@ -119,7 +119,7 @@ class MainMenuTest : public testing::Test {
 
 TEST_F(MainMenuTest, TitleRowsAndSeparators) {
   EXPECT_STREQ(XtName(PopupNamed("Menu")), "Menu");
-  EXPECT_EQ(XtParent(PopupNamed("Menu")), toplevel);
+  EXPECT_EQ(XtParent(PopupNamed("Menu")), program.toplevel);
   EXPECT_TRUE(XtIsSubclass(PopupNamed("Menu"), simpleMenuWidgetClass));
   EXPECT_EQ(LabelOf(PopupNamed("Menu")), "Kleebord");
   Boolean on_screen = False;
@@ -163,7 +163,7 @@ TEST_F(MainMenuTest, CreateRowsMakeNotesOfTheStandardSizes) {
     EXPECT_FALSE(note->has_geometry);
     ASSERT_TRUE(PumpUntil([&] { return IsMapped(NoteShell(note)); })) << c.row;
     XWindowAttributes attrs;
-    XGetWindowAttributes(display, XtWindow(NoteWidget(note, "NoteText")), &attrs);
+    XGetWindowAttributes(program.display, XtWindow(NoteWidget(note, "NoteText")), &attrs);
     EXPECT_EQ(attrs.width, c.width) << c.row;
     EXPECT_EQ(attrs.height, c.height) << c.row;
   }
@@ -247,7 +247,7 @@ TEST_F(MainMenuTest, CascadeDealsNotesToAnchorsInTurn) {
     int offset;
   } cases[] = {{15}, {-7}};
   for (const Case& c : cases) {
-    app_res.anchorOffset = c.offset;
+    program.res.anchorOffset = c.offset;
     Note* p = NoteAt(900, 900);
     Note* a = NoteAt(100, 200, true);
     Note* q = NoteAt(910, 910);

@@ -24,9 +24,7 @@ namespace {
 
 class NameDialogTest : public testing::Test {
  protected:
-  void SetUp() override {
-    app_res.nameWidth = 10;
-  }
+  void SetUp() override { program.res.nameWidth = 10; }
   void TearDown() override {
     DismissNameDialog();
     DestroyPopupsNamed("Name");
@@ -70,7 +68,7 @@ class NameDialogTest : public testing::Test {
   static std::string Title(const Note* note) {
     char* name = nullptr;
     std::string out;
-    if (XFetchName(display, XtWindow(NoteShell(note)), &name) && name) out = name;
+    if (XFetchName(program.display, XtWindow(NoteShell(note)), &name) && name) out = name;
     XFree(name);
     return out;
   }
@@ -94,7 +92,7 @@ TEST_F(NameDialogTest, OpensAtThePointerAsWideAsTheName) {
     SCOPED_TRACE(c.name);
     Note* note = MakeNote();
     note->name = c.name;
-    app_res.nameWidth = c.name_width;
+    program.res.nameWidth = c.name_width;
     WarpPointer(c.x, c.y);
     OpenFor(note);
     ASSERT_TRUE(PumpUntil(Up));
@@ -102,9 +100,10 @@ TEST_F(NameDialogTest, OpensAtThePointerAsWideAsTheName) {
     EXPECT_EQ(LabelOf(Part("Dialog")), "Title for Note");
     XWindowAttributes attrs;
     EXPECT_TRUE(PumpUntil([&] {
-      XGetWindowAttributes(display, XtWindow(Shell()), &attrs);
+      XGetWindowAttributes(program.display, XtWindow(Shell()), &attrs);
       return attrs.width == c.width;
-    })) << "width " << attrs.width;
+    })) << "width "
+        << attrs.width;
     EXPECT_EQ(attrs.x, c.x);
     EXPECT_EQ(attrs.y, c.y);
     PressButton("Cancel");
@@ -174,7 +173,7 @@ TEST_F(NameDialogTest, OneDialogServesEachNoteInTurn) {
   EXPECT_EQ(Shell(), first);
   EXPECT_EQ(Field(), "Beta");
   XWindowAttributes attrs;
-  XGetWindowAttributes(display, XtWindow(Shell()), &attrs);
+  XGetWindowAttributes(program.display, XtWindow(Shell()), &attrs);
   EXPECT_EQ(attrs.width, 140);
   SetField("Gamma");
   PressButton("Confirm");
@@ -225,7 +224,7 @@ TEST_F(NameDialogTest, APastedTwoLineNameSavesAndLoadsAsOneLine) {
 // Counts the bells rung on the display, seen from a connection of its own.
 class BellWatch {
  public:
-  BellWatch() : d_(XOpenDisplay(DisplayString(display))) {
+  BellWatch() : d_(XOpenDisplay(DisplayString(program.display))) {
     int opcode, error, major = XkbMajorVersion, minor = XkbMinorVersion;
     if (d_ && XkbQueryExtension(d_, &opcode, &event_base_, &error, &major, &minor))
       XkbSelectEvents(d_, XkbUseCoreKbd, XkbBellNotifyMask, XkbBellNotifyMask);
@@ -256,10 +255,10 @@ class BellWatch {
 };
 
 void SendKey(Widget w, KeySym sym, unsigned int state) {
-  XEvent ev = KeyPressOn(w, XKeysymToKeycode(display, sym), state);
-  XSendEvent(display, XtWindow(w), False, KeyPressMask, &ev);
+  XEvent ev = KeyPressOn(w, XKeysymToKeycode(program.display, sym), state);
+  XSendEvent(program.display, XtWindow(w), False, KeyPressMask, &ev);
   ev.xkey.type = KeyRelease;
-  XSendEvent(display, XtWindow(w), False, KeyReleaseMask, &ev);
+  XSendEvent(program.display, XtWindow(w), False, KeyReleaseMask, &ev);
   Pump();
 }
 

@@ -45,7 +45,7 @@ std::string TitleOf(Widget shell) {
 // Where the server has the shell's window.
 Point WindowPosition(Widget shell) {
   XWindowAttributes attrs;
-  XGetWindowAttributes(display, XtWindow(shell), &attrs);
+  XGetWindowAttributes(program.display, XtWindow(shell), &attrs);
   return {attrs.x, attrs.y};
 }
 
@@ -53,7 +53,7 @@ Point WindowPosition(Widget shell) {
 int StackIndex(Widget shell) {
   Window root, parent, *children = nullptr;
   unsigned int count = 0;
-  XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
+  XQueryTree(program.display, DefaultRootWindow(program.display), &root, &parent, &children, &count);
   int index = -1;
   for (unsigned int i = 0; i < count; ++i)
     if (children[i] == XtWindow(shell)) index = static_cast<int>(i);
@@ -87,7 +87,7 @@ Dimension ButtonWidth(const char* label) {
   XtSetArg(args[0], XtNborderWidth, 1);
   XtSetArg(args[1], XtNlabel, label);
   XtSetArg(args[2], XtNshapeStyle, 1);
-  Widget shell = XtCreatePopupShell("Probe", transientShellWidgetClass, toplevel, nullptr, 0);
+  Widget shell = XtCreatePopupShell("Probe", transientShellWidgetClass, program.toplevel, nullptr, 0);
   Widget probe = XtCreateWidget("FindButton", commandWidgetClass, shell, args, 3);
   Dimension width = probe->core.width;
   XtDestroyWidget(shell);
@@ -248,12 +248,12 @@ TEST_F(NoteListWindowTest, ResizingALongListShowsAsManyRowsAsFit) {
     return end->core.y + end->core.height + 2 * end->core.border_width >= clip->core.height;
   };
   EXPECT_TRUE(covered());
-  XResizeWindow(display, XtWindow(shell), shell->core.width, shell->core.height + 300);
+  XResizeWindow(program.display, XtWindow(shell), shell->core.width, shell->core.height + 300);
   ASSERT_TRUE(PumpUntil([&] { return Buttons().size() > rows + 5; }));
   EXPECT_TRUE(covered());
   JumpTo(1.0f);
   EXPECT_EQ(LabelOf(Buttons().back()), "n999");
-  XResizeWindow(display, XtWindow(shell), shell->core.width, shell->core.height - 300);
+  XResizeWindow(program.display, XtWindow(shell), shell->core.width, shell->core.height - 300);
   ASSERT_TRUE(PumpUntil([&] { return Buttons().size() == rows; }));
   JumpTo(1.0f);
   Widget end = Buttons().back();

@@ -34,22 +34,23 @@ std::string& TextOfSelection(Atom selection) {
 // has to fall back from the target it asks for first.
 Boolean Convert(Widget, Atom* selection, Atom* target, Atom* type, XtPointer* value, unsigned long* length,
                 int* format) {
-  if (*target != XA_STRING && *target != XInternAtom(display, "UTF8_STRING", False)) return False;
+  if (*target != XA_STRING && *target != XInternAtom(program.display, "UTF8_STRING", False)) return False;
   return ReplyWithText(TextOfSelection(*selection), target, type, value, length, format);
 }
 
 class NotePasteTest : public testing::Test {
  protected:
-  void SetUp() override { XStoreBuffer(display, "", 0, 0); }
+  void SetUp() override { XStoreBuffer(program.display, "", 0, 0); }
   void TearDown() override {
-    XtDisownSelection(toplevel, XA_PRIMARY, XtLastTimestampProcessed(display));
-    XtDisownSelection(toplevel, XA_SECONDARY, XtLastTimestampProcessed(display));
-    XStoreBuffer(display, "", 0, 0);
+    XtDisownSelection(program.toplevel, XA_PRIMARY, XtLastTimestampProcessed(program.display));
+    XtDisownSelection(program.toplevel, XA_SECONDARY, XtLastTimestampProcessed(program.display));
+    XStoreBuffer(program.display, "", 0, 0);
     DestroyPopupsNamed("ErrorShell");
   }
   static void Own(Atom selection, const std::string& text) {
     TextOfSelection(selection) = text;
-    ASSERT_TRUE(XtOwnSelection(toplevel, selection, XtLastTimestampProcessed(display), Convert, nullptr, nullptr));
+    ASSERT_TRUE(XtOwnSelection(program.toplevel, selection, XtLastTimestampProcessed(program.display), Convert, nullptr,
+                               nullptr));
   }
   Note* MakeNote(const std::string& text) {
     Note* note = Notes().NewNote(-1);
@@ -122,7 +123,7 @@ TEST_F(NotePasteTest, TakesTheFirstSelectionThatHoldsText) {
     Note* note = MakeNote("");
     if (c.own_primary) Own(XA_PRIMARY, "primary");
     if (c.own_secondary) Own(XA_SECONDARY, "secondary");
-    XStoreBuffer(display, c.cut_buffer, static_cast<int>(std::strlen(c.cut_buffer)), 0);
+    XStoreBuffer(program.display, c.cut_buffer, static_cast<int>(std::strlen(c.cut_buffer)), 0);
     Paste(note, c.selections);
     EXPECT_EQ(NoteText(note), c.pasted);
     TearDown();
@@ -158,8 +159,8 @@ TEST_F(NotePasteTest, AthenasPasteBindingsRunThePastesOfTheNote) {
   ASSERT_TRUE(XtIsRealized(text));
   Own(XA_PRIMARY, "P");
   Own(XA_SECONDARY, "S");
-  Own(XInternAtom(display, "CLIPBOARD", False), "K");
-  XStoreBuffer(display, "C", 1, 0);
+  Own(XInternAtom(program.display, "CLIPBOARD", False), "K");
+  XStoreBuffer(program.display, "C", 1, 0);
   struct Case {
     const char* what;
     int type;
@@ -177,17 +178,17 @@ TEST_F(NotePasteTest, AthenasPasteBindingsRunThePastesOfTheNote) {
     SCOPED_TRACE(c.what);
     XEvent event{};
     event.type = c.type;
-    event.xany.display = display;
+    event.xany.display = program.display;
     event.xany.window = XtWindow(text);
     if (c.type == ButtonPress) {
       event.xbutton.button = c.detail;
       event.xbutton.state = c.state;
-      event.xbutton.time = XtLastTimestampProcessed(display);
+      event.xbutton.time = XtLastTimestampProcessed(program.display);
       event.xbutton.same_screen = True;
     } else {
-      event.xkey.keycode = XKeysymToKeycode(display, c.detail);
+      event.xkey.keycode = XKeysymToKeycode(program.display, c.detail);
       event.xkey.state = c.state;
-      event.xkey.time = XtLastTimestampProcessed(display);
+      event.xkey.time = XtLastTimestampProcessed(program.display);
       event.xkey.same_screen = True;
     }
     XtDispatchEvent(&event);

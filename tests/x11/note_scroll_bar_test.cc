@@ -22,7 +22,7 @@ class NoteScrollBarTest : public testing::Test {
     UseNoteSettings(Notes().settings().note_dir, 4096);
   }
   Note* Make(const std::string& text, bool scroll_bar) {
-    app_res.scrollBar = scroll_bar ? True : False;
+    program.res.scrollBar = scroll_bar ? True : False;
     Note* note = Notes().NewNote(-1);
     note->width = 300;
     note->height = 200;
@@ -93,8 +93,8 @@ TEST_F(NoteScrollBarTest, ANoteDestroyedWithACheckWaitingTakesTheCheckAlong) {
       Arg args[1];
       XtSetArg(args[0], XtNheight, 150);
       XtSetValues(NoteShell(note), args, 1);
-      XSync(display, False);
-      XtAppProcessEvent(app_context, XtIMXEvent);
+      XSync(program.display, False);
+      XtAppProcessEvent(program.app_context, XtIMXEvent);
     } else {
       Replace(note, 5, 5, Lines(40));
     }

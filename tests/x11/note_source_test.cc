@@ -65,7 +65,7 @@ class NoteSourceTest : public ::testing::Test {
   void Build() {
     changes = 0;
     limits.clear();
-    shell = XtCreatePopupShell("SourceShell", topLevelShellWidgetClass, toplevel, nullptr, 0);
+    shell = XtCreatePopupShell("SourceShell", topLevelShellWidgetClass, program.toplevel, nullptr, 0);
     Arg args[3];
     XtSetArg(args[0], XtNeditType, XawtextEdit);
     XtSetArg(args[1], XtNwidth, 300);
@@ -273,7 +273,7 @@ class NoteMultiSourceTest : public ::testing::Test {
     XtSetArg(args[0], XtNeditType, XawtextEdit);
     XtSetArg(args[1], XtNstring, "ab");
     XtSetArg(args[2], const_cast<String>(XtNmaxLength), 12);
-    source = XtCreateWidget("textSource", noteMultiSourceObjectClass, toplevel, args, 3);
+    source = XtCreateWidget("textSource", noteMultiSourceObjectClass, program.toplevel, args, 3);
     XtAddCallback(source, XtNlimitCallback, RecordLimit, &limits);
     XtAddCallback(source, XtNcallback, RecordLength, this);
   }
@@ -363,7 +363,7 @@ TEST_F(NoteMultiSourceTest, MultibyteInsertionsAndWholeTextsAreCounted) {
 namespace {
 
 TEST(NoteSourceInstall, InternationalTextGetsTheMultiSrcSubclass) {
-  Widget shell = XtCreatePopupShell("SourceShell", topLevelShellWidgetClass, toplevel, nullptr, 0);
+  Widget shell = XtCreatePopupShell("SourceShell", topLevelShellWidgetClass, program.toplevel, nullptr, 0);
   Arg args[2];
   XtSetArg(args[0], XtNinternational, True);
   XtSetArg(args[1], XtNeditType, XawtextEdit);

@@ -116,7 +116,7 @@ TEST_F(NoteWindowTest, LoadedFlagsGiveTheirSensitivitiesAndBitmap) {
   XtGetValues(NoteWidget(note, "AlarmIcon"), args, 1);
   EXPECT_EQ(bitmap, ClockBitmap());
 
-  app_res.noAlarm = True;
+  program.res.noAlarm = True;
   Note* quiet = Make();
   quiet->alarm.set = true;
   CreateNoteWindow(quiet);
@@ -137,7 +137,7 @@ TEST_F(NoteWindowTest, StoredGeometryIsRequested) {
   EXPECT_STREQ(geometry, "300x200+10+20");
   ASSERT_TRUE(PumpUntil([&] { return IsMapped(NoteShell(note)); }));
   XWindowAttributes attrs;
-  XGetWindowAttributes(display, XtWindow(NoteShell(note)), &attrs);
+  XGetWindowAttributes(program.display, XtWindow(NoteShell(note)), &attrs);
   EXPECT_EQ(attrs.width, 300);
   EXPECT_EQ(attrs.height, 200);
   EXPECT_EQ(note->x, 10);
@@ -295,7 +295,7 @@ TEST_F(NoteWindowTest, TextInterface) {
 // international mode (which would drop what the C locale cannot convert).
 TEST_F(NoteWindowTest, TheCLocaleKeepsBytesWhateverResourcesSay) {
   if (Utf8Notes()) GTEST_SKIP() << "the C locale's behaviour";
-  XrmDatabase database = XtDatabase(display);
+  XrmDatabase database = XtDatabase(program.display);
   XrmPutLineResource(&database, "*NoteText.international: true");
   Note* note = Make();
   note->text = "K\xf6ln \xc3\xa9";

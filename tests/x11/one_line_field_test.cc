@@ -19,7 +19,7 @@ void CountReturn(Widget, XtPointer data, XtPointer) { returns += static_cast<int
 class OneLineFieldTest : public testing::Test {
  protected:
   void SetUp() override {
-    shell_ = XtCreatePopupShell("FieldShell", transientShellWidgetClass, toplevel, nullptr, 0);
+    shell_ = XtCreatePopupShell("FieldShell", transientShellWidgetClass, program.toplevel, nullptr, 0);
     Arg args[3];
     XtSetArg(args[0], XtNeditType, XawtextEdit);
     XtSetArg(args[1], XtNstring, "xy");

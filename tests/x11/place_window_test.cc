@@ -38,7 +38,7 @@ struct Box {
 
 Box OuterBox(Widget shell) {
   XWindowAttributes a;
-  XGetWindowAttributes(display, XtWindow(shell), &a);
+  XGetWindowAttributes(program.display, XtWindow(shell), &a);
   return {a.x, a.y, a.x + a.width + 2 * a.border_width, a.y + a.height + 2 * a.border_width};
 }
 
@@ -106,7 +106,7 @@ TEST_F(PlaceWindowTest, EveryPopUpAtThePointerLiesWhollyOnTheScreen) {
       {"note list", [](Note*) { OpenNoteList(Notes()[0].get(), false); return PopupNamed("FindShell"); }},
       {"save prompt", [](Note* n) {
          // With a changed note, Exit asks first.
-         app_res.saveNotes = False;
+         program.res.saveNotes = False;
          n->MarkChanged();
          RequestExit();
          return PopupNamed("SOEShell");
@@ -199,7 +199,7 @@ TEST_F(PlaceWindowTest, NoteBroughtToThePointerStaysWhollyOnTheScreen) {
 
 TEST_F(PlaceWindowTest, HiddenNoteComesBackWhereItStood) {
   Note* note = MakeNote("Groceries", 200, 100);
-  XMoveWindow(display, XtWindow(Shell(note)), 640, 480);
+  XMoveWindow(program.display, XtWindow(Shell(note)), 640, 480);
   ASSERT_TRUE(PumpUntil([&] { return OuterBox(Shell(note)).left == 640; }));
   for (int round = 0; round < 3; ++round) {
     WindowOf(note)->Hide();
@@ -214,7 +214,7 @@ TEST_F(PlaceWindowTest, HiddenNoteComesBackWhereItStood) {
     // A window manager that starts meanwhile takes the place as the user's.
     XSizeHints hints;
     long supplied = 0;
-    ASSERT_TRUE(XGetWMNormalHints(display, XtWindow(Shell(note)), &hints, &supplied));
+    ASSERT_TRUE(XGetWMNormalHints(program.display, XtWindow(Shell(note)), &hints, &supplied));
     EXPECT_TRUE(hints.flags & USPosition);
   }
 }

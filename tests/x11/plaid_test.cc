@@ -21,19 +21,19 @@ namespace {
 // A shell of its own for each widget under test: toplevel holds one child.
 Widget NewHost(const char* name) {
   static bool menu_actions = false;  // button 3's binding names them
-  if (!menu_actions) XawSimpleMenuAddGlobalActions(app_context);
+  if (!menu_actions) XawSimpleMenuAddGlobalActions(program.app_context);
   menu_actions = true;
   Arg args[2];
   XtSetArg(args[0], XtNx, 10);
   XtSetArg(args[1], XtNy, 10);
-  return XtCreatePopupShell(name, overrideShellWidgetClass, toplevel, args, 2);
+  return XtCreatePopupShell(name, overrideShellWidgetClass, program.toplevel, args, 2);
 }
 
 Dimension WidthOf(Widget w) { return w->core.width; }
 Dimension HeightOf(Widget w) { return w->core.height; }
 
 TEST(ControlWindow, SixtyFourPixelsForEachSideNotGiven) {
-  XrmDatabase db = XtDatabase(display);
+  XrmDatabase db = XtDatabase(program.display);
   XrmPutLineResource(&db, "stikkel.WidthOnly.Plaid.width: 100");
   XrmPutLineResource(&db, "stikkel.HeightOnly.Plaid.height: 30");
   XrmPutLineResource(&db, "stikkel.BothSides.Plaid.width: 80");
@@ -54,7 +54,7 @@ TEST(ControlWindow, SixtyFourPixelsForEachSideNotGiven) {
     XtPopup(host, XtGrabNone);
     Pump();
     XWindowAttributes attrs;
-    ASSERT_TRUE(XGetWindowAttributes(display, XtWindow(plaid), &attrs));
+    ASSERT_TRUE(XGetWindowAttributes(program.display, XtWindow(plaid), &attrs));
     EXPECT_EQ(attrs.width, c.width) << c.host;
     EXPECT_EQ(attrs.height, c.height) << c.host;
     XtDestroyWidget(host);
@@ -93,13 +93,13 @@ class PlaidTest : public testing::Test {
   void SendButton(Widget w, unsigned int button) {
     XEvent event{};
     event.xbutton.type = ButtonPress;
-    event.xbutton.display = display;
+    event.xbutton.display = program.display;
     event.xbutton.window = XtWindow(w);
-    event.xbutton.root = DefaultRootWindow(display);
+    event.xbutton.root = DefaultRootWindow(program.display);
     event.xbutton.button = button;
     event.xbutton.same_screen = True;
     event.xbutton.time = CurrentTime;
-    XSendEvent(display, XtWindow(w), False, ButtonPressMask, &event);
+    XSendEvent(program.display, XtWindow(w), False, ButtonPressMask, &event);
     Pump();
   }
   Widget host_ = nullptr;
@@ -169,12 +169,12 @@ TEST_F(PlaidTest, TileIsThePlaidInTheWidgetsColoursAndIsFreedWithIt) {
   Window root;
   int x, y;
   unsigned int width, height, border, depth;
-  ASSERT_TRUE(XGetGeometry(display, tile, &root, &x, &y, &width, &height, &border, &depth));
+  ASSERT_TRUE(XGetGeometry(program.display, tile, &root, &x, &y, &width, &height, &border, &depth));
   EXPECT_EQ(width, 22u);
   EXPECT_EQ(height, 22u);
   EXPECT_EQ(depth, w->core.depth);
   // The window shows the tile repeated: compare two periods each way.
-  XImage* image = XGetImage(display, XtWindow(w), 0, 0, 44, 44, AllPlanes, ZPixmap);
+  XImage* image = XGetImage(program.display, XtWindow(w), 0, 0, 44, 44, AllPlanes, ZPixmap);
   ASSERT_NE(image, nullptr);
   int wrong = 0;
   for (int py = 0; py < 44; ++py)
@@ -186,11 +186,11 @@ TEST_F(PlaidTest, TileIsThePlaidInTheWidgetsColoursAndIsFreedWithIt) {
   XtDestroyWidget(host_);
   host_ = nullptr;
   Pump();
-  XSync(display, False);
+  XSync(program.display, False);
   XErrorHandler previous = XSetErrorHandler(CountBadPixmap);
   pixmap_errors = 0;
-  XGetGeometry(display, tile, &root, &x, &y, &width, &height, &border, &depth);
-  XSync(display, False);
+  XGetGeometry(program.display, tile, &root, &x, &y, &width, &height, &border, &depth);
+  XSync(program.display, False);
   XSetErrorHandler(previous);
   EXPECT_EQ(pixmap_errors, 1) << "the tile is gone with the widget";
 }

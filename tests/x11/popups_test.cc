@@ -46,15 +46,15 @@ void Click(Widget w) {
   for (int type : {ButtonPress, ButtonRelease}) {
     XEvent event{};
     event.xbutton.type = type;
-    event.xbutton.display = display;
+    event.xbutton.display = program.display;
     event.xbutton.window = XtWindow(w);
-    event.xbutton.root = DefaultRootWindow(display);
+    event.xbutton.root = DefaultRootWindow(program.display);
     event.xbutton.x = event.xbutton.y = 2;
     event.xbutton.button = Button1;
     event.xbutton.state = type == ButtonRelease ? Button1Mask : 0;
     event.xbutton.same_screen = True;
     event.xbutton.time = CurrentTime;
-    XSendEvent(display, XtWindow(w), False, NoEventMask, &event);
+    XSendEvent(program.display, XtWindow(w), False, NoEventMask, &event);
   }
   Pump();
 }
@@ -66,10 +66,10 @@ TEST(ErrorPopup, TakesClicksWhileADialogHoldsAGrab) {
   WarpPointer(300, 200);
   // A dialog with a grab of each kind, and a plain window beside it.
   for (XtGrabKind grab : {XtGrabNonexclusive, XtGrabExclusive}) {
-    Widget dialog = XtCreatePopupShell("SomeDialog", transientShellWidgetClass, toplevel, nullptr, 0);
+    Widget dialog = XtCreatePopupShell("SomeDialog", transientShellWidgetClass, program.toplevel, nullptr, 0);
     Widget dialog_button = XtCreateManagedWidget("b", commandWidgetClass, dialog, nullptr, 0);
     XtAddCallback(dialog_button, XtNcallback, CountClick, nullptr);
-    Widget other = XtCreatePopupShell("Other", transientShellWidgetClass, toplevel, nullptr, 0);
+    Widget other = XtCreatePopupShell("Other", transientShellWidgetClass, program.toplevel, nullptr, 0);
     Widget other_button = XtCreateManagedWidget("b", commandWidgetClass, other, nullptr, 0);
     XtAddCallback(other_button, XtNcallback, CountClick, nullptr);
     XtPopup(other, XtGrabNone);

@@ -24,8 +24,8 @@ class PrintEmail : public ToolsTest {
     chmod((dir / "lpr").c_str(), 0700);
     print_cmd = dir / "lpr %s";
     mail_cmd = dir / "recin -s\"%s\" %s";
-    app_res.printCmd = const_cast<char*>(print_cmd.c_str());
-    app_res.emailCmd = const_cast<char*>(mail_cmd.c_str());
+    program.res.printCmd = const_cast<char*>(print_cmd.c_str());
+    program.res.emailCmd = const_cast<char*>(mail_cmd.c_str());
   }
   void TearDown() override {
     DestroyPopupsNamed("EmailShell");
@@ -75,7 +75,7 @@ TEST_F(PrintEmail, PrintFormatsWithoutOrWithOtherConversions) {
       {dir / "rec %d %n %x %% %s %s", {"%d", "%n", "%x", "%", TempPath(), ""}},
   };
   for (const Case& c : cases) {
-    app_res.printCmd = const_cast<char*>(c.format.c_str());
+    program.res.printCmd = const_cast<char*>(c.format.c_str());
     unlink((dir / "args").c_str());
     PickEntry(NoteWidget(note, "FileMenu"), "Print");
     EXPECT_EQ(RecordedArgs(), c.args) << c.format;
@@ -96,7 +96,7 @@ TEST_F(PrintEmail, HostileTemporaryDirectoryReachesThePrintCommandAsData) {
   for (const char* name : names) {
     std::string tmp = dir / name;
     ASSERT_EQ(mkdir(tmp.c_str(), 0700), 0) << name;
-    app_res.tmpDir = const_cast<char*>(tmp.c_str());
+    program.res.tmpDir = const_cast<char*>(tmp.c_str());
     std::string path = tmp + "/sk" + std::to_string(getpid());
     PickEntry(NoteWidget(note, "FileMenu"), "Print");
     EXPECT_FALSE(Exists(m)) << name;
@@ -226,7 +226,7 @@ TEST_F(PrintEmail, EmptyNoteOrUnusableFileKeepsTheDialogOpen) {
 
   WindowOf(note)->SetText("now some text");
   std::string missing = dir / "no-such-dir";
-  app_res.tmpDir = const_cast<char*>(missing.c_str());
+  program.res.tmpDir = const_cast<char*>(missing.c_str());
   testing::internal::CaptureStderr();
   Press(EmailButton("*EmailAccept"));
   testing::internal::GetCapturedStderr();
@@ -273,7 +273,7 @@ TEST_F(PrintEmail, FailingPrintCommandIsReportedWithItsErrorOutput) {
            "..."},
   };
   for (const Case& c : cases) {
-    app_res.printCmd = const_cast<char*>(c.format.c_str());
+    program.res.printCmd = const_cast<char*>(c.format.c_str());
     testing::internal::CaptureStderr();
     PickEntry(NoteWidget(note, "FileMenu"), "Print");
     testing::internal::GetCapturedStderr();
@@ -296,7 +296,7 @@ TEST_F(PrintEmail, CommandsRunWhileTheProgramGoesOn) {
   // comment only takes it.
   std::string format = WaitingCommand(dir, "cat \"$1\" >> '" + dir.path() + "/printed'; echo late >&2; exit 5") +
                        " # %s";
-  app_res.printCmd = const_cast<char*>(format.c_str());
+  program.res.printCmd = const_cast<char*>(format.c_str());
   auto started = std::chrono::steady_clock::now();
   Widget entry = XtNameToWidget(NoteWidget(note, "FileMenu"), "Print");
   XtCallCallbacks(entry, XtNcallback, nullptr);
@@ -314,7 +314,7 @@ TEST_F(PrintEmail, CommandsRunWhileTheProgramGoesOn) {
 
   // The e-mail dialog closes at once, whatever its mailer does.
   std::string mail_format = WaitingCommand(dir, "cat >/dev/null; echo 'mail: no route' >&2; exit 1") + " # %s %s";
-  app_res.emailCmd = const_cast<char*>(mail_format.c_str());
+  program.res.emailCmd = const_cast<char*>(mail_format.c_str());
   PickEntryWithoutWaiting(NoteWidget(note, "FileMenu"), "EmailNote");
   SetAddress("bob@example.org");
   Press(EmailButton("*EmailAccept"));

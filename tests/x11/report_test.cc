@@ -34,15 +34,15 @@ TEST(Report, EachFailureIsToldOnceWhereTheUserSeesIt) {
       {"no windows, a failed call", false, "Couldn't write.", "/n/x: Input/output error", "",
        "stikkel: /n/x: Input/output error\nstikkel: Couldn't write.\n"},
   };
-  const Widget shell = toplevel;
+  const Widget shell = program.toplevel;
   for (const Case& c : cases) {
     DestroyPopupsNamed("ErrorShell");
-    if (!c.windows) toplevel = nullptr;
+    if (!c.windows) program.toplevel = nullptr;
     StderrCapture err;
     if (c.detail.empty()) ReportError(c.message);
     else ReportFileFailure(c.message, c.detail);
     EXPECT_EQ(err.Text(), c.err) << c.what;
-    toplevel = shell;
+    program.toplevel = shell;
     std::vector<Widget> popups = PopupsNamed("ErrorShell");
     ASSERT_EQ(popups.size(), c.popup.empty() ? 0u : 1u) << c.what;
     if (!c.popup.empty()) {

@@ -133,7 +133,7 @@ class SaveFaults : public testing::Test {
     old.height = 169;
     old.name = "Old";
     old.text = "old text\n";
-    old_bytes_ = FormatNoteFile(old, {screen_width, 0});
+    old_bytes_ = FormatNoteFile(old, {program.screen_width, 0});
     WriteFile(Path(), old_bytes_);
     Note* note = Notes().NewNote(1);
     note->file_path = Path();
@@ -188,7 +188,7 @@ class SaveFaults : public testing::Test {
     EXPECT_FALSE(XtIsSensitive(NoteWidget(note, "Save")));
     Note back;
     NoteFileReadOptions options;
-    options.screen = {screen_width, screen_height};
+    options.screen = {program.screen_width, program.screen_height};
     ASSERT_TRUE(ReadNoteFile(ReadFile(Path()), options, &back));
     EXPECT_EQ(back.text, new_text_);
     EXPECT_EQ(back.name, "Old");

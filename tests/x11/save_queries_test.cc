@@ -36,11 +36,11 @@ class SaveQueriesTest : public testing::Test {
     return note;
   }
   void Move(Note* note, int x, int y) {
-    XMoveWindow(display, XtWindow(NoteShell(note)), x, y);
+    XMoveWindow(program.display, XtWindow(NoteShell(note)), x, y);
     // Pumped until the program has taken the notice of the move in.
     ASSERT_TRUE(PumpUntil([&] {
       XWindowAttributes a;
-      XGetWindowAttributes(display, XtWindow(NoteShell(note)), &a);
+      XGetWindowAttributes(program.display, XtWindow(NoteShell(note)), &a);
       return a.x == x && a.y == y;
     }));
     Pump();
@@ -48,11 +48,11 @@ class SaveQueriesTest : public testing::Test {
   // Requests SaveAllNotes sent to the X server. Some go out through XCB
   // beside Xlib: a flush brings Xlib's count of requests up to date.
   unsigned long RequestsOfOnePass() {
-    XFlush(display);
-    unsigned long before = NextRequest(display);
+    XFlush(program.display);
+    unsigned long before = NextRequest(program.display);
     SaveAllNotes(false);
-    XFlush(display);
-    return NextRequest(display) - before;
+    XFlush(program.display);
+    return NextRequest(program.display) - before;
   }
   bool Written(const Note* note) { return std::filesystem::exists(dir_ / ("note" + std::to_string(note->id))); }
   TempDir dir_;

@@ -68,8 +68,8 @@ TEST_F(SaveTest, ChangedNoteIsWrittenInTheNoteFormat) {
   note->alarm.minute = 30;
   note->MarkChanged();
   Save(note);
-  std::string expected = "%%!!<tackonnote> 40 60 169 227 11 0 0 " + std::to_string(screen_height) + " " +
-                         std::to_string(screen_width) + " 0 5 14 9 30 \nNote 3\nmilk\nbread\n";
+  std::string expected = "%%!!<tackonnote> 40 60 169 227 11 0 0 " + std::to_string(program.screen_height) + " " +
+                         std::to_string(program.screen_width) + " 0 5 14 9 30 \nNote 3\nmilk\nbread\n";
   EXPECT_EQ(ReadFile(dir_ / "note1"), expected);
   EXPECT_EQ(Files(dir_.path()), std::vector<std::string>{"note1"}) << "no temporary file is left";
   EXPECT_FALSE(XtIsSensitive(NoteWidget(note, "Save")));
@@ -82,10 +82,10 @@ TEST_F(SaveTest, UntouchedNoteIsNotWrittenAndAMovedOneIs) {
   Pump();
   EXPECT_TRUE(Files(dir_.path()).empty()) << "neither moved nor edited";
 
-  XMoveWindow(display, XtWindow(NoteShell(note)), 300, 310);
+  XMoveWindow(program.display, XtWindow(NoteShell(note)), 300, 310);
   ASSERT_TRUE(PumpUntil([&] {
     XWindowAttributes a;
-    XGetWindowAttributes(display, XtWindow(NoteShell(note)), &a);
+    XGetWindowAttributes(program.display, XtWindow(NoteShell(note)), &a);
     return a.x == 300;
   }));
   EXPECT_FALSE(note->changed());
@@ -105,10 +105,10 @@ TEST_F(SaveTest, UntouchedNoteIsNotWrittenAndAMovedOneIs) {
 
 TEST_F(SaveTest, NoteMovedThenHiddenIsWrittenAtItsNewPlace) {
   Note* note = Shown("text");
-  XMoveWindow(display, XtWindow(NoteShell(note)), 500, 510);
+  XMoveWindow(program.display, XtWindow(NoteShell(note)), 500, 510);
   ASSERT_TRUE(PumpUntil([&] {
     XWindowAttributes a;
-    XGetWindowAttributes(display, XtWindow(NoteShell(note)), &a);
+    XGetWindowAttributes(program.display, XtWindow(NoteShell(note)), &a);
     return a.x == 500;
   }));
   WindowOf(note)->Hide();
@@ -124,7 +124,7 @@ TEST_F(SaveTest, NoteMovedThenHiddenIsWrittenAtItsNewPlace) {
 
 TEST_F(SaveTest, StoredSizeIsTheWindowsAtSaving) {
   Note* note = Shown("text");
-  XResizeWindow(display, XtWindow(NoteShell(note)), 333, 222);
+  XResizeWindow(program.display, XtWindow(NoteShell(note)), 333, 222);
   ASSERT_TRUE(PumpUntil([&] { return NoteShell(note)->core.width == 333; }));
   note->MarkChanged();
   Save(note);
@@ -151,10 +151,10 @@ TEST_F(SaveTest, UnwritableDirectoryIsReportedInAPopupToo) {
   Note* note = Shown("text");
   std::string gone = dir_ / "gone";
   UseNoteSettings(gone);
-  XMoveWindow(display, XtWindow(NoteShell(note)), 120, 130);
+  XMoveWindow(program.display, XtWindow(NoteShell(note)), 120, 130);
   ASSERT_TRUE(PumpUntil([&] {
     XWindowAttributes a;
-    XGetWindowAttributes(display, XtWindow(NoteShell(note)), &a);
+    XGetWindowAttributes(program.display, XtWindow(NoteShell(note)), &a);
     return a.x == 120;
   }));
   note->MarkChanged();

@@ -26,7 +26,7 @@ class ToolsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_FALSE(dir.path().empty());
-    app_res.tmpDir = const_cast<char*>(dir.path().c_str());
+    program.res.tmpDir = const_cast<char*>(dir.path().c_str());
     // rec: each argument, NUL-terminated, into "args"; recin also copies its
     // standard input into "stdin".
     std::string args = "'" + dir.path() + "/args'";

@@ -78,7 +78,7 @@ class Utf8Notes : public testing::Test {
     UseNoteSettings(dir_.path(), 1024);
   }
   void TearDown() override {
-    XtDisownSelection(toplevel, XA_PRIMARY, XtLastTimestampProcessed(display));
+    XtDisownSelection(program.toplevel, XA_PRIMARY, XtLastTimestampProcessed(program.display));
     DestroyPopupsNamed("ErrorShell");
   }
   Note* MakeNote(const std::string& text) {
@@ -99,7 +99,8 @@ class Utf8Notes : public testing::Test {
   static void Own(const std::string& text, std::vector<Atom> types) {
     owned_text = text;
     owned_types = std::move(types);
-    ASSERT_TRUE(XtOwnSelection(toplevel, XA_PRIMARY, XtLastTimestampProcessed(display), Convert, nullptr, nullptr));
+    ASSERT_TRUE(XtOwnSelection(program.toplevel, XA_PRIMARY, XtLastTimestampProcessed(program.display), Convert,
+                               nullptr, nullptr));
   }
   // Pastes PRIMARY; waits for the text to change, or a while when it must not.
   static void Paste(Note* note, bool changes) {
@@ -108,7 +109,7 @@ class Utf8Notes : public testing::Test {
     XtCallActionProc(NoteWidget(note, "NoteText"), "paste-selection", nullptr, params, 1);
     EXPECT_EQ(PumpUntil([&] { return NoteText(note) != before; }, changes ? 3000 : 300), changes);
   }
-  static Atom Utf8String() { return XInternAtom(display, "UTF8_STRING", False); }
+  static Atom Utf8String() { return XInternAtom(program.display, "UTF8_STRING", False); }
 
   TempDir dir_;
   ProgramStateGuard program_state_;
@@ -336,7 +337,7 @@ TEST_F(Utf8Notes, TheNameDialogKeepsANameWholeAndCutsItOnACharacterBoundary) {
     Dimension width = 0;
     XtSetArg(arg, XtNwidth, &width);
     XtGetValues(PopupNamed("Name"), &arg, 1);
-    EXPECT_EQ(width, std::min<std::size_t>((CharCount(c.name) + 10) * app_res.nameWidth, 32767));
+    EXPECT_EQ(width, std::min<std::size_t>((CharCount(c.name) + 10) * program.res.nameWidth, 32767));
     DismissNameDialog();
     note->MarkChanged();
     ASSERT_TRUE(SaveNote(note));
@@ -356,19 +357,19 @@ TEST_F(Utf8Notes, TheKeyThatOpensTheInputMethodIsTypedThroughIt) {
   // A spare key gives é (keycodes from 150 on hold media keys).
   const KeyCode spare = 150;
   int per_code = 0;
-  KeySym* old = XGetKeyboardMapping(display, spare, 1, &per_code);
+  KeySym* old = XGetKeyboardMapping(program.display, spare, 1, &per_code);
   KeySym eacute = XK_eacute;
-  XChangeKeyboardMapping(display, spare, 1, &eacute, 1);
-  XSync(display, False);
+  XChangeKeyboardMapping(program.display, spare, 1, &eacute, 1);
+  XSync(program.display, False);
   Pump();
   Widget text = NoteWidget(note, "NoteText");
   XEvent key = KeyPressOn(text, spare);
   XtDispatchEvent(&key);
   XtDispatchEvent(&key);
   EXPECT_EQ(WindowOf(note)->Text(), "\xc3\xa9\xc3\xa9!");
-  XChangeKeyboardMapping(display, spare, per_code, old, 1);
+  XChangeKeyboardMapping(program.display, spare, per_code, old, 1);
   XFree(old);
-  XSync(display, False);
+  XSync(program.display, False);
 }
 
 }  // namespace

@@ -21,8 +21,8 @@ class WindowGeometryTest : public testing::Test {
   }
   void TearDown() override {
     ResetProgramState();
-    for (Window frame : frames_) XDestroyWindow(display, frame);
-    XSync(display, False);
+    for (Window frame : frames_) XDestroyWindow(program.display, frame);
+    XSync(program.display, False);
   }
   Note* Shown(int x, int y) {
     Note* note = Notes().NewNote(-1);
@@ -40,7 +40,7 @@ class WindowGeometryTest : public testing::Test {
     Window root = None, parent = None;
     Window* children = nullptr;
     unsigned int count = 0;
-    if (!XQueryTree(display, w, &root, &parent, &children, &count)) return None;
+    if (!XQueryTree(program.display, w, &root, &parent, &children, &count)) return None;
     if (children) XFree(children);
     return parent;
   }
@@ -48,22 +48,23 @@ class WindowGeometryTest : public testing::Test {
   // reparenting window manager does, or (frame None) back on the root at
   // x, y, as one that ends does; pumped until the program has the notice.
   void Reparent(const Note* note, Window frame, int x, int y) {
-    Window parent = frame == None ? DefaultRootWindow(display) : frame;
-    XReparentWindow(display, WindowOfShell(note), parent, x, y);
+    Window parent = frame == None ? DefaultRootWindow(program.display) : frame;
+    XReparentWindow(program.display, WindowOfShell(note), parent, x, y);
     ASSERT_TRUE(PumpUntil([&] { return ParentOf(WindowOfShell(note)) == parent; }));
     Pump();
   }
   Window Frame(int x, int y, unsigned int border) {
-    Window frame = XCreateSimpleWindow(display, DefaultRootWindow(display), x, y, 240, 200, border, 0, 0);
-    XMapWindow(display, frame);
+    Window frame =
+        XCreateSimpleWindow(program.display, DefaultRootWindow(program.display), x, y, 240, 200, border, 0, 0);
+    XMapWindow(program.display, frame);
     frames_.push_back(frame);
     return frame;
   }
   void Move(Window w, int x, int y) {
-    XMoveWindow(display, w, x, y);
+    XMoveWindow(program.display, w, x, y);
     ASSERT_TRUE(PumpUntil([&] {
       XWindowAttributes a;
-      XGetWindowAttributes(display, w, &a);
+      XGetWindowAttributes(program.display, w, &a);
       return a.x == x && a.y == y;
     }));
     Pump();
@@ -138,8 +139,8 @@ TEST_F(WindowGeometryTest, AWindowManagerThatLetsGoOrTakesAnewMovesNothing) {
   notice.xconfigure.y = 330;
   notice.xconfigure.width = 227;
   notice.xconfigure.height = 169;
-  XSendEvent(display, WindowOfShell(note), False, StructureNotifyMask, &notice);
-  XSync(display, False);
+  XSendEvent(program.display, WindowOfShell(note), False, StructureNotifyMask, &notice);
+  XSync(program.display, False);
   Pump();
   p = Current(note);
   EXPECT_EQ(p.x, 300);
@@ -165,7 +166,7 @@ TEST_F(WindowGeometryTest, MovesAskedForAreLookedAtAgain) {
   EXPECT_FALSE(WindowOf(note)->PlaceForMove(&x, &y)) << "not known until looked at";
   ASSERT_TRUE(PumpUntil([&] {
     XWindowAttributes a;
-    XGetWindowAttributes(display, WindowOfShell(note), &a);
+    XGetWindowAttributes(program.display, WindowOfShell(note), &a);
     return a.x == 200 && a.y == 210;
   }));
   Pump();
@@ -187,7 +188,7 @@ TEST_F(WindowGeometryTest, MovesAskedForAreLookedAtAgain) {
   EXPECT_EQ(note->x, 250);
   EXPECT_EQ(note->y, 260);
   EXPECT_TRUE(note->moved);
-  XMoveWindow(display, WindowOfShell(note), 500, 500);
+  XMoveWindow(program.display, WindowOfShell(note), 500, 500);
   Pump();
   p = Current(note);
   EXPECT_EQ(p.x, 250);
@@ -205,12 +206,12 @@ TEST_F(WindowGeometryTest, TheSizeFollowsTheNoticesWithoutAsking) {
   EXPECT_EQ(note->window_height, NoteShell(note)->core.height);
   ASSERT_TRUE(PumpUntil([&] { return IsMapped(NoteShell(note)); }));
 
-  XResizeWindow(display, WindowOfShell(note), 321, 234);
+  XResizeWindow(program.display, WindowOfShell(note), 321, 234);
   ASSERT_TRUE(PumpUntil([&] { return note->window_width == 321 && note->window_height == 234; }));
-  XFlush(display);
-  unsigned long before = NextRequest(display);
+  XFlush(program.display);
+  unsigned long before = NextRequest(program.display);
   WindowOf(note)->KeepSize();
-  EXPECT_EQ(NextRequest(display), before) << "no request";
+  EXPECT_EQ(NextRequest(program.display), before) << "no request";
   EXPECT_EQ(note->window_width, 321);
   EXPECT_EQ(note->window_height, 234);
 }

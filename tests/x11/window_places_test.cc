@@ -11,18 +11,18 @@
 
 namespace {
 
-Window Root() { return DefaultRootWindow(display); }
+Window Root() { return DefaultRootWindow(program.display); }
 
 Window MakeWindow(Window parent, int x, int y, unsigned int border) {
-  return XCreateSimpleWindow(display, parent, x, y, 30, 20, border, 0, 0);
+  return XCreateSimpleWindow(program.display, parent, x, y, 30, 20, border, 0, 0);
 }
 
 // Windows made for one test, destroyed with it.
 class Windows {
  public:
   ~Windows() {
-    for (auto it = made_.rbegin(); it != made_.rend(); ++it) XDestroyWindow(display, *it);
-    XSync(display, False);
+    for (auto it = made_.rbegin(); it != made_.rend(); ++it) XDestroyWindow(program.display, *it);
+    XSync(program.display, False);
   }
   Window Make(Window parent, int x, int y, unsigned int border) {
     made_.push_back(MakeWindow(parent, x, y, border));
@@ -42,8 +42,8 @@ TEST(OuterPlacesTest, FramesWindowsOfTheirOwnAndGoneWindows) {
   Window middle = w.Make(deep_frame, 1, 1, 0);
   Window deep = w.Make(middle, 3, 4, 1);
   Window gone = MakeWindow(Root(), 1, 1, 0);
-  XDestroyWindow(display, gone);
-  XSync(display, False);
+  XDestroyWindow(program.display, gone);
+  XSync(program.display, False);
 
   struct Case {
     Window window;
@@ -55,7 +55,7 @@ TEST(OuterPlacesTest, FramesWindowsOfTheirOwnAndGoneWindows) {
   };
   std::vector<Window> windows;
   for (const Case& c : cases) windows.push_back(c.window);
-  std::vector<OuterPlace> places = OuterPlaces(display, windows);
+  std::vector<OuterPlace> places = OuterPlaces(program.display, windows);
   ASSERT_EQ(places.size(), windows.size());
   for (std::size_t i = 0; i < places.size(); ++i) {
     const OuterPlace& got = places[i];
@@ -66,7 +66,7 @@ TEST(OuterPlacesTest, FramesWindowsOfTheirOwnAndGoneWindows) {
     EXPECT_EQ(got.y, want.y) << "case " << i;
     EXPECT_EQ(got.border, want.border) << "case " << i;
   }
-  EXPECT_TRUE(OuterPlaces(display, {}).empty());
+  EXPECT_TRUE(OuterPlaces(program.display, {}).empty());
 }
 
 TEST(OuterPlacesTest, ManyWindowsKeepTheirOrderAndLeaveNoErrorBehind) {
@@ -78,14 +78,14 @@ TEST(OuterPlacesTest, ManyWindowsKeepTheirOrderAndLeaveNoErrorBehind) {
   for (int i = 0; i < 600; ++i) {
     if (i % 10 == 9) {
       windows.push_back(MakeWindow(Root(), i, 2 * i, 0));
-      XDestroyWindow(display, windows.back());
+      XDestroyWindow(program.display, windows.back());
       continue;
     }
     Window top = w.Make(Root(), i, 2 * i, i % 3);
     windows.push_back(i % 2 ? w.Make(top, 1, 1, 0) : top);
   }
-  XSync(display, False);
-  std::vector<OuterPlace> places = OuterPlaces(display, windows);
+  XSync(program.display, False);
+  std::vector<OuterPlace> places = OuterPlaces(program.display, windows);
   ASSERT_EQ(places.size(), windows.size());
   for (std::size_t i = 0; i < places.size(); ++i) {
     int n = static_cast<int>(i);

@@ -18,11 +18,11 @@ std::pair<std::string, std::string> NetWmName(Widget shell) {
   int format = 0;
   unsigned long count = 0, after = 0;
   unsigned char* data = nullptr;
-  XGetWindowProperty(display, XtWindow(shell), XInternAtom(display, "_NET_WM_NAME", False), 0, 1 << 20, False,
-                     AnyPropertyType, &type, &format, &count, &after, &data);
+  XGetWindowProperty(program.display, XtWindow(shell), XInternAtom(program.display, "_NET_WM_NAME", False), 0, 1 << 20,
+                     False, AnyPropertyType, &type, &format, &count, &after, &data);
   std::pair<std::string, std::string> out;
   if (type != None) {
-    char* name = XGetAtomName(display, type);
+    char* name = XGetAtomName(program.display, type);
     out.first = name;
     XFree(name);
     out.second.assign(reinterpret_cast<char*>(data), count);
@@ -35,7 +35,7 @@ TEST(WindowTitle, Utf8NameIsPublishedAsItIsAndInvalidBytesRemoveIt) {
   Arg args[2];
   XtSetArg(args[0], XtNwidth, 50);
   XtSetArg(args[1], XtNheight, 50);
-  Widget shell = XtCreatePopupShell("TitleTest", wmShellWidgetClass, toplevel, args, 2);
+  Widget shell = XtCreatePopupShell("TitleTest", wmShellWidgetClass, program.toplevel, args, 2);
   const std::string name = "Caf\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac \xf0\x9f\x99\x82";
   SetUtf8WindowName(shell, name);  // no window yet: nothing happens
   XtRealizeWidget(shell);
@@ -56,7 +56,7 @@ TEST(WindowTitle, FollowedTitleReachesUtf8NameOnEveryChange) {
   XtSetArg(args[0], XtNwidth, 50);
   XtSetArg(args[1], XtNheight, 50);
   XtSetArg(args[2], XtNtitle, first.c_str());
-  Widget shell = XtCreatePopupShell("TitleTest", wmShellWidgetClass, toplevel, args, 3);
+  Widget shell = XtCreatePopupShell("TitleTest", wmShellWidgetClass, program.toplevel, args, 3);
   XtRealizeWidget(shell);
   FollowTitleWithUtf8Name(shell);
   Pump();

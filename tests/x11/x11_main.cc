@@ -21,8 +21,8 @@
 #include "x11_util.h"
 
 void Pump() {
-  XSync(display, False);
-  while (XtAppPending(app_context)) XtAppProcessEvent(app_context, XtIMAll);
+  XSync(program.display, False);
+  while (XtAppPending(program.app_context)) XtAppProcessEvent(program.app_context, XtIMAll);
 }
 
 bool PumpUntil(const std::function<bool()>& cond, int timeout_ms) {
@@ -38,8 +38,8 @@ bool PumpUntil(const std::function<bool()>& cond, int timeout_ms) {
 std::vector<Widget> PopupsNamed(const std::string& name) {
   std::vector<Widget> out;
   // The popup list is not a resource; read the Core fields directly.
-  WidgetList popups = toplevel->core.popup_list;
-  Cardinal count = toplevel->core.num_popups;
+  WidgetList popups = program.toplevel->core.popup_list;
+  Cardinal count = program.toplevel->core.num_popups;
   for (Cardinal i = 0; i < count; ++i)
     if (!popups[i]->core.being_destroyed && name == XtName(popups[i])) out.push_back(popups[i]);
   return out;
@@ -63,7 +63,7 @@ void DestroyPopupsNamed(const std::string& name) {
 }
 
 void WarpPointer(int x, int y) {
-  XWarpPointer(display, None, DefaultRootWindow(display), 0, 0, 0, 0, x, y);
+  XWarpPointer(program.display, None, DefaultRootWindow(program.display), 0, 0, 0, 0, x, y);
   Pump();
 }
 
@@ -90,9 +90,9 @@ void Press(Widget command) { XtCallCallbacks(command, XtNcallback, nullptr); }
 XEvent KeyPressOn(Widget w, KeyCode code, unsigned int state) {
   XEvent event{};
   event.xkey.type = KeyPress;
-  event.xkey.display = display;
+  event.xkey.display = program.display;
   event.xkey.window = XtWindow(w);
-  event.xkey.root = DefaultRootWindow(display);
+  event.xkey.root = DefaultRootWindow(program.display);
   event.xkey.state = state;
   event.xkey.keycode = code;
   event.xkey.same_screen = True;
@@ -113,11 +113,11 @@ void SendWindowManagerClose(Widget shell) {
   XEvent event{};
   event.xclient.type = ClientMessage;
   event.xclient.window = XtWindow(shell);
-  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+  event.xclient.message_type = XInternAtom(program.display, "WM_PROTOCOLS", False);
   event.xclient.format = 32;
-  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(program.display, "WM_DELETE_WINDOW", False));
   event.xclient.data.l[1] = CurrentTime;
-  XSendEvent(display, XtWindow(shell), False, NoEventMask, &event);
+  XSendEvent(program.display, XtWindow(shell), False, NoEventMask, &event);
   Pump();
 }
 
@@ -198,9 +198,9 @@ int main(int argc, char** argv) {
   AddInternationalResources();
   SanitizeResources();
   InstallNoteMenus();
-  UseNoteSettings(app_res.noteDir ? app_res.noteDir : "", static_cast<std::size_t>(app_res.bufSize));
+  UseNoteSettings(program.res.noteDir ? program.res.noteDir : "", static_cast<std::size_t>(program.res.bufSize));
   testing::UnitTest::GetInstance()->listeners().Append(new ResetNoteSettings(Notes().settings()));
-  XtRealizeWidget(toplevel);
+  XtRealizeWidget(program.toplevel);
   Pump();
   return RUN_ALL_TESTS();
 }

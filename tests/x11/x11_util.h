@@ -51,15 +51,15 @@ void ResetProgramState();
 
 // Keeps what a test does to the program within the test: the note list is
 // reset (ResetProgramState) when the guard is made and when it goes, and the
-// program's resources (app_res) are then as they were when it was made. A
+// program's resources (program.res) are then as they were when it was made. A
 // fixture holds one as its last member, so that the note windows go before
 // the fixture's temporary directories.
 class ProgramStateGuard {
  public:
-  ProgramStateGuard() : saved_(app_res) { ResetProgramState(); }
+  ProgramStateGuard() : saved_(program.res) { ResetProgramState(); }
   ~ProgramStateGuard() {
     ResetProgramState();
-    app_res = saved_;
+    program.res = saved_;
   }
   ProgramStateGuard(const ProgramStateGuard&) = delete;
   ProgramStateGuard& operator=(const ProgramStateGuard&) = delete;
