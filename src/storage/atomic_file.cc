@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <cstdint>
+#include <functional>
 #include <random>
 #include <utility>
 
@@ -166,7 +167,8 @@ void ReplacePass::WriteAhead(const std::string& path, const std::string& bytes) 
     unlink(ahead.temp_path.c_str());
     return;
   }
-  ahead.bytes = bytes;
+  ahead.size = bytes.size();
+  ahead.hash = std::hash<std::string>{}(bytes);
   auto [it, added] = ahead_.try_emplace(path);
   if (!added) unlink(it->second.temp_path.c_str());
   it->second = std::move(ahead);
@@ -182,7 +184,7 @@ bool ReplacePass::Take(const std::string& path, const std::string& bytes, FileDe
   if (it == ahead_.end()) return false;
   Ahead ahead = std::move(it->second);
   ahead_.erase(it);
-  if (ahead.bytes != bytes) {
+  if (ahead.size != bytes.size() || ahead.hash != std::hash<std::string>{}(bytes)) {
     ahead.fd.Close();
     unlink(ahead.temp_path.c_str());
     return false;

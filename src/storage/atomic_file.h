@@ -3,6 +3,7 @@
 
 #include <time.h>
 
+#include <cstddef>
 #include <map>
 #include <string>
 #include <vector>
@@ -28,7 +29,8 @@ class ReplacePass {
   // Has the system start writing every temporary written ahead to disk,
   // without waiting for it.
   void StartWriteback();
-  // The temporary written ahead for path, when it holds bytes: taken out of
+  // The temporary written ahead for path, when it holds bytes (told by
+  // their length and hash: the pass keeps no copy of them): taken out of
   // the pass, its descriptor still open.
   bool Take(const std::string& path, const std::string& bytes, FileDescriptor* fd, std::string* temp_path);
   // Notes the directory of `path` for the flush.
@@ -41,7 +43,8 @@ class ReplacePass {
 
  private:
   struct Ahead {
-    std::string bytes;
+    std::size_t size = 0;
+    std::size_t hash = 0;
     std::string temp_path;
     FileDescriptor fd;
   };

@@ -149,6 +149,7 @@ TEST(AtomicFile, APassTakesWhatWasWrittenAheadOnlyWhenItIsStillTheNewVersion) {
   } cases[] = {
       {"the same bytes", "new", "new", false, true, "new", true},
       {"the record changed meanwhile", "new", "newer", false, true, "newer", false},
+      {"other bytes of the same length", "new", "wen", false, true, "wen", false},
       {"no save came", "new", nullptr, false, true, "old", false},
       {"the file must not be replaced", "new", "new", true, false, "old", true},
   };
