@@ -23,18 +23,7 @@ class SaveQueriesTest : public testing::Test {
     UseNoteSettings(dir_.path(), 1024);
   }
   void TearDown() override { DestroyPopupsNamed("ErrorShell"); }
-  Note* Shown(int x, int y) {
-    Note* note = Notes().NewNote(-1);
-    note->width = 227;
-    note->height = 169;
-    note->has_geometry = true;
-    note->x = x;
-    note->y = y;
-    note->text = "text";
-    CreateNoteWindow(note);
-    EXPECT_TRUE(PumpUntil([&] { return IsMapped(NoteShell(note)); }));
-    return note;
-  }
+  Note* Shown(int x, int y) { return ShowNoteAt(x, y, "text"); }
   void Move(Note* note, int x, int y) {
     XMoveWindow(program.display, XtWindow(NoteShell(note)), x, y);
     // Pumped until the program has taken the notice of the move in.

@@ -39,18 +39,7 @@ class SaveTest : public testing::Test {
     UseNoteSettings(dir_.path(), 1024);
   }
   void TearDown() override { DestroyPopupsNamed("ErrorShell"); }
-  Note* Shown(const char* text, int x = 40, int y = 60) {
-    Note* note = Notes().NewNote(-1);
-    note->width = 227;
-    note->height = 169;
-    note->has_geometry = true;
-    note->x = x;
-    note->y = y;
-    note->text = text;
-    CreateNoteWindow(note);
-    EXPECT_TRUE(PumpUntil([&] { return IsMapped(NoteShell(note)); }));
-    return note;
-  }
+  Note* Shown(const char* text, int x = 40, int y = 60) { return ShowNoteAt(x, y, text); }
   void Save(Note* note) {
     SaveNote(note);
     Pump();

@@ -24,17 +24,7 @@ class WindowGeometryTest : public testing::Test {
     for (Window frame : frames_) XDestroyWindow(program.display, frame);
     XSync(program.display, False);
   }
-  Note* Shown(int x, int y) {
-    Note* note = Notes().NewNote(-1);
-    note->width = 227;
-    note->height = 169;
-    note->has_geometry = true;
-    note->x = x;
-    note->y = y;
-    CreateNoteWindow(note);
-    EXPECT_TRUE(PumpUntil([&] { return IsMapped(NoteShell(note)); }));
-    return note;
-  }
+  Note* Shown(int x, int y) { return ShowNoteAt(x, y); }
   static Window WindowOfShell(const Note* note) { return XtWindow(NoteShell(note)); }
   static Window ParentOf(Window w) {
     Window root = None, parent = None;

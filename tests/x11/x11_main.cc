@@ -130,6 +130,19 @@ Widget NoteShell(const Note* note) {
   return window ? window->shell() : nullptr;
 }
 
+Note* ShowNoteAt(int x, int y, const std::string& text) {
+  Note* note = Notes().NewNote(-1);
+  note->width = 227;
+  note->height = 169;
+  note->has_geometry = true;
+  note->x = x;
+  note->y = y;
+  note->text = text;
+  CreateNoteWindow(note);
+  EXPECT_TRUE(PumpUntil([&] { return IsMapped(NoteShell(note)); }));
+  return note;
+}
+
 Widget NoteWidget(const Note* note, const std::string& name) {
   Widget shell = NoteShell(note);
   return shell ? XtNameToWidget(shell, ("*" + name).c_str()) : nullptr;

@@ -80,6 +80,10 @@ void UseNoteSettings(const std::string& note_dir, std::size_t buffer_size = 1024
 Widget NoteShell(const Note* note);
 Widget NoteWidget(const Note* note, const std::string& name);
 
+// A new note of 227x169 whose file put it at x, y, holding text, with its
+// window made and mapped.
+Note* ShowNoteAt(int x, int y, const std::string& text = "");
+
 // The note's text as its window holds it.
 std::string NoteText(const Note* note);
 
