@@ -21,16 +21,18 @@ namespace {
 
 using Millis = RecoverySchedule::Millis;
 
-RecoverySchedule schedule;
-
-// The timer: a monotonic timer descriptor watched by the main loop, or the
-// toolkit's timeout where the system has none.
-std::unique_ptr<TimerFd> timer;
-XtIntervalId fallback_timer = 0;
-Millis armed_for = -1;  // the time the timer fires at, -1 when not armed
-
-// Notes whose last write failed; the failure is told once until one works.
-std::vector<int> failing;
+// What the journal keeps: when each note is due, the timer, and the notes
+// whose last write failed (told once until one works, or until the note is
+// saved or gone).
+struct Journal {
+  RecoverySchedule schedule;
+  // A monotonic timer descriptor watched by the main loop, or the toolkit's
+  // timeout where the system has none.
+  std::unique_ptr<TimerFd> timer;
+  XtIntervalId fallback_timer = 0;
+  Millis armed_for = -1;  // the time the timer fires at, -1 when not armed
+  std::vector<int> failing;
+} journal;
 
 Millis Now() {
   timespec ts{};
@@ -43,47 +45,47 @@ const std::string& NoteDir() { return Notes().settings().note_dir; }
 void WriteDue();
 
 void TimerReadable(XtPointer, int*, XtInputId*) {
-  if (timer->Consume() == TimerFd::kNothing) return;
-  armed_for = -1;
+  if (journal.timer->Consume() == TimerFd::kNothing) return;
+  journal.armed_for = -1;
   WriteDue();
 }
 
 void FallbackTimerFired(XtPointer, XtIntervalId*) {
-  fallback_timer = 0;
-  armed_for = -1;
+  journal.fallback_timer = 0;
+  journal.armed_for = -1;
   WriteDue();
 }
 
 void Arm(Millis due, Millis now) {
-  if (armed_for >= 0 && armed_for <= due) return;
-  if (!timer) {
-    timer = std::make_unique<TimerFd>(TimerFd::kMonotonic);
-    if (timer->fd() >= 0)
-      XtAppAddInput(program.app_context, timer->fd(), IntClientData(XtInputReadMask), TimerReadable, nullptr);
+  if (journal.armed_for >= 0 && journal.armed_for <= due) return;
+  if (!journal.timer) {
+    journal.timer = std::make_unique<TimerFd>(TimerFd::kMonotonic);
+    if (journal.timer->fd() >= 0)
+      XtAppAddInput(program.app_context, journal.timer->fd(), IntClientData(XtInputReadMask), TimerReadable, nullptr);
   }
   unsigned long ms = due > now ? static_cast<unsigned long>(due - now) : 0;
-  if (timer->fd() >= 0) {
-    timer->ArmAfter(ms);
+  if (journal.timer->fd() >= 0) {
+    journal.timer->ArmAfter(ms);
   } else {
-    if (fallback_timer) XtRemoveTimeOut(fallback_timer);
-    fallback_timer = XtAppAddTimeOut(program.app_context, ms, FallbackTimerFired, nullptr);
+    if (journal.fallback_timer) XtRemoveTimeOut(journal.fallback_timer);
+    journal.fallback_timer = XtAppAddTimeOut(program.app_context, ms, FallbackTimerFired, nullptr);
   }
-  armed_for = due;
+  journal.armed_for = due;
 }
 
 void Disarm() {
-  if (armed_for < 0) return;
-  armed_for = -1;
-  if (timer && timer->fd() >= 0) timer->Disarm();
-  if (fallback_timer) XtRemoveTimeOut(fallback_timer);
-  fallback_timer = 0;
+  if (journal.armed_for < 0) return;
+  journal.armed_for = -1;
+  if (journal.timer && journal.timer->fd() >= 0) journal.timer->Disarm();
+  if (journal.fallback_timer) XtRemoveTimeOut(journal.fallback_timer);
+  journal.fallback_timer = 0;
 }
 
 // Arms the timer for the next note due, or disarms it when none is.
 void Rearm(Millis now) {
-  Millis next = schedule.NextDue();
+  Millis next = journal.schedule.NextDue();
   if (next < 0) Disarm();
-  else if (next != armed_for) {
+  else if (next != journal.armed_for) {
     Disarm();
     Arm(next, now);
   }
@@ -93,19 +95,19 @@ void WriteRecovery(Note* note, Millis now) {
   std::string path, error;
   bool ok =
       WriteRecoveryFile(NoteDir(), RecoveryNumber(*note), FormatNoteFile(*note, CurrentScreen()), &path, &error);
-  schedule.Written(note->id, now, ok);
-  auto it = std::find(failing.begin(), failing.end(), note->id);
+  journal.schedule.Written(note->id, now, ok);
+  auto it = std::find(journal.failing.begin(), journal.failing.end(), note->id);
   if (ok) {
-    if (it != failing.end()) failing.erase(it);
-  } else if (it == failing.end()) {
-    failing.push_back(note->id);
+    if (it != journal.failing.end()) journal.failing.erase(it);
+  } else if (it == journal.failing.end()) {
+    journal.failing.push_back(note->id);
     ReportOnStandardError(error);
   }
 }
 
 void WriteDue() {
   Millis now = Now();
-  for (int id : schedule.TakeDue(now)) {
+  for (int id : journal.schedule.TakeDue(now)) {
     Note* note = Notes().FindNote(id);
     if (note && note->changed()) WriteRecovery(note, now);
   }
@@ -128,27 +130,30 @@ void Remove(int id) {
 }  // namespace
 
 void RecordChange(const Note* note) {
-  if (schedule.Pending(note->id) || NoteDir().empty()) return;
+  if (journal.schedule.Pending(note->id) || NoteDir().empty()) return;
   Millis now = Now();
-  Millis due = schedule.Changed(note->id, now);
+  Millis due = journal.schedule.Changed(note->id, now);
   if (due >= 0) Arm(due, now);
 }
 
 void RecoveryNoteGone(int id) {
-  if (schedule.Forget(id)) Remove(id);
+  std::vector<int>& failing = journal.failing;
+  failing.erase(std::remove(failing.begin(), failing.end(), id), failing.end());
+  if (journal.schedule.Forget(id)) Remove(id);
   Rearm(Now());
 }
 
 void DiscardRecovery() {
-  for (int id : schedule.ForgetAll()) Remove(id);
+  for (int id : journal.schedule.ForgetAll()) Remove(id);
+  journal.failing.clear();
   Disarm();
 }
 
 void FlushRecovery() {
   Millis now = Now();
   for (const auto& note : Notes()) {
-    bool behind = schedule.Pending(note->id) ||
-                  std::find(failing.begin(), failing.end(), note->id) != failing.end();
+    bool behind = journal.schedule.Pending(note->id) ||
+                  std::find(journal.failing.begin(), journal.failing.end(), note->id) != journal.failing.end();
     if (behind && note->changed()) WriteRecovery(note.get(), now);
   }
   Disarm();
@@ -163,8 +168,8 @@ void SettleRecoveryWithoutDisplay() {
 std::vector<Note*> RecoverNotes() {
   RecoveredNotes recovered = ApplyRecoveryFiles(Notes(), ReadOptions());
   for (const std::string& problem : recovered.problems) ReportOnStandardError(problem);
-  for (Note* note : recovered.notes) schedule.Adopt(note->id);
-  for (int id : recovered.kept) schedule.Leave(id);
+  for (Note* note : recovered.notes) journal.schedule.Adopt(note->id);
+  for (int id : recovered.kept) journal.schedule.Leave(id);
   return recovered.notes;
 }
 

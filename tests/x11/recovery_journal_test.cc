@@ -14,6 +14,7 @@
 #include "notes/recovery_journal.h"
 #include "storage/load.h"
 #include "storage/recovery.h"
+#include "stderr_capture.h"
 #include "temp_dir.h"
 #include "x11_util.h"
 
@@ -83,6 +84,43 @@ TEST_F(RecoveryJournalTest, FollowsANoteSavedUnderTheNextFreeNumber) {
   ASSERT_TRUE(SaveNote(note));
   EXPECT_FALSE(Exists(".recovery/" + next));
   EXPECT_FALSE(Exists(".recovery/" + taken));
+}
+
+}  // namespace
+
+namespace {
+
+// How many lines of `text` tell of a failed write of the recovery place.
+int JournalFailures(const std::string& text, const std::string& recovery) {
+  int count = 0;
+  for (std::size_t at = text.find(recovery); at != std::string::npos; at = text.find(recovery, at + 1)) ++count;
+  return count;
+}
+
+TEST_F(RecoveryJournalTest, AFailingWriteIsToldOnceUntilTheNoteIsSaved) {
+  // The recovery place cannot be made: a file stands where it goes.
+  WriteFile(dir_ / ".recovery", "in the way");
+  const std::string recovery = dir_ / ".recovery";
+  Note* note = ShowNoteAt(40, 60, "text\n");
+  struct Step {
+    const char* what;
+    bool save_first;
+    int told;
+  };
+  const Step steps[] = {
+      {"the first failure is told", false, 1},
+      {"the same note failing again is not told again", false, 0},
+      {"once the note was saved, a new failure is told", true, 1},
+  };
+  for (const Step& step : steps) {
+    if (step.save_first) {
+      ASSERT_TRUE(SaveNote(note)) << step.what;
+    }
+    note->MarkChanged();
+    StderrCapture err;
+    FlushRecovery();
+    EXPECT_EQ(JournalFailures(err.Text(), recovery), step.told) << step.what;
+  }
 }
 
 }  // namespace
