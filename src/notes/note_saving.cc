@@ -16,15 +16,7 @@
 
 void TakeWindowPlace(Note* note) {
   NoteWindow* window = WindowOf(note);
-  if (!window || !window->shell() || !XtIsRealized(window->shell())) return;
-  int x = note->x, y = note->y;
-  window->CurrentPosition(&x, &y);
-  // A new place is kept in the record until a save writes it.
-  if (x != note->x || y != note->y) {
-    note->x = x;
-    note->y = y;
-    note->moved = true;
-  }
+  if (window && window->shell() && XtIsRealized(window->shell())) window->TakePlace();
 }
 
 namespace {

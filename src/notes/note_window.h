@@ -78,6 +78,7 @@ class NoteWindow : public NoteView {
   void Show() { geometry_.Show(); }
   void BringTo(Point at) { geometry_.BringTo(at); }
   void CurrentPosition(int* x, int* y) { geometry_.CurrentPosition(x, y); }
+  void TakePlace() { geometry_.TakePlace(); }
   // Asks the server about all the windows of the list at once.
   static void LookAt(const std::vector<NoteWindow*>& windows);
   bool PlaceForMove(int* x, int* y) const { return geometry_.PlaceForMove(x, y); }

@@ -68,17 +68,20 @@ void WindowGeometry::KeepSize() {
   note_->window_height = shell_->core.height;
 }
 
+void WindowGeometry::TakePlace() {
+  int x = note_->x, y = note_->y;
+  CurrentPosition(&x, &y);
+  if (x == note_->x && y == note_->y) return;
+  note_->x = x;
+  note_->y = y;
+  note_->moved = true;
+}
+
 void WindowGeometry::Hide() {
   // Remember where the note stood: once withdrawn its frame is gone.
-  int x = note_->x, y = note_->y;
   if (!note_->hidden) {
     tracker_.Unsettle();
-    CurrentPosition(&x, &y);
-  }
-  if (!note_->hidden && (x != note_->x || y != note_->y)) {
-    note_->x = x;
-    note_->y = y;
-    note_->moved = true;
+    TakePlace();
   }
   note_->hidden = true;
   XtPopdown(shell_);

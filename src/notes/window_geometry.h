@@ -32,6 +32,10 @@ class WindowGeometry {
   // stands where it was hidden. A window the window manager let go of or
   // took anew, but nobody moved, stands at the note's place.
   void CurrentPosition(int* x, int* y);
+  // Takes where the window stands (CurrentPosition) into the note: a new
+  // place is kept in x and y and marks the note moved until a save writes
+  // it.
+  void TakePlace();
   // Asks the server at once where every window of the list that may have
   // moved since the last look stands: a few round trips in all, however
   // many windows there are. CurrentPosition and PlaceForMove then need none.
