@@ -11,11 +11,14 @@
 #include <cstring>
 
 #include "app/app.h"
+#include "app/display_dpi.h"
 #include "app/embedded.h"
+#include "model/text_scale.h"
 
 namespace {
 
 bool utf8_notes = false;
+std::string international_lines;
 
 bool CodesetIsUtf8() {
   std::string codeset = nl_langinfo(CODESET);
@@ -73,8 +76,14 @@ bool Utf8Notes() { return utf8_notes; }
 
 void AddInternationalResources() {
   if (!utf8_notes) return;
-  XrmDatabase lines = XrmGetStringDatabase(kInternationalResourcesText);
+  // On a screen of high resolution the font sets ask for larger fonts.
+  international_lines = ScaleFontNames(kInternationalResourcesText, InternationalWidgetScale());
+  XrmDatabase lines = XrmGetStringDatabase(international_lines.c_str());
   XrmDatabase database = XtDatabase(program.display);
   // False: an entry the database has already, with the same specifier, wins.
   XrmCombineDatabase(lines, &database, False);
 }
+
+const std::string& InternationalResourceLines() { return international_lines; }
+
+double InternationalWidgetScale() { return utf8_notes ? WidgetScale(DisplayDpi()) : 1.0; }

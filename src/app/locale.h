@@ -30,3 +30,12 @@ bool Utf8Notes();
 // the display's resource database, below everything already there. Call
 // after InitToolkit; does nothing in any other locale.
 void AddInternationalResources();
+
+// The resource lines of the international mode as added: their font names
+// made WidgetScale times larger on a screen of high resolution. Empty in
+// any other locale.
+const std::string& InternationalResourceLines();
+
+// How much larger than at 96 dpi the widgets draw: WidgetScale of the
+// display's resolution in a UTF-8 locale, 1 in any other (its look stays).
+double InternationalWidgetScale();

@@ -1,10 +1,16 @@
 #include "frame/control_window.h"
 
+#include <X11/Shell.h>
 #include <X11/StringDefs.h>
+
+#include <string>
 
 #include "frame/Plaid.h"
 #include "frame/all_notes.h"
 #include "app/app.h"
+#include "app/embedded.h"
+#include "app/locale.h"
+#include "model/text_scale.h"
 #include "frame/exit.h"
 #include "app/popups.h"
 
@@ -30,12 +36,14 @@ Widget MakeControlWindow(Widget parent) {
   XtSetArg(args[1], XtNheight, &height);
   XtGetValues(plaid, args, 2);
   Cardinal n = 0;
+  // On a screen of high resolution the square grows with the widgets' fonts.
+  auto side = static_cast<Dimension>(Scaled(kDefaultSide, InternationalWidgetScale()));
   if (width == 0) {
-    XtSetArg(args[n], XtNwidth, kDefaultSide);
+    XtSetArg(args[n], XtNwidth, side);
     n++;
   }
   if (height == 0) {
-    XtSetArg(args[n], XtNheight, kDefaultSide);
+    XtSetArg(args[n], XtNheight, side);
     n++;
   }
   if (n > 0) XtSetValues(plaid, args, n);
@@ -43,6 +51,43 @@ Widget MakeControlWindow(Widget parent) {
   return plaid;
 }
 
-void CreateControlWindow() { MakeControlWindow(program.toplevel); }
+namespace {
+
+// The built-in geometry of the application shell (the control window's
+// size and corner), as the fallback lines give it.
+std::string BuiltInGeometry() {
+  const std::string prefix = "Kleebord.geometry:";
+  for (const std::string& line : FallbackLines())
+    if (line.compare(0, prefix.size(), prefix) == 0) {
+      std::size_t start = line.find_first_not_of(" \t", prefix.size());
+      return start == std::string::npos ? "" : line.substr(start);
+    }
+  return "";
+}
+
+// On a screen of high resolution the built-in size grows with the fonts;
+// a geometry of the user's own is kept as given.
+void ScaleBuiltInGeometry(Widget shell) {
+  double scale = InternationalWidgetScale();
+  if (scale == 1.0) return;
+  String geometry = nullptr;
+  Arg arg;
+  XtSetArg(arg, XtNgeometry, &geometry);
+  XtGetValues(shell, &arg, 1);
+  if (!geometry || BuiltInGeometry() != geometry) return;
+  // The shell keeps the pointer it is given while it lives.
+  static std::string scaled;
+  scaled = ScaleGeometry(geometry, scale);
+  if (scaled.empty()) return;
+  XtSetArg(arg, XtNgeometry, scaled.c_str());
+  XtSetValues(shell, &arg, 1);
+}
+
+}  // namespace
+
+void CreateControlWindow() {
+  ScaleBuiltInGeometry(program.toplevel);
+  MakeControlWindow(program.toplevel);
+}
 
 void ExitOnControlWindowClose() { OnWindowClose(program.toplevel, CloseControlWindow, nullptr); }
