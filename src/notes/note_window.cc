@@ -25,6 +25,7 @@
 #include "model/note_list.h"
 #include "model/utf8.h"
 #include "notes/NoteSource.h"
+#include "notes/XftSink.h"
 #include "notes/note_paste.h"
 #include "notes/note_window_scroll.h"
 #include "notes/recovery_journal.h"
@@ -319,6 +320,7 @@ void NoteWindow::BuildText(Widget form) {
   // whatever resources say: the note's file is read and written to match.
   XtSetArg(args[n], XtNinternational, Utf8Notes() ? True : False); n++;
   text_ = XtCreateManagedWidget("NoteText", asciiTextWidgetClass, form, args, n);
+  if (Utf8Notes()) XftSinkInstall(text_);
 
   // The text lives in a source of the program's own, the widget's child
   // "textSource" as AsciiText makes it: no buffer of the program's is
