@@ -43,7 +43,7 @@ class XSession:
     locale of every session that asks for none (the tests run again in the
     UTF-8 mode)."""
 
-    def __init__(self, wm=True, twmrc=None, locale=None):
+    def __init__(self, wm=True, twmrc=None, locale=None, screen="1920x1080x24", dpi=96):
         self.locale = locale or os.environ.get("STIKKEL_E2E_LOCALE") or "C"
         self.tmp = tempfile.mkdtemp(prefix="stikkel-e2e-")
         self.twmrc = twmrc or TWMRC
@@ -52,7 +52,7 @@ class XSession:
         # leaves, and a client connecting meanwhile (twm while xprop polls)
         # is refused.
         self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(wfd), "-screen", "0", "1920x1080x24", "-dpi", "96",
+            ["Xvfb", "-displayfd", str(wfd), "-screen", "0", screen, "-dpi", str(dpi),
              "-nolisten", "tcp", "-noreset"],
             pass_fds=(wfd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(wfd)
