@@ -78,7 +78,8 @@ XftSinkFace* OpenFace(Display* display, const char* name, float points) {
   FcConfigSubstitute(nullptr, request, FcMatchPattern);
   FcDefaultSubstitute(request);
   face->pattern = request;
-  face->ascent = font->ascent;
+  // A pixel more above the face's ascent: accents over capitals reach it.
+  face->ascent = font->ascent + 1;
   face->descent = font->descent;
   FT_UInt zero = XftCharIndex(display, font, '0');
   XGlyphInfo info{};
@@ -253,8 +254,15 @@ void XftSinkDisplayText(Widget w, int x, int y, XawTextPosition pos1, XawTextPos
     pos1 = next;
   }
   if (x > max_x) x = max_x;
-  if (x > start_x) XftDrawRect(draw, bg, start_x, y, static_cast<unsigned>(x - start_x), static_cast<unsigned>(height));
+  if (x <= start_x) return;
+  // Glyphs taller than the line (some emoji, stacked accents) are cut at
+  // its edges: ink outside it would stay behind when the line changes.
+  XRectangle line{static_cast<short>(start_x), static_cast<short>(y), static_cast<unsigned short>(x - start_x),
+                  static_cast<unsigned short>(height)};
+  XftDrawSetClipRectangles(draw, 0, 0, &line, 1);
+  XftDrawRect(draw, bg, start_x, y, static_cast<unsigned>(x - start_x), static_cast<unsigned>(height));
   if (!specs.empty()) XftDrawGlyphFontSpec(draw, fg, specs.data(), static_cast<int>(specs.size()));
+  XftDrawSetClip(draw, nullptr);
 }
 
 // The cursor is a block over the character at the insertion point (an
