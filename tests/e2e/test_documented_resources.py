@@ -36,14 +36,21 @@ def man_page_lines():
     return [line.strip() for line in block.splitlines() if line.strip()]
 
 
-def readme_font_set_lines():
-    """The resource lines of README's font set example, each line break
-    escaped with a backslash joined as Xlib joins it."""
+def readme_locale_lines(word):
+    """The resource lines of the example of README's locale section that
+    names `word`, each line break escaped with a backslash joined as Xlib
+    joins it."""
     with open(os.path.join(SOURCE_DIR, "README.md")) as f:
         text = f.read()
-    block = text.split("## Locale, Unicode and fonts", 1)[1].split("```\n", 1)[1].split("```", 1)[0]
+    section = text.split("## Locale, Unicode and fonts", 1)[1].split("\n## ", 1)[0]
+    blocks = [b.split("```", 1)[0] for b in section.split("```\n")[1:][::2]]
+    block = [b for b in blocks if word in b][0]
     joined = re.sub(r"\\\n\s*", "", block)
     return [line.strip() for line in joined.splitlines() if line.strip()]
+
+
+def readme_font_set_lines():
+    return readme_locale_lines("fontSet")
 
 
 def split(line):
@@ -279,6 +286,24 @@ class DocumentedFontSetsTest(DocumentedResources):
         # The font line of the C locale changes nothing here.
         self.assertEqual(self.note_text_pitch("Kleebord*TackOnNote*Note*NoteText*font: 9x15"),
                          self.baseline(self.note_text_pitch))
+
+    def test_documented_faces(self):
+        lines = readme_locale_lines("faceName")
+        self.assertEqual(len(lines), 2, lines)
+        for line in lines:
+            with self.subTest(line=line):
+                specifier, value = split(line)
+                if specifier.endswith("NoteText*faceSize"):
+                    # 14 points instead of 11: lines further apart.
+                    self.assertEqual(value, "14")
+                    self.assertGreater(self.note_text_pitch(line), self.baseline(self.note_text_pitch))
+                elif specifier.endswith("NoteText*faceName"):
+                    # Another face: other pixels, still black on yellow.
+                    found = self.note_text_colours(line)
+                    self.assertNotEqual(found, self.baseline(self.note_text_colours))
+                    self.assertEqual(max(found, key=found.get), COLOURS["yellow"])
+                else:
+                    self.fail("no check for the documented line " + line)
 
 
 if __name__ == "__main__":

@@ -87,7 +87,7 @@ class Utf8NotesTest(UnicodeTest):
 
     def setUp(self):
         super().setUp()
-        self.map_keys(SAMPLE + "ñαΩЖяß")
+        self.map_keys(SAMPLE + "ñαΩЖяß😀\U0010FFFD")
 
     def map_keys(self, chars):
         """Gives each character outside ASCII a key of its own (keycodes from
@@ -149,12 +149,13 @@ class Utf8NotesTest(UnicodeTest):
         return groups
 
     def test_typed_pasted_and_named_note_is_saved_as_utf8_and_drawn_with_glyphs(self):
-        # First line: one glyph each of Latin with accents, Greek, Cyrillic and
-        # CJK, two of each kind so that boxes would show as equal bitmaps,
-        # then the emoji twice: a character no installed font has, drawn as a
-        # placeholder.
-        samples = ["é", "ñ", "α", "Ω", "Ж", "я", "日", "本", "🙂", "🙂"]
-        typed = "   ".join(samples) + "\n" + SAMPLE + "\n"
+        # First line: one glyph each of Latin with accents, Greek, Cyrillic,
+        # CJK and emoji, two of each kind so that boxes would show as equal
+        # bitmaps, then a character no installed font has twice (U+10FFFD, of
+        # a private use plane), drawn as a placeholder. An empty line keeps it
+        # apart from the next, whose emoji reach the whole height of a line.
+        samples = ["é", "ñ", "α", "Ω", "Ж", "я", "日", "本", "🙂", "😀", "\U0010FFFD", "\U0010FFFD"]
+        typed = "   ".join(samples) + "\n\n" + SAMPLE + "\n"
         pasted = SAMPLE + "\nGrüße – Ελλάδα – Москва – 中文\n"
         name = "Ελληνικά – Кириллица – 日本語 – café 🙂"
         self.write_note("note1", note_file("Unicode", "", x=100, y=100, height=300, width=520))
@@ -400,7 +401,9 @@ class Utf8NamesTest(UnicodeTest):
         # the second.
         self.write_note("note1", note_file(name, "\n" + name, x=100, y=100, height=200, width=300,
                                            alarm=(1,) + now))
-        app = self.start(home=self.home)
+        # The note's text drawn with the core fonts of the other widgets, for
+        # glyphs to compare with theirs (by default it is drawn with Xft).
+        app = self.start("-xrm", "Kleebord*TackOnNote*Note*NoteText*faceName:", home=self.home)
         app.wait_ready()
         wid = self.x.wait_mapped(name)
         reminder = self.x.wait_mapped("Stikkel Alarm")
