@@ -497,6 +497,12 @@ void QuarksOf(Widget w, std::vector<XrmQuark>* names, std::vector<XrmQuark>* cla
 bool BuiltInFontSet(Widget multi) {
   XFontSet set = reinterpret_cast<MultiSinkObject>(multi)->multi_sink.fontset;
   if (!set) return false;
+  // The toolkit shares one font set among the widgets that ask for the
+  // same fonts: every note's text is checked against the lines once.
+  static auto* known_names = new std::string();
+  static bool known_builtin = false;
+  const char* base_names = XBaseFontNameListOfFontSet(set);
+  if (!known_names->empty() && *known_names == base_names) return known_builtin;
   std::vector<XrmQuark> names, classes;
   QuarksOf(multi, &names, &classes);
   names.back() = XrmStringToQuark("fontSet");
@@ -507,8 +513,10 @@ bool BuiltInFontSet(Widget multi) {
   XrmRepresentation type = NULLQUARK;
   XrmValue value{};
   bool same = XrmQGetResource(builtin, names.data(), classes.data(), &type, &value) && value.addr &&
-              std::strcmp(value.addr, XBaseFontNameListOfFontSet(set)) == 0;
+              std::strcmp(value.addr, base_names) == 0;
   XrmDestroyDatabase(builtin);
+  known_names->assign(base_names);
+  known_builtin = same;
   return same;
 }
 
