@@ -9,8 +9,10 @@
 
 #include "app/app.h"
 #include "app/embedded.h"
+#include "app/locale.h"
 #include "app/number_option.h"
 #include "app/report.h"
+#include "model/text_scale.h"
 
 Program program;
 
@@ -123,6 +125,8 @@ void SanitizeResources() {
   CheckNumber({"buffer size", 2, INT_MAX, 1024, "bytes"}, t.bufSize, &program.res.bufSize);
   CheckNumber({"interval", 1, kMaxInterval, 10, "minutes"}, t.interval, &program.res.interval);
   CheckNumber({"character width", INT_MIN, INT_MAX, 10, "pixels"}, t.nameWidth, &program.res.nameWidth);
+  // Unless the user set it, a character's width follows the widgets' fonts.
+  if (!t.nameWidth) program.res.nameWidth = Scaled(program.res.nameWidth, InternationalWidgetScale());
   CheckNumber({"anchor offset", INT_MIN, INT_MAX, 15, "pixels"}, t.anchorOffset, &program.res.anchorOffset);
   program.autosave_period_ms = static_cast<long>(program.res.interval) * 60000;
 }
