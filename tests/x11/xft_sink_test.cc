@@ -19,6 +19,7 @@
 #include "app/locale.h"
 #include "model/note_list.h"
 #include "notes/XftSink.h"
+#include "notes/XftSinkP.h"
 #include "notes/note_window.h"
 #include "x11_util.h"
 
@@ -124,6 +125,11 @@ TEST_F(XftSinkTest, CharactersStandWhereTheirGlyphsAdvance) {
   const int line = XftSinkLineHeight(SinkOf());
   EXPECT_GE(line, 10);
   EXPECT_EQ(XawTextSinkMaxLines(SinkOf(), static_cast<Dimension>(line * 5 + line / 2)), 5);
+  // Another note shares the face (one font per face and size).
+  Widget first = SinkOf();
+  Show("\xce\xb1");
+  EXPECT_NE(SinkOf(), first);
+  EXPECT_EQ(reinterpret_cast<XftSinkObject>(SinkOf())->xft_sink.face, reinterpret_cast<XftSinkObject>(first)->xft_sink.face);
 }
 
 TEST_F(XftSinkTest, AClickPutsTheCaretBeforeTheCharacterUnderIt) {
