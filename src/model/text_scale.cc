@@ -76,7 +76,11 @@ int FacePixels(double points, double dpi) {
   return pixels < 1 ? 1 : pixels > 4096 ? 4096 : static_cast<int>(pixels);
 }
 
-double WidgetScale(double dpi) { return dpi < kLargeDpi ? 1.0 : dpi / kDefaultDpi; }
+double WidgetScale(double dpi) {
+  if (dpi < kLargeDpi) return 1.0;
+  // Font sets of more than four times their size cost the server seconds.
+  return dpi > 4 * kDefaultDpi ? 4.0 : dpi / kDefaultDpi;
+}
 
 int Scaled(int pixels, double scale) { return static_cast<int>(std::lround(pixels * scale)); }
 

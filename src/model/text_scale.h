@@ -15,7 +15,8 @@ double FontDpi(const std::string& xft_dpi, int height_px, int height_mm);
 int FacePixels(double points, double dpi);
 
 // How much larger than at 96 dpi the widgets draw: 1 below 120 dpi (screens
-// of 75 to 110 dpi keep the look they always had), dpi / 96 from there on.
+// of 75 to 110 dpi keep the look they always had), dpi / 96 from there on,
+// at most 4.
 double WidgetScale(double dpi);
 
 // `pixels` times `scale`, rounded (what the control window's side becomes).

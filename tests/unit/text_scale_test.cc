@@ -34,6 +34,8 @@ TEST(TextScale, PointsToPixelsAndWidgetScale) {
   EXPECT_EQ(WidgetScale(119.9), 1.0);
   EXPECT_EQ(WidgetScale(192), 2.0);
   EXPECT_EQ(WidgetScale(144), 1.5);
+  EXPECT_EQ(WidgetScale(384), 4.0);
+  EXPECT_EQ(WidgetScale(10000), 4.0);
   EXPECT_EQ(Scaled(64, 2.0), 128);
   EXPECT_EQ(Scaled(64, 1.0), 64);
 }
