@@ -304,8 +304,8 @@ void XftSinkInsertCursor(Widget w, int x, int, XawTextInsertState state) {
       XftDrawRect(draw, fg, x, top, cell.width, cell.height);
       const XftSinkFace::Glyph& g = GlyphOf(sink->xft_sink.face, c);
       if (c != '\n' && c != '\t' && g.font) {
-        XftGlyphFontSpec spec{g.font, g.index, static_cast<short>(x), static_cast<short>(top + sink->xft_sink.face->ascent)};
-        XftDrawGlyphFontSpec(draw, ColorOf(w, sink->text_sink.background), &spec, 1);
+        XftGlyphFontSpec glyph{g.font, g.index, static_cast<short>(x), static_cast<short>(top + sink->xft_sink.face->ascent)};
+        XftDrawGlyphFontSpec(draw, ColorOf(w, sink->text_sink.background), &glyph, 1);
       }
     } else {
       XftDrawRect(draw, fg, x, top, cell.width, 1);
