@@ -313,11 +313,14 @@ void XftSinkInsertCursor(Widget w, int x, int, XawTextInsertState state) {
       XftDrawRect(draw, fg, x, top, 1, cell.height);
       XftDrawRect(draw, fg, x + cell.width - 1, top, 1, cell.height);
     }
-  } else if (c != '\n' && c != '\t' && block.length > 0) {
+  } else if (c != '\n' && c != '\t' && GlyphOf(sink->xft_sink.face, c).advance > 0) {
     XftSinkDisplayText(w, x, top, pos, pos + 1, in_selection);
   } else {
     XftDrawRect(DrawOf(sink), ColorOf(w, in_selection && c == '\t' ? sink->text_sink.foreground : sink->text_sink.background),
                 x, top, cell.width, cell.height);
+    // A mark of no width: the cell was the next character's.
+    if (c != '\n' && c != '\t')
+      XftSinkDisplayText(w, x, top, pos + 1, pos + 2, pos + 1 >= ctx->text.s.left && pos + 1 < ctx->text.s.right);
   }
   sink->multi_sink.laststate = state;
 }

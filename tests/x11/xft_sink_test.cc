@@ -171,12 +171,14 @@ TEST_F(XftSinkTest, TheSelectionAndTheCaretAreDrawnWhereTheCharactersAre) {
   EXPECT_GE(Count(x0, x1, row, bg), (x1 - x0) * 9 / 10) << "unselected plain again";
   // The caret: drawn at the insertion point, on a wide character too, and
   // gone from where it was.
-  for (Pos pos : {kNichi, kAlpha, kEnd}) {
+  // On the combining accent it stands over the blank after the accented e.
+  for (Pos pos : {kNichi, kAcute, kAlpha, kEnd}) {
     XawTextSetInsertionPoint(text_, pos);
     Pump();
     EXPECT_EQ(PixelAt(XOf(pos), top + line / 2), fg) << "caret at " << pos;
   }
   EXPECT_EQ(PixelAt(XOf(kNichi), top + 1), bg) << "the caret's old place is clean";
+  EXPECT_EQ(PixelAt(XOf(kAcute), top + line / 2), bg);
   EXPECT_EQ(PixelAt(XOf(kAlpha), top + 1), bg);
 }
 
