@@ -72,7 +72,7 @@ class NoteCommandsTest(E2ETest):
         _, _, width, _ = self.x.geometry(dialog)
         self.assertEqual(width, 160, "ten pixels for each of 6 + 10 characters")
         self.click_center(field)
-        self.x.xdotool("key", "ctrl+a", "ctrl+k")
+        self.x.xdotool("key", "ctrl+a", "BackSpace")
         self.x.xdotool("type", "--delay", "20", "Plumber")
         # Return rings the bell and does not confirm.
         self.x.xdotool("key", "Return")
