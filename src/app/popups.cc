@@ -172,36 +172,34 @@ Widget ShowError(const std::string& message) {
 void AskConfirm(XtCallbackList confirm, XtCallbackList cancel, const std::string& message) {
   Arg args[3];
   if (!confirm_popup.shell) {
-    confirm_popup.shell = XtCreatePopupShell("Confirm", overrideShellWidgetClass, program.toplevel, nullptr, 0);
-    confirm_popup.form = XtCreateWidget("Buttons", formWidgetClass, confirm_popup.shell, nullptr, 0);
+    // The popup grows and shrinks with its question.
+    XtSetArg(args[0], XtNallowShellResize, True);
+    confirm_popup.shell = XtCreatePopupShell("Confirm", overrideShellWidgetClass, program.toplevel, args, 1);
+  }
+  // The Form is laid out whole only when its children come together: it is
+  // made anew for each question, in the one shell.
+  if (confirm_popup.form) {
+    XtUnmanageChild(confirm_popup.form);
+    XtDestroyWidget(confirm_popup.form);
+  }
+  confirm_popup.form = XtCreateWidget("Buttons", formWidgetClass, confirm_popup.shell, nullptr, 0);
+  confirm_popup.label = nullptr;
+  if (!message.empty()) {
     XtSetArg(args[0], XtNborderWidth, 0);
-    confirm_popup.label = XtCreateWidget("ConfirmLabel", labelWidgetClass, confirm_popup.form, args, 1);
-    XtSetArg(args[0], XtNcallback, confirm);
-    confirm_popup.confirm = XtCreateWidget("Confirm", commandWidgetClass, confirm_popup.form, args, 1);
-    XtSetArg(args[0], XtNcallback, cancel);
-    XtSetArg(args[1], XtNfromHoriz, confirm_popup.confirm);
-    confirm_popup.cancel = XtCreateWidget("Cancel", commandWidgetClass, confirm_popup.form, args, 2);
-    Widget buttons[] = {confirm_popup.confirm, confirm_popup.cancel};
-    XtManageChildren(buttons, 2);
-    XtManageChild(confirm_popup.form);
-    XtRealizeWidget(confirm_popup.shell);
-  } else {
-    XtSetArg(args[0], XtNcallback, confirm);
-    XtSetValues(confirm_popup.confirm, args, 1);
-    XtSetArg(args[0], XtNcallback, cancel);
-    XtSetValues(confirm_popup.cancel, args, 1);
+    XtSetArg(args[1], XtNlabel, message.c_str());
+    confirm_popup.label = XtCreateWidget("ConfirmLabel", labelWidgetClass, confirm_popup.form, args, 2);
   }
-  // The question, when there is one, stands above the buttons.
-  bool asks = !message.empty();
-  if (asks) {
-    XtSetArg(args[0], XtNlabel, message.c_str());
-    XtSetValues(confirm_popup.label, args, 1);
-  }
-  XtSetArg(args[0], XtNfromVert, asks ? confirm_popup.label : nullptr);
-  XtSetValues(confirm_popup.confirm, args, 1);
-  XtSetValues(confirm_popup.cancel, args, 1);
-  if (asks) XtManageChild(confirm_popup.label);
-  else XtUnmanageChild(confirm_popup.label);
+  XtSetArg(args[0], XtNcallback, confirm);
+  XtSetArg(args[1], XtNfromVert, confirm_popup.label);
+  confirm_popup.confirm = XtCreateWidget("Confirm", commandWidgetClass, confirm_popup.form, args, 2);
+  XtSetArg(args[0], XtNcallback, cancel);
+  XtSetArg(args[2], XtNfromHoriz, confirm_popup.confirm);
+  confirm_popup.cancel = XtCreateWidget("Cancel", commandWidgetClass, confirm_popup.form, args, 3);
+  Widget parts[] = {confirm_popup.label, confirm_popup.confirm, confirm_popup.cancel};
+  if (confirm_popup.label) XtManageChildren(parts, 3);
+  else XtManageChildren(parts + 1, 2);
+  XtManageChild(confirm_popup.form);
+  XtRealizeWidget(confirm_popup.shell);
   PlaceAtPointer(confirm_popup.shell);
   XtPopup(confirm_popup.shell, XtGrabExclusive);
 }
