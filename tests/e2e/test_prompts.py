@@ -72,13 +72,12 @@ class PromptsTest(E2ETest):
             self.x.choose_from_menu(self.bar_button(note, 1), NOTES_MENU, entry)
             popup = self.x.wait_new_override(before)
             parts = self.parts(popup)
-            # A text above the two buttons, as wide as they are together at
-            # least.
+            # A text of some lines above the two buttons.
             self.assertEqual(len(parts), 3, parts)
             question, confirm, cancel = parts
             self.assertLess(question["y"] + question["h"], confirm["y"] + 1)
             self.assertEqual(confirm["y"], cancel["y"])
-            self.assertGreaterEqual(question["w"], cancel["x"] + cancel["w"] - confirm["x"])
+            self.assertGreater(question["w"], 100)
             self.x.click_center(cancel)
             wait_for(lambda: not self.x.is_viewable_override(popup), what="the Confirm popup to go")
         self.assertIsNone(app.proc.poll())
