@@ -167,7 +167,25 @@ void UseKeyMap(Widget text, const char* paste, const char* paste_over, bool one_
   }
   XtOverrideTranslations(text, SharedTranslations(text, DesktopTranslations(paste_over, one_line).c_str()));
   XtInsertEventHandler(text, KeyPressMask, False, TypeOverSelection, one_line ? text : nullptr, XtListHead);
+  // The toolkit's undo keeps pieces of the text it was made on: a text the
+  // widget is given whole (a field's value, set by the dialogs) would leave
+  // it pointing into freed pieces. Notes, whose text the program replaces
+  // only through ForgetUndo's caller, have it; one-line fields do not.
+  if (one_line) return;
   Arg arg;
   XtSetArg(arg, XtNenableUndo, True);
   XtSetValues(XawTextGetSource(text), &arg, 1);
+}
+
+void ForgetUndo(Widget text) {
+  Widget source = XawTextGetSource(text);
+  Boolean enabled = False;
+  Arg arg;
+  XtSetArg(arg, XtNenableUndo, &enabled);
+  XtGetValues(source, &arg, 1);
+  if (!enabled) return;
+  XtSetArg(arg, XtNenableUndo, False);
+  XtSetValues(source, &arg, 1);
+  XtSetArg(arg, XtNenableUndo, True);
+  XtSetValues(source, &arg, 1);
 }

@@ -20,3 +20,9 @@ void ChooseKeyMap(KeyMap map);
 // undo, and a typed character replaces the selection; in a one-line field
 // the keys that end the line (Return, Enter, Linefeed) leave it alone.
 void UseKeyMap(Widget text, const char* paste, const char* paste_over, bool one_line);
+
+// Undo and redo (the desktop map's, in note texts) take back the user's
+// edits one by one; a text put in whole by the program (a reload of the
+// source) ends that history, since the toolkit's undo cannot step over
+// it. Call right after such a reload. Does nothing where undo is off.
+void ForgetUndo(Widget text);

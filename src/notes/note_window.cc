@@ -120,6 +120,7 @@ bool NoteWindow::SetText(std::string_view text) {
   if (Wide()) {
     LoadWide(copy);
     XawTextSetSource(text_, source_, 0);
+    ForgetUndo(text_);
     note_->buffer_size = GrownBufferSize(note_->buffer_size, Length(), Notes().settings().buffer_size);
     return true;
   }
@@ -127,6 +128,7 @@ bool NoteWindow::SetText(std::string_view text) {
   Arg arg;
   XtSetArg(arg, XtNstring, copy.c_str());
   XtSetValues(source_, &arg, 1);
+  ForgetUndo(text_);
   note_->buffer_size = GrownBufferSize(note_->buffer_size, Length(), Notes().settings().buffer_size);
   return true;
 }
