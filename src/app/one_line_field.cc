@@ -9,8 +9,8 @@
 #include <cwchar>
 
 #include "app/app.h"
-#include "app/clipboard.h"
 #include "app/one_line.h"
+#include "app/text_keys.h"
 #include "app/widget_state.h"
 #include "model/utf8.h"
 
@@ -132,7 +132,7 @@ void MakeOneLineField(Widget text, XtCallbackProc on_return, XtPointer data) {
   }
   auto* field = new Field{text, on_return, data};
   XtOverrideTranslations(text, SharedTranslations(text, kLineKeys));
-  UseClipboard(text);
+  UseKeyMap(text, "insert-selection", "replace-selection() insert-selection", true);
   Arg args[1];
   XtSetArg(args[0], XtNwrap, XawtextWrapNever);
   XtSetValues(text, args, 1);

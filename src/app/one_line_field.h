@@ -11,7 +11,7 @@
 // Linefeed, Ctrl-M, Ctrl-J and Ctrl-O call on_return(text, data, nullptr),
 // or ring the bell when on_return is null; a line break that comes in any
 // other way (a paste) is taken out again at once, as OneLine does. The
-// field takes part in the CLIPBOARD as a note does (UseClipboard).
+// field has the keys of a note (UseKeyMap), the CLIPBOARD among them.
 void MakeOneLineField(Widget text, XtCallbackProc on_return, XtPointer data);
 
 // The field's text, as one line.

@@ -7,8 +7,11 @@
 #include <X11/Xaw/Command.h>
 #include <X11/Xaw/Dialog.h>
 #include <X11/Xaw/Form.h>
+#include <X11/Xaw/Label.h>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "app/app.h"
 #include "app/place_window.h"
@@ -18,6 +21,7 @@ namespace {
 struct ConfirmPopup {
   Widget shell = nullptr;
   Widget form = nullptr;
+  Widget label = nullptr;
   Widget confirm = nullptr;
   Widget cancel = nullptr;
 } confirm_popup;
@@ -71,6 +75,27 @@ void FreeCloseHandler(Widget, XtPointer client_data, XtPointer) {
   delete static_cast<CloseHandler*>(client_data);
 }
 
+int IgnoreXError(Display*, XErrorEvent*) { return 0; }
+
+// WM_TAKE_FOCUS: the window manager hands the focus over; the shell takes
+// it at the message's time (the toolkit passes the keys on to the shell's
+// keyboard focus widget). A window unmapped meanwhile makes the request
+// fail: that failure is no error of the program's.
+void TakeFocusMessage(Widget w, XtPointer, XEvent* event, Boolean*) {
+  if (event->type != ClientMessage) return;
+  Display* d = XtDisplay(w);
+  static Atom wm_protocols = XInternAtom(d, "WM_PROTOCOLS", False);
+  static Atom wm_take_focus = XInternAtom(d, "WM_TAKE_FOCUS", False);
+  if (event->xclient.message_type != wm_protocols ||
+      static_cast<Atom>(event->xclient.data.l[0]) != wm_take_focus || !XtIsRealized(w))
+    return;
+  XSync(d, False);
+  XErrorHandler previous = XSetErrorHandler(IgnoreXError);
+  XSetInputFocus(d, XtWindow(w), RevertToParent, static_cast<Time>(event->xclient.data.l[1]));
+  XSync(d, False);
+  XSetErrorHandler(previous);
+}
+
 }  // namespace
 
 void DestroyMessagePopup(Widget, XtPointer client_data, XtPointer) {
@@ -84,6 +109,22 @@ void OnWindowClose(Widget shell, XtCallbackProc proc, XtPointer data) {
   auto* handler = new CloseHandler{proc, data};
   XtAddEventHandler(shell, NoEventMask, True, WindowManagerMessage, handler);
   XtAddCallback(shell, XtNdestroyCallback, FreeCloseHandler, handler);
+}
+
+void TakeFocusWhenOffered(Widget shell) {
+  XtRealizeWidget(shell);
+  Display* d = XtDisplay(shell);
+  Atom* old = nullptr;
+  int count = 0;
+  std::vector<Atom> protocols;
+  if (XGetWMProtocols(d, XtWindow(shell), &old, &count) && old) {
+    protocols.assign(old, old + count);
+    XFree(old);
+  }
+  Atom take_focus = XInternAtom(d, "WM_TAKE_FOCUS", False);
+  if (std::find(protocols.begin(), protocols.end(), take_focus) == protocols.end()) protocols.push_back(take_focus);
+  XSetWMProtocols(d, XtWindow(shell), protocols.data(), static_cast<int>(protocols.size()));
+  XtAddEventHandler(shell, NoEventMask, True, TakeFocusMessage, nullptr);
 }
 
 Widget CreateDialogShell(const char* name, const char* title, Point at) {
@@ -128,26 +169,37 @@ Widget ShowError(const std::string& message) {
   return shell;
 }
 
-void AskConfirm(XtCallbackList confirm, XtCallbackList cancel) {
+void AskConfirm(XtCallbackList confirm, XtCallbackList cancel, const std::string& message) {
   Arg args[3];
   if (!confirm_popup.shell) {
-    confirm_popup.shell = XtCreatePopupShell("Confirm", overrideShellWidgetClass, program.toplevel, nullptr, 0);
-    confirm_popup.form = XtCreateWidget("Buttons", formWidgetClass, confirm_popup.shell, nullptr, 0);
-    XtSetArg(args[0], XtNcallback, confirm);
-    confirm_popup.confirm = XtCreateWidget("Confirm", commandWidgetClass, confirm_popup.form, args, 1);
-    XtSetArg(args[0], XtNcallback, cancel);
-    XtSetArg(args[1], XtNfromHoriz, confirm_popup.confirm);
-    confirm_popup.cancel = XtCreateWidget("Cancel", commandWidgetClass, confirm_popup.form, args, 2);
-    Widget buttons[] = {confirm_popup.confirm, confirm_popup.cancel};
-    XtManageChildren(buttons, 2);
-    XtManageChild(confirm_popup.form);
-    XtRealizeWidget(confirm_popup.shell);
-  } else {
-    XtSetArg(args[0], XtNcallback, confirm);
-    XtSetValues(confirm_popup.confirm, args, 1);
-    XtSetArg(args[0], XtNcallback, cancel);
-    XtSetValues(confirm_popup.cancel, args, 1);
+    // The popup grows and shrinks with its question.
+    XtSetArg(args[0], XtNallowShellResize, True);
+    confirm_popup.shell = XtCreatePopupShell("Confirm", overrideShellWidgetClass, program.toplevel, args, 1);
   }
+  // The Form is laid out whole only when its children come together: it is
+  // made anew for each question, in the one shell.
+  if (confirm_popup.form) {
+    XtUnmanageChild(confirm_popup.form);
+    XtDestroyWidget(confirm_popup.form);
+  }
+  confirm_popup.form = XtCreateWidget("Buttons", formWidgetClass, confirm_popup.shell, nullptr, 0);
+  confirm_popup.label = nullptr;
+  if (!message.empty()) {
+    XtSetArg(args[0], XtNborderWidth, 0);
+    XtSetArg(args[1], XtNlabel, message.c_str());
+    confirm_popup.label = XtCreateWidget("ConfirmLabel", labelWidgetClass, confirm_popup.form, args, 2);
+  }
+  XtSetArg(args[0], XtNcallback, confirm);
+  XtSetArg(args[1], XtNfromVert, confirm_popup.label);
+  confirm_popup.confirm = XtCreateWidget("Confirm", commandWidgetClass, confirm_popup.form, args, 2);
+  XtSetArg(args[0], XtNcallback, cancel);
+  XtSetArg(args[2], XtNfromHoriz, confirm_popup.confirm);
+  confirm_popup.cancel = XtCreateWidget("Cancel", commandWidgetClass, confirm_popup.form, args, 3);
+  Widget parts[] = {confirm_popup.label, confirm_popup.confirm, confirm_popup.cancel};
+  if (confirm_popup.label) XtManageChildren(parts, 3);
+  else XtManageChildren(parts + 1, 2);
+  XtManageChild(confirm_popup.form);
+  XtRealizeWidget(confirm_popup.shell);
   PlaceAtPointer(confirm_popup.shell);
   XtPopup(confirm_popup.shell, XtGrabExclusive);
 }

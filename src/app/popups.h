@@ -33,13 +33,18 @@ void DestroyMessagePopup(Widget w, XtPointer client_data, XtPointer call_data);
 
 // Pops up the one Confirm popup at the pointer with an exclusive grab; the
 // lists become the callbacks of its Confirm and Cancel buttons. Each
-// procedure must call DismissConfirm.
-void AskConfirm(XtCallbackList confirm, XtCallbackList cancel);
+// procedure must call DismissConfirm. A message is shown above the buttons
+// (the label ConfirmLabel); without one the popup holds only the buttons.
+void AskConfirm(XtCallbackList confirm, XtCallbackList cancel, const std::string& message = "");
 void DismissConfirm();
 
 // Makes the window manager's close button on shell call proc(shell, data)
 // instead of killing the program (WM_DELETE_WINDOW). Realizes the shell.
 void OnWindowClose(Widget shell, XtCallbackProc proc, XtPointer data);
+
+// Makes shell take the keyboard focus when the window manager offers it
+// (WM_TAKE_FOCUS, beside the protocols already set). Realizes the shell.
+void TakeFocusWhenOffered(Widget shell);
 
 // The shell of a dialog: a transient shell named `name`, popup child of
 // toplevel, wanted with its top-left corner at `at` and, unless title is

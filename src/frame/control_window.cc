@@ -13,6 +13,7 @@
 #include "model/text_scale.h"
 #include "frame/exit.h"
 #include "app/popups.h"
+#include "app/widget_state.h"
 
 namespace {
 
@@ -23,6 +24,55 @@ void RaiseAllNotesCallback(Widget, XtPointer, XtPointer) { RaiseAllNotes(); }
 void LowerAllNotesCallback(Widget, XtPointer, XtPointer) { LowerAllNotes(); }
 
 void CloseControlWindow(Widget, XtPointer, XtPointer) { RequestExit(); }
+
+// The main menu opens under the pointer, or where it fits on the screen,
+// with an entry under the pointer near a corner. A release of button 3 on
+// an entry chooses it only once the pointer has moved since the press:
+// a click released at once closes the menu and runs nothing.
+struct MenuGuard {
+  int press_x = 0;
+  int press_y = 0;
+  bool moved = false;
+};
+
+constexpr int kMoveSlack = 3;  // pixels the hand may shake
+
+void MenuMotion(Widget, XtPointer client_data, XEvent* event, Boolean*) {
+  auto* guard = static_cast<MenuGuard*>(client_data);
+  if (event->type != MotionNotify) return;
+  int dx = event->xmotion.x_root - guard->press_x, dy = event->xmotion.y_root - guard->press_y;
+  if (dx * dx + dy * dy > kMoveSlack * kMoveSlack) guard->moved = true;
+}
+
+void MenuRelease(Widget menu, XtPointer client_data, XEvent* event, Boolean* go_on) {
+  auto* guard = static_cast<MenuGuard*>(client_data);
+  if (event->type != ButtonRelease || guard->moved) return;
+  XtPopdown(menu);
+  *go_on = False;
+}
+
+void FreeGuard(Widget, XtPointer client_data, XtPointer) { delete static_cast<MenuGuard*>(client_data); }
+
+// Marks the menu as guarded: the guard is the client data of this popup
+// callback, which does nothing more.
+void Guarded(Widget, XtPointer, XtPointer) {}
+
+// Button 3 on the control window, before its translations pop the menu
+// up: the guard of the menu starts anew.
+void ControlWindowPress(Widget w, XtPointer, XEvent* event, Boolean*) {
+  if (event->type != ButtonPress || event->xbutton.button != Button3) return;
+  Widget menu = XtNameToWidget(XtParent(w), "Menu");
+  if (!menu) return;
+  auto* guard = static_cast<MenuGuard*>(CallbackData(menu, const_cast<String>(XtNpopupCallback), Guarded));
+  if (!guard) {
+    guard = new MenuGuard;
+    XtAddCallback(menu, XtNpopupCallback, Guarded, guard);
+    XtAddCallback(menu, XtNdestroyCallback, FreeGuard, guard);
+    XtAddEventHandler(menu, PointerMotionMask | ButtonMotionMask, False, MenuMotion, guard);
+    XtInsertEventHandler(menu, ButtonReleaseMask, False, MenuRelease, guard, XtListHead);
+  }
+  *guard = MenuGuard{event->xbutton.x_root, event->xbutton.y_root, false};
+}
 
 }  // namespace
 
@@ -47,6 +97,7 @@ Widget MakeControlWindow(Widget parent) {
     n++;
   }
   if (n > 0) XtSetValues(plaid, args, n);
+  XtInsertEventHandler(plaid, ButtonPressMask, False, ControlWindowPress, nullptr, XtListHead);
   XtManageChild(plaid);
   return plaid;
 }

@@ -53,11 +53,15 @@ void ExitWithoutSaving(Widget, XtPointer, XtPointer) {
   EndProgram();
 }
 
-// The window manager's close button on the prompt: the program goes on.
+// The window manager's close button on the prompt (w: its shell): the
+// program goes on.
 void ClosePrompt(Widget w, XtPointer, XtPointer) {
   if (w == save_prompt) save_prompt = nullptr;
   DestroyPopup(w);
 }
+
+// Cancel: the Exit is taken back; the program goes on as it was.
+void CancelExit(Widget w, XtPointer, XtPointer) { ClosePrompt(XtParent(XtParent(w)), nullptr, nullptr); }
 
 void PutUpSavePrompt() {
   save_prompt = CreateDialogShell("SOEShell", "Save Notes Prompt", PointerPosition());
@@ -85,6 +89,11 @@ void PutUpSavePrompt() {
   XtSetArg(button[0], XtNcallback, no_cb);
   XtSetArg(button[1], XtNlabel, "No");
   XtSetArg(button[n], XtNfromHoriz, yes); n++;
+  Widget no = XtCreateManagedWidget("SOEButtons", commandWidgetClass, form, button, n);
+  XtCallbackRec cancel_cb[] = {{CancelExit, nullptr}, {nullptr, nullptr}};
+  XtSetArg(button[0], XtNcallback, cancel_cb);
+  XtSetArg(button[1], XtNlabel, "Cancel");
+  XtSetArg(button[n - 1], XtNfromHoriz, no);
   XtCreateManagedWidget("SOEButtons", commandWidgetClass, form, button, n);
 
   PopUpDialog(save_prompt, ClosePrompt, nullptr, XtGrabNonexclusive);

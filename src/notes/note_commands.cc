@@ -37,10 +37,10 @@ void ConfirmDestroy(Widget, XtPointer client_data, XtPointer) {
 
 void Cancel(Widget, XtPointer, XtPointer) { DismissConfirm(); }
 
-void Ask(XtCallbackProc confirm, const Note* note) {
+void Ask(XtCallbackProc confirm, const Note* note, const std::string& question) {
   XtCallbackRec yes[] = {{confirm, IntClientData(note->id)}, {nullptr, nullptr}};
   XtCallbackRec no[] = {{Cancel, nullptr}, {nullptr, nullptr}};
-  AskConfirm(yes, no);
+  AskConfirm(yes, no, question);
 }
 
 void SetAnchored(Note* note, bool anchored) {
@@ -52,13 +52,21 @@ void SetAnchored(Note* note, bool anchored) {
 
 }  // namespace
 
+std::string EraseQuestion(const std::string& name) {
+  return "Erase all the text of the note\n\"" + name + "\"?";
+}
+
+std::string DestroyQuestion(const std::string& name) {
+  return "Destroy the note\n\"" + name + "\"\nand delete its file?";
+}
+
 void HideNote(Note* note) { WindowOf(note)->Hide(); }
 
 void EraseNote(Note* note) {
-  if (WindowOf(note)->Length() > 0) Ask(ConfirmErase, note);
+  if (WindowOf(note)->Length() > 0) Ask(ConfirmErase, note, EraseQuestion(note->name));
 }
 
-void DestroyNote(Note* note) { Ask(ConfirmDestroy, note); }
+void DestroyNote(Note* note) { Ask(ConfirmDestroy, note, DestroyQuestion(note->name)); }
 
 void AnchorNote(Note* note) { SetAnchored(note, true); }
 

@@ -51,6 +51,7 @@ struct PasteRequest {
   std::size_t selection = 0;
   std::size_t target = 0;
   Time time = CurrentTime;
+  bool over_selection = false;  // the text replaces the selection, if any
 };
 
 // Whether the widget keeps wide characters (international mode).
@@ -115,8 +116,10 @@ std::string_view WorthConverting(Widget text, std::string_view bytes) {
 // they came (so UTF-8 text stays UTF-8 in the note's file), only compound
 // text is converted to the locale's. The text ends at its first NUL. The
 // source refuses an edit past the note's cap as a whole; the caret moves
-// only when the text went in.
-void Insert(Widget text, Atom encoding, int format, const void* bytes, unsigned long length) {
+// only when the text went in. With over_selection the text takes the place
+// of the selected text, if any, in the same edit.
+void Insert(Widget text, Atom encoding, int format, const void* bytes, unsigned long length,
+            bool over_selection) {
   XTextProperty property;
   property.value = static_cast<unsigned char*>(const_cast<void*>(bytes));
   property.encoding = encoding;
@@ -158,7 +161,18 @@ void Insert(Widget text, Atom encoding, int format, const void* bytes, unsigned 
   }
   if (block.length <= 0) return;
   XawTextPosition pos = XawTextGetInsertionPoint(text);
-  if (XawTextReplace(text, pos, pos, &block) == XawEditDone) XawTextSetInsertionPoint(text, pos + block.length);
+  XawTextPosition end = pos;
+  if (over_selection) {
+    XawTextPosition left = 0, right = 0;
+    XawTextGetSelectionPos(text, &left, &right);
+    if (left < right) {
+      pos = left;
+      end = right;
+    }
+  }
+  if (XawTextReplace(text, pos, end, &block) != XawEditDone) return;
+  if (end != pos) XawTextUnsetSelection(text);
+  XawTextSetInsertionPoint(text, pos + block.length);
 }
 
 void Ask(Widget text, std::unique_ptr<PasteRequest> request);
@@ -170,7 +184,7 @@ void Received(Widget text, XtPointer client_data, Atom*, Atom* type, XtPointer v
   std::unique_ptr<PasteRequest> request(static_cast<PasteRequest*>(client_data));
   bool got = value && *length > 0 && *type != None && *type != XT_CONVERT_FAIL && *format == 8;
   bool alive = *request->alive;
-  if (got && alive) Insert(text, *type, *format, value, *length);
+  if (got && alive) Insert(text, *type, *format, value, *length, request->over_selection);
   XtFree(static_cast<char*>(value));
   if (got || !alive) return;
   if (++request->target >= Targets(text).size()) {
@@ -195,7 +209,8 @@ void Ask(Widget text, std::unique_ptr<PasteRequest> request) {
     }
     int nbytes = 0;
     char* bytes = XFetchBuffer(d, &nbytes, buffer);
-    if (bytes && nbytes > 0) Insert(text, None, 8, bytes, static_cast<unsigned long>(nbytes));
+    if (bytes && nbytes > 0)
+      Insert(text, None, 8, bytes, static_cast<unsigned long>(nbytes), request->over_selection);
     if (bytes) XFree(bytes);
     if (nbytes > 0) return;
     request->target = 0;
@@ -218,11 +233,11 @@ Time EventTime(Widget w, const XEvent* event) {
   return XtLastTimestampProcessed(XtDisplay(w));
 }
 
-// The action: paste-selection(selection...).
-void PasteSelection(Widget w, XEvent* event, String* params, Cardinal* num_params) {
+void Paste(Widget w, XEvent* event, String* params, Cardinal* num_params, bool over_selection) {
   PasteTarget* target = TargetOf(w);
   if (!target) return;
   auto request = std::make_unique<PasteRequest>();
+  request->over_selection = over_selection;
   request->alive = target->alive;
   for (Cardinal i = 0; i < *num_params; ++i) request->selections.emplace_back(params[i]);
   if (request->selections.empty()) request->selections = {"PRIMARY", "CUT_BUFFER0"};
@@ -230,8 +245,18 @@ void PasteSelection(Widget w, XEvent* event, String* params, Cardinal* num_param
   Ask(w, std::move(request));
 }
 
+// The actions: paste-selection(selection...) and paste-over-selection(selection...).
+void PasteSelection(Widget w, XEvent* event, String* params, Cardinal* num_params) {
+  Paste(w, event, params, num_params, false);
+}
+
+void PasteOverSelection(Widget w, XEvent* event, String* params, Cardinal* num_params) {
+  Paste(w, event, params, num_params, true);
+}
+
 XtActionsRec actions[] = {
     {const_cast<String>("paste-selection"), PasteSelection},
+    {const_cast<String>("paste-over-selection"), PasteOverSelection},
 };
 
 // Athena's bindings of insert-selection, with the same selections.

@@ -15,5 +15,6 @@
 //
 // paste-selection(selection...) tries the named selections in order (none:
 // PRIMARY, CUT_BUFFER0) until one holds text, inserts that text at the caret
-// and puts the caret after it.
+// and puts the caret after it. paste-over-selection(selection...) does the
+// same, the text taking the place of the selected text when there is one.
 void BindPasteSelection(Widget text);

@@ -15,12 +15,12 @@
 #include <cstring>
 
 #include "app/app.h"
-#include "app/clipboard.h"
 #include "app/editres.h"
 #include "app/form_args.h"
 #include "app/input_method.h"
 #include "app/locale.h"
 #include "app/popups.h"
+#include "app/text_keys.h"
 #include "app/window_title.h"
 #include "model/note_list.h"
 #include "model/utf8.h"
@@ -121,6 +121,7 @@ bool NoteWindow::SetText(std::string_view text) {
   if (Wide()) {
     LoadWide(copy);
     XawTextSetSource(text_, source_, 0);
+    ForgetUndo(text_);
     note_->buffer_size = GrownBufferSize(note_->buffer_size, Length(), Notes().settings().buffer_size);
     return true;
   }
@@ -128,6 +129,7 @@ bool NoteWindow::SetText(std::string_view text) {
   Arg arg;
   XtSetArg(arg, XtNstring, copy.c_str());
   XtSetValues(source_, &arg, 1);
+  ForgetUndo(text_);
   note_->buffer_size = GrownBufferSize(note_->buffer_size, Length(), Notes().settings().buffer_size);
   return true;
 }
@@ -344,12 +346,13 @@ void NoteWindow::BuildText(Widget form) {
   // The source holds the text from now on: the record lets go of its copy.
   std::string().swap(note_->text);
   BindPasteSelection(text_);
-  UseClipboard(text_, "paste-selection");
+  UseKeyMap(text_, "paste-selection", "paste-over-selection", false);
   if (!program.res.scrollBar) ScrollBarWhenNeeded(text_);
+  ScrollWithWheel(text_);
 }
 
 void NoteWindow::Create() {
-  Arg args[5];
+  Arg args[6];
   Cardinal n = 0;
   if (note_->has_geometry) {
     XtSetArg(args[n], XtNgeometry, geometry_.GeometryResource()); n++;
@@ -357,6 +360,7 @@ void NoteWindow::Create() {
     XtSetArg(args[n], XtNy, note_->y); n++;
   }
   XtSetArg(args[n], XtNtitle, note_->name.c_str()); n++;
+  XtSetArg(args[n], XtNinput, True); n++;
   // Keys reach an international text widget through an input method, which
   // the Athena VendorShell keeps for the widgets inside it; without one the
   // text widget takes a typed character's UTF-8 bytes one at a time.
@@ -380,6 +384,9 @@ void NoteWindow::Create() {
     OpenInputMethodWhenUsed(shell_, text_);
   }
   OnWindowClose(shell_, CloseFromWindowManager, this);
+  // Every key the note gets goes to its text, wherever the pointer is.
+  TakeFocusWhenOffered(shell_);
+  XtSetKeyboardFocus(shell_, text_);
   geometry_.Track(shell_);
 
   if (!note_->has_geometry) {

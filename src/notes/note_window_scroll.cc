@@ -5,6 +5,7 @@
 #include <X11/Xaw/TextP.h>
 
 #include "app/app.h"
+#include "app/widget_state.h"
 
 namespace {
 
@@ -74,4 +75,13 @@ void ScrollBarWhenNeeded(Widget text) {
   XtAddCallback(XawTextGetSource(text), XtNcallback, TextChanged, check);
   XtAddCallback(text, XtNdestroyCallback, Forget, check);
   XtAddEventHandler(text, StructureNotifyMask, False, SizeOrMap, check);
+}
+
+void ScrollWithWheel(Widget text) {
+  // Three lines a notch, as most programs scroll. The insertion point stays.
+  static const char kWheel[] =
+      "#override\n"
+      "<Btn4Down>: scroll-one-line-down() scroll-one-line-down() scroll-one-line-down()\n"
+      "<Btn5Down>: scroll-one-line-up() scroll-one-line-up() scroll-one-line-up()";
+  XtOverrideTranslations(text, SharedTranslations(text, kWheel));
 }

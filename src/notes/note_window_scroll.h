@@ -10,3 +10,8 @@
 // Athena's own XawtextScrollWhenNeeded never shows the bar for a text
 // widget.
 void ScrollBarWhenNeeded(Widget text);
+
+// The mouse wheel (buttons 4 and 5) scrolls the text three lines a notch.
+// The text wraps at the window's width: there is nothing to scroll
+// sideways (buttons 6 and 7).
+void ScrollWithWheel(Widget text);

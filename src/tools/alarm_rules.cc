@@ -54,6 +54,8 @@ std::time_t MinuteStart(std::time_t t) {
   return t - local.tm_sec;
 }
 
+std::time_t NextWholeMinute(std::time_t t) { return MinuteStart(t) + 60; }
+
 CheckWindow WindowSince(bool has_previous, std::time_t previous, std::time_t now) {
   std::time_t current = MinuteStart(now);
   if (!has_previous) return {current - 1, now};

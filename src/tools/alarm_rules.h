@@ -55,6 +55,10 @@ constexpr std::time_t kMaxCatchUpSeconds = 366L * 24 * 60 * 60;
 // Start of the local minute holding t.
 std::time_t MinuteStart(std::time_t t);
 
+// Start of the local minute after the one holding t: where the Alarms
+// Setup dialog starts.
+std::time_t NextWholeMinute(std::time_t t);
+
 // The minutes a check at `now` covers when the previous check ran at
 // `previous`: from the previous check's minute up to the current one, at
 // most kMaxCatchUpSeconds of them. The previous check's minute is covered

@@ -8,6 +8,8 @@
 #include <X11/Xaw/Form.h>
 #include <X11/Xaw/Label.h>
 
+#include <algorithm>
+#include <ctime>
 #include <string>
 
 #include "app/app.h"
@@ -178,11 +180,24 @@ RowWidgets MakeRow(Widget form, Widget label, int row, int shown) {
   return r;
 }
 
+// The width a value label takes to show two digits, the most a value has:
+// measured on the label itself, which is then given its value back.
+Dimension TwoDigitWidth(Widget value) {
+  const int shown = ShownValue(value);
+  Dimension widest = 0;
+  for (int digits : {0, 88}) {
+    SetShownValue(value, digits);
+    widest = std::max(widest, DimensionOf(value, XtNwidth));
+  }
+  SetShownValue(value, shown);
+  return widest;
+}
+
 // Labels every row with the same width, and every part of every row with
-// the height of the Month value; the values share the Minute value's width.
+// the height of the Month value; every value is wide enough for two digits.
 void EvenOut(RowWidgets (&rows)[ar::kRowCount]) {
   Dimension height = DimensionOf(rows[ar::kMonthRow].value, XtNheight);
-  Dimension width = DimensionOf(rows[ar::kMinuteRow].value, XtNwidth);
+  Dimension width = TwoDigitWidth(rows[ar::kMinuteRow].value);
   for (const RowWidgets& r : rows) SetDimension(r.value, XtNwidth, width);
   for (const RowWidgets& r : rows)
     for (Widget w : {r.value, r.down, r.up, r.label}) SetDimension(w, XtNheight, height);
@@ -190,7 +205,9 @@ void EvenOut(RowWidgets (&rows)[ar::kRowCount]) {
 
 }  // namespace
 
-void OpenAlarmSetup(Note* note) {
+void OpenAlarmSetup(Note* note) { OpenAlarmSetupAt(note, std::time(nullptr)); }
+
+void OpenAlarmSetupAt(Note* note, std::time_t now) {
   CloseSetup();
   setup.shell = CreateDialogShell("TimerShell", "Alarms Setup", PointerPosition());
   XtAddCallback(setup.shell, XtNdestroyCallback, SetupShellGone, nullptr);
@@ -233,7 +250,8 @@ void OpenAlarmSetup(Note* note) {
     XtSetValues(label, args, 2);
   }
 
-  const Alarm& alarm = note->alarm;
+  // The dialog starts at the next whole minute from now.
+  const Alarm alarm = AlarmAt(ar::NextWholeMinute(now));
   const int shown[ar::kRowCount] = {alarm.month + 1, alarm.day, alarm.hour, alarm.minute};
   RowWidgets rows[ar::kRowCount];
   for (int row = 0; row < ar::kRowCount; ++row) {

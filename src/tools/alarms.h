@@ -10,9 +10,12 @@
 
 // The Set Alarm... command: builds the Alarms Setup dialog for the note
 // and pops it up at the pointer, closing any Alarms Setup dialog already
-// open. Its arrows step the values; Accept arms the alarm at the values
-// shown and marks the note changed; Cancel closes it.
+// open. It shows the next whole minute after `now`. Its arrows step the
+// values; Accept arms the alarm at the values shown and marks the note
+// changed; Cancel closes it.
 void OpenAlarmSetup(Note* note);
+// The same, as if the clock read `now`.
+void OpenAlarmSetupAt(Note* note, std::time_t now);
 
 // The Unset Alarm command: disarms the note's alarm and marks it changed.
 void ClearAlarm(Note* note);

@@ -21,6 +21,7 @@ FILE_BUTTON = (18, 8)
 NOTES_BUTTON = (60, 8)
 MONTH_UP = (116, 14)
 DAY_UP = (116, 48)
+MINUTE_DOWN = (62, 115)
 ACCEPT = (35, 151)
 
 
@@ -31,6 +32,17 @@ def this_minute_with_time_to_spare(spare=20):
              what="a fresh minute")
     t = time.localtime()
     return (t.tm_mon - 1, t.tm_mday, t.tm_hour, t.tm_min)
+
+
+# Days of each month, January first; February always has 29.
+DAYS_IN_MONTH = [31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31]
+
+
+def next_minute(t):
+    """The local (month 0-11, day, hour, minute) of the minute after the
+    one holding t: where the Alarms Setup dialog starts."""
+    n = time.localtime((int(t) // 60 + 1) * 60)
+    return (n.tm_mon - 1, n.tm_mday, n.tm_hour, n.tm_min)
 
 
 def read_file(path):
@@ -134,26 +146,35 @@ class AlarmsTest(E2ETest):
         home = os.path.join(self.x.tmp, "home")
         note_dir = os.path.join(home, ".tackonnotes")
         os.makedirs(home)
-        # 14 June, 09:30, not armed.
+        # 14 June, 09:30, not armed: the dialog starts at the next minute
+        # all the same.
         self.write_note(note_dir, "note3", "Dentist", alarm=(0, 5, 14, 9, 30))
         app = self.start(home=home, note_dir=note_dir)
         note = self.x.wait_mapped("Dentist")
 
         # Notes -> Set Alarm...: after the title, Hide, Erase, Destroy, Name,
         # Anchor and UnAnchor, below three lines.
+        opened = time.time()
         self.pick_from_menu(note, NOTES_BUTTON, 7, 3)
         dialog = self.x.wait_mapped(SETUP)
+        shown = [next_minute(t) for t in (opened, time.time())]
         dx, dy, _, _ = self.x.geometry(dialog)
         for offset in (MONTH_UP, MONTH_UP, DAY_UP):
             self.x.click(dx + offset[0], dy + offset[1])
         self.x.click(dx + ACCEPT[0], dy + ACCEPT[1])
         self.x.wait_unmapped(SETUP)
 
-        # File -> Save: the entry after the title and one line.
+        # File -> Save: the entry after the title and one line. Two months
+        # and a day on (the day wraps at the end of the month then shown).
         self.pick_from_menu(note, FILE_BUTTON, 1, 1)
         path = os.path.join(note_dir, "note3")
-        wait_for(lambda: header_numbers(read_file(path))[9:] == [1, 7, 15, 9, 30],
-                 what="the armed alarm in the file")
+        stepped = []
+        for month, day, hour, minute in shown:
+            month = (month + 2) % 12
+            day = 1 if day >= DAYS_IN_MONTH[month] else day + 1
+            stepped.append([1, month, day, hour, minute])
+        wait_for(lambda: header_numbers(read_file(path))[9:] in stepped, what="the armed alarm in the file")
+        armed = header_numbers(read_file(path))[9:]
         app.stop()
 
         # Loaded again, the alarm is armed: Unset Alarm is the entry after
@@ -162,7 +183,7 @@ class AlarmsTest(E2ETest):
         note = self.x.wait_mapped("Dentist")
         self.pick_from_menu(note, NOTES_BUTTON, 8, 3)
         self.pick_from_menu(note, FILE_BUTTON, 1, 1)
-        wait_for(lambda: header_numbers(read_file(path))[9:] == [0, 7, 15, 9, 30],
+        wait_for(lambda: header_numbers(read_file(path))[9:] == [0] + armed[1:],
                  what="the disarmed alarm in the file")
 
     def test_no_alarm_option_fires_nothing_and_sets_nothing(self):
@@ -186,8 +207,8 @@ class AlarmsTest(E2ETest):
         self.assertEqual(header_numbers(app.note_files()["note1"])[9:], [1] + list(now))
 
     def test_alarm_accepted_for_the_current_minute_fires_at_once(self):
-        # A new note's alarm fields hold the minute it was made in: Set
-        # Alarm... then Accept is the natural first try.
+        # The dialog starts at the next whole minute: one step back on the
+        # Minute row is the minute now running.
         home = os.path.join(self.x.tmp, "home")
         note_dir = os.path.join(home, ".tackonnotes")
         os.makedirs(home)
@@ -198,6 +219,7 @@ class AlarmsTest(E2ETest):
         self.pick_from_menu(note, NOTES_BUTTON, 7, 3)
         dialog = self.x.wait_mapped(SETUP)
         dx, dy, _, _ = self.x.geometry(dialog)
+        self.x.click(dx + MINUTE_DOWN[0], dy + MINUTE_DOWN[1])
         self.x.click(dx + ACCEPT[0], dy + ACCEPT[1])
         wait_for(lambda: len(self.mapped_windows(REMINDER)) == 1, timeout=10, what="the reminder at once")
         self.assertEqual(time.localtime().tm_min, now[3], "within the minute")

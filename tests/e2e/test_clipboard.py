@@ -1,6 +1,7 @@
-"""Copy and paste with today's programs, with real input: a selection in a
-note is also the CLIPBOARD; Shift+Insert and Ctrl+Shift+V paste the
-CLIPBOARD; Athena's Emacs keys and button 2 still work."""
+"""Copy and paste with today's programs in the Athena key map (keyMap:
+athena), with real input: a selection in a note is also the CLIPBOARD;
+Shift+Insert and Ctrl+Shift+V paste the CLIPBOARD; Athena's Emacs keys and
+button 2 still work. (The desktop map: test_key_map.)"""
 
 import os
 import subprocess
@@ -16,7 +17,7 @@ class ClipboardTest(E2ETest):
     def start_with_note(self, name, text):
         home = os.path.join(self.x.tmp, "home")
         make_note_dir(home, {"note1": note_file(name, text, x=300, y=200, width=400, height=200)})
-        app = self.start(home=home)
+        app = self.start("-xrm", "Kleebord.keyMap: athena", home=home)
         app.wait_ready()
         return app, self.x.wait_mapped(name)
 

@@ -249,6 +249,20 @@ class DocumentedResources(E2ETest):
             self.assertEqual(app.wait_exit(timeout=20), 0)
             with open(os.path.join(app.home, ".tackonnotes", "note1"), "rb") as f:
                 self.assertTrue(f.read().endswith(b"\nLooks\noldN"))
+        elif specifier == "Kleebord.keyMap":
+            # Ctrl+A then a key: Athena's goes to the start of the line, the
+            # desktop map's selects all, which the key replaces.
+            found = []
+            for args in ((line,), ()):
+                app, wid = self.run_program(*args, text="old")
+                self.x.click_center(self.text_area(wid))
+                self.x.xdotool("key", "ctrl+a", "N")
+                journal = os.path.join(app.home, ".tackonnotes", ".recovery", "note1")
+                wait_for(lambda: os.path.exists(journal), what="the recovery journal")
+                with open(journal, "rb") as f:
+                    found.append(f.read().split(b"\n", 2)[2])
+                self.stop(app)
+            self.assertEqual(found, [b"Nold", b"N"])
         else:
             self.fail("no check for the documented line " + line)
 

@@ -40,7 +40,10 @@ class NoteCommandsTest(E2ETest):
         before = self.x.viewable_overrides()
         self.choose(note_wid, entry)
         popup = self.x.wait_new_override(before)
-        buttons = sorted((w for w in self.x.descendants(popup) if w["depth"] == 2), key=lambda w: w["x"])
+        parts = [w for w in self.x.descendants(popup) if w["depth"] == 2]
+        # The buttons stand side by side under the question.
+        bottom = max(w["y"] for w in parts)
+        buttons = sorted((w for w in parts if w["y"] == bottom), key=lambda w: w["x"])
         self.assertEqual(len(buttons), 2)
         self.click_center(buttons[button])
         wait_for(lambda: not self.x.is_viewable_override(popup), what="the Confirm popup to go")
@@ -72,7 +75,7 @@ class NoteCommandsTest(E2ETest):
         _, _, width, _ = self.x.geometry(dialog)
         self.assertEqual(width, 160, "ten pixels for each of 6 + 10 characters")
         self.click_center(field)
-        self.x.xdotool("key", "ctrl+a", "ctrl+k")
+        self.x.xdotool("key", "ctrl+a", "BackSpace")
         self.x.xdotool("type", "--delay", "20", "Plumber")
         # Return rings the bell and does not confirm.
         self.x.xdotool("key", "Return")

@@ -33,7 +33,7 @@ class OneLineFieldsTest(E2ETest):
 
     def type_into(self, field, text):
         self.x.click_center(field)
-        self.x.xdotool("key", "ctrl+a", "ctrl+k")
+        self.x.xdotool("key", "ctrl+a", "BackSpace")
         self.x.xdotool("type", "--delay", "20", text)
 
     def test_name_field_shows_the_text_being_typed(self):

@@ -101,7 +101,7 @@ class RecoveryTest(E2ETest):
         prompt = self.x.wait_mapped("Save Notes Prompt")
         subs = [w for w in self.x.subwindows(prompt) if w["w"] > 5 and w["h"] > 5]
         top = min(w["y"] for w in subs)
-        no = max((w for w in subs if w["y"] > top + 5), key=lambda w: w["x"])
+        no = sorted((w for w in subs if w["y"] > top + 5), key=lambda w: w["x"])[1]  # Yes, No, Cancel
         self.x.click_center(no)
         self.assertEqual(app.wait_exit(), 0)
         self.apps.remove(app)

@@ -74,7 +74,7 @@ class UnicodeTest(E2ETest):
 
     def type_into(self, field, text):
         self.x.click_center(field)
-        self.x.xdotool("key", "ctrl+a", "ctrl+k")
+        self.x.xdotool("key", "ctrl+a", "BackSpace")
         self.x.xdotool("type", "--delay", "40", text)
 
     def text_window(self, wid):

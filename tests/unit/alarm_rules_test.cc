@@ -310,3 +310,26 @@ TEST_F(AlarmDueTest, NextCheckJustAfterTheMinuteBoundary) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(AlarmDueTest, SetupStartsAtTheNextWholeMinute) {
+  struct Case {
+    std::time_t now;
+    Alarm shown;
+  } cases[] = {
+      {LocalTime(2024, 6, 14, 9, 30, 0), {5, 14, 9, 31}},
+      {LocalTime(2024, 6, 14, 9, 30, 59), {5, 14, 9, 31}},
+      {LocalTime(2024, 6, 14, 9, 59, 1), {5, 14, 10, 0}},
+      {LocalTime(2024, 12, 31, 23, 59, 30), {0, 1, 0, 0}},
+      {LocalTime(2024, 2, 28, 23, 59, 59), {1, 29, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    Alarm at = AlarmAt(ar::NextWholeMinute(c.now));
+    EXPECT_EQ(std::vector<int>({at.month, at.day, at.hour, at.minute}),
+              std::vector<int>({c.shown.month, c.shown.day, c.shown.hour, c.shown.minute}))
+        << "at " << c.now;
+  }
+}
+
+}  // namespace

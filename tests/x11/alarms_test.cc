@@ -102,9 +102,11 @@ class AlarmsTest : public testing::Test {
   ProgramStateGuard program_state_;
 };
 
-TEST_F(AlarmsTest, DialogShowsTheCreationTimeInEvenRowsAtThePointer) {
+TEST_F(AlarmsTest, DialogShowsTheNextWholeMinuteInEvenRowsAtThePointer) {
   Note* note = MakeNote(LocalTime(2024, 6, 14, 9, 5));
+  std::time_t before = std::time(nullptr);
   XtCallCallbacks(NoteWidget(note, "SetAlarm"), XtNcallback, nullptr);
+  std::time_t after = std::time(nullptr);
   Widget shell = Shell();
   ASSERT_NE(shell, nullptr);
   ASSERT_TRUE(PumpUntil([&] { return IsMapped(shell); }));
@@ -117,7 +119,16 @@ TEST_F(AlarmsTest, DialogShowsTheCreationTimeInEvenRowsAtThePointer) {
   EXPECT_EQ(Labels(Named(shell, "TimerLabel")), (std::vector<std::string>{"Month", "Day", "Hour", "Minute"}));
   EXPECT_EQ(Labels(Named(shell, "TimerArrow")),
             (std::vector<std::string>{"<", ">", "<", ">", "<", ">", "<", ">"}));
-  EXPECT_EQ(Values(), (std::vector<std::string>{"6", "14", "9", "5"}));
+  // Not the note's creation time: the next whole minute from now.
+  std::vector<std::vector<std::string>> next;
+  for (std::time_t t : {before, after}) {
+    std::tm local{};
+    std::time_t minute = t - t % 60 + 60;
+    localtime_r(&minute, &local);
+    next.push_back({std::to_string(local.tm_mon + 1), std::to_string(local.tm_mday), std::to_string(local.tm_hour),
+                    std::to_string(local.tm_min)});
+  }
+  EXPECT_TRUE(Values() == next[0] || Values() == next[1]);
   EXPECT_EQ(Labels(Named(shell, "TimerButtons")), (std::vector<std::string>{"Accept", "Cancel"}));
 
   // One height for every part of every row, one width for the labels and
@@ -130,11 +141,23 @@ TEST_F(AlarmsTest, DialogShowsTheCreationTimeInEvenRowsAtThePointer) {
   EXPECT_EQ(heights.size(), 1u);
   EXPECT_EQ(label_widths.size(), 1u);
   EXPECT_EQ(value_widths.size(), 1u);
+  // Two digits fit, whatever the values shown at first.
+  OpenAlarmSetupAt(note, LocalTime(2024, 1, 1, 0, 0, 30));
+  EXPECT_EQ(Values(), (std::vector<std::string>{"1", "1", "0", "1"}));
+  Widget minute = Named(Shell(), "TimerText")[3];
+  Press(Arrow(0, false));  // 12
+  Press(Arrow(3, false));
+  Press(Arrow(3, false));  // 59
+  EXPECT_EQ(Values(), (std::vector<std::string>{"12", "1", "0", "59"}));
+  // The width the label asks for to show "59" whole.
+  XtWidgetGeometry wanted{};
+  XtQueryGeometry(minute, nullptr, &wanted);
+  for (Widget value : Named(Shell(), "TimerText")) EXPECT_GE(Get<Dimension>(value, XtNwidth), wanted.width);
 }
 
 TEST_F(AlarmsTest, ArrowsStepAndDayKeepsItsValueWhenTheMonthChanges) {
   Note* note = MakeNote(LocalTime(2024, 1, 31, 23, 0));
-  OpenAlarmSetup(note);
+  OpenAlarmSetupAt(note, LocalTime(2024, 1, 31, 22, 59, 30));
   ASSERT_NE(Shell(), nullptr);
   Press(Arrow(0, true));  // January -> February
   EXPECT_EQ(Values(), (std::vector<std::string>{"2", "31", "23", "0"}));
@@ -167,7 +190,7 @@ TEST_F(AlarmsTest, AcceptArmsDisarmKeepsTheValues) {
   EXPECT_TRUE(XtIsSensitive(NoteWidget(note, "SetAlarm")));
   EXPECT_FALSE(XtIsSensitive(NoteWidget(note, "UnsetAlarm")));
 
-  OpenAlarmSetup(note);
+  OpenAlarmSetupAt(note, LocalTime(2024, 12, 3, 8, 14));
   Press(Arrow(0, true));  // December -> January
   Press(Arrow(2, true));
   EXPECT_EQ(Values(), (std::vector<std::string>{"1", "3", "9", "15"}));
@@ -193,14 +216,17 @@ TEST_F(AlarmsTest, AcceptArmsDisarmKeepsTheValues) {
   EXPECT_TRUE(XtIsSensitive(NoteWidget(note, "Save")));
   EXPECT_EQ(Get<Pixmap>(NoteWidget(note, "AlarmIcon"), XtNbitmap), BlankBitmap());
 
-  OpenAlarmSetup(note);
-  EXPECT_EQ(Values(), (std::vector<std::string>{"1", "3", "9", "15"}));
+  // The values stay in the note; the dialog starts at the next minute.
+  EXPECT_EQ(std::vector<int>({note->alarm.month, note->alarm.day, note->alarm.hour, note->alarm.minute}),
+            std::vector<int>({0, 3, 9, 15}));
+  OpenAlarmSetupAt(note, LocalTime(2024, 12, 3, 8, 20));
+  EXPECT_EQ(Values(), (std::vector<std::string>{"12", "3", "8", "21"}));
 }
 
 TEST_F(AlarmsTest, AcceptStoresWhatIsShownUnchecked) {
   // 31 January stepped to February: the day is not adjusted.
   Note* note = MakeNote(LocalTime(2024, 1, 31, 12, 0));
-  OpenAlarmSetup(note);
+  OpenAlarmSetupAt(note, LocalTime(2024, 1, 31, 11, 59));
   Press(Arrow(0, true));
   Press(Button("Accept"));
   EXPECT_EQ(note->alarm.month, 1);

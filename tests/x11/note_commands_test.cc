@@ -1,6 +1,7 @@
 // Hide, Erase, Destroy, Anchor and UnAnchor through a real note's Notes menu.
 #include <gtest/gtest.h>
 
+#include <X11/IntrinsicP.h>
 #include <X11/StringDefs.h>
 #include <X11/Xaw/Text.h>
 #include <sys/stat.h>
@@ -109,6 +110,18 @@ TEST_F(NoteCommandsTest, CancelLeavesTheNoteAsItWas) {
       Note* note = MakeNote("keep me");
       if (changed) note->MarkChanged();
       Choose(note, entry);
+      // The question names the command and the note, above the buttons.
+      ASSERT_TRUE(ConfirmUp());
+      Widget question = ConfirmButton("ConfirmLabel");
+      ASSERT_NE(question, nullptr);
+      EXPECT_TRUE(XtIsManaged(question));
+      EXPECT_EQ(LabelOf(question), std::string(entry) == "Erase" ? EraseQuestion(note->name) : DestroyQuestion(note->name));
+      EXPECT_NE(LabelOf(question).find(entry), std::string::npos);
+      EXPECT_NE(LabelOf(question).find("\"" + note->name + "\""), std::string::npos);
+      EXPECT_LT(question->core.y, ConfirmButton("Confirm")->core.y);
+      Widget cancel = ConfirmButton("Cancel");
+      ASSERT_TRUE(PumpUntil([&] { return IsMapped(PopupNamed("Confirm")); }));
+      EXPECT_GE(PopupNamed("Confirm")->core.height, cancel->core.y + cancel->core.height) << "the shell shows it all";
       Answer("Cancel");
       ASSERT_EQ(Notes().FindNote(note->id), note);
       EXPECT_EQ(NoteText(note), "keep me");

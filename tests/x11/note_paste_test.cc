@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "app/text_keys.h"
 #include "model/note_list.h"
 #include "notes/note_window.h"
 #include "x11_util.h"
@@ -152,30 +153,40 @@ TEST_F(NotePasteTest, PasteBeyondTheCapIsRefusedWholeAndTold) {
   EXPECT_EQ(WindowOf(note)->InsertionPoint(), 5);
 }
 
-TEST_F(NotePasteTest, AthenasPasteBindingsRunThePastesOfTheNote) {
-  Note* note = MakeNote("");
-  Widget text = NoteWidget(note, "NoteText");
-  Pump();
-  ASSERT_TRUE(XtIsRealized(text));
-  Own(XA_PRIMARY, "P");
-  Own(XA_SECONDARY, "S");
-  Own(XInternAtom(program.display, "CLIPBOARD", False), "K");
-  XStoreBuffer(program.display, "C", 1, 0);
+TEST_F(NotePasteTest, PasteBindingsOfBothKeyMapsRunThePastesOfTheNote) {
   struct Case {
+    KeyMap map;
     const char* what;
     int type;
     unsigned int detail;  // a button, or a keysym for key events
     unsigned int state;
     const char* after;
   } cases[] = {
-      {"middle button: PRIMARY", ButtonPress, Button2, 0, "P"},
-      {"Shift+Insert: CLIPBOARD", KeyPress, XK_Insert, ShiftMask, "PK"},
-      {"Ctrl+Y: SECONDARY", KeyPress, XK_y, ControlMask, "PKS"},
-      {"Ctrl+C: CUT_BUFFER0", KeyPress, XK_c, ControlMask, "PKSC"},
-      {"Ctrl+Shift+V: CLIPBOARD", KeyPress, XK_v, ControlMask | ShiftMask, "PKSCK"},
+      {KeyMap::kAthena, "middle button: PRIMARY", ButtonPress, Button2, 0, "P"},
+      {KeyMap::kAthena, "Shift+Insert: CLIPBOARD", KeyPress, XK_Insert, ShiftMask, "PK"},
+      {KeyMap::kAthena, "Ctrl+Y: SECONDARY", KeyPress, XK_y, ControlMask, "PKS"},
+      {KeyMap::kAthena, "Ctrl+C: CUT_BUFFER0", KeyPress, XK_c, ControlMask, "PKSC"},
+      {KeyMap::kAthena, "Ctrl+Shift+V: CLIPBOARD", KeyPress, XK_v, ControlMask | ShiftMask, "PKSCK"},
+      {KeyMap::kDesktop, "middle button: PRIMARY", ButtonPress, Button2, 0, "P"},
+      {KeyMap::kDesktop, "Shift+Insert: CLIPBOARD", KeyPress, XK_Insert, ShiftMask, "PK"},
+      {KeyMap::kDesktop, "Ctrl+V: CLIPBOARD", KeyPress, XK_v, ControlMask, "PKK"},
+      {KeyMap::kDesktop, "Ctrl+Shift+V: CLIPBOARD", KeyPress, XK_v, ControlMask | ShiftMask, "PKKK"},
   };
+  Note* note = nullptr;
+  Widget text = nullptr;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
+    if (!note || CurrentKeyMap() != c.map) {
+      ChooseKeyMap(c.map);
+      note = MakeNote("");
+      text = NoteWidget(note, "NoteText");
+      Pump();
+      ASSERT_TRUE(XtIsRealized(text));
+      Own(XA_PRIMARY, "P");
+      Own(XA_SECONDARY, "S");
+      Own(XInternAtom(program.display, "CLIPBOARD", False), "K");
+      XStoreBuffer(program.display, "C", 1, 0);
+    }
     XEvent event{};
     event.type = c.type;
     event.xany.display = program.display;

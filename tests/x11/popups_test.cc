@@ -131,9 +131,11 @@ TEST(ConfirmPopup, ReusedAtTheNewPointerWithOnlyTheNewCallbacks) {
   XtCallbackRec no2[] = {{OnCancel, reinterpret_cast<XtPointer>(10)}, {nullptr, nullptr}};
   AskConfirm(yes2, no2);
   EXPECT_EQ(PopupNamed("Confirm"), shell) << "the same popup is reused";
+  EXPECT_EQ(XtNameToWidget(shell, "Buttons.ConfirmLabel"), nullptr) << "no question, no text";
   ASSERT_TRUE(PumpUntil([&] { return IsMapped(shell); }));
   EXPECT_EQ(shell->core.x, 500);
   EXPECT_EQ(shell->core.y, 400);
+  confirm = XtNameToWidget(shell, "Buttons.Confirm");  // laid out anew for each question
   Press(confirm);
   Pump();
   EXPECT_EQ(confirmed, 10) << "only the new procedure runs";
