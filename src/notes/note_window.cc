@@ -390,3 +390,30 @@ void NoteWindow::Create() {
   }
   if (!note_->hidden) XtPopup(shell_, XtGrabNone);
 }
+
+void NoteWindow::FocusWhenShown() {
+  XtAddEventHandler(shell_, VisibilityChangeMask, False, FocusOnVisible, this);
+}
+
+void NoteWindow::FocusOnVisible(Widget w, XtPointer client_data, XEvent* event, Boolean*) {
+  if (event->type != VisibilityNotify) return;
+  auto* self = static_cast<NoteWindow*>(client_data);
+  XtRemoveEventHandler(w, VisibilityChangeMask, False, FocusOnVisible, client_data);
+  XWindowAttributes attributes;
+  // Focus on a window that is not viewable would be a protocol error.
+  if (!XGetWindowAttributes(XtDisplay(w), XtWindow(w), &attributes) || attributes.map_state != IsViewable) return;
+  XSetInputFocus(XtDisplay(w), XtWindow(w), RevertToParent, CurrentTime);
+  XtSetKeyboardFocus(w, self->text_);
+}
+
+void NoteWindow::SelectBytes(std::size_t from, std::size_t to) {
+  std::string text = Text();
+  from = std::min(from, text.size());
+  to = std::clamp(to, from, text.size());
+  auto position = [&](std::size_t bytes) {
+    std::string_view head(text.data(), bytes);
+    return static_cast<XawTextPosition>(Wide() ? Utf8CharCount(head) : head.size());
+  };
+  XawTextSetInsertionPoint(text_, position(to));
+  XawTextSetSelection(text_, position(from), position(to));
+}
