@@ -13,8 +13,10 @@
 #include "frame/signals.h"
 #include "frame/main_menu.h"
 #include "frame/note_menus.h"
+#include "frame/search_notes.h"
 #include "frame/single_instance.h"
 #include "model/note_list.h"
+#include "notes/note_keys.h"
 #include "notes/note_saving.h"
 #include "tools/alarms.h"
 
@@ -61,6 +63,7 @@ int main(int argc, char** argv) {
   ExitOnControlWindowClose();
   XFlush(program.display);
   InstallNoteMenus();
+  SetNoteKeyCommands([] { NewNoteForTyping(""); }, OpenNoteSearch);
   LoadNotes();
   // -new with no stikkel running: this one opens the note.
   if (command.command == RemoteCommand::kNew) RunRemoteCommand(command);

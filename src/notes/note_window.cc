@@ -25,6 +25,7 @@
 #include "model/note_list.h"
 #include "model/utf8.h"
 #include "notes/NoteSource.h"
+#include "notes/note_keys.h"
 #include "notes/note_paste.h"
 #include "notes/note_window_scroll.h"
 #include "notes/recovery_journal.h"
@@ -343,6 +344,7 @@ void NoteWindow::BuildText(Widget form) {
   std::string().swap(note_->text);
   BindPasteSelection(text_);
   UseClipboard(text_, "paste-selection");
+  AddNoteCommandKeys(text_);
   if (!program.res.scrollBar) ScrollBarWhenNeeded(text_);
 }
 
