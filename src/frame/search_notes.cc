@@ -11,6 +11,7 @@
 #include <X11/Xaw/Viewport.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "app/one_line_field.h"
 #include "app/place_window.h"
 #include "app/popups.h"
+#include "app/take_focus.h"
 #include "model/note_list.h"
 #include "model/note_search.h"
 #include "notes/note_window.h"
@@ -102,6 +104,11 @@ void Search() {
 
 void FieldChanged(Widget, XtPointer, XtPointer) { Search(); }
 
+// However the dialog goes, nothing of it is kept.
+void Forget(Widget w, XtPointer, XtPointer) {
+  if (dialog.shell == w) dialog = SearchDialog();
+}
+
 void Close(Widget, XtPointer, XtPointer) {
   if (!dialog.shell) return;
   DestroyPopup(dialog.shell);
@@ -123,9 +130,17 @@ void Choose(std::size_t row) {
   if (found.to > found.from) window->SelectBytes(found.from, found.to);
 }
 
+void ChooseLater(XtPointer client_data, XtIntervalId*) {
+  Choose(static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(client_data)));
+}
+
+// A row was clicked: chosen once the list is done with the click (choosing
+// destroys the list).
 void RowChosen(Widget, XtPointer, XtPointer call_data) {
   auto* chosen = static_cast<XawListReturnStruct*>(call_data);
-  if (chosen->list_index >= 0) Choose(static_cast<std::size_t>(chosen->list_index));
+  if (chosen->list_index < 0) return;
+  XtAppAddTimeOut(program.app_context, 0, ChooseLater,
+                  reinterpret_cast<XtPointer>(static_cast<std::uintptr_t>(chosen->list_index)));
 }
 
 // Return in the field: the highlighted row, else the first.
@@ -137,6 +152,7 @@ void ReturnInField(Widget, XtPointer, XtPointer) {
 
 void Build() {
   dialog.shell = CreateDialogShell("SearchShell", "Search All Notes", PointerPosition());
+  XtAddCallback(dialog.shell, XtNdestroyCallback, Forget, nullptr);
   Arg args[12];
   Cardinal n = 0;
   XtSetArg(args[0], XtNborderWidth, 0);
@@ -192,8 +208,9 @@ void Build() {
   n = AddChains(args, n, XtChainBottom, XtChainBottom, XtChainLeft, XtChainRight);
   dialog.status = XtCreateManagedWidget("SearchStatus", labelWidgetClass, form, args, n);
   ShowRows();
-  // Typing goes into the field wherever the pointer is in the dialog.
-  XtSetKeyboardFocus(form, dialog.field);
+  // Typing goes into the field wherever the pointer is in the dialog, from
+  // the moment it is shown.
+  FocusWhenShown(dialog.shell, dialog.field);
 }
 
 }  // namespace

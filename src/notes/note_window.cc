@@ -21,6 +21,7 @@
 #include "app/input_method.h"
 #include "app/locale.h"
 #include "app/popups.h"
+#include "app/take_focus.h"
 #include "app/window_title.h"
 #include "model/note_list.h"
 #include "model/utf8.h"
@@ -393,20 +394,7 @@ void NoteWindow::Create() {
   if (!note_->hidden) XtPopup(shell_, XtGrabNone);
 }
 
-void NoteWindow::FocusWhenShown() {
-  XtAddEventHandler(shell_, VisibilityChangeMask, False, FocusOnVisible, this);
-}
-
-void NoteWindow::FocusOnVisible(Widget w, XtPointer client_data, XEvent* event, Boolean*) {
-  if (event->type != VisibilityNotify) return;
-  auto* self = static_cast<NoteWindow*>(client_data);
-  XtRemoveEventHandler(w, VisibilityChangeMask, False, FocusOnVisible, client_data);
-  XWindowAttributes attributes;
-  // Focus on a window that is not viewable would be a protocol error.
-  if (!XGetWindowAttributes(XtDisplay(w), XtWindow(w), &attributes) || attributes.map_state != IsViewable) return;
-  XSetInputFocus(XtDisplay(w), XtWindow(w), RevertToParent, CurrentTime);
-  XtSetKeyboardFocus(w, self->text_);
-}
+void NoteWindow::FocusWhenShown() { ::FocusWhenShown(shell_, text_); }
 
 void NoteWindow::SelectBytes(std::size_t from, std::size_t to) {
   std::string text = Text();

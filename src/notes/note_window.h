@@ -101,7 +101,6 @@ class NoteWindow : public NoteView {
   static void ShowTextTooLong(XtPointer client_data, XtIntervalId* id);
   static void TextTooLongGone(Widget w, XtPointer client_data, XtPointer call_data);
   static void CloseFromWindowManager(Widget w, XtPointer client_data, XtPointer call_data);
-  static void FocusOnVisible(Widget w, XtPointer client_data, XEvent* event, Boolean* go_on);
   void ShowAlarmEntries();
   // International mode: makes the source's text the UTF-8 text, up to its
   // first NUL, as wide characters.

@@ -5,6 +5,7 @@
 #include <X11/Shell.h>
 #include <X11/StringDefs.h>
 #include <X11/Xaw/Command.h>
+#include <X11/keysym.h>
 
 #include <algorithm>
 #include <string>
@@ -373,6 +374,94 @@ TEST_F(NoteListWindowTest, WindowManagerCloseIsCancel) {
   ASSERT_TRUE(PumpUntil([] { return PopupNamed("FindShell") == nullptr; }));
   EXPECT_TRUE(PopupsNamed("FindShell").empty());
   EXPECT_TRUE(note->hidden);
+}
+
+}  // namespace
+
+namespace {
+
+// A key as the server would send it to widget w, through its translations.
+void TypeOn(Widget w, KeySym keysym, Time time) {
+  XEvent event = KeyPressOn(w, XKeysymToKeycode(program.display, keysym));
+  event.xkey.time = time;
+  XtDispatchEvent(&event);
+  Pump();
+}
+
+// The wheel turned over widget w (button 4 up, 5 down).
+void WheelOn(Widget w, unsigned int button) {
+  XEvent event{};
+  event.xbutton.type = ButtonPress;
+  event.xbutton.display = program.display;
+  event.xbutton.window = XtWindow(w);
+  event.xbutton.root = DefaultRootWindow(program.display);
+  event.xbutton.button = button;
+  event.xbutton.same_screen = True;
+  XtDispatchEvent(&event);
+  Pump();
+}
+
+// The first name wholly in view of the list.
+std::string FirstInView() {
+  Widget view_form = XtNameToWidget(PopupNamed("FindShell"), "*FindViewForm");
+  for (Widget b : Buttons())
+    if (view_form->core.y + b->core.y >= 0) return LabelOf(b);
+  return "";
+}
+
+TEST_F(NoteListWindowTest, WheelAndTypeAheadMoveThroughTheList) {
+  // A short list (every note a button) and a long one (a few buttons that
+  // show the notes in turn) scroll and find alike.
+  for (int count : {60, 400}) {
+    for (int i = count - 1; i >= 0; --i) Notes().NewNote(-1)->name = "item " + std::to_string(i);
+    Note* zebra = MakeNote("Zebra crossing", true);
+    OpenNoteList(Head(), false);
+    Widget shell = PopupNamed("FindShell");
+    ASSERT_TRUE(PumpUntil([&] { return IsMapped(shell); }));
+    Widget form = XtNameToWidget(shell, "FindForm");
+    EXPECT_EQ(FirstInView(), "item 0") << count;
+    WheelOn(Buttons()[1], 5);
+    EXPECT_EQ(FirstInView(), "item 3") << count;
+    WheelOn(Buttons()[0], 5);
+    EXPECT_EQ(FirstInView(), "item 6") << count;
+    WheelOn(Buttons()[0], 4);
+    EXPECT_EQ(FirstInView(), "item 3") << count;
+    WheelOn(Buttons()[0], 4);
+    WheelOn(Buttons()[0], 4);
+    EXPECT_EQ(FirstInView(), "item 0") << count << " stops at the top";
+
+    // Typed letters move to the first name they begin; a pause starts anew.
+    TypeOn(form, XK_i, 1000);
+    TypeOn(form, XK_t, 1100);
+    EXPECT_EQ(FirstInView(), "item 0") << count;
+    TypeOn(form, XK_Z, 5000);
+    TypeOn(form, XK_e, 5100);
+    // The end of the list: its last rows fill the view.
+    std::vector<Widget> buttons = Buttons();
+    EXPECT_EQ(LabelOf(buttons.back()), "Zebra crossing") << count;
+    TypeOn(form, XK_Return, 5200);
+    ASSERT_TRUE(PumpUntil([&] { return IsMapped(NoteShell(zebra)); })) << count;
+    EXPECT_EQ(PopupNamed("FindShell"), nullptr);
+    ResetProgramState();
+  }
+}
+
+TEST_F(NoteListWindowTest, TheViewGrowsWithTheNamesUpToHalfTheScreen) {
+  MakeNote(std::string(400, 'w'));
+  MakeNote("short");
+  OpenNoteList(Head(), false);
+  Widget shell = PopupNamed("FindShell");
+  ASSERT_TRUE(PumpUntil([&] { return IsMapped(shell); }));
+  Widget viewport = XtNameToWidget(shell, "FindForm.FindViewport");
+  EXPECT_EQ(viewport->core.width, program.screen_width / 2);
+  EXPECT_EQ(viewport->core.height, 100);
+  CloseNoteList(nullptr, nullptr, nullptr);
+  for (int i = 0; i < 100; ++i) MakeNote("n" + std::to_string(i));
+  OpenNoteList(Head(), false);
+  shell = PopupNamed("FindShell");
+  ASSERT_TRUE(PumpUntil([&] { return IsMapped(shell); }));
+  viewport = XtNameToWidget(shell, "FindForm.FindViewport");
+  EXPECT_EQ(viewport->core.height, program.screen_height / 2);
 }
 
 }  // namespace
