@@ -20,6 +20,7 @@
 #include "app/form_args.h"
 #include "app/locale.h"
 #include "app/popups.h"
+#include "app/take_focus.h"
 #include "model/note_list.h"
 #include "model/note_search.h"
 #include "model/utf8.h"
@@ -416,7 +417,7 @@ void OpenNoteList(const Note* first, bool hidden_only) {
   // Keys typed anywhere in the window go to the list.
   BindListKeys(form);
   BindListKeys(list.view_form);
-  XtSetKeyboardFocus(list.shell, form);
+  FocusWhenShown(list.shell, form);
   if (long_list) {
     // Laid out, the view tells how many rows it holds.
     XtRealizeWidget(list.shell);
