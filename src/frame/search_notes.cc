@@ -28,7 +28,7 @@
 namespace {
 
 // More rows than anyone reads; the query narrows them.
-constexpr std::size_t kMostRows = 1000;
+constexpr std::size_t kMostRows = 200;
 constexpr Dimension kListWidth = 480;
 constexpr Dimension kListHeight = 240;
 

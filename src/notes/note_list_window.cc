@@ -360,7 +360,8 @@ void SizeView() {
   XtSetValues(list.viewport, args, 2);
   if (Long()) {
     XtSetArg(args[0], XtNlength, static_cast<Dimension>(height));
-    XtSetValues(list.scrollbar, args, 1);
+    XtSetArg(args[1], XtNheight, static_cast<Dimension>(height));
+    XtSetValues(list.scrollbar, args, 2);
   }
 }
 

@@ -228,6 +228,10 @@ TEST_F(NoteListWindowTest, LongListReachesItsLastNoteAndSizesButtonsForEveryName
   std::vector<Widget> buttons = Buttons();
   ASSERT_FALSE(buttons.empty());
   EXPECT_LE(buttons.size(), RowsInView());
+  // The scroll bar as high as the view, which is as high as the list lets it.
+  Widget viewport = XtNameToWidget(PopupNamed("FindShell"), "*FindViewport");
+  EXPECT_EQ(viewport->core.height, program.screen_height / 2);
+  EXPECT_EQ(ListScrollbar()->core.height, viewport->core.height);
   for (Widget b : buttons) {
     EXPECT_GE(b->core.width, ButtonWidth(kWide)) << LabelOf(b);
     EXPECT_EQ(b->core.width, buttons[0]->core.width) << LabelOf(b);
