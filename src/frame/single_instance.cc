@@ -39,16 +39,33 @@ std::string SelectionName(const LockHolder& holder) {
   return "_STIKKEL_NOTES_" + holder.host + "_" + std::to_string(holder.pid);
 }
 
-// Reads a whole 8-bit property of a window; false when there is none.
+bool property_error = false;
+
+int NoteError(Display*, XErrorEvent*) {
+  property_error = true;
+  return 0;
+}
+
+// Reads a whole 8-bit property of a window; false when there is none. A
+// window that is gone (its owner may destroy it at any moment) is an error
+// of this read alone, not of the program.
 bool ReadProperty(Window w, Atom property, bool remove, std::string* bytes) {
   Atom type = None;
   int format = 0;
   unsigned long count = 0, after = 0;
   unsigned char* data = nullptr;
   long words = static_cast<long>((kMaxTextLength + 64 * 1024) / 4);
-  if (XGetWindowProperty(program.display, w, property, 0, words, remove ? True : False, AnyPropertyType, &type,
-                         &format, &count, &after, &data) != Success)
+  XSync(program.display, False);
+  property_error = false;
+  XErrorHandler program_handler = XSetErrorHandler(NoteError);
+  int status = XGetWindowProperty(program.display, w, property, 0, words, remove ? True : False, AnyPropertyType,
+                                  &type, &format, &count, &after, &data);
+  XSync(program.display, False);
+  XSetErrorHandler(program_handler);
+  if (status != Success || property_error) {
+    if (data) XFree(data);
     return false;
+  }
   bool whole = type != None && format == 8 && after == 0;
   if (whole) bytes->assign(reinterpret_cast<char*>(data), count);
   if (data) XFree(data);

@@ -130,6 +130,13 @@ class CommandsTest(E2ETest):
                          forged.stderr)
         wait_for(lambda: "refused a request from another program on the display" in first.stderr(),
                  what="the refusal told")
+        # One whose window is gone before it is read: refused, and the
+        # program goes on.
+        subprocess.run(["/usr/bin/python3", __file__, "vanish", self.x.display,
+                        "_STIKKEL_NOTES_%s_%d" % (os.uname().nodename, first.proc.pid)],
+                       env=self.x.env, capture_output=True, text=True, timeout=30, check=True)
+        wait_for(lambda: "the request was not understood" in first.stderr(), what="the vanished request")
+        self.assertEqual(self.command("-raise", home=home), "", "the program still answers")
 
         # Another user, who cannot read the key.
         if os.getuid() == 0:
@@ -146,9 +153,10 @@ class CommandsTest(E2ETest):
         self.assertIsNone(first.proc.poll())
 
 
-def forge(display_name, selection_name):
+def forge(display_name, selection_name, vanish=False):
     """Asks the holder, as any client of the display could, to open a note,
-    with a made-up key; prints its answer."""
+    with a made-up key; prints its answer. With vanish, destroys the window
+    of the request at once instead."""
     from Xlib import X, Xatom, display
     d = display.Display(display_name)
     w = d.screen().root.create_window(0, 0, 1, 1, 0, X.CopyFromParent)
@@ -156,6 +164,10 @@ def forge(display_name, selection_name):
     w.change_property(prop, Xatom.STRING, 8,
                       b"stikkel-request 1\nkey " + b"0" * 32 + b"\ncommand -new\ntext\nforged")
     w.convert_selection(d.intern_atom(selection_name), prop, prop, X.CurrentTime)
+    if vanish:
+        w.destroy()
+        d.sync()
+        return
     d.flush()
     while True:
         e = d.next_event()
@@ -166,7 +178,7 @@ def forge(display_name, selection_name):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) == 4 and sys.argv[1] == "forge":
-        forge(sys.argv[2], sys.argv[3])
+    if len(sys.argv) == 4 and sys.argv[1] in ("forge", "vanish"):
+        forge(sys.argv[2], sys.argv[3], vanish=sys.argv[1] == "vanish")
     else:
         unittest.main()
