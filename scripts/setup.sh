@@ -7,7 +7,7 @@ STIKKEL_PACKAGES=(
   g++ cmake make pkg-config
   libx11-dev libx11-xcb-dev libxt-dev libxaw7-dev libxmu-dev libgtest-dev
   xvfb twm openbox xdotool x11-utils x11-apps x11-xserver-utils imagemagick
-  xfonts-base xfonts-75dpi xfonts-100dpi xfonts-unifont xclip valgrind strace
+  xfonts-base xfonts-75dpi xfonts-100dpi xfonts-unifont xclip valgrind strace python3-xlib
   libxft-dev libfontconfig-dev fonts-dejavu-core fonts-wqy-microhei fonts-noto-color-emoji
   python3 groff-base man-db desktop-file-utils
   clang libclang-rt-14-dev

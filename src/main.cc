@@ -6,13 +6,17 @@
 #include "app/early_options.h"
 #include "app/locale.h"
 #include "app/note_dir.h"
+#include "app/report.h"
+#include "frame/all_notes.h"
 #include "frame/control_window.h"
 #include "frame/exit.h"
 #include "frame/signals.h"
 #include "frame/main_menu.h"
 #include "frame/note_menus.h"
+#include "frame/search_notes.h"
 #include "frame/single_instance.h"
 #include "model/note_list.h"
+#include "notes/note_keys.h"
 #include "notes/note_saving.h"
 #include "tools/alarms.h"
 
@@ -22,6 +26,13 @@ int main(int argc, char** argv) {
     case EarlyRequest::kHelp: PrintHelp(); return 0;
     case EarlyRequest::kVersion: PrintVersion(); return 0;
     case EarlyRequest::kNone: break;
+  }
+  // A command for the stikkel already running on the notes (-new, ...).
+  RemoteRequest command;
+  std::string command_error;
+  if (!CommandOf(argc, argv, &command, &command_error)) {
+    ReportOnStandardError(command_error);
+    return 2;
   }
   InstallOutOfMemoryHandler();
   bool interrupts_ignored = ProbeInterruptSignals();
@@ -40,8 +51,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   SanitizeResources();
+  CheckNewNoteSize();
   Notes().Configure({EnsureNoteDir(program.res.noteDir), static_cast<std::size_t>(program.res.bufSize)});
-  TakeNoteDirLock(Notes().settings().note_dir);
+  TakeNoteDirLock(Notes().settings().note_dir, command);
   CreateControlWindow();
   Widget main_menu = CreateMainMenu();
   XawSimpleMenuAddGlobalActions(program.app_context);
@@ -51,7 +63,10 @@ int main(int argc, char** argv) {
   ExitOnControlWindowClose();
   XFlush(program.display);
   InstallNoteMenus();
+  SetNoteKeyCommands([] { NewNoteForTyping(""); }, OpenNoteSearch);
   LoadNotes();
+  // -new with no stikkel running: this one opens the note.
+  if (command.command == RemoteCommand::kNew) RunRemoteCommand(command);
   if (!program.res.noSave) StartAutoSave();
   if (!program.res.noAlarm) StartAlarmChecks();
   XtAppMainLoop(program.app_context);

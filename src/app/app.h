@@ -27,6 +27,7 @@ struct AppResources {
   String calendarCmd;
   String emailCmd;
   String homeDir;  // may be null
+  String newNoteSize;  // "HxW" in inches: the size of -new's and Ctrl+N's notes
 };
 
 // The program's state in one place: the configuration and the toolkit's

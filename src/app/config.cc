@@ -37,6 +37,14 @@ XrmOptionDescRec options[] = {
     {const_cast<char*>("-calendarcmd"), const_cast<char*>(".calendarCmd"), XrmoptionSepArg, nullptr},
     {const_cast<char*>("-emailcmd"), const_cast<char*>(".emailCmd"), XrmoptionSepArg, nullptr},
     {const_cast<char*>("-homedir"), const_cast<char*>(".homeDir"), XrmoptionSepArg, nullptr},
+    // Commands to the stikkel already running on the note directory. They are
+    // read from the command line alone (app/early_options), never from a
+    // resource file; the table only takes them, and -text's value, off argv.
+    {const_cast<char*>("-new"), const_cast<char*>(".commandNew"), XrmoptionNoArg, const_cast<char*>("true")},
+    {const_cast<char*>("-text"), const_cast<char*>(".commandText"), XrmoptionSepArg, nullptr},
+    {const_cast<char*>("-toggle"), const_cast<char*>(".commandToggle"), XrmoptionNoArg, const_cast<char*>("true")},
+    {const_cast<char*>("-raise"), const_cast<char*>(".commandRaise"), XrmoptionNoArg, const_cast<char*>("true")},
+    {const_cast<char*>("-quit"), const_cast<char*>(".commandQuit"), XrmoptionNoArg, const_cast<char*>("true")},
 };
 
 #define RES(name, cls, type, field, deftype, def)                                        \
@@ -62,6 +70,7 @@ XtResource resources[] = {
     RES("calendarCmd", "CalendarCmd", XtRString, calendarCmd, XtRString, "cal"),
     RES("emailCmd", "EmailCmd", XtRString, emailCmd, XtRString, "mail -s\"%s\" %s"),
     RES("homeDir", "HomeDir", XtRString, homeDir, XtRString, nullptr),
+    RES("newNoteSize", "NewNoteSize", XtRString, newNoteSize, XtRString, "3x5"),
 };
 
 // The numeric settings once more, as the text the user wrote, so that a

@@ -12,6 +12,7 @@
 
 #include "app/app.h"
 #include "app/embedded.h"
+#include "model/note.h"
 
 namespace {
 
@@ -71,8 +72,10 @@ std::string DefaultName(int argc, const char* const* argv) {
   return slash ? slash + 1 : argv[0];
 }
 
+// Parses the words into a new database; *left gets the words no option
+// took (the program's name first).
 XrmDatabase Parse(std::vector<XrmOptionDescRec>& table, int argc, const char* const* argv,
-                  const std::string& name) {
+                  const std::string& name, std::vector<std::string>* left_words = nullptr) {
   std::vector<char*> words;
   for (int i = 0; i < argc; ++i) words.push_back(const_cast<char*>(argv[i]));
   words.push_back(nullptr);
@@ -80,12 +83,14 @@ XrmDatabase Parse(std::vector<XrmOptionDescRec>& table, int argc, const char* co
   XrmInitialize();
   XrmDatabase db = nullptr;
   XrmParseCommand(&db, table.data(), static_cast<int>(table.size()), name.c_str(), &left, words.data());
+  if (left_words) left_words->assign(words.begin(), words.begin() + left);
   return db;
 }
 
-}  // namespace
-
-EarlyRequest EarlyRequestOf(int argc, const char* const* argv) {
+// The command line as the toolkit will read it, in a database of its own,
+// under the application's name (*name).
+XrmDatabase ParseCommandLine(int argc, const char* const* argv, std::string* name,
+                             std::vector<std::string>* left_words = nullptr) {
   std::vector<XrmOptionDescRec> table = ToolkitOptions();
   Cardinal count = 0;
   const XrmOptionDescRec* own = ProgramOptions(&count);
@@ -95,16 +100,32 @@ EarlyRequest EarlyRequestOf(int argc, const char* const* argv) {
 
   // The options bind below the application's name, which -name may set;
   // resource lines given with -xrm name it that way too.
-  std::string name = DefaultName(argc, argv);
-  XrmDatabase db = Parse(table, argc, argv, name);
+  *name = DefaultName(argc, argv);
+  XrmDatabase db = Parse(table, argc, argv, *name, left_words);
   char* type = nullptr;
   XrmValue value{};
-  if (XrmGetResource(db, (name + ".name").c_str(), "Kleebord.Name", &type, &value) && value.addr &&
-      name != value.addr) {
-    name = value.addr;
+  if (XrmGetResource(db, (*name + ".name").c_str(), "Kleebord.Name", &type, &value) && value.addr &&
+      *name != value.addr) {
+    *name = value.addr;
     XrmDestroyDatabase(db);
-    db = Parse(table, argc, argv, name);
+    db = Parse(table, argc, argv, *name, left_words);
   }
+  return db;
+}
+
+// A command-line value, or null.
+const char* ValueOf(XrmDatabase db, const std::string& name, const char* cls) {
+  char* type = nullptr;
+  XrmValue value{};
+  if (!XrmGetResource(db, name.c_str(), cls, &type, &value)) return nullptr;
+  return value.addr;
+}
+
+}  // namespace
+
+EarlyRequest EarlyRequestOf(int argc, const char* const* argv) {
+  std::string name;
+  XrmDatabase db = ParseCommandLine(argc, argv, &name);
   EarlyRequest request = EarlyRequest::kNone;
   if (IsTrue(db, name + ".help", "Kleebord.Help"))
     request = EarlyRequest::kHelp;
@@ -112,6 +133,49 @@ EarlyRequest EarlyRequestOf(int argc, const char* const* argv) {
     request = EarlyRequest::kVersion;
   XrmDestroyDatabase(db);
   return request;
+}
+
+bool CommandOf(int argc, const char* const* argv, RemoteRequest* request, std::string* err) {
+  std::string name;
+  std::vector<std::string> left;
+  XrmDatabase db = ParseCommandLine(argc, argv, &name, &left);
+  struct Word {
+    const char* resource;
+    RemoteCommand command;
+  };
+  const Word kWords[] = {{"commandNew", RemoteCommand::kNew},
+                         {"commandToggle", RemoteCommand::kToggle},
+                         {"commandRaise", RemoteCommand::kRaise},
+                         {"commandQuit", RemoteCommand::kQuit}};
+  *request = RemoteRequest();
+  int given = 0;
+  for (const Word& w : kWords) {
+    if (!IsTrue(db, name + "." + w.resource, "Kleebord.Command")) continue;
+    request->command = w.command;
+    ++given;
+  }
+  const char* text = ValueOf(db, name + ".commandText", "Kleebord.Command");
+  if (text) {
+    request->has_text = true;
+    request->text = text;
+  }
+  XrmDestroyDatabase(db);
+  // A -text with nothing after it is left on the line by the toolkit.
+  bool text_without_value = false;
+  for (std::size_t i = 1; i < left.size(); ++i)
+    if (left[i].size() >= 3 && std::string("-text").compare(0, left[i].size(), left[i]) == 0)
+      text_without_value = true;
+  if (given > 1)
+    *err = "-new, -toggle, -raise and -quit are commands to the running stikkel: give one at a time";
+  else if (text_without_value)
+    *err = "-text needs the text of the new note after it";
+  else if (request->has_text && request->command != RemoteCommand::kNew)
+    *err = "-text goes with -new: stikkel -new -text TEXT";
+  else if (request->text.size() > kMaxTextLength)
+    *err = "the text of -text is longer than a note holds (" + std::to_string(kMaxTextLength) + " bytes)";
+  else
+    return true;
+  return false;
 }
 
 void PrintHelp() { std::fputs(kHelpText, stdout); }

@@ -2,12 +2,18 @@
 
 #include <X11/StringDefs.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "app/app.h"
 #include "frame/note_sizes.h"
+#include "app/place_window.h"
+#include "app/placement.h"
 #include "app/popups.h"
+#include "app/report.h"
 #include "model/note_list.h"
+#include "model/utf8.h"
+#include "notes/note_commands.h"
 #include "notes/note_window.h"
 
 namespace {
@@ -27,6 +33,20 @@ void RestackAllNotes(int (*restack)(Display*, Window), const char* none) {
     if (window && XtIsRealized(window->shell())) restack(program.display, XtWindow(window->shell()));
   }
 }
+
+const PixelsPerInch& ScreenInches() {
+  if (pixels_per_inch.horizontal == 0 || pixels_per_inch.vertical == 0) {
+    Screen* screen = DefaultScreenOfDisplay(program.display);
+    pixels_per_inch = ScreenPixelsPerInch(WidthOfScreen(screen), HeightOfScreen(screen),
+                                          WidthMMOfScreen(screen), HeightMMOfScreen(screen));
+  }
+  return pixels_per_inch;
+}
+
+// What a note's window has beyond its text: the bar above it and, about,
+// a window manager's frame.
+constexpr int kFrameWidth = 10;
+constexpr int kFrameHeight = 60;
 
 }  // namespace
 
@@ -89,14 +109,49 @@ void CascadeNotes() {
 }
 
 void CreateSizedNote(int index) {
-  if (pixels_per_inch.horizontal == 0 || pixels_per_inch.vertical == 0) {
-    Screen* screen = DefaultScreenOfDisplay(program.display);
-    pixels_per_inch = ScreenPixelsPerInch(WidthOfScreen(screen), HeightOfScreen(screen),
-                                          WidthMMOfScreen(screen), HeightMMOfScreen(screen));
-  }
-  NoteSize size = StandardNoteSize(index, pixels_per_inch);
+  NoteSize size = StandardNoteSize(index, ScreenInches());
   Note* note = Notes().NewNote(-1);
   note->width = size.width;
   note->height = size.height;
   CreateNoteWindow(note);
+}
+
+void CheckNewNoteSize() {
+  NoteSize size;
+  if (NoteSizeOf(program.res.newNoteSize, {96, 96}, &size)) return;
+  ReportOnStandardError(std::string("new note size \"") + program.res.newNoteSize +
+                        "\" is not HEIGHTxWIDTH in inches (0.5 to 40 each); using 3x5");
+  program.res.newNoteSize = const_cast<char*>("3x5");
+}
+
+void NewNoteForTyping(const std::string& text) {
+  NoteSize size;
+  if (!NoteSizeOf(program.res.newNoteSize, ScreenInches(), &size)) size = StandardNoteSize(4, ScreenInches());
+  Point at = KeepInside(PointerPosition(), size.width + kFrameWidth, size.height + kFrameHeight,
+                        program.screen_width, program.screen_height);
+  Note* note = Notes().NewNote(-1);
+  note->width = size.width;
+  note->height = size.height;
+  note->x = at.x;
+  note->y = at.y;
+  note->has_geometry = true;
+  note->text = text;
+  CreateNoteWindow(note);
+  if (!text.empty()) note->MarkChanged();
+  NoteWindow* window = WindowOf(note);
+  if (!window) return;
+  // Typing goes on after the given text.
+  window->SetInsertionPoint(static_cast<XawTextPosition>(window->Wide() ? Utf8CharCount(text) : text.size()));
+  window->FocusWhenShown();
+}
+
+void ToggleAllNotes() {
+  bool any_shown = std::any_of(Notes().begin(), Notes().end(), [](const auto& note) { return !note->hidden; });
+  if (Notes().empty()) return;
+  if (!any_shown) {
+    UnhideAllNotes();
+    return;
+  }
+  for (const auto& note : Notes())
+    if (!note->hidden && WindowOf(note.get())) HideNote(note.get());
 }

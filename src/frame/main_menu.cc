@@ -8,6 +8,7 @@
 #include "app/app.h"
 #include "frame/all_notes.h"
 #include "frame/exit.h"
+#include "frame/search_notes.h"
 #include "model/note_list.h"
 #include "notes/note_list_window.h"
 #include "notes/note_saving.h"
@@ -38,6 +39,7 @@ const MainMenuItem kMainMenu[] = {
     {"Unhide All Notes", UnhideAllNotes},
     {"Cascade Notes", CascadeNotes},
     {"Find A Note", [] { OpenNoteList(FirstNote(), false); }},
+    {"Search All Notes", OpenNoteSearch},
     {" ", nullptr},
     {"Exit", [] { RequestExit(); }},
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 
 namespace {
 
@@ -37,6 +38,23 @@ PixelsPerInch ScreenPixelsPerInch(int width_px, int height_px, int width_mm, int
 NoteSize StandardNoteSize(int index, PixelsPerInch ppi) {
   const Inches& size = kStandardSizes[std::clamp(index, 0, kStandardSizeCount - 1)];
   return {size.width * ppi.horizontal, static_cast<int>(ppi.vertical * size.height)};
+}
+
+bool NoteSizeOf(const std::string& text, PixelsPerInch ppi, NoteSize* size) {
+  // Digits, at most one point, nothing else: no sign, exponent or space.
+  auto inches = [](const std::string& s, double* value) {
+    if (s.empty() || s.size() > 8 || s.find_first_not_of("0123456789.") != std::string::npos ||
+        s.find('.') != s.rfind('.') || s == ".")
+      return false;
+    *value = std::strtod(s.c_str(), nullptr);
+    return *value >= 0.5 && *value <= 40;
+  };
+  std::size_t x = text.find('x');
+  double height = 0, width = 0;
+  if (x == std::string::npos || !inches(text.substr(0, x), &height) || !inches(text.substr(x + 1), &width))
+    return false;
+  *size = {static_cast<int>(ppi.horizontal * width), static_cast<int>(ppi.vertical * height)};
+  return true;
 }
 
 std::vector<CascadeMove> PlanCascade(const std::vector<CascadeNote>& notes, int offset) {

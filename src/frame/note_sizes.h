@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 // Pixels per inch in each direction of a screen.
@@ -30,6 +31,11 @@ constexpr int kStandardSizeCount = 6;
 // The pixel size of standard size `index` (0 to kStandardSizeCount - 1).
 // Fractional pixel counts are truncated toward zero.
 NoteSize StandardNoteSize(int index, PixelsPerInch ppi);
+
+// A note size written as the main menu names them, height by width in
+// inches ("3x5", "1.5x2"; each from 0.5 to 40 inches), in pixels: false
+// for anything else. Fractional pixel counts are truncated toward zero.
+bool NoteSizeOf(const std::string& text, PixelsPerInch ppi, NoteSize* size);
 
 // A note as the cascade sees it: its flags and where it stands. An anchor's
 // x, y are the place its cascade starts from; an unanchored note's x, y are

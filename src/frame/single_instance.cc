@@ -3,7 +3,9 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <memory>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -13,13 +15,22 @@
 #include "app/app.h"
 #include "app/report.h"
 #include "frame/all_notes.h"
+#include "frame/exit.h"
+#include "model/note.h"
 #include "storage/dir_lock.h"
 
 namespace {
 
 NoteDirLock dir_lock;
+std::string lock_dir;
+// The key a command must carry; empty until announced.
+std::string command_key;
 
-constexpr const char* kShowNotesTarget = "_STIKKEL_SHOW_NOTES";
+constexpr const char* kRequestAtom = "_STIKKEL_REQUEST";
+constexpr const char* kAccepted = "ok";
+// A request is written into a property in pieces of this many bytes, each
+// well below the smallest maximum request size a server may have.
+constexpr std::size_t kPiece = 64 * 1024;
 
 // The selection a holder owns on its display, named after the holder as
 // its lock file names it: a second stikkel finds it from the file alone,
@@ -28,16 +39,71 @@ std::string SelectionName(const LockHolder& holder) {
   return "_STIKKEL_NOTES_" + holder.host + "_" + std::to_string(holder.pid);
 }
 
-Boolean ConvertShowNotes(Widget, Atom*, Atom* target, Atom* type, XtPointer* value, unsigned long* length,
-                         int* format) {
-  if (*target != XInternAtom(program.display, kShowNotesTarget, False)) return False;
-  RaiseAllNotes();
-  auto* answer = reinterpret_cast<long*>(XtMalloc(sizeof(long)));
-  *answer = 1;
-  *type = XA_INTEGER;
-  *value = answer;
-  *length = 1;
-  *format = 32;
+bool property_error = false;
+
+int NoteError(Display*, XErrorEvent*) {
+  property_error = true;
+  return 0;
+}
+
+// Reads a whole 8-bit property of a window; false when there is none. A
+// window that is gone (its owner may destroy it at any moment) is an error
+// of this read alone, not of the program.
+bool ReadProperty(Window w, Atom property, bool remove, std::string* bytes) {
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  long words = static_cast<long>((kMaxTextLength + 64 * 1024) / 4);
+  XSync(program.display, False);
+  property_error = false;
+  XErrorHandler program_handler = XSetErrorHandler(NoteError);
+  int status = XGetWindowProperty(program.display, w, property, 0, words, remove ? True : False, AnyPropertyType,
+                                  &type, &format, &count, &after, &data);
+  XSync(program.display, False);
+  XSetErrorHandler(program_handler);
+  if (status != Success || property_error) {
+    if (data) XFree(data);
+    return false;
+  }
+  bool whole = type != None && format == 8 && after == 0;
+  if (whole) bytes->assign(reinterpret_cast<char*>(data), count);
+  if (data) XFree(data);
+  return whole;
+}
+
+void RunLater(XtPointer client_data, XtIntervalId*) {
+  std::unique_ptr<RemoteRequest> request(static_cast<RemoteRequest*>(client_data));
+  RunRemoteCommand(*request);
+}
+
+// Answers a second stikkel's request, written in the property the request
+// names on its window: accepted only with this note directory's key. The
+// command runs once the answer is on its way.
+Boolean AnswerRequest(Widget w, Atom* selection, Atom* target, Atom* type, XtPointer* value,
+                      unsigned long* length, int* format) {
+  if (*target != XInternAtom(program.display, kRequestAtom, False)) return False;
+  XSelectionRequestEvent* event = XtGetSelectionRequest(w, *selection, nullptr);
+  std::string bytes;
+  auto request = std::make_unique<RemoteRequest>();
+  std::string answer;
+  if (!event || event->property == None || !ReadProperty(event->requestor, event->property, false, &bytes) ||
+      !DecodeRequest(bytes, request.get()))
+    answer = "the request was not understood";
+  else if (command_key.empty() || !KeysMatch(request->key, command_key))
+    answer = "the request did not carry the key of the notes in " + lock_dir;
+  if (answer.empty()) {
+    answer = kAccepted;
+    XtAppAddTimeOut(program.app_context, 0, RunLater, request.release());
+  } else {
+    ReportOnStandardError("refused a request from another program on the display: " + answer);
+  }
+  char* reply = XtMalloc(static_cast<Cardinal>(answer.size()));
+  std::copy(answer.begin(), answer.end(), reply);
+  *type = XA_STRING;
+  *value = reply;
+  *length = answer.size();
+  *format = 8;
   return True;
 }
 
@@ -55,17 +121,32 @@ bool AwaitConversion(Window w, std::chrono::milliseconds timeout) {
   return false;
 }
 
-// Asks the holder, when it runs on this display, to raise its notes.
-bool AskHolderToShowNotes(const LockHolder& holder) {
+enum class Delivery { kUnreachable, kAccepted, kRefused };
+
+// Hands the request to the holder, when it runs on this display; *answer
+// gets a refusal's reason.
+Delivery Deliver(const LockHolder& holder, const RemoteRequest& request, std::string* answer) {
   Atom selection = XInternAtom(program.display, SelectionName(holder).c_str(), True);
-  if (selection == None || XGetSelectionOwner(program.display, selection) == None) return false;
+  if (selection == None || XGetSelectionOwner(program.display, selection) == None) return Delivery::kUnreachable;
   Window w = XCreateSimpleWindow(program.display, DefaultRootWindow(program.display), 0, 0, 1, 1, 0, 0, 0);
-  Atom target = XInternAtom(program.display, kShowNotesTarget, False);
-  XConvertSelection(program.display, selection, target, target, w, CurrentTime);
+  Atom property = XInternAtom(program.display, kRequestAtom, False);
+  std::string bytes = EncodeRequest(request);
+  for (std::size_t at = 0; at == 0 || at < bytes.size(); at += kPiece) {
+    std::size_t n = std::min(kPiece, bytes.size() - at);
+    XChangeProperty(program.display, w, property, XA_STRING, 8, at == 0 ? PropModeReplace : PropModeAppend,
+                    reinterpret_cast<const unsigned char*>(bytes.data() + at), static_cast<int>(n));
+  }
+  XConvertSelection(program.display, selection, property, property, w, CurrentTime);
   XFlush(program.display);
-  bool answered = AwaitConversion(w, std::chrono::seconds(5));
+  Delivery delivery = Delivery::kUnreachable;
+  if (AwaitConversion(w, std::chrono::seconds(5))) {
+    std::string reply;
+    ReadProperty(w, property, true, &reply);
+    delivery = reply == kAccepted ? Delivery::kAccepted : Delivery::kRefused;
+    *answer = reply;
+  }
   XDestroyWindow(program.display, w);
-  return answered;
+  return delivery;
 }
 
 [[noreturn]] void EndAsSecondInstance(int status) {
@@ -73,9 +154,40 @@ bool AskHolderToShowNotes(const LockHolder& holder) {
   std::exit(status);
 }
 
+std::string InUse(const std::string& dir, const LockHolder& holder) {
+  if (holder.pid == 0) return "the notes in " + dir + " are in use by another process";
+  return "the notes in " + dir + " are in use by process " + std::to_string(holder.pid) + " on host " + holder.host;
+}
+
+// Another stikkel holds the notes: hands it the command and ends.
+[[noreturn]] void HandOver(const std::string& dir, const LockHolder& holder, const RemoteRequest& request) {
+  const bool told = request.command != RemoteCommand::kNone;
+  RemoteRequest sent = request;
+  if (!told) sent.command = RemoteCommand::kRaise;
+  const std::string option = RemoteCommandOption(sent.command);
+  if (holder.pid != 0) {
+    std::string err;
+    if (!ReadCommandKey(dir, &sent.key, &err)) {
+      ReportOnStandardError(InUse(dir, holder) + "; " + option + " was not sent: " + err);
+      EndAsSecondInstance(told ? 1 : 255);
+    }
+    std::string answer;
+    switch (Deliver(holder, sent, &answer)) {
+      case Delivery::kAccepted: EndAsSecondInstance(0);
+      case Delivery::kRefused:
+        ReportOnStandardError("the stikkel running on the notes in " + dir + " refused " + option + ": " + answer);
+        EndAsSecondInstance(1);
+      case Delivery::kUnreachable: break;
+    }
+  }
+  ReportOnStandardError(InUse(dir, holder));
+  EndAsSecondInstance(told ? 1 : 255);
+}
+
 }  // namespace
 
-void TakeNoteDirLock(const std::string& dir) {
+void TakeNoteDirLock(const std::string& dir, const RemoteRequest& request) {
+  lock_dir = dir;
   std::string error;
   bool held = false;
   bool taken = dir_lock.Take(dir, &held, &error);
@@ -88,29 +200,58 @@ void TakeNoteDirLock(const std::string& dir) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     taken = dir_lock.Take(dir, &held, &error);
   }
-  if (taken) return;
-  if (!held) {
-    ReportOnStandardError("cannot lock " + error + "; another stikkel on these notes will not be noticed");
-    return;
+  // Another user's notes: the lock file cannot even be opened, but it may
+  // name a holder to ask (which will want the key).
+  if (!taken && !held && access(LockFilePath(dir).c_str(), W_OK) != 0 && ReadLockHolder(dir, &holder)) held = true;
+  const RemoteCommand command = request.command;
+  const bool needs_holder = command == RemoteCommand::kToggle || command == RemoteCommand::kRaise ||
+                            command == RemoteCommand::kQuit;
+  if (taken && needs_holder) {
+    dir_lock.Release();
+    ReportOnStandardError(std::string("no stikkel runs on the notes in ") + dir + "; " +
+                          RemoteCommandOption(command) + " was not done");
+    EndAsSecondInstance(1);
   }
-  if (holder.pid != 0 && AskHolderToShowNotes(holder)) EndAsSecondInstance(0);
-  if (holder.pid == 0)
-    ReportOnStandardError("the notes in " + dir + " are in use by another process");
-  else
-    ReportOnStandardError("the notes in " + dir + " are in use by process " + std::to_string(holder.pid) +
-                          " on host " + holder.host);
-  EndAsSecondInstance(255);
+  if (taken) return;
+  if (held) HandOver(dir, holder, request);
+  ReportOnStandardError("cannot lock " + error + "; another stikkel on these notes will not be noticed");
+  if (needs_holder) EndAsSecondInstance(1);
 }
 
 void AnnounceNoteDirLock() {
   if (!dir_lock.taken()) return;
+  std::string error;
+  if (!WriteCommandKey(lock_dir, &command_key, &error)) {
+    ReportOnStandardError(error + "; commands from a second stikkel will be refused");
+    command_key.clear();
+  }
   LockHolder me = ThisProcess();
   Atom selection = XInternAtom(program.display, SelectionName(me).c_str(), False);
-  XtOwnSelection(program.toplevel, selection, CurrentTime, ConvertShowNotes, nullptr, nullptr);
+  XtOwnSelection(program.toplevel, selection, CurrentTime, AnswerRequest, nullptr, nullptr);
   // The server knows the owner before the file tells anyone to look.
   XSync(program.display, False);
-  std::string error;
   if (!dir_lock.Announce(me, &error)) ReportOnStandardError(error);
 }
 
-void ReleaseNoteDirLock() { dir_lock.Release(); }
+void ReleaseNoteDirLock() {
+  if (dir_lock.taken() && !command_key.empty()) RemoveCommandKey(lock_dir);
+  dir_lock.Release();
+}
+
+void RunRemoteCommand(const RemoteRequest& request) {
+  switch (request.command) {
+    case RemoteCommand::kNone: break;
+    case RemoteCommand::kRaise: RaiseAllNotes(); break;
+    case RemoteCommand::kNew: NewNoteForTyping(request.has_text ? request.text : std::string()); break;
+    case RemoteCommand::kToggle: ToggleAllNotes(); break;
+    case RemoteCommand::kQuit: {
+      // As Exit with -sv: changed notes are saved without asking. When a
+      // save fails the program stays up with its popup, as it was set.
+      Boolean save_notes = program.res.saveNotes;
+      program.res.saveNotes = True;
+      RequestExit();
+      program.res.saveNotes = save_notes;
+      break;
+    }
+  }
+}

@@ -8,21 +8,37 @@
 #include <X11/Xaw/Scrollbar.h>
 #include <X11/Xaw/Viewport.h>
 
+#include <X11/keysym.h>
+
 #include <algorithm>
+#include <cstdlib>
+#include <string>
 #include <cstdint>
 #include <vector>
 
 #include "app/app.h"
 #include "app/form_args.h"
+#include "app/locale.h"
 #include "app/popups.h"
+#include "app/take_focus.h"
 #include "model/note_list.h"
+#include "model/note_search.h"
+#include "model/utf8.h"
 #include "notes/list_rows.h"
 #include "notes/note_window.h"
 
 namespace {
 
+// The smallest view; a longer list or longer names make it larger, up to
+// half the screen each way.
 constexpr Dimension kViewWidth = 200;
 constexpr Dimension kViewHeight = 100;
+// Room beside the names for the vertical scroll bar and the borders.
+constexpr int kScrollRoom = 24;
+// Rows a wheel step moves.
+constexpr int kWheelRows = 3;
+// Keys typed within this many milliseconds of each other make one prefix.
+constexpr Time kTypeAheadPause = 1000;
 // Up to this many listed notes every note has a button of its own in the
 // view. A longer list has buttons only for the rows in view: a scroll bar of
 // its own moves the notes through them. (A column of thousands of buttons
@@ -40,11 +56,25 @@ struct ListWindow {
   std::size_t first = 0;
   Dimension widest = 0;
   int pitch = 0;  // pixels from one row to the next
+  std::vector<std::string> names;  // the listed notes' names, for type-ahead
+  std::string typed;               // what was typed so far
+  Time typed_at = 0;
+  std::size_t current = 0;         // the row type-ahead moved to; Return chooses it
+  bool has_current = false;
 };
 
 ListWindow list;
 
 bool Long() { return list.scrollbar != nullptr; }
+
+// The wheel and type-ahead on every part of the list that takes events.
+void BindListKeys(Widget w) {
+  static XtTranslations bindings = XtParseTranslationTable(
+      "<Btn4Down>: note-list-wheel(-1)\n"
+      "<Btn5Down>: note-list-wheel(1)\n"
+      "<KeyPress>: note-list-key()");
+  XtOverrideTranslations(w, bindings);
+}
 
 // Appends what makes buttons equal in one column that stretches with the
 // window's width; a long list's buttons keep that width whatever name they
@@ -78,6 +108,7 @@ Widget MakeButton(std::size_t row) {
   if (list.widest > 0) n = AddColumnArgs(args, n);
   Widget button = XtCreateManagedWidget("FindButton", commandWidgetClass, list.view_form, args, n);
   XtAddCallback(button, XtNcallback, ChooseRow, reinterpret_cast<XtPointer>(static_cast<std::uintptr_t>(row)));
+  BindListKeys(button);
   return button;
 }
 
@@ -148,6 +179,8 @@ std::size_t FullRowsInView() {
 // Gives a long list as many buttons as rows are in view (a last one cut
 // short included) and keeps the view filled.
 void FitRows() {
+  // New buttons as wide as the ones the view has stretched.
+  list.widest = std::max(list.widest, list.buttons.front()->core.width);
   std::size_t full = FullRowsInView();
   list.first = ClampFirst(static_cast<long long>(list.first), list.notes.size(), full);
   std::size_t want = std::min(list.notes.size() - list.first, full + 1);
@@ -181,7 +214,7 @@ void Scroll(Widget, XtPointer, XtPointer call_data) {
 // The vertical scroll bar of a long list, left of the view as a viewport's
 // own would be, as high as the view and growing with it.
 Widget MakeScrollbar(Widget form) {
-  Arg args[8];
+  Arg args[12];
   Cardinal n = 0;
   XtSetArg(args[n], XtNorientation, XtorientVertical); n++;
   XtSetArg(args[n], XtNlength, kViewHeight); n++;
@@ -200,6 +233,9 @@ std::vector<Note*> Listed(const Note* first, bool hidden_only) {
   auto it = std::find_if(notes.begin(), notes.end(), [first](const auto& n) { return n.get() == first; });
   for (; it != notes.end(); ++it)
     if (!hidden_only || (*it)->hidden) listed.push_back(it->get());
+  // By name, numbers in numeric order; notes of one name in list order.
+  std::stable_sort(listed.begin(), listed.end(),
+                   [](const Note* a, const Note* b) { return CompareNames(a->name, b->name) < 0; });
   return listed;
 }
 
@@ -224,6 +260,111 @@ void MakeFirstRow() {
   LineUp(button);
 }
 
+// The height of a row of a short list, from its first button.
+int ShortPitch() {
+  Widget b = list.buttons.front();
+  return b->core.height + 2 * b->core.border_width;
+}
+
+// Scrolls a short list so that its view starts `pixels` further down
+// (up when negative), within the list.
+void ScrollShortBy(int pixels) {
+  Widget clip = XtNameToWidget(list.viewport, "clip");
+  int view = clip ? clip->core.height : list.viewport->core.height;
+  int top = -list.view_form->core.y + pixels;
+  top = std::clamp(top, 0, std::max(0, static_cast<int>(list.view_form->core.height) - view));
+  XawViewportSetCoordinates(list.viewport, static_cast<Position>(-list.view_form->core.x),
+                            static_cast<Position>(top));
+}
+
+// The wheel (buttons 4 and 5) over the list: a few rows up or down.
+void WheelAction(Widget, XEvent*, String* params, Cardinal* count) {
+  if (!list.shell || *count < 1) return;
+  int rows = std::atoi(params[0]) * kWheelRows;
+  if (Long()) {
+    list.first = FirstAfterScroll(list.first, rows * list.pitch, list.pitch, list.notes.size(), FullRowsInView());
+    FitRows();
+  } else {
+    ScrollShortBy(rows * ShortPitch());
+  }
+}
+
+// Shows row `index` at the top of the view (as far as the list goes) and
+// marks it as the one Return chooses.
+void MoveTo(std::size_t index) {
+  if (list.has_current && !Long() && list.current < list.buttons.size())
+    XtCallActionProc(list.buttons[list.current], "reset", nullptr, nullptr, 0);
+  list.current = index;
+  list.has_current = true;
+  if (Long()) {
+    list.first = ClampFirst(static_cast<long long>(index), list.notes.size(), FullRowsInView());
+    FitRows();
+    return;
+  }
+  Widget button = list.buttons[index];
+  ScrollShortBy(button->core.y - (-list.view_form->core.y));
+  XtCallActionProc(button, "highlight", nullptr, nullptr, 0);
+}
+
+// A key typed in the list: letters move to the first name that begins
+// with what was typed (a pause starts anew), Return chooses that row,
+// Escape closes the list.
+void TypeAheadAction(Widget, XEvent* event, String*, Cardinal*) {
+  if (!list.shell || event->type != KeyPress) return;
+  char bytes[8];
+  KeySym keysym = NoSymbol;
+  int n = XLookupString(&event->xkey, bytes, sizeof bytes, &keysym, nullptr);
+  if (keysym == XK_Escape) {
+    CloseNoteList(nullptr, nullptr, nullptr);
+    return;
+  }
+  if (keysym == XK_Return || keysym == XK_KP_Enter) {
+    if (list.has_current) ChooseNote(nullptr, list.notes[list.current], nullptr);
+    return;
+  }
+  if (n <= 0 || static_cast<unsigned char>(bytes[0]) < ' ' || bytes[0] == 0x7f) return;
+  std::string typed(bytes, static_cast<std::size_t>(n));
+  if (Utf8Notes()) typed = Latin1ToUtf8(typed);
+  if (event->xkey.time - list.typed_at > kTypeAheadPause) list.typed.clear();
+  list.typed_at = event->xkey.time;
+  list.typed += typed;
+  std::size_t index = FirstWithPrefix(list.names, list.typed);
+  if (index < list.names.size())
+    MoveTo(index);
+  else
+    XBell(program.display, 0);
+}
+
+void AddListActions() {
+  static bool added = false;
+  if (added) return;
+  static XtActionsRec actions[] = {
+      {const_cast<String>("note-list-wheel"), WheelAction},
+      {const_cast<String>("note-list-key"), TypeAheadAction},
+  };
+  XtAppAddActions(program.app_context, actions, XtNumber(actions));
+  added = true;
+}
+
+// The view as large as the names and the rows need, up to half the screen.
+void SizeView() {
+  int rows_height = Long() ? static_cast<int>(list.notes.size()) * list.pitch
+                           : static_cast<int>(list.view_form->core.height);
+  int width = std::clamp(static_cast<int>(list.widest) + kScrollRoom, static_cast<int>(kViewWidth),
+                         std::max(static_cast<int>(kViewWidth), program.screen_width / 2));
+  int height = std::clamp(rows_height + 4, static_cast<int>(kViewHeight),
+                          std::max(static_cast<int>(kViewHeight), program.screen_height / 2));
+  Arg args[2];
+  XtSetArg(args[0], XtNheight, static_cast<Dimension>(height));
+  XtSetArg(args[1], XtNwidth, static_cast<Dimension>(width));
+  XtSetValues(list.viewport, args, 2);
+  if (Long()) {
+    XtSetArg(args[0], XtNlength, static_cast<Dimension>(height));
+    XtSetArg(args[1], XtNheight, static_cast<Dimension>(height));
+    XtSetValues(list.scrollbar, args, 2);
+  }
+}
+
 void CancelFromWindowManager(Widget w, XtPointer client_data, XtPointer call_data) {
   CloseNoteList(w, client_data, call_data);
 }
@@ -238,10 +379,12 @@ void OpenNoteList(const Note* first, bool hidden_only) {
     return;
   }
   list.notes = std::move(listed);
+  for (const Note* note : list.notes) list.names.push_back(note->name);
   bool long_list = list.notes.size() > kAllButtons;
+  AddListActions();
 
   list.shell = CreateDialogShell("FindShell", hidden_only ? "Hidden Notes" : "Find A Note", PointerPosition());
-  Arg args[8];
+  Arg args[12];
   Cardinal n = 0;
   XtSetArg(args[0], XtNborderWidth, 0);
   Widget form = XtCreateManagedWidget("FindForm", formWidgetClass, list.shell, args, 1);
@@ -250,6 +393,7 @@ void OpenNoteList(const Note* first, bool hidden_only) {
   XtSetArg(args[n], XtNallowHoriz, True); n++;
   XtSetArg(args[n], XtNallowVert, !long_list); n++;
   XtSetArg(args[n], XtNuseBottom, True); n++;
+  n = AddChains(args, n, XtChainTop, XtChainBottom, XtChainLeft, XtChainRight);
   if (long_list) {
     XtSetArg(args[n], XtNfromHoriz, list.scrollbar); n++;
     XtSetArg(args[n], XtNhorizDistance, 0); n++;
@@ -262,9 +406,7 @@ void OpenNoteList(const Note* first, bool hidden_only) {
     MakeFirstRow();
   else
     MakeAllButtons();
-  XtSetArg(args[0], XtNheight, kViewHeight);
-  XtSetArg(args[1], XtNwidth, kViewWidth);
-  XtSetValues(list.viewport, args, 2);
+  SizeView();
 
   XtCallbackRec cancel[] = {{CloseNoteList, nullptr}, {nullptr, nullptr}};
   n = 0;
@@ -273,6 +415,10 @@ void OpenNoteList(const Note* first, bool hidden_only) {
   XtSetArg(args[n], XtNlabel, "Cancel"); n++;
   n = AddChains(args, n, XtChainBottom, XtChainBottom, XtChainLeft, XtChainLeft);
   XtCreateManagedWidget("FindCancel", commandWidgetClass, form, args, n);
+  // Keys typed anywhere in the window go to the list.
+  BindListKeys(form);
+  BindListKeys(list.view_form);
+  FocusWhenShown(list.shell, form);
   if (long_list) {
     // Laid out, the view tells how many rows it holds.
     XtRealizeWidget(list.shell);

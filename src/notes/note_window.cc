@@ -20,12 +20,14 @@
 #include "app/input_method.h"
 #include "app/locale.h"
 #include "app/popups.h"
+#include "app/take_focus.h"
 #include "app/text_keys.h"
 #include "app/window_title.h"
 #include "model/note_list.h"
 #include "model/utf8.h"
 #include "notes/NoteSource.h"
 #include "notes/XftSink.h"
+#include "notes/note_keys.h"
 #include "notes/note_paste.h"
 #include "notes/note_window_scroll.h"
 #include "notes/recovery_journal.h"
@@ -347,6 +349,9 @@ void NoteWindow::BuildText(Widget form) {
   std::string().swap(note_->text);
   BindPasteSelection(text_);
   UseKeyMap(text_, "paste-selection", "paste-over-selection", false);
+  // The command keys are the desktop map's; Athena's map keeps its own
+  // meanings for Ctrl+N, Ctrl+S, Ctrl+F and Ctrl+W.
+  if (CurrentKeyMap() == KeyMap::kDesktop) AddNoteCommandKeys(text_);
   if (!program.res.scrollBar) ScrollBarWhenNeeded(text_);
   ScrollWithWheel(text_);
 }
@@ -398,4 +403,18 @@ void NoteWindow::Create() {
     note_->y = static_cast<unsigned short>(y);
   }
   if (!note_->hidden) XtPopup(shell_, XtGrabNone);
+}
+
+void NoteWindow::FocusWhenShown() { ::FocusWhenShown(shell_, text_); }
+
+void NoteWindow::SelectBytes(std::size_t from, std::size_t to) {
+  std::string text = Text();
+  from = std::min(from, text.size());
+  to = std::clamp(to, from, text.size());
+  auto position = [&](std::size_t bytes) {
+    std::string_view head(text.data(), bytes);
+    return static_cast<XawTextPosition>(Wide() ? Utf8CharCount(head) : head.size());
+  };
+  XawTextSetInsertionPoint(text_, position(to));
+  XawTextSetSelection(text_, position(from), position(to));
 }

@@ -88,6 +88,13 @@ class NoteWindow : public NoteView {
   // Builds, realizes and (unless hidden) shows the window.
   void Create();
 
+  // Gives the note the keyboard focus as soon as its window can have it
+  // (a new note is made ready for typing).
+  void FocusWhenShown();
+  // Selects the text from byte `from` to byte `to` of Text() and scrolls
+  // it into view, the insertion point at its end.
+  void SelectBytes(std::size_t from, std::size_t to);
+
  private:
   static void Changed(Widget w, XtPointer client_data, XtPointer call_data);
   static void TextTooLong(Widget w, XtPointer client_data, XtPointer call_data);

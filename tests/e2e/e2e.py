@@ -337,7 +337,7 @@ class XSession:
 ROWS = ["Create 1.5x2 Note", "Create 2x3 Note", "Create 3x3 Note", "Create 3x4 Note",
         "Create 3x5 Note", "Create 4x6 Note", None, "Raise All Notes", "Lower All Notes",
         "Save All Notes", "Hidden Notes", "Unhide All Notes", "Cascade Notes", "Find A Note",
-        None, "Exit"]
+        "Search All Notes", None, "Exit"]
 ENTRIES = len([r for r in ROWS if r]) + 1  # and the title
 
 

@@ -66,7 +66,7 @@ class ClipboardTest(E2ETest):
         wait_for(lambda: self.saved_text(app, note) == b"ab[copied][copied]", what="both pastes")
         # The Emacs keys stay: Ctrl-A goes to the start of the line, Ctrl-K
         # cuts to its end; button 2 still pastes the PRIMARY selection.
-        self.x.xdotool("key", "ctrl+a", "ctrl+f", "ctrl+k")
+        self.x.xdotool("key", "ctrl+a", "Right", "ctrl+k")
         self.x.click(text["x"] + text["w"] - 10, text["y"] + text["h"] - 10, button=2)
         wait_for(lambda: self.saved_text(app, note) == b"a[primary]", what="the Emacs keys and button 2")
         self.assertIsNone(app.proc.poll())

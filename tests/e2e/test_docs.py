@@ -65,7 +65,7 @@ class ManPageTest(unittest.TestCase):
     def test_every_application_resource_with_its_class(self):
         with open(os.path.join(SOURCE_DIR, "src", "app", "config.cc")) as f:
             table = re.findall(r'RES\("(\w+)", "(\w+)"', f.read())
-        self.assertEqual(len(table), 17)
+        self.assertEqual(len(table), 18)
         resources = section(self.text, "X RESOURCES")
         for name, cls in table:
             self.assertTrue(re.search(r"(?m)^\s+%s \(class %s\)$" % (name, cls), resources),
@@ -73,7 +73,17 @@ class ManPageTest(unittest.TestCase):
 
     def test_exit_statuses(self):
         statuses = re.findall(r"(?m)^\s{7}(\d+)\s", section(self.text, "EXIT STATUS"))
-        self.assertEqual(statuses, ["0", "1", "255"])
+        self.assertEqual(statuses, ["0", "1", "2", "255"])
+
+    def test_commands_to_the_running_program_and_the_keys(self):
+        options = section(self.text, "OPTIONS")
+        synopsis = section(self.text, "SYNOPSIS")
+        for option in ("-new", "-text", "-toggle", "-raise", "-quit"):
+            self.assertTrue(re.search(r"(?m)^\s+%s\b" % re.escape(option), options), "OPTIONS lacks " + option)
+            self.assertIn(option, synopsis)
+        notes = section(self.text, "NOTE WINDOWS")
+        for key in ("Ctrl+N", "Ctrl+S", "Ctrl+F", "Ctrl+Shift+F", "Ctrl+W"):
+            self.assertTrue(re.search(r"(?m)^\s+%s(  |$)" % re.escape(key), notes), "NOTE WINDOWS lacks " + key)
 
 
 class DesktopEntryTest(unittest.TestCase):
@@ -81,11 +91,27 @@ class DesktopEntryTest(unittest.TestCase):
         p = run(["desktop-file-validate", DESKTOP_ENTRY])
         self.assertEqual((p.returncode, p.stdout, p.stderr), (0, "", ""))
 
-    def test_runs_the_program(self):
+    def groups(self):
+        groups, current = {}, None
         with open(DESKTOP_ENTRY) as f:
-            entry = dict(line.rstrip("\n").split("=", 1) for line in f if "=" in line)
+            for line in f:
+                line = line.rstrip("\n")
+                if line.startswith("["):
+                    current = groups.setdefault(line.strip("[]"), {})
+                elif "=" in line:
+                    key, value = line.split("=", 1)
+                    current[key] = value
+        return groups
+
+    def test_runs_the_program(self):
+        entry = self.groups()["Desktop Entry"]
         self.assertEqual(entry["Exec"], "stikkel")
         self.assertEqual(entry["StartupWMClass"], "Kleebord")
+
+    def test_new_note_action(self):
+        groups = self.groups()
+        self.assertEqual(groups["Desktop Entry"]["Actions"], "new-note;")
+        self.assertEqual(groups["Desktop Action new-note"], {"Name": "New Note", "Exec": "stikkel -new"})
 
 
 if __name__ == "__main__":

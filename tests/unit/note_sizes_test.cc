@@ -146,4 +146,29 @@ TEST(CascadePlanTest, HugeOffsetsStayWithinWindowPositions) {
   for (const CascadeMove& m : down) EXPECT_EQ(m.y, -32768);
 }
 
+TEST(NoteSizesTest, NoteSizesWrittenAsTheMenuNamesThem) {
+  const PixelsPerInch ppi{96, 100};
+  struct Case {
+    const char* text;
+    bool valid;
+    int width;
+    int height;
+  } cases[] = {
+      {"3x5", true, 480, 300},   {"1.5x2", true, 192, 150}, {"0.5x40", true, 3840, 50},
+      {"4x6.25", true, 600, 400}, {"3X5", false, 0, 0},     {"3x", false, 0, 0},
+      {"x5", false, 0, 0},        {"0.4x5", false, 0, 0},   {"3x41", false, 0, 0},
+      {"-3x5", false, 0, 0},      {"3x5x2", false, 0, 0},   {" 3x5", false, 0, 0},
+      {"1e1x5", false, 0, 0},     {"3..x5", false, 0, 0},   {".x5", false, 0, 0},
+      {"", false, 0, 0},          {"99999999999x5", false, 0, 0},
+  };
+  for (const Case& c : cases) {
+    NoteSize size{-1, -1};
+    EXPECT_EQ(NoteSizeOf(c.text, ppi, &size), c.valid) << c.text;
+    if (c.valid) {
+      EXPECT_EQ(size.width, c.width) << c.text;
+      EXPECT_EQ(size.height, c.height) << c.text;
+    }
+  }
+}
+
 }  // namespace

@@ -25,7 +25,7 @@ const char* const kRows[] = {
     "Create 1.5x2 Note", "Create 2x3 Note", "Create 3x3 Note",  "Create 3x4 Note",
     "Create 3x5 Note",   "Create 4x6 Note", " ",                "Raise All Notes",
     "Lower All Notes",   "Save All Notes",  "Hidden Notes",     "Unhide All Notes",
-    "Cascade Notes",     "Find A Note",     " ",                "Exit",
+    "Cascade Notes",     "Find A Note",     "Search All Notes", " ",                "Exit",
 };
 
 std::vector<std::string> ErrorTexts() {
@@ -128,11 +128,11 @@ TEST_F(MainMenuTest, TitleRowsAndSeparators) {
   XtGetValues(PopupNamed("Menu"), &arg, 1);
   EXPECT_TRUE(on_screen);
   std::vector<Widget> rows = Rows();
-  ASSERT_EQ(rows.size(), 16u);
+  ASSERT_EQ(rows.size(), 17u);
   for (std::size_t i = 0; i < rows.size(); ++i) {
     EXPECT_EQ(std::string(XtName(rows[i])), kRows[i]) << i;
     EXPECT_TRUE(XtIsManaged(rows[i])) << i;
-    if (i == 6 || i == 14) {
+    if (i == 6 || i == 15) {
       EXPECT_EQ(XtClass(rows[i]), smeLineObjectClass) << i;
       EXPECT_FALSE(XtHasCallbacks(rows[i], XtNcallback) == XtCallbackHasSome) << i;
     } else {
@@ -281,8 +281,8 @@ TEST_F(MainMenuTest, CascadeDealsNotesToAnchorsInTurn) {
 
 TEST_F(MainMenuTest, SeparatorRowsCarryNoCommand) {
   std::vector<Widget> rows = Rows();
-  ASSERT_EQ(rows.size(), 16u);
-  for (std::size_t row : {6u, 14u}) {
+  ASSERT_EQ(rows.size(), 17u);
+  for (std::size_t row : {6u, 15u}) {
     EXPECT_NE(XtHasCallbacks(rows[row], XtNcallback), XtCallbackHasSome) << row;
     XtCallCallbacks(rows[row], XtNcallback, nullptr);
   }

@@ -5,7 +5,9 @@
 #include <X11/Shell.h>
 #include <X11/StringDefs.h>
 #include <X11/Xaw/Command.h>
+#include <X11/keysym.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -94,9 +96,10 @@ Dimension ButtonWidth(const char* label) {
   return width;
 }
 
-TEST_F(NoteListWindowTest, OneColumnOfEqualButtonsInListOrderAtThePointer) {
-  // However the names are ordered, every button is as wide as the widest;
-  // narrow buttons also stretch to the width of the view.
+TEST_F(NoteListWindowTest, OneColumnOfEqualButtonsByNameAtThePointer) {
+  // However the notes are ordered, the buttons stand in the order of their
+  // names and every button is as wide as the widest; narrow buttons also
+  // stretch to the width of the view, which shows the widest name whole.
   const char* kLong = "a name far too long for the two hundred pixels of the view";
   struct Case {
     std::vector<std::string> names;
@@ -119,15 +122,16 @@ TEST_F(NoteListWindowTest, OneColumnOfEqualButtonsInListOrderAtThePointer) {
     EXPECT_EQ(shell->core.x, 321);
     EXPECT_EQ(shell->core.y, 234);
     std::vector<Widget> buttons = Buttons();
-    EXPECT_EQ(Labels(buttons), c.names);
+    std::vector<std::string> sorted = c.names;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(Labels(buttons), sorted);
     Dimension widest = ButtonWidth(c.widest);
     for (Widget b : buttons) {
       EXPECT_EQ(b->core.width, buttons[0]->core.width) << LabelOf(b);
-      if (c.exact) EXPECT_EQ(b->core.width, widest) << LabelOf(b);
-      else EXPECT_GE(b->core.width, widest) << LabelOf(b);
+      EXPECT_GE(b->core.width, widest) << LabelOf(b);
     }
     Widget viewport = XtNameToWidget(shell, "FindForm.FindViewport");
-    EXPECT_EQ(viewport->core.width, 200);
+    EXPECT_EQ(viewport->core.width, c.exact ? widest + 24 : 200);
     EXPECT_EQ(viewport->core.height, 100);
     EXPECT_EQ(LabelOf(XtNameToWidget(shell, "FindForm.FindCancel")), "Cancel");
     Press(XtNameToWidget(shell, "FindForm.FindCancel"));
@@ -136,6 +140,15 @@ TEST_F(NoteListWindowTest, OneColumnOfEqualButtonsInListOrderAtThePointer) {
     EXPECT_TRUE(PopupsNamed("FindShell").empty());
     ResetProgramState();
   }
+}
+
+// How many rows a long list's view shows, the last one cut short included.
+std::size_t RowsInView() {
+  Widget clip = XtNameToWidget(PopupNamed("FindShell"), "*FindViewport.clip");
+  std::vector<Widget> buttons = Buttons();
+  if (!clip || buttons.empty()) return 0;
+  int pitch = buttons[0]->core.height + 2 * buttons[0]->core.border_width;
+  return static_cast<std::size_t>(clip->core.height / pitch + 1);
 }
 
 // A long list's scroll bar, or null.
@@ -191,7 +204,8 @@ TEST_F(NoteListWindowTest, ListsEveryNoteBeyondTwoHundredAndFiftySix) {
     ASSERT_TRUE(PumpUntil([] { return IsMapped(PopupNamed("FindShell")); }));
     EXPECT_EQ(ListScrollbar() != nullptr, c.scrolls) << c.notes;
     if (c.scrolls) {
-      EXPECT_LE(Buttons().size(), 6u) << "only the rows in view";
+      EXPECT_LE(Buttons().size(), RowsInView()) << "only the rows in view";
+      EXPECT_LT(Buttons().size(), 50u);
       EXPECT_EQ(ScrollThrough(), names);
     } else {
       EXPECT_EQ(Labels(Buttons()), names);
@@ -207,21 +221,29 @@ TEST_F(NoteListWindowTest, LongListReachesItsLastNoteAndSizesButtonsForEveryName
   // name of the whole list, though that name is not in view.
   const char* kWide = "the one name that is far wider than every other name of the list";
   for (int i = 0; i < 4999; ++i) Notes().NewNote(-1)->name = i == 2345 ? kWide : "n" + std::to_string(i);
-  Note* last = MakeNote("the last note", true);
+  Note* last = MakeNote("the very last note", true);
   OpenNoteList(Head(), false);
   ASSERT_TRUE(PumpUntil([] { return IsMapped(PopupNamed("FindShell")); }));
   ASSERT_NE(ListScrollbar(), nullptr);
   std::vector<Widget> buttons = Buttons();
   ASSERT_FALSE(buttons.empty());
-  EXPECT_LE(buttons.size(), 6u);
-  for (Widget b : buttons) EXPECT_EQ(b->core.width, ButtonWidth(kWide)) << LabelOf(b);
+  EXPECT_LE(buttons.size(), RowsInView());
+  // The scroll bar as high as the view, which is as high as the list lets it.
+  Widget viewport = XtNameToWidget(PopupNamed("FindShell"), "*FindViewport");
+  EXPECT_EQ(viewport->core.height, program.screen_height / 2);
+  EXPECT_EQ(ListScrollbar()->core.height, viewport->core.height);
+  for (Widget b : buttons) {
+    EXPECT_GE(b->core.width, ButtonWidth(kWide)) << LabelOf(b);
+    EXPECT_EQ(b->core.width, buttons[0]->core.width) << LabelOf(b);
+  }
+  // By name: n0 to n4998 without n2345, then the two long names.
   EXPECT_EQ(LabelOf(buttons[0]), "n0");
   JumpTo(0.5f);
-  EXPECT_EQ(LabelOf(Buttons()[0]), "n2500");
+  EXPECT_EQ(LabelOf(Buttons()[0]), "n2501");
   ScrollBy(-1);
-  EXPECT_EQ(LabelOf(Buttons()[0]), "n2499");
+  EXPECT_EQ(LabelOf(Buttons()[0]), "n2500");
   JumpTo(1.0f);
-  ASSERT_EQ(LabelOf(Buttons().back()), "the last note");
+  ASSERT_EQ(LabelOf(Buttons().back()), "the very last note");
   // The last button stands wholly inside the view.
   Widget clip = XtNameToWidget(PopupNamed("FindShell"), "*FindViewport.clip");
   Widget view_form = XtNameToWidget(PopupNamed("FindShell"), "*FindViewForm");
@@ -266,7 +288,7 @@ TEST_F(NoteListWindowTest, ListsFromTheGivenNoteOn) {
   MakeNote("two");
   MakeNote("three", true);
   OpenNoteList(Notes()[1].get(), false);
-  EXPECT_EQ(Labels(Buttons()), (std::vector<std::string>{"two", "three"}));
+  EXPECT_EQ(Labels(Buttons()), (std::vector<std::string>{"three", "two"}));  // by name
 }
 
 TEST_F(NoteListWindowTest, NothingToListShowsAMessageInstead) {
@@ -356,6 +378,94 @@ TEST_F(NoteListWindowTest, WindowManagerCloseIsCancel) {
   ASSERT_TRUE(PumpUntil([] { return PopupNamed("FindShell") == nullptr; }));
   EXPECT_TRUE(PopupsNamed("FindShell").empty());
   EXPECT_TRUE(note->hidden);
+}
+
+}  // namespace
+
+namespace {
+
+// A key as the server would send it to widget w, through its translations.
+void TypeOn(Widget w, KeySym keysym, Time time) {
+  XEvent event = KeyPressOn(w, XKeysymToKeycode(program.display, keysym));
+  event.xkey.time = time;
+  XtDispatchEvent(&event);
+  Pump();
+}
+
+// The wheel turned over widget w (button 4 up, 5 down).
+void WheelOn(Widget w, unsigned int button) {
+  XEvent event{};
+  event.xbutton.type = ButtonPress;
+  event.xbutton.display = program.display;
+  event.xbutton.window = XtWindow(w);
+  event.xbutton.root = DefaultRootWindow(program.display);
+  event.xbutton.button = button;
+  event.xbutton.same_screen = True;
+  XtDispatchEvent(&event);
+  Pump();
+}
+
+// The first name wholly in view of the list.
+std::string FirstInView() {
+  Widget view_form = XtNameToWidget(PopupNamed("FindShell"), "*FindViewForm");
+  for (Widget b : Buttons())
+    if (view_form->core.y + b->core.y >= 0) return LabelOf(b);
+  return "";
+}
+
+TEST_F(NoteListWindowTest, WheelAndTypeAheadMoveThroughTheList) {
+  // A short list (every note a button) and a long one (a few buttons that
+  // show the notes in turn) scroll and find alike.
+  for (int count : {60, 400}) {
+    for (int i = count - 1; i >= 0; --i) Notes().NewNote(-1)->name = "item " + std::to_string(i);
+    Note* zebra = MakeNote("Zebra crossing", true);
+    OpenNoteList(Head(), false);
+    Widget shell = PopupNamed("FindShell");
+    ASSERT_TRUE(PumpUntil([&] { return IsMapped(shell); }));
+    Widget form = XtNameToWidget(shell, "FindForm");
+    EXPECT_EQ(FirstInView(), "item 0") << count;
+    WheelOn(Buttons()[1], 5);
+    EXPECT_EQ(FirstInView(), "item 3") << count;
+    WheelOn(Buttons()[0], 5);
+    EXPECT_EQ(FirstInView(), "item 6") << count;
+    WheelOn(Buttons()[0], 4);
+    EXPECT_EQ(FirstInView(), "item 3") << count;
+    WheelOn(Buttons()[0], 4);
+    WheelOn(Buttons()[0], 4);
+    EXPECT_EQ(FirstInView(), "item 0") << count << " stops at the top";
+
+    // Typed letters move to the first name they begin; a pause starts anew.
+    TypeOn(form, XK_i, 1000);
+    TypeOn(form, XK_t, 1100);
+    EXPECT_EQ(FirstInView(), "item 0") << count;
+    TypeOn(form, XK_Z, 5000);
+    TypeOn(form, XK_e, 5100);
+    // The end of the list: its last rows fill the view.
+    std::vector<Widget> buttons = Buttons();
+    EXPECT_EQ(LabelOf(buttons.back()), "Zebra crossing") << count;
+    TypeOn(form, XK_Return, 5200);
+    ASSERT_TRUE(PumpUntil([&] { return IsMapped(NoteShell(zebra)); })) << count;
+    EXPECT_EQ(PopupNamed("FindShell"), nullptr);
+    ResetProgramState();
+  }
+}
+
+TEST_F(NoteListWindowTest, TheViewGrowsWithTheNamesUpToHalfTheScreen) {
+  MakeNote(std::string(400, 'w'));
+  MakeNote("short");
+  OpenNoteList(Head(), false);
+  Widget shell = PopupNamed("FindShell");
+  ASSERT_TRUE(PumpUntil([&] { return IsMapped(shell); }));
+  Widget viewport = XtNameToWidget(shell, "FindForm.FindViewport");
+  EXPECT_EQ(viewport->core.width, program.screen_width / 2);
+  EXPECT_EQ(viewport->core.height, 100);
+  CloseNoteList(nullptr, nullptr, nullptr);
+  for (int i = 0; i < 100; ++i) MakeNote("n" + std::to_string(i));
+  OpenNoteList(Head(), false);
+  shell = PopupNamed("FindShell");
+  ASSERT_TRUE(PumpUntil([&] { return IsMapped(shell); }));
+  viewport = XtNameToWidget(shell, "FindForm.FindViewport");
+  EXPECT_EQ(viewport->core.height, program.screen_height / 2);
 }
 
 }  // namespace
