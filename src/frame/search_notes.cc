@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "app/app.h"
@@ -43,7 +44,9 @@ struct SearchDialog {
   Widget field = nullptr;
   Widget list = nullptr;
   Widget status = nullptr;
+  std::unordered_map<Note*, std::string> texts;  // read once, see ReadTexts
   std::string query;
+  bool complete = false;  // found holds every note that holds query
   std::vector<Found> found;
   std::vector<std::string> rows;
   std::vector<const char*> row_pointers;
@@ -68,23 +71,43 @@ void ShowRows() {
   XawListUnhighlight(dialog.list);
 }
 
-// Searches every note for the field's text.
+// Reads the notes' texts, once while the dialog is up: its grab keeps the
+// notes from being edited meanwhile. A note that came (-new) or went since
+// has the texts read again.
+void ReadTexts() {
+  bool same = dialog.texts.size() == Notes().size();
+  for (const auto& note : Notes())
+    if (!same || !dialog.texts.count(note.get())) {
+      same = false;
+      break;
+    }
+  if (same) return;
+  dialog.texts.clear();
+  for (const auto& note : Notes()) dialog.texts.emplace(note.get(), note->Text());
+  // Found notes that are gone must not be narrowed into.
+  dialog.complete = false;
+}
+
+// Searches the notes for the field's text. A query that goes on from the
+// last one looks only among the notes the last one found (when it found
+// them all): typing on narrows the list at the cost of what is left.
 void Search() {
   std::string query = OneLineFieldText(dialog.field);
   if (query == dialog.query) return;
+  ReadTexts();
+  bool narrow = !dialog.query.empty() && dialog.complete && query.compare(0, dialog.query.size(), dialog.query) == 0;
   dialog.query = query;
-  // Each note's text is read once, and only while the search runs.
-  std::vector<std::string> texts;
   std::vector<Note*> notes;
-  texts.reserve(Notes().size());
-  for (const auto& note : Notes()) {
-    notes.push_back(note.get());
-    texts.push_back(note->Text());
+  if (narrow) {
+    for (const Found& f : dialog.found) notes.push_back(f.note);
+  } else {
+    for (const auto& note : Notes()) notes.push_back(note.get());
   }
   std::vector<SearchSubject> subjects;
   subjects.reserve(notes.size());
-  for (std::size_t i = 0; i < notes.size(); ++i) subjects.push_back({notes[i]->name, texts[i]});
+  for (Note* note : notes) subjects.push_back({note->name, dialog.texts[note]});
   std::vector<SearchHit> hits = SearchNotes(subjects, query, kMostRows);
+  dialog.complete = hits.size() < kMostRows;
   dialog.found.clear();
   dialog.rows.clear();
   for (const SearchHit& hit : hits) {
@@ -96,7 +119,7 @@ void Search() {
     SetLabel(dialog.status, "Type what to find");
   else if (hits.empty())
     SetLabel(dialog.status, "No note holds it");
-  else if (hits.size() >= kMostRows)
+  else if (!dialog.complete)
     SetLabel(dialog.status, "The first " + std::to_string(kMostRows) + " notes that hold it");
   else
     SetLabel(dialog.status, std::to_string(hits.size()) + (hits.size() == 1 ? " note holds it" : " notes hold it"));
@@ -153,7 +176,7 @@ void ReturnInField(Widget, XtPointer, XtPointer) {
 void Build() {
   dialog.shell = CreateDialogShell("SearchShell", "Search All Notes", PointerPosition());
   XtAddCallback(dialog.shell, XtNdestroyCallback, Forget, nullptr);
-  Arg args[12];
+  Arg args[14];
   Cardinal n = 0;
   XtSetArg(args[0], XtNborderWidth, 0);
   Widget form = XtCreateManagedWidget("SearchForm", formWidgetClass, dialog.shell, args, 1);
@@ -205,6 +228,10 @@ void Build() {
   XtSetArg(args[n], XtNborderWidth, 0); n++;
   XtSetArg(args[n], XtNlabel, "Type what to find"); n++;
   XtSetArg(args[n], XtNjustify, XtJustifyLeft); n++;
+  // A new text does not resize it: no geometry request (and no wait for the
+  // window manager) while the user types.
+  XtSetArg(args[n], XtNresize, False); n++;
+  XtSetArg(args[n], XtNwidth, kListWidth * 3 / 4); n++;
   n = AddChains(args, n, XtChainBottom, XtChainBottom, XtChainLeft, XtChainRight);
   dialog.status = XtCreateManagedWidget("SearchStatus", labelWidgetClass, form, args, n);
   ShowRows();
@@ -221,5 +248,6 @@ void OpenNoteSearch() {
     return;
   }
   Build();
+  ReadTexts();
   PopUpDialog(dialog.shell, Close, nullptr, XtGrabNonexclusive);
 }
