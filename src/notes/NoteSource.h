@@ -64,6 +64,17 @@ Widget NoteSourceInstall(Widget text, ArgList args, Cardinal num_args);
 // show the source must be told (XawTextSetSource) when they are realized.
 void NoteSourceLoadWide(Widget w, const wchar_t* text, XawTextPosition count);
 
+// A multi-step edit (Athena's Replace All makes one replacement after
+// another): between NoteSourceBeginEdit and NoteSourceEndEdit the source
+// keeps what each step changed and holds its change callbacks back. Once a
+// step is refused for the cap, every later step is refused too, and
+// NoteSourceEndEdit undoes the steps made, so that the edit goes in whole or
+// not at all; it returns whether it went in, and then calls the change
+// callbacks once when anything changed. After an undo the text widgets that
+// show the source must be told (XawTextSetSource).
+void NoteSourceBeginEdit(Widget w);
+bool NoteSourceEndEdit(Widget w);
+
 // The length of the source's text in bytes (UTF-8 bytes for the MultiSrc
 // class), in constant time.
 XawTextPosition NoteSourceLength(Widget w);

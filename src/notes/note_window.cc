@@ -28,6 +28,7 @@
 #include "notes/note_paste.h"
 #include "notes/note_window_scroll.h"
 #include "notes/recovery_journal.h"
+#include "notes/whole_edits.h"
 
 namespace {
 
@@ -335,6 +336,7 @@ void NoteWindow::BuildText(Widget form) {
   XtSetArg(args[n], XtNcallback, changed); n++;
   XtSetArg(args[n], const_cast<String>(XtNlimitCallback), too_long); n++;
   source_ = NoteSourceInstall(text_, args, n);
+  KeepNoteEditsWhole(program.app_context);
   if (Wide()) {
     LoadWide(StoredTextToUtf8(note_->text));
     XawTextSetSource(text_, source_, 0);
