@@ -176,6 +176,10 @@ void NoteWindow::Changed(Widget, XtPointer client_data, XtPointer) {
   auto* window = static_cast<NoteWindow*>(client_data);
   Note* note = window->note_;
   note->buffer_size = GrownBufferSize(note->buffer_size, window->Length(), Notes().settings().buffer_size);
+  if (window->over_cap_label_ && window->Length() <= window->MaxLength()) {
+    XtDestroyWidget(window->over_cap_label_);
+    window->over_cap_label_ = nullptr;
+  }
   note->MarkChanged();
 }
 
@@ -274,6 +278,12 @@ void NoteWindow::BuildBar(Widget form) {
   XtSetArg(args[n], XtNbitmap, note_->alarm.set ? ClockBitmap() : BlankBitmap()); n++;
   XtSetArg(args[n], XtNfromHoriz, options_button_); n++;
   alarm_icon_ = XtCreateManagedWidget("AlarmIcon", labelWidgetClass, form, args, n);
+  if (note_->text.size() > kMaxTextLength) {
+    n = shared;
+    XtSetArg(args[n], XtNlabel, "Read-only: over 16 MiB, cut it to edit"); n++;
+    XtSetArg(args[n], XtNfromHoriz, alarm_icon_); n++;
+    over_cap_label_ = XtCreateManagedWidget("OverCap", labelWidgetClass, form, args, n);
+  }
 
   Dimension width = 0;
   XtSetArg(args[0], XtNwidth, &width);

@@ -108,6 +108,9 @@ class NoteWindow : public NoteView {
   Widget file_button_ = nullptr;
   Widget options_button_ = nullptr;
   Widget alarm_icon_ = nullptr;
+  // Shown while the text is longer than the cap: such a note takes no
+  // addition, only cuts, until it is below the cap again.
+  Widget over_cap_label_ = nullptr;
   Widget save_entry_ = nullptr;
   Widget anchor_entry_ = nullptr;
   Widget unanchor_entry_ = nullptr;

@@ -242,6 +242,8 @@ NoteFileExtent MeasureNoteFile(std::string_view head, bool at_end, const NoteFil
   if (text > kMaxStoredTextBytes) text = kMaxStoredTextBytes;
   extent.verdict = NoteFileExtent::kRead;
   extent.bytes = after_name + text + 1;
+  extent.text_start = after_name;
+  extent.stated_length = static_cast<std::size_t>(info.stated_length);
   return extent;
 }
 
