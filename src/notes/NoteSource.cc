@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <vector>
 
@@ -72,11 +73,11 @@ void NoteMultiSourceClassInitialize() {
 
 // libXaw reads the character after a piece's last one when it edits a full
 // piece (one character past the block it allocated for it). Every piece of
-// a note's source thus gets a few characters of slack behind it: the
-// allocator's own rounding mostly gives them already, so a piece is only
-// reallocated where it does not (under a memory checker, which gives a
-// block exactly its size).
-constexpr XawTextPosition kPieceSlack = 8;
+// a note's source thus gets a character of slack behind it: the allocator's
+// own rounding gives it already (glibc rounds 8,192 and 32,768 bytes up by
+// 8), so a piece is only reallocated where it does not (under a memory
+// checker, which gives a block exactly its size).
+constexpr XawTextPosition kPieceSlack = 1;
 
 // Pads the pieces that hold any of the characters [from, to] (and the
 // pieces beside them).
@@ -300,23 +301,58 @@ void NoteSourceDestroy(Widget w) {
 
 }  // namespace
 
-void NoteSourceLoadWide(Widget w, const wchar_t* text, XawTextPosition count) {
+void NoteSourceLoadUtf8(Widget w, std::string_view utf8) {
   if (!XtIsSubclass(w, noteMultiSourceObjectClass)) return;
   NoteMultiSourceObject src = reinterpret_cast<NoteMultiSourceObject>(w);
-  XawTextBlock block;
-  block.firstPos = 0;
-  block.length = static_cast<int>(count);
-  block.ptr = reinterpret_cast<char*>(const_cast<wchar_t*>(text));
-  block.format = XawFmtWide;
-  // The superclass's own replace: past the cap check, with the change
-  // callbacks held back for the while.
-  XtCallbackList callbacks = src->text_src.callback;
-  src->text_src.callback = nullptr;
-  multiSrcClassRec.text_src_class.Replace(w, 0, src->multi_src.length, &block);
-  src->text_src.callback = callbacks;
+  MultiSrcPart& multi = src->multi_src;
+  // The pieces are made here, as MultiSrc makes them from a string: filling
+  // them through its replace would walk the piece list once per piece and
+  // need the whole text in wide characters first.
+  for (MultiPiece* p = multi.first_piece; p;) {
+    MultiPiece* next = p->next;
+    XtFree(reinterpret_cast<char*>(p->text));
+    XtFree(reinterpret_cast<char*>(p));
+    p = next;
+  }
+  const XawTextPosition piece_size = multi.piece_size > 0 ? multi.piece_size : 1;
+  const auto new_piece = [piece_size](MultiPiece* prev) {
+    auto* piece = reinterpret_cast<MultiPiece*>(XtMalloc(sizeof(MultiPiece)));
+    piece->text = reinterpret_cast<wchar_t*>(
+        XtMalloc(static_cast<Cardinal>(static_cast<std::size_t>(piece_size + kPieceSlack) * sizeof(wchar_t))));
+    piece->used = 0;
+    piece->prev = prev;
+    piece->next = nullptr;
+    if (prev) prev->next = piece;
+    return piece;
+  };
+  MultiPiece* first = new_piece(nullptr);
+  MultiPiece* last = first;
+  XawTextPosition chars = 0;
+  XawTextPosition bytes = 0;
+  std::size_t pos = 0;
+  while (pos < utf8.size()) {
+    // At most as many bytes as the piece has room for characters, ending
+    // on a character's end.
+    std::size_t take = Utf8PrefixLength(utf8.substr(pos), static_cast<std::size_t>(piece_size - last->used));
+    if (take == 0) {
+      if (last->used == 0) take = 1;  // cannot happen: a piece holds a character
+      else {
+        last = new_piece(last);
+        continue;
+      }
+    }
+    const std::wstring part = WideFromUtf8(utf8.substr(pos, take));
+    std::memcpy(last->text + last->used, part.data(), part.size() * sizeof(wchar_t));
+    last->used += static_cast<XawTextPosition>(part.size());
+    chars += static_cast<XawTextPosition>(part.size());
+    bytes += Utf8Bytes(part.data(), static_cast<XawTextPosition>(part.size()));
+    pos += take;
+    if (last->used == piece_size && pos < utf8.size()) last = new_piece(last);
+  }
+  multi.first_piece = first;
+  multi.length = chars;
   src->text_src.changed = False;
-  src->note_src.bytes = Utf8Bytes(text, count);
-  PadPieces(w, 0, src->multi_src.length);
+  src->note_src.bytes = bytes;
 }
 
 void NoteSourceBeginEdit(Widget w) {

@@ -87,8 +87,7 @@ std::string NoteWindow::Text() const {
 
 void NoteWindow::LoadWide(const std::string& utf8) {
   // Up to the first NUL, as a string resource would be.
-  const std::wstring chars = WideFromUtf8(std::string_view(utf8.c_str()));
-  NoteSourceLoadWide(source_, chars.data(), static_cast<XawTextPosition>(chars.size()));
+  NoteSourceLoadUtf8(source_, std::string_view(utf8.c_str()));
 }
 
 bool NoteWindow::Wide() const { return source_ && XtIsSubclass(source_, noteMultiSourceObjectClass); }
@@ -348,7 +347,9 @@ void NoteWindow::BuildText(Widget form) {
   source_ = NoteSourceInstall(text_, args, n);
   KeepNoteEditsWhole(program.app_context);
   if (Wide()) {
-    LoadWide(StoredTextToUtf8(note_->text));
+    // The record's text is UTF-8 already, unless a test put bytes there.
+    if (IsValidUtf8(note_->text)) LoadWide(note_->text);
+    else LoadWide(StoredTextToUtf8(note_->text));
     XawTextSetSource(text_, source_, 0);
   }
   // The source holds the text from now on: the record lets go of its copy.
