@@ -65,7 +65,8 @@ void CreateNoteWindow(Note* note) {
   auto window = std::make_unique<NoteWindow>(note);
   NoteWindow* w = window.get();
   note->view = std::move(window);
-  w->Create();
+  // A hidden note costs no widgets until it is shown.
+  if (!note->hidden) w->Create();
 }
 
 NoteWindow::NoteWindow(Note* note) : note_(note), geometry_(note) {}
@@ -249,6 +250,16 @@ void NoteWindow::LookAt(const std::vector<NoteWindow*>& windows) {
   geometries.reserve(windows.size());
   for (NoteWindow* window : windows) geometries.push_back(&window->geometry_);
   WindowGeometry::LookAt(geometries);
+}
+
+void NoteWindow::Show() {
+  if (!shell_) Create();
+  geometry_.Show();
+}
+
+void NoteWindow::BringTo(Point at) {
+  if (!shell_) Show();
+  geometry_.BringTo(at);
 }
 
 // The window manager's close button hides a note instead of ending the program.

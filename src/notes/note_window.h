@@ -74,9 +74,13 @@ class NoteWindow : public NoteView {
 
   // Where the window stands and how big it is, as the window manager has
   // it: see WindowGeometry, which these hand on to.
-  void Hide() { geometry_.Hide(); }
-  void Show() { geometry_.Show(); }
-  void BringTo(Point at) { geometry_.BringTo(at); }
+  void Hide() {
+    if (shell_) geometry_.Hide();
+  }
+  // A note loaded hidden has no widgets until it is first shown: these
+  // build them first (shell() is null until then).
+  void Show();
+  void BringTo(Point at);
   void CurrentPosition(int* x, int* y) { geometry_.CurrentPosition(x, y); }
   void TakePlace() { geometry_.TakePlace(); }
   // Asks the server about all the windows of the list at once.
@@ -131,7 +135,8 @@ class NoteWindow : public NoteView {
 // The note's window, or null before CreateNoteWindow.
 NoteWindow* WindowOf(const Note* note);
 
-// Builds, realizes and (unless hidden) shows the note's window.
+// Gives the note its window: built, realized and shown, or for a hidden
+// note only made ready to be built when it is first shown.
 void CreateNoteWindow(Note* note);
 
 // The 12x12 bitmaps of the alarm indicator: clock while an alarm is set,
