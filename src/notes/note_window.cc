@@ -302,6 +302,26 @@ void NoteWindow::BuildBar(Widget form) {
   XtSetValues(options_button_, args, 1);
 }
 
+void NoteWindow::BuildMenusOnce() {
+  if (menus_built_ || !shell_) return;
+  menus_built_ = true;
+  BuildMenus();
+  if (save_entry_) XtSetSensitive(save_entry_, note_->changed());
+}
+
+// Runs before every action: the PopupMenu of a note's File or Notes button
+// finds the menus made.
+void NoteWindow::MenusWhenUsed(Widget w, XtPointer, String action, XEvent*, String*, Cardinal*) {
+  if (std::strcmp(action, "PopupMenu") != 0 || !XtIsSubclass(w, menuButtonWidgetClass)) return;
+  for (const auto& note : Notes()) {
+    NoteWindow* window = WindowOf(note.get());
+    if (window && (window->file_button_ == w || window->options_button_ == w)) {
+      window->BuildMenusOnce();
+      return;
+    }
+  }
+}
+
 void NoteWindow::BuildMenus() {
   Arg args[1];
   XtSetArg(args[0], XtNlabel, "Menu");
@@ -391,8 +411,14 @@ void NoteWindow::Create() {
   XtSetArg(args[0], XtNdefaultDistance, 0);
   Widget form = XtCreateManagedWidget("Note", formWidgetClass, shell_, args, 1);
   BuildBar(form);
-  BuildMenus();
   BuildText(form);
+  // The menus cost a start-up with many notes a third of its work: they are
+  // made when first popped up, just before the MenuButton looks for them.
+  static bool hooked = false;
+  if (!hooked) {
+    XtAppAddActionHook(program.app_context, MenusWhenUsed, nullptr);
+    hooked = true;
+  }
 
   // A new or loaded note starts unchanged; a recovered one changed.
   if (save_entry_) XtSetSensitive(save_entry_, note_->changed());

@@ -91,6 +91,9 @@ class NoteWindow : public NoteView {
 
   // Builds, realizes and (unless hidden) shows the window.
   void Create();
+  // Makes the File and Notes menus, once: they are made when one of them is
+  // first popped up (or a test asks for them).
+  void BuildMenusOnce();
 
  private:
   static void Changed(Widget w, XtPointer client_data, XtPointer call_data);
@@ -98,6 +101,8 @@ class NoteWindow : public NoteView {
   static void ShowTextTooLong(XtPointer client_data, XtIntervalId* id);
   static void TextTooLongGone(Widget w, XtPointer client_data, XtPointer call_data);
   static void CloseFromWindowManager(Widget w, XtPointer client_data, XtPointer call_data);
+  static void MenusWhenUsed(Widget w, XtPointer client_data, String action, XEvent* event, String* params,
+                            Cardinal* num_params);
   void ShowAlarmEntries();
   // International mode: makes the source's text the UTF-8 text, up to its
   // first NUL, as wide characters.
@@ -112,6 +117,7 @@ class NoteWindow : public NoteView {
   Widget file_button_ = nullptr;
   Widget options_button_ = nullptr;
   Widget alarm_icon_ = nullptr;
+  bool menus_built_ = false;
   // Shown while the text is longer than the cap: such a note takes no
   // addition, only cuts, until it is below the cap again.
   Widget over_cap_label_ = nullptr;

@@ -1,5 +1,6 @@
-// A note loaded hidden makes no widgets until it is first shown; every
-// command on all notes copes with it meanwhile.
+// What a note does not need yet is not made: a note loaded hidden has no
+// widgets until it is first shown (every command on all notes copes with it
+// meanwhile), and a note's menus are made when one is first opened.
 #include <gtest/gtest.h>
 
 #include <X11/IntrinsicP.h>
@@ -72,6 +73,27 @@ TEST_F(HiddenNotesTest, FindANoteBuildsAndShowsAHiddenNote) {
   ASSERT_NE(NoteShell(hidden_), nullptr);
   EXPECT_TRUE(PumpUntil([&] { return IsMapped(NoteShell(hidden_)); }));
   EXPECT_EQ(NoteText(hidden_), "out of view");
+}
+
+TEST_F(HiddenNotesTest, ANotesMenusAreMadeWhenOneIsFirstOpened) {
+  Widget shell = NoteShell(shown_);
+  EXPECT_EQ(XtNameToWidget(shell, "*FileMenu"), nullptr);
+  EXPECT_EQ(XtNameToWidget(shell, "*OptionsMenu"), nullptr);
+  // The File button's own action, as a click runs it.
+  Widget file = XtNameToWidget(shell, "*File");
+  ASSERT_NE(file, nullptr);
+  XEvent press{};
+  press.xbutton.type = ButtonPress;
+  press.xbutton.display = program.display;
+  press.xbutton.window = XtWindow(file);
+  press.xbutton.button = 1;
+  XtCallActionProc(file, "PopupMenu", &press, nullptr, 0);
+  Widget menu = XtNameToWidget(shell, "*FileMenu");
+  ASSERT_NE(menu, nullptr);
+  EXPECT_TRUE(PumpUntil([&] { return IsMapped(menu); }));
+  XtPopdown(menu);
+  EXPECT_NE(XtNameToWidget(shell, "*OptionsMenu"), nullptr);
+  EXPECT_FALSE(XtIsSensitive(XtNameToWidget(shell, "*Save"))) << "an unchanged note";
 }
 
 }  // namespace
