@@ -21,8 +21,9 @@ namespace {
 // Filled on the first sized note; the screen does not change under us.
 PixelsPerInch pixels_per_inch;
 
-// Restacks every realized note window in list order, or says `none` when
-// there are no notes.
+// Restacks the window of every shown note in list order, or says `none`
+// when there are no notes. A hidden note is left alone (it may have no
+// window yet).
 void RestackAllNotes(int (*restack)(Display*, Window), const char* none) {
   if (Notes().empty()) {
     ShowError(none);
@@ -30,7 +31,8 @@ void RestackAllNotes(int (*restack)(Display*, Window), const char* none) {
   }
   for (const auto& note : Notes()) {
     NoteWindow* window = WindowOf(note.get());
-    if (window && XtIsRealized(window->shell())) restack(program.display, XtWindow(window->shell()));
+    if (!note->hidden && window && window->shell() && XtIsRealized(window->shell()))
+      restack(program.display, XtWindow(window->shell()));
   }
 }
 
@@ -74,11 +76,12 @@ void CascadeNotes() {
     CascadeNote c{note->anchored, note->hidden, 0, 0};
     NoteWindow* window = WindowOf(note.get());
     if (note->anchored && window) {
-      Position x = 0, y = 0;
+      // A hidden note may have no window yet: its place is in the record.
+      Position x = static_cast<Position>(note->x), y = static_cast<Position>(note->y);
       Arg args[2];
       XtSetArg(args[0], XtNx, &x);
       XtSetArg(args[1], XtNy, &y);
-      XtGetValues(window->shell(), args, 2);
+      if (window->shell()) XtGetValues(window->shell(), args, 2);
       c.x = x;
       c.y = y;
       any_anchor = true;
@@ -104,7 +107,7 @@ void CascadeNotes() {
     NoteWindow* window = WindowOf(Notes()[move.index].get());
     if (!window) continue;
     if (!move.stays) window->MoveTo(move.x, move.y);
-    if (XtIsRealized(window->shell())) XRaiseWindow(program.display, XtWindow(window->shell()));
+    if (window->shell() && XtIsRealized(window->shell())) XRaiseWindow(program.display, XtWindow(window->shell()));
   }
 }
 

@@ -2,12 +2,33 @@
 #include "notes/NoteSourceP.h"
 
 #include <X11/StringDefs.h>
+#include <malloc.h>
 
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <string_view>
+#include <type_traits>
+#include <vector>
 
 #include "model/utf8.h"
+
+// What a multi-step edit has changed so far: each step's place, the
+// characters it put in and the characters (raw: bytes, or wchar_t) it took
+// out, to be undone in reverse order.
+struct NoteSourceEdit {
+  struct Step {
+    XawTextPosition start;
+    XawTextPosition inserted;
+    XawTextPosition removed;
+    std::string removed_raw;
+  };
+  std::vector<Step> steps;
+  bool refused = false;
+  XawTextPosition bytes_before = 0;  // the MultiSrc class's byte count
+  XtCallbackList callbacks = nullptr;  // the change callbacks held back
+};
 
 namespace {
 
@@ -50,6 +71,45 @@ void NoteMultiSourceClassInitialize() {
               "NoteSource: the MultiSrc instance record differs from MultiSrcP.h");
 }
 
+// libXaw reads the character after a piece's last one when it edits a full
+// piece (one character past the block it allocated for it). Every piece of
+// a note's source thus gets a character of slack behind it: the allocator's
+// own rounding gives it already (glibc rounds 8,192 and 32,768 bytes up by
+// 8), so a piece is only reallocated where it does not (under a memory
+// checker, which gives a block exactly its size).
+constexpr XawTextPosition kPieceSlack = 1;
+
+// Pads the pieces that hold any of the characters [from, to] (and the
+// pieces beside them).
+template <typename PieceT>
+void PadPieces(PieceT* first, XawTextPosition piece_size, XawTextPosition from, XawTextPosition to) {
+  using Char = std::remove_pointer_t<decltype(first->text)>;
+  const std::size_t want = static_cast<std::size_t>(piece_size + kPieceSlack) * sizeof(Char);
+  XawTextPosition pos = 0;
+  for (PieceT* p = first; p && pos <= to + 1; pos += p->used, p = p->next) {
+    if (pos + p->used + 1 < from || !p->text) continue;
+    if (malloc_usable_size(p->text) < want)
+      p->text = reinterpret_cast<Char*>(XtRealloc(reinterpret_cast<char*>(p->text), static_cast<Cardinal>(want)));
+  }
+}
+
+void PadPieces(Widget w, XawTextPosition from, XawTextPosition to) {
+  if (XtIsSubclass(w, noteMultiSourceObjectClass)) {
+    MultiSrcPart& multi = reinterpret_cast<NoteMultiSourceObject>(w)->multi_src;
+    PadPieces(multi.first_piece, multi.piece_size, from, to);
+  } else if (XtIsSubclass(w, noteSourceObjectClass)) {
+    AsciiSrcPart& ascii = reinterpret_cast<NoteSourceObject>(w)->ascii_src;
+    PadPieces(ascii.first_piece, ascii.piece_size, from, to);
+  }
+}
+
+// Whether a set_values call gave the source a new text.
+bool NewString(ArgList args, Cardinal num_args) {
+  for (Cardinal i = 0; i < num_args; ++i)
+    if (std::strcmp(args[i].name, XtNstring) == 0) return true;
+  return false;
+}
+
 // Characters of [start, end) that lie inside a text of the given length.
 XawTextPosition RemovedSpan(XawTextPosition start, XawTextPosition end, XawTextPosition length) {
   if (start < 0) start = 0;
@@ -73,12 +133,62 @@ bool OverCap(const NoteSourcePart* part, XawTextPosition before, XawTextPosition
   return after > before && after > part->max_length;
 }
 
+// The characters [first, first + count) of a source, raw (bytes, or
+// wchar_t for the MultiSrc class), read piece by piece through the
+// superclass.
+std::string ReadRaw(Widget w, const TextSrcClassPart& super, XawTextPosition first, XawTextPosition count,
+                    std::size_t char_size) {
+  std::string raw;
+  XawTextPosition pos = first;
+  while (pos < first + count) {
+    XawTextBlock block;
+    super.Read(w, pos, &block, static_cast<int>(first + count - pos));
+    if (block.length <= 0) break;
+    raw.append(block.ptr, static_cast<std::size_t>(block.length) * char_size);
+    pos += block.length;
+  }
+  return raw;
+}
+
+// One step of an edit through the superclass: refused, as the steps before
+// it were, once an earlier step of a multi-step edit was; recorded when a
+// multi-step edit is running.
+int EditStep(Widget w, NoteSourcePart* part, const TextSrcClassPart& super, XawTextPosition* length,
+             std::size_t char_size, XawTextPosition start, XawTextPosition end, XawTextBlock* block) {
+  NoteSourceEdit* edit = part->edit;
+  XawTextPosition first = start < 0 ? 0 : start;
+  if (!edit) {
+    XawTextPosition before = *length;
+    int result = super.Replace(w, start, end, block);
+    if (result == XawEditDone) PadPieces(w, first, first + *length - (before - RemovedSpan(start, end, before)));
+    return result;
+  }
+  if (edit->refused) return XawEditError;
+  NoteSourceEdit::Step step;
+  step.start = start < 0 ? 0 : start;
+  step.removed = RemovedSpan(start, end, *length);
+  step.removed_raw = ReadRaw(w, super, step.start, step.removed, char_size);
+  XawTextPosition before = *length;
+  int result = super.Replace(w, start, end, block);
+  if (result == XawEditDone) {
+    step.inserted = *length - (before - step.removed);
+    PadPieces(w, step.start, step.start + step.inserted);
+    edit->steps.push_back(std::move(step));
+  }
+  return result;
+}
+
 int NoteSourceReplace(Widget w, XawTextPosition start, XawTextPosition end, XawTextBlock* block) {
   NoteSourceObject src = reinterpret_cast<NoteSourceObject>(w);
   XawTextPosition before = src->ascii_src.length;
   XawTextPosition after = before - RemovedSpan(start, end, before) + (block->length > 0 ? block->length : 0);
-  if (OverCap(&src->note_src, before, after)) return Refuse(w, &src->note_src, after);
-  return asciiSrcClassRec.text_src_class.Replace(w, start, end, block);
+  if (src->note_src.edit && src->note_src.edit->refused) return XawEditError;
+  if (OverCap(&src->note_src, before, after)) {
+    if (src->note_src.edit) src->note_src.edit->refused = true;
+    return Refuse(w, &src->note_src, after);
+  }
+  return EditStep(w, &src->note_src, asciiSrcClassRec.text_src_class, &src->ascii_src.length, 1, start, end,
+                  block);
 }
 
 // Bytes of one character in UTF-8.
@@ -118,34 +228,54 @@ XawTextPosition BlockBytes(const XawTextBlock* block) {
   return block->length;  // multibyte text: bytes as given
 }
 
+void NoteSourceInitialize(Widget, Widget cnew, ArgList, Cardinal*) {
+  NoteSourceObject src = reinterpret_cast<NoteSourceObject>(cnew);
+  src->note_src.edit = nullptr;
+  PadPieces(cnew, 0, src->ascii_src.length);
+}
+
+Boolean NoteSourceSetValues(Widget, Widget, Widget cnew, ArgList args, Cardinal* num_args) {
+  // AsciiSrc has read the new text into new pieces.
+  if (NewString(args, *num_args)) PadPieces(cnew, 0, reinterpret_cast<NoteSourceObject>(cnew)->ascii_src.length);
+  return False;
+}
+
 void NoteMultiSourceInitialize(Widget, Widget cnew, ArgList, Cardinal*) {
   NoteMultiSourceObject src = reinterpret_cast<NoteMultiSourceObject>(cnew);
+  src->note_src.edit = nullptr;
   src->note_src.bytes = CountBytes(cnew, 0, src->multi_src.length);
+  PadPieces(cnew, 0, src->multi_src.length);
 }
 
 Boolean NoteMultiSourceSetValues(Widget current, Widget, Widget cnew, ArgList args, Cardinal* num_args) {
   NoteMultiSourceObject src = reinterpret_cast<NoteMultiSourceObject>(cnew);
   NoteMultiSourceObject old = reinterpret_cast<NoteMultiSourceObject>(current);
-  bool reloaded = old->multi_src.type != src->multi_src.type;
-  for (Cardinal i = 0; i < *num_args; ++i)
-    if (std::strcmp(args[i].name, XtNstring) == 0) reloaded = true;
+  bool reloaded = old->multi_src.type != src->multi_src.type || NewString(args, *num_args);
   // MultiSrc has read the new text: count it once.
-  if (reloaded) src->note_src.bytes = CountBytes(cnew, 0, src->multi_src.length);
+  if (reloaded) {
+    src->note_src.bytes = CountBytes(cnew, 0, src->multi_src.length);
+    PadPieces(cnew, 0, src->multi_src.length);
+  }
   return False;
 }
 
 int NoteMultiSourceReplace(Widget w, XawTextPosition start, XawTextPosition end, XawTextBlock* block) {
   NoteMultiSourceObject src = reinterpret_cast<NoteMultiSourceObject>(w);
+  if (src->note_src.edit && src->note_src.edit->refused) return XawEditError;
   XawTextPosition chars = src->multi_src.length;
   XawTextPosition removed_chars = RemovedSpan(start, end, chars);
   XawTextPosition first = start < 0 ? 0 : start;
   XawTextPosition removed = CountBytes(w, first, first + removed_chars);
   XawTextPosition before = src->note_src.bytes;
   XawTextPosition after = before - removed + BlockBytes(block);
-  if (OverCap(&src->note_src, before, after)) return Refuse(w, &src->note_src, after);
+  if (OverCap(&src->note_src, before, after)) {
+    if (src->note_src.edit) src->note_src.edit->refused = true;
+    return Refuse(w, &src->note_src, after);
+  }
   // The superclass calls the change callbacks: they see the new length.
   src->note_src.bytes = after;
-  int result = multiSrcClassRec.text_src_class.Replace(w, start, end, block);
+  int result = EditStep(w, &src->note_src, multiSrcClassRec.text_src_class, &src->multi_src.length,
+                        sizeof(wchar_t), start, end, block);
   if (result != XawEditDone) {
     src->note_src.bytes = before;
   } else if (block->format != XawFmtWide) {
@@ -157,24 +287,107 @@ int NoteMultiSourceReplace(Widget w, XawTextPosition start, XawTextPosition end,
   return result;
 }
 
+NoteSourcePart* PartOf(Widget w) {
+  if (XtIsSubclass(w, noteMultiSourceObjectClass)) return &reinterpret_cast<NoteMultiSourceObject>(w)->note_src;
+  if (XtIsSubclass(w, noteSourceObjectClass)) return &reinterpret_cast<NoteSourceObject>(w)->note_src;
+  return nullptr;
+}
+
+void NoteSourceDestroy(Widget w) {
+  NoteSourcePart* part = PartOf(w);
+  delete part->edit;
+  part->edit = nullptr;
+}
+
 }  // namespace
 
-void NoteSourceLoadWide(Widget w, const wchar_t* text, XawTextPosition count) {
+void NoteSourceLoadUtf8(Widget w, std::string_view utf8) {
   if (!XtIsSubclass(w, noteMultiSourceObjectClass)) return;
   NoteMultiSourceObject src = reinterpret_cast<NoteMultiSourceObject>(w);
-  XawTextBlock block;
-  block.firstPos = 0;
-  block.length = static_cast<int>(count);
-  block.ptr = reinterpret_cast<char*>(const_cast<wchar_t*>(text));
-  block.format = XawFmtWide;
-  // The superclass's own replace: past the cap check, with the change
-  // callbacks held back for the while.
-  XtCallbackList callbacks = src->text_src.callback;
-  src->text_src.callback = nullptr;
-  multiSrcClassRec.text_src_class.Replace(w, 0, src->multi_src.length, &block);
-  src->text_src.callback = callbacks;
+  MultiSrcPart& multi = src->multi_src;
+  // The pieces are made here, as MultiSrc makes them from a string: filling
+  // them through its replace would walk the piece list once per piece and
+  // need the whole text in wide characters first.
+  for (MultiPiece* p = multi.first_piece; p;) {
+    MultiPiece* next = p->next;
+    XtFree(reinterpret_cast<char*>(p->text));
+    XtFree(reinterpret_cast<char*>(p));
+    p = next;
+  }
+  const XawTextPosition piece_size = multi.piece_size > 0 ? multi.piece_size : 1;
+  const auto new_piece = [piece_size](MultiPiece* prev) {
+    auto* piece = reinterpret_cast<MultiPiece*>(XtMalloc(sizeof(MultiPiece)));
+    piece->text = reinterpret_cast<wchar_t*>(
+        XtMalloc(static_cast<Cardinal>(static_cast<std::size_t>(piece_size + kPieceSlack) * sizeof(wchar_t))));
+    piece->used = 0;
+    piece->prev = prev;
+    piece->next = nullptr;
+    if (prev) prev->next = piece;
+    return piece;
+  };
+  MultiPiece* first = new_piece(nullptr);
+  MultiPiece* last = first;
+  XawTextPosition chars = 0;
+  XawTextPosition bytes = 0;
+  std::size_t pos = 0;
+  while (pos < utf8.size()) {
+    // At most as many bytes as the piece has room for characters, ending
+    // on a character's end.
+    std::size_t take = Utf8PrefixLength(utf8.substr(pos), static_cast<std::size_t>(piece_size - last->used));
+    if (take == 0) {
+      if (last->used == 0) take = 1;  // cannot happen: a piece holds a character
+      else {
+        last = new_piece(last);
+        continue;
+      }
+    }
+    const std::wstring part = WideFromUtf8(utf8.substr(pos, take));
+    std::memcpy(last->text + last->used, part.data(), part.size() * sizeof(wchar_t));
+    last->used += static_cast<XawTextPosition>(part.size());
+    chars += static_cast<XawTextPosition>(part.size());
+    bytes += Utf8Bytes(part.data(), static_cast<XawTextPosition>(part.size()));
+    pos += take;
+    if (last->used == piece_size && pos < utf8.size()) last = new_piece(last);
+  }
+  multi.first_piece = first;
+  multi.length = chars;
   src->text_src.changed = False;
-  src->note_src.bytes = Utf8Bytes(text, count);
+  src->note_src.bytes = bytes;
+}
+
+void NoteSourceBeginEdit(Widget w) {
+  NoteSourcePart* part = PartOf(w);
+  if (!part || part->edit) return;
+  auto* src = reinterpret_cast<TextSrcObject>(w);
+  part->edit = new NoteSourceEdit;
+  part->edit->bytes_before = part->bytes;
+  part->edit->callbacks = src->textSrc.callback;
+  src->textSrc.callback = nullptr;
+}
+
+bool NoteSourceEndEdit(Widget w) {
+  NoteSourcePart* part = PartOf(w);
+  if (!part || !part->edit) return true;
+  std::unique_ptr<NoteSourceEdit> edit(part->edit);
+  part->edit = nullptr;
+  auto* src = reinterpret_cast<TextSrcObject>(w);
+  const bool wide = XtIsSubclass(w, noteMultiSourceObjectClass);
+  const TextSrcClassPart& super = wide ? multiSrcClassRec.text_src_class : asciiSrcClassRec.text_src_class;
+  if (edit->refused) {
+    for (auto step = edit->steps.rbegin(); step != edit->steps.rend(); ++step) {
+      XawTextBlock block;
+      block.firstPos = 0;
+      block.length = static_cast<int>(step->removed);
+      block.ptr = const_cast<char*>(step->removed_raw.data());
+      block.format = wide ? XawFmtWide : XawFmt8Bit;
+      super.Replace(w, step->start, step->start + step->inserted, &block);
+      PadPieces(w, step->start, step->start + step->removed);
+    }
+    part->bytes = edit->bytes_before;
+  }
+  src->textSrc.callback = edit->callbacks;
+  if (!edit->refused && !edit->steps.empty()) XtCallCallbackList(w, src->textSrc.callback, nullptr);
+  return !edit->refused;
 }
 
 Widget NoteSourceInstall(Widget text, ArgList args, Cardinal num_args) {
@@ -221,7 +434,7 @@ NoteSourceClassRec noteSourceClassRec = {
         /* class_initialize         */ NoteSourceClassInitialize,
         /* class_part_initialize    */ nullptr,
         /* class_inited             */ False,
-        /* initialize               */ nullptr,
+        /* initialize               */ NoteSourceInitialize,
         /* initialize_hook          */ nullptr,
         /* obj1 (realize)           */ nullptr,
         /* obj2 (actions)           */ nullptr,
@@ -233,10 +446,10 @@ NoteSourceClassRec noteSourceClassRec = {
         /* obj5 (compress_exposure) */ False,
         /* obj6 (compress_enterleave) */ False,
         /* obj7 (visible_interest)  */ False,
-        /* destroy                  */ nullptr,
+        /* destroy                  */ NoteSourceDestroy,
         /* obj8 (resize)            */ nullptr,
         /* obj9 (expose)            */ nullptr,
-        /* set_values               */ nullptr,
+        /* set_values               */ NoteSourceSetValues,
         /* set_values_hook          */ nullptr,
         /* obj10 (set_values_almost) */ nullptr,
         /* get_values_hook          */ nullptr,
@@ -289,7 +502,7 @@ NoteMultiSourceClassRec noteMultiSourceClassRec = {
         /* obj5 (compress_exposure) */ False,
         /* obj6 (compress_enterleave) */ False,
         /* obj7 (visible_interest)  */ False,
-        /* destroy                  */ nullptr,
+        /* destroy                  */ NoteSourceDestroy,
         /* obj8 (resize)            */ nullptr,
         /* obj9 (expose)            */ nullptr,
         /* set_values               */ NoteMultiSourceSetValues,

@@ -16,6 +16,7 @@
 #include <X11/Xaw/Text.h>
 
 #include <string>
+#include <string_view>
 
 /* Resources (besides those of AsciiSrc or MultiSrc):
 
@@ -57,12 +58,26 @@ extern WidgetClass noteMultiSourceObjectClass;
 // widget made for itself is destroyed. Returns the new source.
 Widget NoteSourceInstall(Widget text, ArgList args, Cardinal num_args);
 
-// Replaces the whole text of a source of the MultiSrc class with `count`
-// wide characters, as a new string resource would (no cap, no change
-// callbacks), without the toolkit's conversion from the locale's encoding,
-// which leaks a copy of every string it converts. The text widgets that
-// show the source must be told (XawTextSetSource) when they are realized.
-void NoteSourceLoadWide(Widget w, const wchar_t* text, XawTextPosition count);
+// Replaces the whole text of a source of the MultiSrc class with the
+// characters of UTF-8 text (a byte that starts no character is the
+// character of its Latin-1 code), as a new string resource would (no cap, no
+// change callbacks), without the toolkit's conversion from the locale's
+// encoding, which leaks a copy of every string it converts: in time
+// proportional to the text, and holding nothing but the source's pieces.
+// The text widgets that show the source must be told (XawTextSetSource)
+// when they are realized.
+void NoteSourceLoadUtf8(Widget w, std::string_view utf8);
+
+// A multi-step edit (Athena's Replace All makes one replacement after
+// another): between NoteSourceBeginEdit and NoteSourceEndEdit the source
+// keeps what each step changed and holds its change callbacks back. Once a
+// step is refused for the cap, every later step is refused too, and
+// NoteSourceEndEdit undoes the steps made, so that the edit goes in whole or
+// not at all; it returns whether it went in, and then calls the change
+// callbacks once when anything changed. After an undo the text widgets that
+// show the source must be told (XawTextSetSource).
+void NoteSourceBeginEdit(Widget w);
+bool NoteSourceEndEdit(Widget w);
 
 // The length of the source's text in bytes (UTF-8 bytes for the MultiSrc
 // class), in constant time.

@@ -34,6 +34,7 @@ typedef struct {
   XtCallbackList limit_callback;   // told of every edit refused by the cap
   /* private */
   XawTextPosition bytes;           // MultiSrc class: the text's UTF-8 length
+  struct NoteSourceEdit* edit;     // the multi-step edit running, or NULL
 } NoteSourcePart;
 
 typedef struct _NoteSourceRec {

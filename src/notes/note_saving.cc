@@ -31,13 +31,16 @@ void LookAtAllNotes() {
 }
 
 // Whether the note has a window and something to save, with the window's
-// place and size taken into the record.
+// place and size taken into the record. A note loaded hidden and not shown
+// since has no widgets yet: its record holds its place and size.
 bool ReadyToSave(Note* note) {
   NoteWindow* window = WindowOf(note);
-  if (!window || !window->shell() || !XtIsRealized(window->shell())) return false;
+  if (!window) return false;
+  const bool built = window->shell() != nullptr;
+  if (built && !XtIsRealized(window->shell())) return false;
   TakeWindowPlace(note);
   if (!note->NeedsWrite()) return false;
-  window->KeepSize();
+  if (built) window->KeepSize();
   return true;
 }
 

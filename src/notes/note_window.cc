@@ -31,6 +31,7 @@
 #include "notes/note_paste.h"
 #include "notes/note_window_scroll.h"
 #include "notes/recovery_journal.h"
+#include "notes/whole_edits.h"
 
 namespace {
 
@@ -67,7 +68,8 @@ void CreateNoteWindow(Note* note) {
   auto window = std::make_unique<NoteWindow>(note);
   NoteWindow* w = window.get();
   note->view = std::move(window);
-  w->Create();
+  // A hidden note costs no widgets until it is shown.
+  if (!note->hidden) w->Create();
 }
 
 NoteWindow::NoteWindow(Note* note) : note_(note), geometry_(note) {}
@@ -89,8 +91,7 @@ std::string NoteWindow::Text() const {
 
 void NoteWindow::LoadWide(const std::string& utf8) {
   // Up to the first NUL, as a string resource would be.
-  const std::wstring chars = WideFromUtf8(std::string_view(utf8.c_str()));
-  NoteSourceLoadWide(source_, chars.data(), static_cast<XawTextPosition>(chars.size()));
+  NoteSourceLoadUtf8(source_, std::string_view(utf8.c_str()));
 }
 
 bool NoteWindow::Wide() const { return source_ && XtIsSubclass(source_, noteMultiSourceObjectClass); }
@@ -180,6 +181,10 @@ void NoteWindow::Changed(Widget, XtPointer client_data, XtPointer) {
   auto* window = static_cast<NoteWindow*>(client_data);
   Note* note = window->note_;
   note->buffer_size = GrownBufferSize(note->buffer_size, window->Length(), Notes().settings().buffer_size);
+  if (window->over_cap_label_ && window->Length() <= window->MaxLength()) {
+    XtDestroyWidget(window->over_cap_label_);
+    window->over_cap_label_ = nullptr;
+  }
   note->MarkChanged();
 }
 
@@ -252,6 +257,16 @@ void NoteWindow::LookAt(const std::vector<NoteWindow*>& windows) {
   WindowGeometry::LookAt(geometries);
 }
 
+void NoteWindow::Show() {
+  if (!shell_) Create();
+  geometry_.Show();
+}
+
+void NoteWindow::BringTo(Point at) {
+  if (!shell_) Show();
+  geometry_.BringTo(at);
+}
+
 // The window manager's close button hides a note instead of ending the program.
 void NoteWindow::CloseFromWindowManager(Widget, XtPointer client_data, XtPointer) {
   static_cast<NoteWindow*>(client_data)->Hide();
@@ -278,12 +293,38 @@ void NoteWindow::BuildBar(Widget form) {
   XtSetArg(args[n], XtNbitmap, note_->alarm.set ? ClockBitmap() : BlankBitmap()); n++;
   XtSetArg(args[n], XtNfromHoriz, options_button_); n++;
   alarm_icon_ = XtCreateManagedWidget("AlarmIcon", labelWidgetClass, form, args, n);
+  if (note_->text.size() > kMaxTextLength) {
+    n = shared;
+    XtSetArg(args[n], XtNlabel, "Read-only: over 16 MiB, cut it to edit"); n++;
+    XtSetArg(args[n], XtNfromHoriz, alarm_icon_); n++;
+    over_cap_label_ = XtCreateManagedWidget("OverCap", labelWidgetClass, form, args, n);
+  }
 
   Dimension width = 0;
   XtSetArg(args[0], XtNwidth, &width);
   XtGetValues(options_button_, args, 1);
   XtSetArg(args[0], XtNwidth, static_cast<Dimension>(width + 15));
   XtSetValues(options_button_, args, 1);
+}
+
+void NoteWindow::BuildMenusOnce() {
+  if (menus_built_ || !shell_) return;
+  menus_built_ = true;
+  BuildMenus();
+  if (save_entry_) XtSetSensitive(save_entry_, note_->changed());
+}
+
+// Runs before every action: the PopupMenu of a note's File or Notes button
+// finds the menus made.
+void NoteWindow::MenusWhenUsed(Widget w, XtPointer, String action, XEvent*, String*, Cardinal*) {
+  if (std::strcmp(action, "PopupMenu") != 0 || !XtIsSubclass(w, menuButtonWidgetClass)) return;
+  for (const auto& note : Notes()) {
+    NoteWindow* window = WindowOf(note.get());
+    if (window && (window->file_button_ == w || window->options_button_ == w)) {
+      window->BuildMenusOnce();
+      return;
+    }
+  }
 }
 
 void NoteWindow::BuildMenus() {
@@ -341,8 +382,11 @@ void NoteWindow::BuildText(Widget form) {
   XtSetArg(args[n], XtNcallback, changed); n++;
   XtSetArg(args[n], const_cast<String>(XtNlimitCallback), too_long); n++;
   source_ = NoteSourceInstall(text_, args, n);
+  KeepNoteEditsWhole(program.app_context);
   if (Wide()) {
-    LoadWide(StoredTextToUtf8(note_->text));
+    // The record's text is UTF-8 already, unless a test put bytes there.
+    if (IsValidUtf8(note_->text)) LoadWide(note_->text);
+    else LoadWide(StoredTextToUtf8(note_->text));
     XawTextSetSource(text_, source_, 0);
   }
   // The source holds the text from now on: the record lets go of its copy.
@@ -378,8 +422,14 @@ void NoteWindow::Create() {
   XtSetArg(args[0], XtNdefaultDistance, 0);
   Widget form = XtCreateManagedWidget("Note", formWidgetClass, shell_, args, 1);
   BuildBar(form);
-  BuildMenus();
   BuildText(form);
+  // The menus cost a start-up with many notes a third of its work: they are
+  // made when first popped up, just before the MenuButton looks for them.
+  static bool hooked = false;
+  if (!hooked) {
+    XtAppAddActionHook(program.app_context, MenusWhenUsed, nullptr);
+    hooked = true;
+  }
 
   // A new or loaded note starts unchanged; a recovered one changed.
   if (save_entry_) XtSetSensitive(save_entry_, note_->changed());

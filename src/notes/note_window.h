@@ -74,9 +74,13 @@ class NoteWindow : public NoteView {
 
   // Where the window stands and how big it is, as the window manager has
   // it: see WindowGeometry, which these hand on to.
-  void Hide() { geometry_.Hide(); }
-  void Show() { geometry_.Show(); }
-  void BringTo(Point at) { geometry_.BringTo(at); }
+  void Hide() {
+    if (shell_) geometry_.Hide();
+  }
+  // A note loaded hidden has no widgets until it is first shown: these
+  // build them first (shell() is null until then).
+  void Show();
+  void BringTo(Point at);
   void CurrentPosition(int* x, int* y) { geometry_.CurrentPosition(x, y); }
   void TakePlace() { geometry_.TakePlace(); }
   // Asks the server about all the windows of the list at once.
@@ -87,6 +91,9 @@ class NoteWindow : public NoteView {
 
   // Builds, realizes and (unless hidden) shows the window.
   void Create();
+  // Makes the File and Notes menus, once: they are made when one of them is
+  // first popped up (or a test asks for them).
+  void BuildMenusOnce();
 
   // Gives the note the keyboard focus as soon as its window can have it
   // (a new note is made ready for typing).
@@ -101,6 +108,8 @@ class NoteWindow : public NoteView {
   static void ShowTextTooLong(XtPointer client_data, XtIntervalId* id);
   static void TextTooLongGone(Widget w, XtPointer client_data, XtPointer call_data);
   static void CloseFromWindowManager(Widget w, XtPointer client_data, XtPointer call_data);
+  static void MenusWhenUsed(Widget w, XtPointer client_data, String action, XEvent* event, String* params,
+                            Cardinal* num_params);
   void ShowAlarmEntries();
   // International mode: makes the source's text the UTF-8 text, up to its
   // first NUL, as wide characters.
@@ -115,6 +124,10 @@ class NoteWindow : public NoteView {
   Widget file_button_ = nullptr;
   Widget options_button_ = nullptr;
   Widget alarm_icon_ = nullptr;
+  bool menus_built_ = false;
+  // Shown while the text is longer than the cap: such a note takes no
+  // addition, only cuts, until it is below the cap again.
+  Widget over_cap_label_ = nullptr;
   Widget save_entry_ = nullptr;
   Widget anchor_entry_ = nullptr;
   Widget unanchor_entry_ = nullptr;
@@ -135,7 +148,8 @@ class NoteWindow : public NoteView {
 // The note's window, or null before CreateNoteWindow.
 NoteWindow* WindowOf(const Note* note);
 
-// Builds, realizes and (unless hidden) shows the note's window.
+// Gives the note its window: built, realized and shown, or for a hidden
+// note only made ready to be built when it is first shown.
 void CreateNoteWindow(Note* note);
 
 // The 12x12 bitmaps of the alarm indicator: clock while an alarm is set,

@@ -14,6 +14,12 @@
 
 #include "storage/file_io.h"
 
+namespace {
+
+std::string TextTooLongReason() { return "text longer than " + std::to_string(kMaxStoredTextBytes) + " bytes"; }
+
+}  // namespace
+
 bool ReadCandidateFile(const std::string& path, const NoteFileReadOptions& options, std::string* bytes,
                        std::string* reason) {
   FileDescriptor fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
@@ -27,16 +33,23 @@ bool ReadCandidateFile(const std::string& path, const NoteFileReadOptions& optio
     return false;
   }
   // Read in steps: first until the header and the name are in, then up to
-  // what the header says the text holds.
+  // what the header says the text holds. The file's size bounds each step,
+  // so that reading costs what the file holds, not what its header claims
+  // (one byte more finds a file that grew meanwhile).
   constexpr std::size_t kStep = 64 * 1024;
+  const std::size_t file_size = st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
   bytes->clear();
   NoteFileExtent extent;
   bool at_end = false;
   while (true) {
-    std::size_t want = extent.verdict == NoteFileExtent::kRead ? extent.bytes : bytes->size() + kStep;
+    const bool head = extent.verdict == NoteFileExtent::kNeedMore;
+    std::size_t want = head ? bytes->size() + kStep : extent.bytes;
     if (at_end || bytes->size() >= want) break;
     std::size_t old = bytes->size();
-    std::size_t step = want - old < kStep ? want - old : kStep;
+    std::size_t step = want - old;
+    if (head && step > kStep) step = kStep;
+    if (old < file_size && step > file_size + 1 - old) step = file_size + 1 - old;
+    if (old >= file_size && step > kStep) step = kStep;
     bytes->resize(old + step);
     ssize_t n = read(fd.get(), &(*bytes)[old], step);
     if (n < 0 && errno == EINTR) {
@@ -49,10 +62,16 @@ bool ReadCandidateFile(const std::string& path, const NoteFileReadOptions& optio
     }
     bytes->resize(old + static_cast<std::size_t>(n));
     at_end = n == 0;
-    if (extent.verdict == NoteFileExtent::kNeedMore) {
+    if (head) {
       extent = MeasureNoteFile(*bytes, at_end, options);
       if (extent.verdict == NoteFileExtent::kNotNote) {
         *reason = extent.reason;
+        return false;
+      }
+      // A text longer than a note file may hold is not read at all.
+      if (extent.verdict == NoteFileExtent::kRead && file_size > extent.text_start &&
+          std::min(extent.stated_length, file_size - extent.text_start) > kMaxStoredTextBytes) {
+        *reason = TextTooLongReason();
         return false;
       }
     }
@@ -105,7 +124,7 @@ std::vector<Note*> LoadNoteFiles(NoteList& notes, const NoteFileReadOptions& opt
     }
     if (ok && info.text_bytes > kMaxStoredTextBytes) {
       ok = false;
-      reason = "text longer than " + std::to_string(kMaxStoredTextBytes) + " bytes";
+      reason = TextTooLongReason();
     }
     if (!ok) {
       if (problems) problems->push_back(SkippedFileLine(path, reason));

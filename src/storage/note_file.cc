@@ -136,13 +136,50 @@ bool ReadNoteFile(std::string_view bytes, const NoteFileReadOptions& options, No
   return true;
 }
 
+namespace {
+
+// The characters of UTF-8 text as Latin-1 bytes; false when one of them is
+// above U+00FF (or the text is not UTF-8).
+bool Utf8ToLatin1(std::string_view utf8, std::string* latin1) {
+  latin1->clear();
+  latin1->reserve(utf8.size());
+  for (std::size_t pos = 0; pos < utf8.size();) {
+    auto lead = static_cast<unsigned char>(utf8[pos]);
+    if (lead < 0x80) {
+      *latin1 += utf8[pos++];
+      continue;
+    }
+    if ((lead != 0xc2 && lead != 0xc3) || Utf8CharLength(utf8.substr(pos)) != 2) return false;
+    *latin1 += static_cast<char>(((lead & 0x03) << 6) | (static_cast<unsigned char>(utf8[pos + 1]) & 0x3f));
+    pos += 2;
+  }
+  return true;
+}
+
+// The bytes to write for what a note shows (UTF-8 in a UTF-8 locale) when
+// its file held `stored` there, each of the name and the text on its own.
+// A part the file held in Latin-1 keeps its encoding: its very bytes while
+// it shows what they were read as, and its characters in Latin-1 after an
+// edit, as long as they all are Latin-1 ones; so text is never encoded
+// twice, and a name never grows past its line. Anything else is written as
+// it is shown.
+std::string StoredPart(std::string_view shown, bool kept, std::string_view stored) {
+  if (!kept || IsValidUtf8(stored)) return std::string(shown);
+  if (StoredTextToUtf8(stored) == shown) return std::string(stored);
+  std::string latin1;
+  if (Utf8ToLatin1(shown, &latin1)) return latin1;
+  return std::string(shown);
+}
+
+}  // namespace
+
 std::string FormatNoteFile(const Note& note, ScreenSize screen) {
   const std::string all = note.Text();
-  std::string_view text(all.data(), strnlen(all.data(), all.size()));
-  const bool file_bytes = ShowsFileBytes(note, text);
-  if (file_bytes) text = FileTextUpToNul(note);
+  const bool kept = note.file_bytes.kept;
+  const std::string text =
+      StoredPart(std::string_view(all.data(), strnlen(all.data(), all.size())), kept, FileTextUpToNul(note));
   // The name is one line: a line break in it would end the name early.
-  std::string name = file_bytes ? note.file_bytes.name : note.name;
+  std::string name = StoredPart(note.name, kept, note.file_bytes.name);
   name.resize(Utf8PrefixLength(name, kMaxNameLength));
   for (char& c : name)
     if (c == '\n') c = ' ';
@@ -205,6 +242,8 @@ NoteFileExtent MeasureNoteFile(std::string_view head, bool at_end, const NoteFil
   if (text > kMaxStoredTextBytes) text = kMaxStoredTextBytes;
   extent.verdict = NoteFileExtent::kRead;
   extent.bytes = after_name + text + 1;
+  extent.text_start = after_name;
+  extent.stated_length = static_cast<std::size_t>(info.stated_length);
   return extent;
 }
 

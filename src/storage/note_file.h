@@ -66,9 +66,12 @@ bool ReadNoteFile(std::string_view bytes, const NoteFileReadOptions& options, No
 // header, the name and the stated text plus one byte (never less than what
 // is needed to see that more text follows than a note may hold); or
 // kNotNote with the reason.
+// With kRead also where the text starts and the length the header states.
 struct NoteFileExtent {
   enum Verdict { kNeedMore, kRead, kNotNote } verdict = kNeedMore;
   std::size_t bytes = 0;
+  std::size_t text_start = 0;
+  std::size_t stated_length = 0;
   std::string reason;
 };
 NoteFileExtent MeasureNoteFile(std::string_view head, bool at_end, const NoteFileReadOptions& options);

@@ -100,6 +100,14 @@ class BenchSmokeTest(unittest.TestCase):
             self.assertEqual(row[0][2], "10", "every key typed is kept")
         self.assertIn("## 100 short notes with -bs 1000000", out)
 
+    def test_paired(self):
+        binary = os.environ.get("STIKKEL_BIN", os.path.join(SOURCE_DIR, "build", "stikkel"))
+        out = self.bench("paired", "--baseline", binary, "--new", binary, "--startup", "4:2",
+                         "--sizes", "1", "--locales", "C")
+        for case in ("start-up 4 notes, 2 shown", "1 KiB note, C"):
+            found = rows(out, case)
+            self.assertEqual([r[1] for r in found], ["baseline", "new"], out)
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -6,7 +6,12 @@ several buffer sizes, three notes each receive a middle-button paste that
 ends one byte below, exactly at and one byte above the room of a buffer of
 -bs bytes (the text plus its terminating NUL), and a fourth note holds an
 unsaved edit. Every paste goes in whole (the notes grow), nothing is written
-outside the program's memory, and the exit saves every note."""
+outside the program's memory, and the exit saves every note.
+
+The text sources keep their text in pieces of 8,192 characters: notes of
+one character less, exactly, one more and two whole pieces are typed into at
+their start, inside and at their end, in both locales, and no byte is read
+or written outside the program's memory."""
 
 import os
 import signal
@@ -97,7 +102,13 @@ def paste_edit_and_exit(test, app, windows, paste, log, what, timeout=180):
     with open(log) as f:
         report = f.read()
     test.assertEqual(status, 0, "%s: exit status %d\n%s\n%s" % (what, status, report[-4000:], app.stderr()[-2000:]))
+    assert_clean(test, report, what)
+
+
+def assert_clean(test, report, what):
+    """valgrind saw no read and no write outside the program's memory."""
     test.assertNotIn("Invalid write", report, what)
+    test.assertNotIn("Invalid read", report, what)
 
 
 @unittest.skipUnless(shutil.which("valgrind") and shutil.which("xclip"), "needs valgrind and xclip")
@@ -180,6 +191,59 @@ class Utf8PastesAtTheCapUnderValgrindTest(E2ETest):
                          "the refused paste left the note unchanged and its file unwritten")
         self.assertIn(b"edit", saved["Other"][1])
         self.assertIn("\u00e9t\u00e9".encode(), saved["Other"][1])
+
+
+@unittest.skipUnless(shutil.which("valgrind"), "needs valgrind")
+class PieceEdgesUnderValgrindTest(E2ETest):
+    """Notes of 8,191, 8,192, 8,193 and 16,384 characters (two-byte ones in
+    a UTF-8 locale, so that bytes and characters differ) each get a
+    character typed at their start, in their middle and at their end, and
+    one deleted; the exit saves each whole."""
+
+    LOCALE = "C"
+    SIZES = (8191, 8192, 8193, 16384)
+
+    def test_typing_at_the_edges_of_whole_pieces(self):
+        home = os.path.join(self.x.tmp, "home")
+        fill = "\u00e9" if self.LOCALE != "C" else "a"
+        texts = {"N%d" % n: (fill * n).encode() for n in self.SIZES}
+        note_dir = make_note_dir(home, side_by_side(texts))
+        log = os.path.join(self.x.tmp, "valgrind.log")
+        wrapper = ["valgrind", "-q", "--error-exitcode=99", "--errors-for-leak-kinds=none",
+                   "--suppressions=" + SUPPRESSIONS, "--log-file=" + log]
+        app = self.start("-sv", home=home, wrapper=wrapper)
+        windows = {name: self.x.wait_mapped(name, timeout=300) for name in texts}
+        settle(app.proc, timeout=300)
+        for name, wid in windows.items():
+            self.x.click_window(wid, 150, 120)
+            # Where the click put the caret, then (Ctrl+A, Ctrl+E) the start
+            # and the end of the one line.
+            for keys in ([], ["ctrl+a"], ["ctrl+e"]):
+                if keys:
+                    self.x.xdotool("key", *keys)
+                self.x.xdotool("type", "x")
+                settle(app.proc)
+            self.x.xdotool("key", "BackSpace")
+            self.x.xdotool("type", "y")
+            settle(app.proc)
+        app.signal(signal.SIGTERM)
+        status = app.wait_exit(timeout=300)
+        with open(log) as f:
+            report = f.read()
+        self.assertEqual(status, 0, "exit status %d\n%s\n%s" % (status, report[-4000:], app.stderr()[-2000:]))
+        assert_clean(self, report, self.LOCALE)
+        saved = saved_notes(note_dir)
+        for name, text in texts.items():
+            length, body = saved[name]
+            self.assertEqual(len(body), length, name)
+            self.assertEqual(length, len(text) + 3, name)
+            self.assertTrue(body.startswith(b"x") and body.endswith(b"y"), name)
+            self.assertEqual(body.count(b"x"), 2, name)
+            self.assertEqual(body.replace(b"x", b"").replace(b"y", b""), text, name)
+
+
+class Utf8PieceEdgesUnderValgrindTest(PieceEdgesUnderValgrindTest):
+    LOCALE = "C.UTF-8"
 
 
 if __name__ == "__main__":

@@ -288,21 +288,28 @@ TEST(NoteFile, IdsComeFromFileNames) {
 }
 
 // A note that holds UTF-8 reads a file as StoredTextToUtf8 shows it and
-// writes it back byte for byte until its name or text changes.
-TEST(NoteFile, Utf8NotesShowLatin1FilesAndKeepTheirBytesUntilChanged) {
+// writes it back byte for byte until its name or text changes; then each of
+// the two keeps the encoding the file held it in, as long as its characters
+// allow: no text is ever encoded twice.
+TEST(NoteFile, Utf8NotesShowLatin1FilesAndKeepTheirEncodingWhenChanged) {
   struct Case {
     const char* what;
     std::string name, text;          // the file's name line and text
     std::string shown_name, shown;   // what the note shows
+    bool latin1_name, latin1_text;   // the file held them in Latin-1
   } cases[] = {
-      {"Latin-1", "K\xf6ln", "Gr\xfc\xdf" "e", "K\xc3\xb6ln", "Gr\xc3\xbc\xc3\x9f" "e"},
-      {"UTF-8", "\xce\xb1\xce\xb2", "\xe6\x97\xa5 \xf0\x9f\x99\x82", "\xce\xb1\xce\xb2", "\xe6\x97\xa5 \xf0\x9f\x99\x82"},
-      {"stray byte in UTF-8", "ok", "\xc3\xa9\xff", "ok", "\xc3\x83\xc2\xa9\xc3\xbf"},
-      {"Latin-1 name, UTF-8 text", "K\xf6ln", "\xce\xb1", "K\xc3\xb6ln", "\xce\xb1"},
+      {"Latin-1", "K\xf6ln", "Gr\xfc\xdf" "e", "K\xc3\xb6ln", "Gr\xc3\xbc\xc3\x9f" "e", true, true},
+      {"UTF-8", "\xce\xb1\xce\xb2", "\xe6\x97\xa5 \xf0\x9f\x99\x82", "\xce\xb1\xce\xb2", "\xe6\x97\xa5 \xf0\x9f\x99\x82",
+       false, false},
+      {"stray byte in UTF-8", "ok", "Gr\xc3\xbc\xc3\x9f" "e\xff", "ok", "Gr\xc3\x83\xc2\xbc\xc3\x83\xc2\x9f" "e\xc3\xbf",
+       false, true},
+      {"Latin-1 name, UTF-8 text", "K\xf6ln", "\xce\xb1", "K\xc3\xb6ln", "\xce\xb1", true, false},
+  };
+  const auto file_of = [](const std::string& name, const std::string& text) {
+    return "%%!!<tackonnote> 1 2 3 4 " + std::to_string(text.size()) + " 0 0 768 1024 0 0 1 0 0 \n" + name + "\n" + text;
   };
   for (const Case& c : cases) {
-    const std::string header = "%%!!<tackonnote> 1 2 3 4 " + std::to_string(c.text.size()) + " 0 0 768 1024 0 0 1 0 0 \n";
-    const std::string file = header + c.name + "\n" + c.text;
+    const std::string file = file_of(c.name, c.text);
     NoteFileReadOptions options = Screen(1024, 768);
     options.utf8 = true;
     Note note;
@@ -312,16 +319,22 @@ TEST(NoteFile, Utf8NotesShowLatin1FilesAndKeepTheirBytesUntilChanged) {
     EXPECT_EQ(note.text, c.shown) << c.what;
     EXPECT_EQ(info.text_bytes, c.text.size()) << c.what;
     EXPECT_EQ(FormatNoteFile(note, {1024, 768}), file) << c.what << ": unchanged, the same bytes";
-    // Once the name, the text or both change, the whole file is UTF-8 (a
-    // file never mixes the two), with the text's length in bytes.
-    for (int change : {1, 2, 3}) {
-      const std::string name = change & 1 ? c.shown_name + "!" : c.shown_name;
-      const std::string text = change & 2 ? c.shown + "\xe2\x80\x93" : c.shown;
-      note.name = name;
-      note.text = text;
-      EXPECT_EQ(FormatNoteFile(note, {1024, 768}), "%%!!<tackonnote> 1 2 3 4 " + std::to_string(text.size()) +
-                                                          " 0 0 768 1024 0 0 1 0 0 \n" + name + "\n" + text)
-          << c.what << ": changed " << (change == 1 ? "name" : change == 2 ? "text" : "both");
+    struct Change {
+      const char* what;
+      std::string name, text;  // what the note shows after the change
+      std::string stored_name, stored_text;
+    } changes[] = {
+        {"renamed", c.shown_name + "!", c.shown, (c.latin1_name ? c.name : c.shown_name) + "!", c.text},
+        {"an e-acute typed", c.shown_name, c.shown + "\xc3\xa9", c.name,
+         c.latin1_text ? c.text + "\xe9" : c.shown + "\xc3\xa9"},
+        // A dash has no Latin-1 byte: the text is written as it is shown.
+        {"a dash typed", c.shown_name, c.shown + "\xe2\x80\x93", c.name, c.shown + "\xe2\x80\x93"},
+    };
+    for (const Change& change : changes) {
+      note.name = change.name;
+      note.text = change.text;
+      EXPECT_EQ(FormatNoteFile(note, {1024, 768}), file_of(change.stored_name, change.stored_text))
+          << c.what << ": " << change.what;
     }
   }
 }
@@ -357,10 +370,14 @@ TEST(NoteFile, ALatin1NameLineIsCutAtItsBytesAndKept) {
   EXPECT_EQ(note.name, shown);
   std::string bytes = FormatNoteFile(note, {1024, 768});
   std::size_t start = bytes.find('\n') + 1;
-  EXPECT_EQ(bytes.substr(start, bytes.find('\n', start) - start), name.substr(0, 1022)) << "unchanged";
-  note.name += "x";  // changed: UTF-8, cut on a character boundary
-  bytes = FormatNoteFile(note, {1024, 768});
-  EXPECT_EQ(bytes.substr(start, bytes.find('\n', start) - start), shown.substr(0, 1022));
+  const auto name_line = [&start](const std::string& file) { return file.substr(start, file.find('\n', start) - start); };
+  EXPECT_EQ(name_line(bytes), name.substr(0, 1022)) << "unchanged";
+  note.text = "hi there";  // an edit of the text keeps the whole name
+  EXPECT_EQ(name_line(FormatNoteFile(note, {1024, 768})), name.substr(0, 1022));
+  note.name = shown.substr(0, 2 * 1000);  // renamed: still Latin-1, its 1,000 characters whole
+  EXPECT_EQ(name_line(FormatNoteFile(note, {1024, 768})), name.substr(0, 1000));
+  note.name += "\xe2\x80\x93";  // a character Latin-1 lacks: UTF-8, cut on a character boundary
+  EXPECT_EQ(name_line(FormatNoteFile(note, {1024, 768})), shown.substr(0, 1022));
 }
 
 }  // namespace

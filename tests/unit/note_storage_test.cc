@@ -2,6 +2,7 @@
 // record alone and what it reads back into the note list.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -172,6 +173,44 @@ TEST_F(NoteStorageTest, LoadingGivesATakenIdAFreshOneAndPassesOverOtherFiles) {
   EXPECT_NE(ids[0], 5);
   EXPECT_EQ(loaded.size(), 2u);
   for (const Note* note : added) EXPECT_NE(note->file_path, dir_ / "note7");
+}
+
+// What reading a candidate file costs follows what the file holds: a note
+// above the 16 MiB a note may grow to loads whole; a file whose header
+// claims more than a note file may hold is passed over on its header alone,
+// without reading its text (a sparse 1 GiB file costs next to nothing).
+TEST_F(NoteStorageTest, ReadingFollowsWhatTheFileHoldsNotWhatItsHeaderClaims) {
+  const auto header = [](std::size_t length) {
+    return "%%!!<tackonnote> 1 2 300 400 " + std::to_string(length) + " 0 0 768 1024 0 0 1 0 0 \nBig\n";
+  };
+  const std::size_t over_cap = kMaxTextLength + 5;
+  WriteFile(dir_ / "note1", header(over_cap) + std::string(over_cap, 'o'));
+  // Claims 1 GiB and holds it, as zeros the file system never stored.
+  const std::size_t gib = std::size_t{1} << 30;
+  WriteFile(dir_ / "note2", header(gib));
+  ASSERT_EQ(truncate((dir_ / "note2").c_str(), static_cast<off_t>(header(gib).size() + gib)), 0);
+  // Claims 1 GiB and holds three bytes.
+  WriteFile(dir_ / "note3", header(gib) + "abc");
+  NoteList loaded;
+  loaded.Configure(notes_.settings());
+  NoteFileReadOptions options;
+  options.screen = kScreen;
+  std::vector<std::string> problems;
+  struct rusage before{}, after{};
+  getrusage(RUSAGE_SELF, &before);
+  std::vector<Note*> added = LoadNoteFiles(loaded, options, &problems);
+  getrusage(RUSAGE_SELF, &after);
+  ASSERT_EQ(added.size(), 2u);
+  const Note* big = loaded.FindNote(1);
+  ASSERT_NE(big, nullptr);
+  EXPECT_EQ(big->text, std::string(over_cap, 'o')) << "loaded whole, never cut";
+  ASSERT_NE(loaded.FindNote(3), nullptr);
+  EXPECT_EQ(loaded.FindNote(3)->text, "abc");
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_NE(problems[0].find("note2: not a note (text longer than 268435456 bytes)"), std::string::npos)
+      << problems[0];
+  // Far below what reading (or zeroing) 256 MiB of the sparse file takes.
+  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 200 * 1024) << "KiB more at the peak";
 }
 
 // Another program took the new note's number between the start and its

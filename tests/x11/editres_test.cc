@@ -217,6 +217,7 @@ TEST(Editres, NoteWindowAnswersAndShowsItsParts) {
   note->width = 200;
   note->height = 100;
   CreateNoteWindow(note);
+  WindowOf(note)->BuildMenusOnce();  // as when a menu was opened once
   ASSERT_TRUE(PumpUntil([&] { return IsMapped(NoteShell(note)); }));
 
   // editres sends its request to the top-level window the user clicks on:

@@ -68,7 +68,10 @@ std::vector<Note*> Stacking() {
   return order;
 }
 
+// Where the note's shell stands; for a note loaded hidden and never shown
+// (it has no shell), where its record puts it.
 Point ShellPosition(const Note* note) {
+  if (!NoteShell(note)) return {note->x, note->y};
   Position x = 0, y = 0;
   Arg args[2];
   XtSetArg(args[0], XtNx, &x);
@@ -210,22 +213,29 @@ TEST_F(MainMenuTest, ListRowsOpenTheNoteList) {
   EXPECT_EQ(ErrorTexts(), std::vector<std::string>{});
 }
 
-TEST_F(MainMenuTest, RaiseAndLowerRestackInListOrder) {
+// Raise and Lower All restack the shown notes only: a note hidden after it
+// was shown keeps its place in the stack, and one loaded hidden and never
+// shown has no window to restack.
+TEST_F(MainMenuTest, RaiseAndLowerRestackTheShownNotesInListOrder) {
   Note* a = NoteAt(100, 100);
   Note* b = NoteAt(150, 150);
   Note* c = NoteAt(200, 200);
-  Note* hidden = NoteAt(250, 250, false, true);
+  Note* never_shown = NoteAt(250, 250, false, true);
+  Note* hidden = NoteAt(300, 300);
+  WindowOf(hidden)->Hide();
+  Pump();
   Select("Lower All Notes");
-  EXPECT_EQ(Stacking(), (std::vector<Note*>{hidden, c, b, a}));
+  EXPECT_EQ(Stacking(), (std::vector<Note*>{c, b, a, hidden}));
   Select("Raise All Notes");
-  EXPECT_EQ(Stacking(), (std::vector<Note*>{a, b, c, hidden}));
+  EXPECT_EQ(Stacking(), (std::vector<Note*>{hidden, a, b, c}));
   LowerAllNotes();
   Pump();
-  EXPECT_EQ(Stacking(), (std::vector<Note*>{hidden, c, b, a}));
+  EXPECT_EQ(Stacking(), (std::vector<Note*>{c, b, a, hidden}));
   RaiseAllNotes();
   Pump();
-  EXPECT_EQ(Stacking(), (std::vector<Note*>{a, b, c, hidden}));
+  EXPECT_EQ(Stacking(), (std::vector<Note*>{hidden, a, b, c}));
   EXPECT_FALSE(IsMapped(NoteShell(hidden)));
+  EXPECT_EQ(NoteShell(never_shown), nullptr);
   EXPECT_EQ(ErrorTexts(), std::vector<std::string>{});
 }
 

@@ -223,6 +223,7 @@ TEST_F(NoteCommandsTest, AnchorThenUnanchorSwapsTheEntriesAndMarksChanged) {
 
 TEST_F(NoteCommandsTest, CommandsForAVanishedNoteDoNothing) {
   Note* note = MakeNote("still here");
+  WindowOf(note)->BuildMenusOnce();  // the entries are made with the id the note has now
   note->id += 1;  // the entries' id now names no note
   for (const char* entry : {"Hide", "Erase", "Destroy", "Anchor", "UnAnchor"}) {
     Choose(note, entry);

@@ -104,8 +104,10 @@ TEST_F(NoteWindowTest, LoadedFlagsGiveTheirSensitivitiesAndBitmap) {
   note->hidden = true;
   CreateNoteWindow(note);
   Pump();
-  EXPECT_TRUE(XtIsRealized(NoteShell(note)));
-  EXPECT_FALSE(IsMapped(NoteShell(note))) << "a hidden note is built but not shown";
+  EXPECT_EQ(NoteShell(note), nullptr) << "a hidden note has no widgets until it is shown";
+  WindowOf(note)->Show();
+  EXPECT_TRUE(PumpUntil([&] { return IsMapped(NoteShell(note)); }));
+  EXPECT_FALSE(note->hidden);
   EXPECT_FALSE(Sensitive(NoteWidget(note, "Anchor")));
   EXPECT_TRUE(Sensitive(NoteWidget(note, "UnAnchor")));
   EXPECT_FALSE(Sensitive(NoteWidget(note, "SetAlarm")));

@@ -20,6 +20,7 @@
 #include "app/locale.h"
 #include "app/one_line_field.h"
 #include "model/note_list.h"
+#include "model/utf8.h"
 #include "notes/NoteSource.h"
 #include "notes/name_dialog.h"
 #include "notes/note_saving.h"
@@ -157,13 +158,40 @@ TEST_F(Utf8Notes, ALatin1FileShowsItsCharactersAndKeepsItsBytesUntilChanged) {
   note->moved = true;
   ASSERT_TRUE(SaveNote(note));
   EXPECT_EQ(ReadFile(path), file);
-  // Changed: the whole file UTF-8, the unchanged name too; the length in bytes.
+  // Changed by a character Latin-1 lacks: the text UTF-8, the length in
+  // bytes; the unchanged name keeps its bytes.
   WindowOf(note)->SetInsertionPoint(4);
   ASSERT_TRUE(WindowOf(note)->InsertAtCaret(kEmoji));
   note->MarkChanged();
   ASSERT_TRUE(SaveNote(note));
   const std::string text = "K\xc3\xb6ln" + kEmoji + " \xc3\xa9t\xc3\xa9";
-  EXPECT_EQ(ReadFile(path), Header(text.size()) + "Gr\xc3\xbc\xc3\x9f" "e\n" + text);
+  EXPECT_EQ(ReadFile(path), Header(text.size()) + "Gr\xfc\xdf" "e\n" + text);
+}
+
+// Text that is UTF-8 but for one stray byte shows as Latin-1 as a whole;
+// after a rename and after an edit its bytes come back as they were (the
+// edit's Latin-1 character added as one byte), never encoded twice.
+TEST_F(Utf8Notes, AStrayByteIsNeverEncodedTwice) {
+  const std::string path = dir_ / "note1";
+  const std::string stored = "Gr\xc3\xbc\xc3\x9f" "e \xff";  // "Grüße" in UTF-8, then a stray byte
+  WriteFile(path, Header(stored.size()) + "Mixed\n" + stored);
+  Note* note = LoadOne();
+  ASSERT_NE(note, nullptr);
+  EXPECT_EQ(NoteText(note), "Gr\xc3\x83\xc2\xbc\xc3\x83\xc2\x9f" "e \xc3\xbf");
+  note->name = "Renamed \xc3\xa9";
+  note->MarkChanged();
+  ASSERT_TRUE(SaveNote(note));
+  EXPECT_EQ(ReadFile(path), Header(stored.size()) + "Renamed \xc3\xa9\n" + stored) << "renamed";
+  WindowOf(note)->SetInsertionPoint(static_cast<XawTextPosition>(Utf8CharCount(NoteText(note))));
+  ASSERT_TRUE(WindowOf(note)->InsertAtCaret("\xc3\xa9"));
+  ASSERT_TRUE(SaveNote(note));
+  EXPECT_EQ(ReadFile(path), Header(stored.size() + 1) + "Renamed \xc3\xa9\n" + stored + "\xe9") << "edited";
+  // Read back, it shows what it showed.
+  const std::string shown = NoteText(note);
+  ResetProgramState();
+  note = LoadOne();
+  ASSERT_NE(note, nullptr);
+  EXPECT_EQ(NoteText(note), shown);
 }
 
 TEST_F(Utf8Notes, AUtf8FileLoadsAsItIs) {

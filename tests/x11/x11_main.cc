@@ -144,6 +144,8 @@ Note* ShowNoteAt(int x, int y, const std::string& text) {
 }
 
 Widget NoteWidget(const Note* note, const std::string& name) {
+  // The menus are made when first used: as when the user opens one.
+  if (WindowOf(note)) WindowOf(note)->BuildMenusOnce();
   Widget shell = NoteShell(note);
   return shell ? XtNameToWidget(shell, ("*" + name).c_str()) : nullptr;
 }
