@@ -43,6 +43,7 @@ bool ReadyToSave(Note* note) {
 
 // Saves the notes of `which` (SaveNotes), each failure told once.
 bool Save(const std::vector<Note*>& which, bool ahead) {
+  CatchUpRecovery(which);
   std::string flush;
   bool all = SaveNotes(Notes(), which, CurrentScreen(), ahead,
                        [](Note* note, bool written, const std::string& err, const std::string& detail) {
@@ -90,7 +91,9 @@ int RecoverUnsavedNotes() {
     ++failed;
     const std::string bytes = FormatNoteFile(*note, CurrentScreen());
     std::string path, error;
-    if (WriteRecoveryFile(Notes().settings().note_dir, RecoveryNumber(*note), bytes, &path, &error)) {
+    if (WriteRecoveryFile(Notes().settings().note_dir, JournalName(*note), JournalBytes(bytes, note->stored_file),
+                          &path, &error)) {
+      note->journal_name = JournalName(*note);
       ReportOnStandardError("note " + std::to_string(note->id) + " could not be saved; its text is in " + path);
       continue;
     }

@@ -12,10 +12,11 @@
 #include <ctime>
 #include <memory>
 
+#include "storage/file_identity.h"
 #include "storage/file_io.h"
 
 bool ReadCandidateFile(const std::string& path, const NoteFileReadOptions& options, std::string* bytes,
-                       std::string* reason) {
+                       std::string* reason, StoredFile* identity) {
   FileDescriptor fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   if (!fd.valid()) {
     *reason = std::strerror(errno);
@@ -57,6 +58,7 @@ bool ReadCandidateFile(const std::string& path, const NoteFileReadOptions& optio
       }
     }
   }
+  if (identity) *identity = IdentityOf(st, *bytes);
   return true;
 }
 
@@ -98,7 +100,7 @@ std::vector<Note*> LoadNoteFiles(NoteList& notes, const NoteFileReadOptions& opt
     note->alarm = AlarmAt(now);  // kept by a note of the older format
     std::string reason;
     NoteFileInfo info;
-    bool ok = ReadCandidateFile(path, options, &bytes, &reason);
+    bool ok = ReadCandidateFile(path, options, &bytes, &reason, &note->stored_file);
     if (ok && !ReadNoteFile(bytes, options, note.get(), &info)) {
       ok = false;
       reason = "no note header";

@@ -18,6 +18,7 @@ std::vector<Note*> LoadNoteFiles(NoteList& notes, const NoteFileReadOptions& opt
 // Reads what a note needs of one candidate file: the header and name lines,
 // then at most the stated text plus one byte, never blocking on FIFOs or
 // devices. False, with the reason, when it is not a regular file, cannot
-// be read, or is not a note.
+// be read, or is not a note. *identity (when given) gets what the file was
+// as it was read (storage/file_identity.h).
 bool ReadCandidateFile(const std::string& path, const NoteFileReadOptions& options, std::string* bytes,
-                       std::string* reason);
+                       std::string* reason, StoredFile* identity = nullptr);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "storage/atomic_file.h"
+#include "storage/file_identity.h"
 #include "storage/file_io.h"
 
 namespace {
@@ -30,6 +31,12 @@ int NextFreeNumber(const NoteList& notes, int taken) {
 // What the user is told after the note's file was left as it was.
 std::string Unchanged(const std::string& path, bool new_file) {
   return new_file ? std::string() : "\n" + path + " is unchanged.";
+}
+
+// What the note's file holds now that this program wrote it.
+void TakeIdentity(Note* note, const std::string& bytes) {
+  struct stat st;
+  if (stat(note->file_path.c_str(), &st) == 0) note->stored_file = IdentityOf(st, bytes);
 }
 
 }  // namespace
@@ -87,6 +94,7 @@ bool WriteNoteFile(const NoteList& notes, Note* note, const std::string& bytes, 
         // save writes it again.
         note->stored_hidden = note->hidden;
         ForgetLeftover(note);
+        TakeIdentity(note, bytes);
         *err = "Couldn't flush " + DirectoryOf(note->file_path) + " to disk:\n" + details.reason +
                "\nSave of note failed.\n" + note->file_path + " holds the note,\nbut a crash may still lose it.";
         return false;
@@ -97,7 +105,9 @@ bool WriteNoteFile(const NoteList& notes, Note* note, const std::string& bytes, 
   note->stored_hidden = note->hidden;
   ForgetLeftover(note);
   struct stat st;
-  if (stat(note->file_path.c_str(), &st) != 0) {
+  if (stat(note->file_path.c_str(), &st) == 0) note->stored_file = IdentityOf(st, bytes);
+  else {
+    note->stored_file = StoredFile();
     *err = "Rename " + temp + " to\n " + note->file_path + " failed.\nMight be NFS problems.\nSave of note failed.";
     return false;
   }
