@@ -9,6 +9,7 @@
 #include "app/report.h"
 #include "model/note_list.h"
 #include "notes/note_window.h"
+#include "notes/outside_changes.h"
 #include "notes/recovery_journal.h"
 #include "storage/load.h"
 #include "storage/recovery.h"
@@ -45,11 +46,14 @@ bool ReadyToSave(Note* note) {
 bool Save(const std::vector<Note*>& which, bool ahead) {
   CatchUpRecovery(which);
   std::string flush;
+  OutsideChanges outside;
+  outside.options = ReadOptions();
   bool all = SaveNotes(Notes(), which, CurrentScreen(), ahead,
                        [](Note* note, bool written, const std::string& err, const std::string& detail) {
                          if (written) RecoveryNoteGone(note->id);
                          else ReportFileFailure(err, detail);
-                       }, &flush);
+                       }, &flush, &outside);
+  ShowOutsideChanges(&outside);
   if (!flush.empty())
     ReportFileFailure("Couldn't flush the note directory to disk.\nThe notes saved may not survive a crash.", flush);
   return all;
@@ -111,7 +115,8 @@ void SaveChangedNotesWithoutDisplay() {
   for (const auto& note : Notes())
     if (NoteWindow* window = WindowOf(note.get())) window->DisplayGone();
   std::string error;
-  if (!SaveChangedNotes(Notes(), CurrentScreen(), &error) && !error.empty()) ReportOnStandardError(error);
+  const NoteFileReadOptions options = ReadOptions();
+  if (!SaveChangedNotes(Notes(), CurrentScreen(), &error, &options) && !error.empty()) ReportOnStandardError(error);
   SettleRecoveryWithoutDisplay();
 }
 

@@ -10,6 +10,7 @@
 #include "storage/atomic_file.h"
 #include "storage/file_identity.h"
 #include "storage/file_io.h"
+#include "storage/recovery.h"
 
 namespace {
 
@@ -22,8 +23,9 @@ void ForgetLeftover(Note* note) {
 
 // The first number after `taken` that no note has and no file has.
 int NextFreeNumber(const NoteList& notes, int taken) {
+  // (1 and up for taken 0: a note never has number 0.)
   struct stat st;
-  int n = taken < 0 ? 1 : taken + 1;
+  int n = taken <= 0 ? 1 : taken + 1;
   while (notes.FindNote(n) || lstat(notes.NoteFilePath(n).c_str(), &st) == 0) ++n;
   return n;
 }
@@ -41,19 +43,107 @@ void TakeIdentity(Note* note, const std::string& bytes) {
 
 }  // namespace
 
+void TakeFileVersion(Note* note, Note&& from_file, const StoredFile& file, std::size_t unit) {
+  note->name = std::move(from_file.name);
+  note->text = std::move(from_file.text);
+  note->file_bytes = std::move(from_file.file_bytes);
+  note->x = from_file.x;
+  note->y = from_file.y;
+  note->width = note->window_width = from_file.width;
+  note->height = note->window_height = from_file.height;
+  note->has_geometry = true;
+  note->hidden = note->stored_hidden = from_file.hidden;
+  note->anchored = from_file.anchored;
+  note->alarm = from_file.alarm;
+  note->moved = false;
+  note->buffer_size = GrownBufferSize(note->buffer_size, note->text.size(), unit);
+  note->stored_file = file;
+}
+
+std::string BothVersionsMessage(const std::vector<std::string>& names) {
+  constexpr std::size_t kMaxListed = 20;
+  std::string message =
+      "These notes were changed here and, meanwhile, in their files\n"
+      "by another program or machine. Both versions are kept;\n"
+      "the other one is now a note of its own:\n";
+  for (std::size_t i = 0; i < names.size() && i < kMaxListed; ++i) message += "  " + names[i] + "\n";
+  if (names.size() > kMaxListed) message += "  and " + std::to_string(names.size() - kMaxListed) + " more\n";
+  message.pop_back();
+  return message;
+}
+
+namespace {
+
+// Writes the other version of a note changed here and elsewhere (the bytes
+// found at its file) to a file of its own, with a name that says where it
+// came from. False, with *err, when it could not be written: then the
+// note's file must not be replaced either.
+bool KeepOtherVersion(const NoteList& notes, const Note& note, const std::string& found, OutsideChanges* outside,
+                      std::string* err, std::string* detail) {
+  auto other = std::make_unique<Note>();
+  if (!ReadNoteFile(found, outside->options, other.get())) return true;  // no note: nothing to keep
+  other->name = MarkedName(other->name, kFromSyncMark);
+  other->id = NextFreeNumber(notes, 0);
+  other->has_geometry = true;
+  other->window_width = other->width;
+  other->window_height = other->height;
+  other->buffer_size = BufferSizeFor(other->text.size(), notes.settings().buffer_size);
+  std::string why;
+  if (!WriteNoteFile(notes, other.get(), FormatNoteFile(*other, outside->options.screen), &why, nullptr, detail)) {
+    *err = "Couldn't keep the version of\n" + note.name + "\nthat another program wrote:\n" + why +
+           "\nThe note was not saved; " + note.file_path + " is unchanged.";
+    return false;
+  }
+  outside->made.push_back(std::move(other));
+  return true;
+}
+
+}  // namespace
+
 bool WriteNoteFile(const NoteList& notes, Note* note, ScreenSize screen, std::string* err, ReplacePass* pass,
-                   std::string* detail) {
-  return WriteNoteFile(notes, note, FormatNoteFile(*note, screen), err, pass, detail);
+                   std::string* detail, OutsideChanges* outside) {
+  return WriteNoteFile(notes, note, FormatNoteFile(*note, screen), err, pass, detail, outside);
 }
 
 bool WriteNoteFile(const NoteList& notes, Note* note, const std::string& bytes, std::string* err,
-                   ReplacePass* pass, std::string* detail) {
+                   ReplacePass* pass, std::string* detail, OutsideChanges* outside) {
   err->clear();
   if (detail) detail->clear();
   const bool new_file = note->file_path.empty();
+  bool keep_existing = new_file;
+  if (!new_file && outside && note->stored_file.known) {
+    // Another program may have changed or removed the file since this one
+    // read or wrote it: its version is never written over unseen.
+    std::string found;
+    StoredFile now;
+    switch (LookAgain(note->file_path, note->stored_file, outside->options, &found, &now)) {
+      case FileNow::kSame:
+        note->stored_file = now;
+        break;
+      case FileNow::kNotNote:
+        break;  // nothing that reads as a note is lost
+      case FileNow::kGone:
+        if (!note->changed()) {
+          outside->gone.push_back(note);
+          return true;
+        }
+        keep_existing = true;  // written again, but over nothing that came meanwhile
+        break;
+      case FileNow::kChanged:
+        if (!note->changed()) {
+          Note theirs;
+          ReadNoteFile(found, outside->options, &theirs);
+          TakeFileVersion(note, std::move(theirs), now, notes.settings().buffer_size);
+          outside->taken.push_back(note);
+          return true;
+        }
+        if (!KeepOtherVersion(notes, *note, found, outside, err, detail)) return false;
+        break;
+    }
+  }
   if (new_file) note->file_path = notes.NoteFilePath(note->id);
   ReplaceOptions options;
-  options.keep_existing = new_file;
+  options.keep_existing = keep_existing;
   options.pass = pass;
   ReplaceDetails details;
   std::string system;
@@ -115,7 +205,7 @@ bool WriteNoteFile(const NoteList& notes, Note* note, const std::string& bytes, 
 }
 
 bool SaveNotes(const NoteList& notes, const std::vector<Note*>& which, ScreenSize screen, bool ahead,
-               const SaveTold& told, std::string* flush_err) {
+               const SaveTold& told, std::string* flush_err, OutsideChanges* outside) {
   flush_err->clear();
   ReplacePass pass;
   bool all = true;
@@ -136,7 +226,7 @@ bool SaveNotes(const NoteList& notes, const std::vector<Note*>& which, ScreenSiz
     for (std::size_t i = start; i < end; ++i) {
       Note* note = which[i];
       const bool written =
-          WriteNoteFile(notes, note, files[i - start], &message, ahead ? &pass : nullptr, &detail);
+          WriteNoteFile(notes, note, files[i - start], &message, ahead ? &pass : nullptr, &detail, outside);
       if (written) {
         note->moved = false;
         note->MarkSaved();
@@ -149,7 +239,7 @@ bool SaveNotes(const NoteList& notes, const std::vector<Note*>& which, ScreenSiz
   return all;
 }
 
-bool SaveChangedNotes(NoteList& notes, ScreenSize screen, std::string* err) {
+bool SaveChangedNotes(NoteList& notes, ScreenSize screen, std::string* err, const NoteFileReadOptions* options) {
   err->clear();
   std::vector<Note*> which;
   for (const auto& note : notes)
@@ -160,7 +250,10 @@ bool SaveChangedNotes(NoteList& notes, ScreenSize screen, std::string* err) {
     if (!written && !detail.empty()) *err += (err->empty() ? "" : "\n") + detail;
   };
   std::string flush;
-  bool all = SaveNotes(notes, which, screen, true, told, &flush);
+  // The versions other programs wrote are kept on disk; nothing is shown.
+  OutsideChanges outside;
+  if (options) outside.options = *options;
+  bool all = SaveNotes(notes, which, screen, true, told, &flush, options ? &outside : nullptr);
   if (!flush.empty()) *err += (err->empty() ? "" : "\n") + flush;
   return all;
 }

@@ -1,0 +1,19 @@
+// What other programs (a sync engine, another machine) did to note files,
+// as the windows show it.
+#pragma once
+
+#include "storage/save.h"
+
+// Shows what a save or the watch of the note directory found: a note that
+// took its file's version shows it (its window made again); a note whose
+// file was deleted elsewhere goes; the other versions of notes changed here
+// and elsewhere join the note list with windows of their own, and one popup
+// names them. Empties *outside.
+void ShowOutsideChanges(OutsideChanges* outside);
+
+// Makes the note's window again from its record (its text, name, place,
+// size, flags and alarm).
+void RemakeNoteWindow(Note* note);
+
+// The note goes, its file (gone already) is not touched.
+void DropNote(Note* note);
