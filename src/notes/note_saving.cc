@@ -11,6 +11,7 @@
 #include "notes/note_window.h"
 #include "notes/outside_changes.h"
 #include "notes/recovery_journal.h"
+#include "storage/dir_names.h"
 #include "storage/load.h"
 #include "storage/recovery.h"
 #include "storage/save.h"
@@ -121,6 +122,7 @@ void SaveChangedNotesWithoutDisplay() {
 }
 
 void LoadNotes() {
+  RemoveCrashTemporaries(Notes().settings().note_dir);
   std::vector<std::string> problems;
   LoadNoteFiles(Notes(), ReadOptions(), &problems);
   for (const std::string& problem : problems) ReportOnStandardError(problem);

@@ -12,6 +12,7 @@
 #include <ctime>
 #include <memory>
 
+#include "storage/dir_names.h"
 #include "storage/file_identity.h"
 #include "storage/file_io.h"
 
@@ -94,7 +95,7 @@ std::vector<Note*> LoadNoteFiles(NoteList& notes, const NoteFileReadOptions& opt
   const std::time_t now = std::time(nullptr);
   std::string bytes;
   while (dirent* entry = readdir(d.get())) {
-    if (!IsNoteFileName(entry->d_name)) continue;
+    if (!IsNoteCandidateName(entry->d_name)) continue;
     std::string path = dir + "/" + entry->d_name;
     auto note = std::make_unique<Note>();
     note->alarm = AlarmAt(now);  // kept by a note of the older format

@@ -8,7 +8,7 @@
 #include "storage/note_file.h"
 
 // Reads every file of the note directory whose name begins with "note"
-// and adds a record for each note file to the list; returns the notes
+// (a sync engine's temporaries aside, storage/dir_names.h) and adds a record for each note file to the list; returns the notes
 // added, in directory order. Each file that is no note is passed over, and
 // gets one line in *problems (when given) that names it; so does a note
 // directory that cannot be read.

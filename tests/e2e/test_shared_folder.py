@@ -88,6 +88,20 @@ class SharedFolderTest(E2ETest):
                 self.x.wait_unmapped("Groceries")
                 self.apps.remove(app)
 
+    def test_a_start_removes_crash_temporaries_and_never_reads_sync_temporaries(self):
+        leftovers = {"sk1.4242.aBcDeF": note_file("Groceries", "a copy\n"),
+                     "note2.part": note_file("Half synced", "x"),
+                     ".syncthing.note3.tmp": note_file("Being synced", "y")}
+        make_note_dir(self.home, leftovers)
+        app = self.start(home=self.home)
+        self.x.wait_mapped("Groceries")
+        app.wait_ready()
+        self.assertFalse(os.path.exists(self.path("sk1.4242.aBcDeF")), "a crash's temporary goes")
+        self.assertTrue(os.path.exists(self.path("note2.part")))
+        self.assertTrue(os.path.exists(self.path(".syncthing.note3.tmp")))
+        self.assertEqual(self.x.find_windows("Half synced") + self.x.find_windows("Being synced"), [])
+        self.assertNotIn("stikkel:", app.stderr())
+
 
 if __name__ == "__main__":
     unittest.main()
