@@ -11,6 +11,7 @@
 #include "frame/signals.h"
 #include "frame/main_menu.h"
 #include "frame/note_menus.h"
+#include "frame/note_dir_watch.h"
 #include "frame/single_instance.h"
 #include "model/note_list.h"
 #include "notes/note_saving.h"
@@ -51,6 +52,7 @@ int main(int argc, char** argv) {
   ExitOnControlWindowClose();
   XFlush(program.display);
   InstallNoteMenus();
+  WatchNoteDir();
   LoadNotes();
   if (!program.res.noSave) StartAutoSave();
   if (!program.res.noAlarm) StartAlarmChecks();

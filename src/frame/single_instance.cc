@@ -13,6 +13,7 @@
 #include "app/app.h"
 #include "app/report.h"
 #include "frame/all_notes.h"
+#include "storage/atomic_file.h"
 #include "storage/dir_lock.h"
 
 namespace {
@@ -114,3 +115,13 @@ void AnnounceNoteDirLock() {
 }
 
 void ReleaseNoteDirLock() { dir_lock.Release(); }
+
+void KeepNoteDirLock() {
+  static bool told = false;
+  std::string error;
+  if (dir_lock.Keep(&error) || told) return;
+  told = true;
+  ReportError("The lock of the notes in\n" + DirectoryOf(dir_lock.path()) +
+              "\nwas taken by another process while its file was away:\n" + error +
+              "\nAnother stikkel may be using these notes.");
+}

@@ -21,3 +21,8 @@ void AnnounceNoteDirLock();
 // Removes the lock file at a clean exit (the kernel lock goes with the
 // process in any case).
 void ReleaseNoteDirLock();
+
+// The lock file was deleted, replaced or made by another program: makes
+// sure this stikkel still holds it and is named in it (NoteDirLock::Keep).
+// When another process got it meanwhile, says so once in an error popup.
+void KeepNoteDirLock();

@@ -14,6 +14,18 @@ void RemakeNoteWindow(Note* note) {
   CreateNoteWindow(note);
 }
 
+namespace {
+
+DestroyedFiles destroyed;
+
+}  // namespace
+
+void RememberDestroyedFile(const Note* note) {
+  if (note->stored_file.known) destroyed.insert({note->stored_file.size, note->stored_file.hash});
+}
+
+const DestroyedFiles& DestroyedNoteFiles() { return destroyed; }
+
 void DropNote(Note* note) {
   if (NoteWindow* window = WindowOf(note)) DestroyPopup(window->shell());
   RecoveryNoteGone(note->id);
@@ -32,9 +44,11 @@ void ShowOutsideChanges(OutsideChanges* outside) {
     CreateNoteWindow(note);
     names.push_back(note->name);
   }
+  for (auto& arrived : outside->arrived) CreateNoteWindow(Notes().Add(std::move(arrived)));
   outside->taken.clear();
   outside->gone.clear();
   outside->made.clear();
+  outside->arrived.clear();
   if (names.empty()) return;
   static const MessagePopup kBothVersions = {"SyncShell", "syncDialog", "syncConfirm", "Stikkel Notes Changed",
                                              "Continue"};

@@ -72,12 +72,6 @@ std::string BothVersionsMessage(const std::vector<std::string>& names) {
   return message;
 }
 
-namespace {
-
-// Writes the other version of a note changed here and elsewhere (the bytes
-// found at its file) to a file of its own, with a name that says where it
-// came from. False, with *err, when it could not be written: then the
-// note's file must not be replaced either.
 bool KeepOtherVersion(const NoteList& notes, const Note& note, const std::string& found, OutsideChanges* outside,
                       std::string* err, std::string* detail) {
   auto other = std::make_unique<Note>();
@@ -97,8 +91,6 @@ bool KeepOtherVersion(const NoteList& notes, const Note& note, const std::string
   outside->made.push_back(std::move(other));
   return true;
 }
-
-}  // namespace
 
 bool WriteNoteFile(const NoteList& notes, Note* note, ScreenSize screen, std::string* err, ReplacePass* pass,
                    std::string* detail, OutsideChanges* outside) {

@@ -42,6 +42,9 @@ struct OutsideChanges {
   // to a file of its own (the next free number) with a name that says so,
   // not yet in the note list.
   std::vector<std::unique_ptr<Note>> made;
+  // Notes read from files that came into the note directory (the watch of
+  // the directory finds them), not yet in the note list.
+  std::vector<std::unique_ptr<Note>> arrived;
 };
 
 // The mark on the name of a note made from another program's version.
@@ -55,6 +58,14 @@ bool WriteNoteFile(const NoteList& notes, Note* note, ScreenSize screen, std::st
 // it meanwhile, OutsideChanges says what was done instead.
 bool WriteNoteFile(const NoteList& notes, Note* note, const std::string& bytes, std::string* err,
                    ReplacePass* pass = nullptr, std::string* detail = nullptr, OutsideChanges* outside = nullptr);
+
+// Writes the other version of a note changed here and elsewhere (`found`,
+// the bytes now at its file) to a file of its own under the next free
+// number, its name marked kFromSyncMark, and adds it to outside->made.
+// False, with *err, when it could not be written (then the note's file must
+// not be replaced either).
+bool KeepOtherVersion(const NoteList& notes, const Note& note, const std::string& found, OutsideChanges* outside,
+                      std::string* err, std::string* detail);
 
 // What the user is told of the notes made from other programs' versions
 // (their names, at most a screenful of them).

@@ -6,12 +6,17 @@ brings changes in while the program runs."""
 
 import os
 import signal
+import time
 import unittest
 
 from e2e import E2ETest, make_note_dir, note_file, wait_for
 from faults import FILE_ENTRIES, choose_note_menu_entry, parse_note, sync_note, type_into_note
 
 TOLD = "Stikkel Notes Changed"
+NOTES_MENU = ["Menu", "-", "Hide", "Erase", "-", "Destroy", "-", "Name", "Anchor", "UnAnchor",
+              "SetAlarm", "UnsetAlarm", "InsertCalendar", "InsertDate"]
+# What the watch of the note directory promises: changes show within this.
+SHOWN_WITHIN = 2.0
 
 
 class SharedFolderTest(E2ETest):
@@ -101,6 +106,114 @@ class SharedFolderTest(E2ETest):
         self.assertTrue(os.path.exists(self.path(".syncthing.note3.tmp")))
         self.assertEqual(self.x.find_windows("Half synced") + self.x.find_windows("Being synced"), [])
         self.assertNotIn("stikkel:", app.stderr())
+
+    def bar_button(self, note_wid, index):
+        form = [w for w in self.x.descendants(note_wid) if w["depth"] == 1][0]
+        buttons = sorted((w for w in self.x.descendants(note_wid) if w["depth"] == 2 and w["y"] == form["y"]),
+                         key=lambda w: w["x"])
+        return buttons[index]["id"]
+
+    def destroy(self, wid):
+        before = self.x.viewable_overrides()
+        self.x.choose_from_menu(self.bar_button(wid, 1), NOTES_MENU, "Destroy")
+        popup = self.x.wait_new_override(before)
+        buttons = sorted((w for w in self.x.descendants(popup) if w["depth"] == 2), key=lambda w: w["x"])
+        self.x.click(buttons[0]["x"] + buttons[0]["w"] // 2, buttons[0]["y"] + buttons[0]["h"] // 2)
+
+    def shown_within(self, title, seconds=SHOWN_WITHIN):
+        start = time.monotonic()
+        wid = self.x.wait_mapped(title, timeout=seconds + 3)
+        took = time.monotonic() - start
+        self.assertLess(took, seconds, "%r showed after %.2f s" % (title, took))
+        return wid
+
+    def gone_within(self, title, seconds=SHOWN_WITHIN):
+        start = time.monotonic()
+        self.x.wait_unmapped(title, timeout=seconds + 3)
+        self.assertLess(time.monotonic() - start, seconds, "%r went too late" % title)
+
+    def test_the_notes_follow_the_directory_while_the_program_runs(self):
+        make_note_dir(self.home, {"note2": note_file("Work", "call Bob\n", x=400, y=120)})
+        app = self.start("-sv", "-interval", "60", home=self.home)
+        self.x.wait_mapped("Groceries")
+        work = self.x.wait_mapped("Work")
+
+        # Replaced elsewhere, nothing changed here: the note takes it all.
+        self.from_elsewhere("note1", note_file("Groceries list", "milk\nbread\n", x=700, y=500))
+        wid = self.shown_within("Groceries list")
+        self.assertIsNone(self.x.mapped_window("Groceries"))
+        self.assertGreater(self.x.geometry(self.x.outer_window(wid))[0], 600, "its place too")
+
+        # A file comes, and goes again.
+        self.from_elsewhere("note3", note_file("Arrived", "from the laptop\n", x=100, y=500))
+        self.shown_within("Arrived")
+        os.unlink(self.path("note3"))
+        self.gone_within("Arrived")
+
+        # Typed here, replaced there: both versions, told once.
+        type_into_note(self.x, work, "mine ")
+        sync_note(self.x, work)
+        self.from_elsewhere("note2", note_file("Work", "theirs\n", x=400, y=400))
+        self.shown_within("Work (from sync)")
+        self.x.wait_mapped(TOLD)
+        self.assertIsNotNone(self.x.mapped_window("Work"), "this machine's version stays in its window")
+
+        # Typed here, deleted there: it stays and is saved again.
+        wid = self.x.wait_mapped("Groceries list")
+        type_into_note(self.x, wid, "eggs ")
+        sync_note(self.x, wid)
+        os.unlink(self.path("note1"))
+        wait_for(lambda: os.path.exists(self.path("note1")), timeout=SHOWN_WITHIN + 3, what="note1 saved again")
+        self.assertEqual(self.read("note1")["text"], b"eggs milk\nbread\n")
+
+        # Destroyed here, then a stale copy comes back: it stays destroyed.
+        with open(self.path("note1"), "rb") as f:
+            stale = f.read()
+        self.destroy(self.x.wait_mapped("Groceries list"))
+        self.x.wait_unmapped("Groceries list")
+        wait_for(lambda: not os.path.exists(self.path("note1")), what="the destroyed note's file to go")
+        self.from_elsewhere("note1", stale)
+        wait_for(lambda: not os.path.exists(self.path("note1")), timeout=SHOWN_WITHIN + 3, what="the stale copy to go")
+        self.assertIsNone(self.x.mapped_window("Groceries list"))
+
+        app.signal(signal.SIGTERM)
+        self.assertEqual(app.wait_exit(), 0, app.stderr())
+        on_disk = {}
+        for name in self.notes_on_disk():
+            note = self.read(name)
+            on_disk[note["name"]] = note["text"]
+        self.assertEqual(on_disk, {b"Work": b"mine call Bob\n", b"Work (from sync)": b"theirs\n"})
+        self.assertEqual(len(self.x.find_windows(TOLD)), 0)
+        self.assertNotIn("stikkel:", app.stderr())
+
+    @staticmethod
+    def names_holder(lock, app):
+        try:
+            with open(lock) as f:
+                return f.read().endswith(" %d\n" % app.proc.pid)
+        except FileNotFoundError:
+            return False
+
+    def test_a_deleted_or_replaced_lock_file_lets_no_second_stikkel_in(self):
+        app = self.start(home=self.home)
+        self.x.wait_mapped("Groceries")
+        lock = self.path(".lock")
+        wait_for(lambda: self.names_holder(lock, app), what="the lock file to name the holder")
+        for what in ("deleted", "replaced"):
+            with self.subTest(what):
+                if what == "deleted":
+                    os.unlink(lock)
+                else:
+                    with open(lock + ".new", "w") as f:
+                        f.write("elsewhere 7\n")
+                    os.rename(lock + ".new", lock)
+                wait_for(lambda: self.names_holder(lock, app), what="the holder to name itself again")
+                second = self.start(home=self.home)
+                self.assertEqual(second.wait_exit(timeout=20), 0, "asked the holder to raise its notes")
+                self.apps.remove(second)
+        app.signal(signal.SIGTERM)
+        self.assertEqual(app.wait_exit(), 0)
+        self.assertFalse(os.path.exists(lock))
 
 
 if __name__ == "__main__":
