@@ -8,7 +8,7 @@ STIKKEL_PACKAGES=(
   libx11-dev libx11-xcb-dev libxt-dev libxaw7-dev libxmu-dev libgtest-dev
   xvfb twm xdotool x11-utils x11-apps x11-xserver-utils imagemagick
   xfonts-base xfonts-75dpi xfonts-100dpi xfonts-unifont xclip valgrind strace
-  python3 groff-base man-db desktop-file-utils
+  python3 groff-base man-db desktop-file-utils syncthing
   clang libclang-rt-14-dev
 )
 

@@ -77,6 +77,9 @@ bool KeepOtherVersion(const NoteList& notes, const Note& note, const std::string
   auto other = std::make_unique<Note>();
   if (!ReadNoteFile(found, outside->options, other.get())) return true;  // no note: nothing to keep
   other->name = MarkedName(other->name, kFromSyncMark);
+  // Beside the note, not hidden under it.
+  other->x += kOtherVersionOffset;
+  other->y += kOtherVersionOffset;
   other->id = NextFreeNumber(notes, 0);
   other->has_geometry = true;
   other->window_width = other->width;

@@ -49,6 +49,8 @@ struct OutsideChanges {
 
 // The mark on the name of a note made from another program's version.
 constexpr const char* kFromSyncMark = " (from sync)";
+// How far right and down of the note's place the other version stands.
+constexpr int kOtherVersionOffset = 30;
 
 bool WriteNoteFile(const NoteList& notes, Note* note, ScreenSize screen, std::string* err,
                    ReplacePass* pass = nullptr, std::string* detail = nullptr, OutsideChanges* outside = nullptr);

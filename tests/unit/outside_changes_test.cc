@@ -75,7 +75,7 @@ TEST_F(OutsideChangesTest, ChangedOnBothSidesKeepsBothVersions) {
   const Note& other = *outside.made[0];
   EXPECT_EQ(other.name, "Groceries (from sync)");
   EXPECT_EQ(other.text, "milk\nfrom the laptop\n");
-  EXPECT_EQ(other.x, 300) << "with its place";
+  EXPECT_EQ(other.x, 300 + kOtherVersionOffset) << "beside where it was";
   EXPECT_EQ(other.file_path, dir_ / "note2") << "the next free number";
   EXPECT_NE(other.id, 1);
   EXPECT_FALSE(other.changed());
