@@ -5,11 +5,12 @@ at a note file again before it replaces it, and the watch of the directory
 brings changes in while the program runs."""
 
 import os
+import shutil
 import signal
 import time
 import unittest
 
-from e2e import E2ETest, make_note_dir, note_file, wait_for
+from e2e import SOURCE_DIR, E2ETest, make_note_dir, note_file, wait_for
 from faults import FILE_ENTRIES, choose_note_menu_entry, parse_note, sync_note, type_into_note
 
 TOLD = "Stikkel Notes Changed"
@@ -19,7 +20,9 @@ NOTES_MENU = ["Menu", "-", "Hide", "Erase", "-", "Destroy", "-", "Name", "Anchor
 SHOWN_WITHIN = 2.0
 
 
-class SharedFolderTest(E2ETest):
+class SharedFolderBase(E2ETest):
+    """A home whose note directory holds note1, and what other programs do
+    to it."""
 
     def setUp(self):
         super().setUp()
@@ -42,6 +45,9 @@ class SharedFolderTest(E2ETest):
 
     def notes_on_disk(self):
         return sorted(n for n in os.listdir(self.note_dir) if n.startswith("note"))
+
+
+class SharedFolderTest(SharedFolderBase):
 
     def test_changed_here_and_elsewhere_keeps_both_versions(self):
         app = self.start("-interval", "60", home=self.home)
@@ -214,6 +220,42 @@ class SharedFolderTest(E2ETest):
         app.signal(signal.SIGTERM)
         self.assertEqual(app.wait_exit(), 0)
         self.assertFalse(os.path.exists(lock))
+
+
+
+@unittest.skipUnless(shutil.which("valgrind"), "needs valgrind")
+class SharedFolderUnderValgrindTest(SharedFolderBase):
+    """A note's window made again from its changed file, the window of a
+    note that came, the windows of notes that went and the popup of both
+    versions all pass through libXt and libXaw, whose writes only valgrind
+    sees."""
+
+    def test_windows_made_and_gone_for_changes_from_elsewhere(self):
+        make_note_dir(self.home, {"note2": note_file("Work", "call Bob\n", x=400, y=120)})
+        log = os.path.join(self.x.tmp, "valgrind.log")
+        wrapper = ["valgrind", "-q", "--error-exitcode=99", "--errors-for-leak-kinds=none",
+                   "--suppressions=" + os.path.join(SOURCE_DIR, "tests", "support", "valgrind.supp"),
+                   "--log-file=" + log]
+        app = self.start("-sv", "-interval", "60", home=self.home, wrapper=wrapper)
+        self.x.wait_mapped("Groceries", timeout=180)
+        work = self.x.wait_mapped("Work", timeout=180)
+        self.from_elsewhere("note1", note_file("Groceries list", "bread\n", x=700, y=500))
+        self.x.wait_mapped("Groceries list", timeout=60)
+        self.from_elsewhere("note3", note_file("Arrived", "x\n", x=100, y=500))
+        self.x.wait_mapped("Arrived", timeout=60)
+        os.unlink(self.path("note3"))
+        self.x.wait_unmapped("Arrived", timeout=60)
+        type_into_note(self.x, work, "mine ")
+        sync_note(self.x, work)
+        self.from_elsewhere("note2", note_file("Work", "theirs\n", x=400, y=400))
+        self.x.wait_mapped("Work (from sync)", timeout=60)
+        self.x.wait_mapped(TOLD, timeout=60)
+        app.signal(signal.SIGTERM)
+        status = app.wait_exit(timeout=120)
+        with open(log) as f:
+            report = f.read()
+        self.assertEqual(status, 0, report)
+        self.assertEqual(report, "")
 
 
 if __name__ == "__main__":
