@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -106,43 +107,67 @@ bool WriteNoteFile(const NoteList& notes, Note* note, const std::string& bytes, 
   if (detail) detail->clear();
   const bool new_file = note->file_path.empty();
   bool keep_existing = new_file;
-  if (!new_file && outside && note->stored_file.known) {
-    // Another program may have changed or removed the file since this one
-    // read or wrote it: its version is never written over unseen.
-    std::string found;
-    StoredFile now;
-    switch (LookAgain(note->file_path, note->stored_file, outside->options, &found, &now)) {
-      case FileNow::kSame:
-        note->stored_file = now;
-        break;
-      case FileNow::kNotNote:
-        break;  // nothing that reads as a note is lost
-      case FileNow::kGone:
-        if (!note->changed()) {
-          outside->gone.push_back(note);
-          return true;
-        }
-        keep_existing = true;  // written again, but over nothing that came meanwhile
-        break;
-      case FileNow::kChanged:
-        if (!note->changed()) {
-          Note theirs;
-          ReadNoteFile(found, outside->options, &theirs);
-          TakeFileVersion(note, std::move(theirs), now, notes.settings().buffer_size);
-          outside->taken.push_back(note);
-          return true;
-        }
-        if (!KeepOtherVersion(notes, *note, found, outside, err, detail)) return false;
-        break;
-    }
-  }
-  if (new_file) note->file_path = notes.NoteFilePath(note->id);
   ReplaceOptions options;
-  options.keep_existing = keep_existing;
-  options.pass = pass;
   ReplaceDetails details;
   std::string system;
-  bool ok = ReplaceFile(note->file_path, bytes, &system, options, &details);
+  bool ok = false;
+  for (int attempt = 0;; ++attempt) {
+    // What the file was when it was looked at last; the rename happens only
+    // while it still is (a sync engine may rename a new version over it
+    // while this one is written).
+    StoredFile seen;
+    bool seen_gone = false;
+    if (!new_file && outside && note->stored_file.known) {
+      // Another program may have changed or removed the file since this one
+      // read or wrote it: its version is never written over unseen.
+      std::string found;
+      StoredFile now;
+      switch (LookAgain(note->file_path, note->stored_file, outside->options, &found, &now)) {
+        case FileNow::kSame:
+          note->stored_file = now;
+          seen = now;
+          break;
+        case FileNow::kNotNote:
+          break;  // nothing that reads as a note is lost
+        case FileNow::kGone:
+          if (!note->changed()) {
+            outside->gone.push_back(note);
+            return true;
+          }
+          keep_existing = true;  // written again, but over nothing that came meanwhile
+          seen_gone = true;
+          break;
+        case FileNow::kChanged:
+          if (!note->changed()) {
+            Note theirs;
+            ReadNoteFile(found, outside->options, &theirs);
+            TakeFileVersion(note, std::move(theirs), now, notes.settings().buffer_size);
+            outside->taken.push_back(note);
+            return true;
+          }
+          if (!KeepOtherVersion(notes, *note, found, outside, err, detail)) return false;
+          note->stored_file = now;
+          seen = now;
+          break;
+      }
+    }
+    if (new_file) note->file_path = notes.NoteFilePath(note->id);
+    options = ReplaceOptions();
+    options.keep_existing = keep_existing;
+    options.pass = pass;
+    if (seen.known || seen_gone) {
+      const std::string path = note->file_path;
+      options.still_as_seen = [path, seen, seen_gone] {
+        struct stat st;
+        if (lstat(path.c_str(), &st) != 0) return seen_gone && errno == ENOENT;
+        return !seen_gone && st.st_dev == seen.device && st.st_ino == seen.inode &&
+               static_cast<unsigned long long>(st.st_size) == seen.size && st.st_mtim.tv_sec == seen.mtime_sec &&
+               st.st_mtim.tv_nsec == seen.mtime_nsec;
+      };
+    }
+    ok = ReplaceFile(note->file_path, bytes, &system, options, &details);
+    if (ok || details.failed_step != ReplaceDetails::kChanged || attempt >= 5) break;
+  }
   // A new note whose number another program took meanwhile is saved under
   // the next free number; an existing file is never replaced by it.
   int number = note->id;
@@ -170,6 +195,9 @@ bool WriteNoteFile(const NoteList& notes, Note* note, const std::string& bytes, 
           ForgetLeftover(note);
           note->leftover_temp = temp;
         }
+        break;
+      case ReplaceDetails::kChanged:
+        *err = note->file_path + " keeps being changed by another program.\nSave of note failed.";
         break;
       case ReplaceDetails::kDone:
         break;
