@@ -9,7 +9,7 @@ STIKKEL_PACKAGES=(
   xvfb twm openbox xdotool x11-utils x11-apps x11-xserver-utils imagemagick
   xfonts-base xfonts-75dpi xfonts-100dpi xfonts-unifont xclip valgrind strace python3-xlib
   libxft-dev libfontconfig-dev fonts-dejavu-core fonts-wqy-microhei fonts-noto-color-emoji
-  python3 groff-base man-db desktop-file-utils
+  python3 groff-base man-db desktop-file-utils syncthing
   clang libclang-rt-14-dev
 )
 

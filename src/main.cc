@@ -14,6 +14,7 @@
 #include "frame/main_menu.h"
 #include "frame/note_menus.h"
 #include "frame/search_notes.h"
+#include "frame/note_dir_watch.h"
 #include "frame/single_instance.h"
 #include "model/note_list.h"
 #include "notes/note_keys.h"
@@ -64,6 +65,7 @@ int main(int argc, char** argv) {
   XFlush(program.display);
   InstallNoteMenus();
   SetNoteKeyCommands([] { NewNoteForTyping(""); }, OpenNoteSearch);
+  WatchNoteDir();
   LoadNotes();
   // -new with no stikkel running: this one opens the note.
   if (command.command == RemoteCommand::kNew) RunRemoteCommand(command);

@@ -17,6 +17,7 @@
 #include "frame/all_notes.h"
 #include "frame/exit.h"
 #include "model/note.h"
+#include "storage/atomic_file.h"
 #include "storage/dir_lock.h"
 
 namespace {
@@ -254,4 +255,14 @@ void RunRemoteCommand(const RemoteRequest& request) {
       break;
     }
   }
+}
+
+void KeepNoteDirLock() {
+  static bool told = false;
+  std::string error;
+  if (dir_lock.Keep(&error) || told) return;
+  told = true;
+  ReportError("The lock of the notes in\n" + DirectoryOf(dir_lock.path()) +
+              "\nwas taken by another process while its file was away:\n" + error +
+              "\nAnother stikkel may be using these notes.");
 }

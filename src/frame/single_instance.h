@@ -36,3 +36,8 @@ void ReleaseNoteDirLock();
 // raises all notes, -new opens a new note (with its text), -toggle hides
 // or shows all notes, -quit ends the program as Exit does with -sv.
 void RunRemoteCommand(const RemoteRequest& request);
+
+// The lock file was deleted, replaced or made by another program: makes
+// sure this stikkel still holds it and is named in it (NoteDirLock::Keep).
+// When another process got it meanwhile, says so once in an error popup.
+void KeepNoteDirLock();

@@ -32,6 +32,19 @@ class NoteView {
   virtual void NoteSaved() = 0;
 };
 
+// What a note's file held when this program last read or wrote it: the
+// file's inode, size and modification time, and a hash of its bytes. A file
+// that shows another inode, size or time is compared by its bytes.
+struct StoredFile {
+  bool known = false;  // false while the note has no file read or written
+  unsigned long long device = 0;
+  unsigned long long inode = 0;
+  unsigned long long size = 0;
+  long long mtime_sec = 0;
+  long mtime_nsec = 0;
+  unsigned long long hash = 0;
+};
+
 class Note {
  public:
   int id = 0;
@@ -56,6 +69,10 @@ class Note {
     std::string text;
   } file_bytes;
   std::string file_path;  // empty until the note has a file
+  StoredFile stored_file;
+  // The name of the note's recovery file in the recovery directory, while
+  // it has one on disk (empty otherwise).
+  std::string journal_name;
   // Where the note's window stands, and the size it was made with.
   int x = 0;
   int y = 0;

@@ -9,6 +9,7 @@
 #include "app/report.h"
 #include "model/note_list.h"
 #include "notes/note_window.h"
+#include "notes/outside_changes.h"
 #include "notes/recovery_journal.h"
 
 namespace {
@@ -28,6 +29,7 @@ void ConfirmDestroy(Widget, XtPointer client_data, XtPointer) {
   if (!note) return;
   if (NoteWindow* window = WindowOf(note)) DestroyPopup(window->shell());
   const std::string path = note->file_path;
+  RememberDestroyedFile(note);
   RecoveryNoteGone(note->id);
   std::string error;
   if (Notes().RemoveNote(note, &error)) return;

@@ -9,7 +9,9 @@
 #include "app/report.h"
 #include "model/note_list.h"
 #include "notes/note_window.h"
+#include "notes/outside_changes.h"
 #include "notes/recovery_journal.h"
+#include "storage/dir_names.h"
 #include "storage/load.h"
 #include "storage/recovery.h"
 #include "storage/save.h"
@@ -46,12 +48,16 @@ bool ReadyToSave(Note* note) {
 
 // Saves the notes of `which` (SaveNotes), each failure told once.
 bool Save(const std::vector<Note*>& which, bool ahead) {
+  CatchUpRecovery(which);
   std::string flush;
+  OutsideChanges outside;
+  outside.options = ReadOptions();
   bool all = SaveNotes(Notes(), which, CurrentScreen(), ahead,
                        [](Note* note, bool written, const std::string& err, const std::string& detail) {
                          if (written) RecoveryNoteGone(note->id);
                          else ReportFileFailure(err, detail);
-                       }, &flush);
+                       }, &flush, &outside);
+  ShowOutsideChanges(&outside);
   if (!flush.empty())
     ReportFileFailure("Couldn't flush the note directory to disk.\nThe notes saved may not survive a crash.", flush);
   return all;
@@ -93,7 +99,9 @@ int RecoverUnsavedNotes() {
     ++failed;
     const std::string bytes = FormatNoteFile(*note, CurrentScreen());
     std::string path, error;
-    if (WriteRecoveryFile(Notes().settings().note_dir, RecoveryNumber(*note), bytes, &path, &error)) {
+    if (WriteRecoveryFile(Notes().settings().note_dir, JournalName(*note), JournalBytes(bytes, note->stored_file),
+                          &path, &error)) {
+      note->journal_name = JournalName(*note);
       ReportOnStandardError("note " + std::to_string(note->id) + " could not be saved; its text is in " + path);
       continue;
     }
@@ -111,11 +119,13 @@ void SaveChangedNotesWithoutDisplay() {
   for (const auto& note : Notes())
     if (NoteWindow* window = WindowOf(note.get())) window->DisplayGone();
   std::string error;
-  if (!SaveChangedNotes(Notes(), CurrentScreen(), &error) && !error.empty()) ReportOnStandardError(error);
+  const NoteFileReadOptions options = ReadOptions();
+  if (!SaveChangedNotes(Notes(), CurrentScreen(), &error, &options) && !error.empty()) ReportOnStandardError(error);
   SettleRecoveryWithoutDisplay();
 }
 
 void LoadNotes() {
+  RemoveCrashTemporaries(Notes().settings().note_dir);
   std::vector<std::string> problems;
   LoadNoteFiles(Notes(), ReadOptions(), &problems);
   for (const std::string& problem : problems) ReportOnStandardError(problem);

@@ -32,6 +32,9 @@ struct Journal {
   XtIntervalId fallback_timer = 0;
   Millis armed_for = -1;  // the time the timer fires at, -1 when not armed
   std::vector<int> failing;
+  // What the start-up told besides the recovered notes: their names.
+  std::vector<std::string> both_kept;
+  std::vector<std::string> set_aside;
 } journal;
 
 Millis Now() {
@@ -91,17 +94,29 @@ void Rearm(Millis now) {
   }
 }
 
-void WriteRecovery(Note* note, Millis now) {
+// Writes the note's recovery file; a failure is told once (unless `tell` is
+// off: a save follows that tells its own).
+void WriteRecovery(Note* note, Millis now, bool tell = true) {
+  const std::string name = JournalName(*note);
   std::string path, error;
-  bool ok =
-      WriteRecoveryFile(NoteDir(), RecoveryNumber(*note), FormatNoteFile(*note, CurrentScreen()), &path, &error);
+  bool ok = WriteRecoveryFile(NoteDir(), name,
+                              JournalBytes(FormatNoteFile(*note, CurrentScreen()), note->stored_file), &path, &error);
   journal.schedule.Written(note->id, now, ok);
   auto it = std::find(journal.failing.begin(), journal.failing.end(), note->id);
   if (ok) {
     if (it != journal.failing.end()) journal.failing.erase(it);
-  } else if (it == journal.failing.end()) {
+    // The note's file has another name now (its first save): the recovery
+    // file follows it.
+    if (!note->journal_name.empty() && note->journal_name != name) {
+      std::string ignored;
+      RemoveRecoveryFile(NoteDir(), note->journal_name, &ignored);
+    }
+    note->journal_name = name;
+  } else if (tell && it == journal.failing.end()) {
     journal.failing.push_back(note->id);
-    ReportOnStandardError(error);
+    ReportFileFailure("Couldn't write the recovery copy of the note\n" + note->name +
+                          ".\nWhat is typed there is lost if stikkel dies\nbefore the note is saved.",
+                      error);
   }
 }
 
@@ -114,17 +129,12 @@ void WriteDue() {
   Rearm(Now());
 }
 
-void RemoveNumbered(int number) {
+// Removes the note's recovery file, whatever name it has on disk.
+void Remove(Note* note) {
+  if (!note || note->journal_name.empty()) return;
   std::string error;
-  if (!RemoveRecoveryFile(NoteDir(), number, &error)) ReportOnStandardError(error);
-}
-
-// Removes the note's recovery file: under its id, as long as it had no
-// file, and under its file's number.
-void Remove(int id) {
-  RemoveNumbered(id);
-  const Note* note = Notes().FindNote(id);
-  if (note && RecoveryNumber(*note) != id) RemoveNumbered(RecoveryNumber(*note));
+  if (!RemoveRecoveryFile(NoteDir(), note->journal_name, &error)) ReportOnStandardError(error);
+  note->journal_name.clear();
 }
 
 }  // namespace
@@ -139,12 +149,14 @@ void RecordChange(const Note* note) {
 void RecoveryNoteGone(int id) {
   std::vector<int>& failing = journal.failing;
   failing.erase(std::remove(failing.begin(), failing.end(), id), failing.end());
-  if (journal.schedule.Forget(id)) Remove(id);
+  journal.schedule.Forget(id);
+  Remove(Notes().FindNote(id));
   Rearm(Now());
 }
 
 void DiscardRecovery() {
-  for (int id : journal.schedule.ForgetAll()) Remove(id);
+  journal.schedule.ForgetAll();
+  for (const auto& note : Notes()) Remove(note.get());
   journal.failing.clear();
   Disarm();
 }
@@ -159,6 +171,17 @@ void FlushRecovery() {
   Disarm();
 }
 
+void CatchUpRecovery(const std::vector<Note*>& which) {
+  Millis now = Now();
+  bool any = false;
+  for (Note* note : which) {
+    if (!journal.schedule.Pending(note->id) || !note->changed()) continue;
+    WriteRecovery(note, now, false);
+    any = true;
+  }
+  if (any) Rearm(Now());
+}
+
 void SettleRecoveryWithoutDisplay() {
   for (const auto& note : Notes())
     if (!note->changed()) RecoveryNoteGone(note->id);
@@ -168,17 +191,22 @@ void SettleRecoveryWithoutDisplay() {
 std::vector<Note*> RecoverNotes() {
   RecoveredNotes recovered = ApplyRecoveryFiles(Notes(), ReadOptions());
   for (const std::string& problem : recovered.problems) ReportOnStandardError(problem);
+  for (const std::string& line : recovered.set_aside) ReportOnStandardError(line);
   for (Note* note : recovered.notes) journal.schedule.Adopt(note->id);
-  for (int id : recovered.kept) journal.schedule.Leave(id);
+  journal.both_kept.clear();
+  for (const Note* note : recovered.both_kept) journal.both_kept.push_back(note->name);
+  journal.set_aside = std::move(recovered.set_aside);
   return recovered.notes;
 }
 
 void ShowRecoveredNotes(const std::vector<Note*>& notes) {
-  if (notes.empty()) return;
+  if (notes.empty() && journal.set_aside.empty()) return;
   std::vector<std::string> names;
   names.reserve(notes.size());
   for (const Note* note : notes) names.push_back(note->name);
   static const MessagePopup kRecovered = {"RecoveryShell", "recoveryDialog", "recoveryConfirm",
                                           "Stikkel Recovery", "Continue"};
-  PopUpMessage(kRecovered, RecoveryMessage(names), DestroyMessagePopup, XtGrabNone);
+  journal.both_kept.clear();
+  journal.set_aside.clear();
+  PopUpMessage(kRecovered, RecoveryMessage(names, journal.both_kept, journal.set_aside), DestroyMessagePopup, XtGrabNone);
 }

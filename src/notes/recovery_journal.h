@@ -25,6 +25,13 @@ void DiscardRecovery();
 // nothing.
 void FlushRecovery();
 
+// Writes now the recovery files of the notes of `which` that have changes
+// not yet there: done before they are saved, so that a crash in the middle
+// of the save leaves the recovery file holding what the save writes (the
+// next start then sees it is stale), and a save's temporary never holds
+// anything that is not also in a note file or a recovery file.
+void CatchUpRecovery(const std::vector<Note*>& which);
+
 // After notes were saved from memory (the display is lost): the recovery
 // files of the saved notes go, the others are brought up to date. Asks the
 // X server nothing.

@@ -125,6 +125,15 @@ bool WriteAndRename(Replacement r, const std::string& path, const std::string& b
     unlink(temp_path.c_str());
     return Fail(ReplaceDetails::kWrite, temp_path, temp_path, error, err, details);
   }
+  if (options.still_as_seen && !options.still_as_seen()) {
+    unlink(temp_path.c_str());
+    *err = path + ": changed meanwhile";
+    if (details) {
+      details->failed_step = ReplaceDetails::kChanged;
+      details->reason = "changed meanwhile";
+    }
+    return false;
+  }
   const bool keep = options.keep_existing;
   int renamed = keep ? renameat2(AT_FDCWD, temp_path.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE)
                      : rename(temp_path.c_str(), path.c_str());

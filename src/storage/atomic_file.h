@@ -4,6 +4,7 @@
 #include <time.h>
 
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -68,6 +69,10 @@ struct ReplaceOptions {
   // pass, and a temporary the pass wrote ahead for path (save stem only) is
   // taken when it holds bytes.
   ReplacePass* pass = nullptr;
+  // Asked just before the rename (the new file written and flushed): when
+  // it says no, the file at path changed meanwhile, the temporary is
+  // removed, path is left as it is, and the replacement fails at kChanged.
+  std::function<bool()> still_as_seen;
 };
 
 // What a replacement used and, when it failed, where it stopped: for a
@@ -80,6 +85,7 @@ struct ReplaceDetails {
     kWrite,           // a write, flush or close of the temporary failed; it is removed
     kRename,          // the rename failed; the temporary holds the new bytes
     kFlushDirectory,  // the file is in place, but the flush of its directory failed
+    kChanged,         // still_as_seen said no: nothing was replaced
   } failed_step = kDone;
   std::string reason;  // the system's text for the failed call
   // keep_existing found a file at the path: the temporary is removed.

@@ -47,6 +47,15 @@ std::string LockFilePath(const std::string& dir) { return dir + "/.lock"; }
 bool NoteDirLock::Take(const std::string& dir, bool* held, std::string* error) {
   path_ = LockFilePath(dir);
   *held = false;
+  // The directory first: while another stikkel holds it, nothing is touched.
+  FileDescriptor dir_fd(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir_fd.valid() && flock(dir_fd.get(), LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EWOULDBLOCK) {
+      *held = true;
+      return false;
+    }
+    dir_fd.Close();  // a file system that does not lock directories (NFS)
+  }
   // A holder removes the file as it ends; retry when the file locked was
   // removed between the open and the lock.
   for (int attempt = 0; attempt < 100; ++attempt) {
@@ -69,6 +78,7 @@ bool NoteDirLock::Take(const std::string& dir, bool* held, std::string* error) {
         return false;
       }
       fd_ = std::move(fd);
+      dir_fd_ = std::move(dir_fd);
       return true;
     }
   }
@@ -78,6 +88,7 @@ bool NoteDirLock::Take(const std::string& dir, bool* held, std::string* error) {
 
 bool NoteDirLock::Announce(const LockHolder& me, std::string* error) {
   const std::string text = FormatLockHolder(me);
+  announced_ = text;
   if (ftruncate(fd_.get(), 0) != 0 || pwrite(fd_.get(), text.data(), text.size(), 0) != static_cast<ssize_t>(text.size())) {
     *error = path_ + ": " + std::strerror(errno);
     return false;
@@ -85,12 +96,42 @@ bool NoteDirLock::Announce(const LockHolder& me, std::string* error) {
   return true;
 }
 
+bool NoteDirLock::Keep(std::string* error) {
+  if (!fd_.valid() || StillNamed(fd_.get(), path_)) return true;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    FileDescriptor fd(open(path_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0644));
+    if (!fd.valid()) {
+      *error = path_ + ": " + std::strerror(errno);
+      return false;
+    }
+    int lock_error = 0;
+    if (!LockWithoutWaiting(fd.get(), &lock_error)) {
+      *error = lock_error == EAGAIN || lock_error == EACCES
+                   ? path_ + ": taken by another process while it was away"
+                   : path_ + ": " + std::strerror(lock_error);
+      return false;
+    }
+    if (!StillNamed(fd.get(), path_)) continue;
+    if (ftruncate(fd.get(), 0) != 0 ||
+        pwrite(fd.get(), announced_.data(), announced_.size(), 0) != static_cast<ssize_t>(announced_.size())) {
+      *error = path_ + ": " + std::strerror(errno);
+      return false;
+    }
+    fd_ = std::move(fd);  // the old file's lock goes with it
+    return true;
+  }
+  *error = path_ + ": keeps being replaced";
+  return false;
+}
+
 void NoteDirLock::Release() {
   if (!fd_.valid()) return;
   // Removed while still locked: whoever opened it meanwhile sees that the
-  // file it locked is no longer the lock file and tries again.
-  unlink(path_.c_str());
+  // file it locked is no longer the lock file and tries again. A file that
+  // is no longer the one this holder locked is left alone.
+  if (StillNamed(fd_.get(), path_)) unlink(path_.c_str());
   fd_.Close();
+  dir_fd_.Close();
 }
 
 bool ParseLockHolder(const std::string& contents, LockHolder* holder) {

@@ -1,6 +1,9 @@
 // One running stikkel per note directory (X-free): a kernel lock on the
 // file ".lock" in the directory, which the kernel releases when the holding
 // process ends however it ends. The file names the holder ("host pid").
+// Where the file system allows, the directory itself is locked too (flock
+// on an open descriptor of it), which no deletion or replacement of
+// ".lock" (a sync engine may do either) can undo.
 #pragma once
 
 #include <string>
@@ -32,7 +35,15 @@ class NoteDirLock {
   // write fails.
   bool Announce(const LockHolder& me, std::string* error);
 
-  // Removes the lock file and gives the lock up (at a clean exit).
+  // Makes sure the lock file is still this holder's: when it was deleted
+  // or replaced, makes and locks a new one naming this holder. False, with
+  // *error, when another process holds the new file (a second stikkel got
+  // in while the file was away, on a file system without the directory's
+  // lock) or no new one can be made.
+  bool Keep(std::string* error);
+
+  // Removes the lock file, when it is still this holder's (never another
+  // one's), and gives the lock up (at a clean exit).
   void Release();
 
   bool taken() const { return fd_.valid(); }
@@ -40,7 +51,9 @@ class NoteDirLock {
 
  private:
   FileDescriptor fd_;
+  FileDescriptor dir_fd_;  // the directory, locked (invalid where that cannot be)
   std::string path_;
+  std::string announced_;  // what Announce wrote
 };
 
 // The lock file of a note directory.

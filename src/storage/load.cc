@@ -12,6 +12,8 @@
 #include <ctime>
 #include <memory>
 
+#include "storage/dir_names.h"
+#include "storage/file_identity.h"
 #include "storage/file_io.h"
 
 namespace {
@@ -21,7 +23,7 @@ std::string TextTooLongReason() { return "text longer than " + std::to_string(kM
 }  // namespace
 
 bool ReadCandidateFile(const std::string& path, const NoteFileReadOptions& options, std::string* bytes,
-                       std::string* reason) {
+                       std::string* reason, StoredFile* identity) {
   FileDescriptor fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   if (!fd.valid()) {
     *reason = std::strerror(errno);
@@ -76,6 +78,7 @@ bool ReadCandidateFile(const std::string& path, const NoteFileReadOptions& optio
       }
     }
   }
+  if (identity) *identity = IdentityOf(st, *bytes);
   return true;
 }
 
@@ -111,13 +114,13 @@ std::vector<Note*> LoadNoteFiles(NoteList& notes, const NoteFileReadOptions& opt
   const std::time_t now = std::time(nullptr);
   std::string bytes;
   while (dirent* entry = readdir(d.get())) {
-    if (!IsNoteFileName(entry->d_name)) continue;
+    if (!IsNoteCandidateName(entry->d_name)) continue;
     std::string path = dir + "/" + entry->d_name;
     auto note = std::make_unique<Note>();
     note->alarm = AlarmAt(now);  // kept by a note of the older format
     std::string reason;
     NoteFileInfo info;
-    bool ok = ReadCandidateFile(path, options, &bytes, &reason);
+    bool ok = ReadCandidateFile(path, options, &bytes, &reason, &note->stored_file);
     if (ok && !ReadNoteFile(bytes, options, note.get(), &info)) {
       ok = false;
       reason = "no note header";

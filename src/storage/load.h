@@ -8,7 +8,7 @@
 #include "storage/note_file.h"
 
 // Reads every file of the note directory whose name begins with "note"
-// and adds a record for each note file to the list; returns the notes
+// (a sync engine's temporaries aside, storage/dir_names.h) and adds a record for each note file to the list; returns the notes
 // added, in directory order. Each file that is no note is passed over, and
 // gets one line in *problems (when given) that names it; so does a note
 // directory that cannot be read.
@@ -18,6 +18,7 @@ std::vector<Note*> LoadNoteFiles(NoteList& notes, const NoteFileReadOptions& opt
 // Reads what a note needs of one candidate file: the header and name lines,
 // then at most the stated text plus one byte, never blocking on FIFOs or
 // devices. False, with the reason, when it is not a regular file, cannot
-// be read, or is not a note.
+// be read, or is not a note. *identity (when given) gets what the file was
+// as it was read (storage/file_identity.h).
 bool ReadCandidateFile(const std::string& path, const NoteFileReadOptions& options, std::string* bytes,
-                       std::string* reason);
+                       std::string* reason, StoredFile* identity = nullptr);

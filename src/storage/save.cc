@@ -4,11 +4,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
 #include "storage/atomic_file.h"
+#include "storage/file_identity.h"
 #include "storage/file_io.h"
+#include "storage/recovery.h"
 
 namespace {
 
@@ -21,8 +24,9 @@ void ForgetLeftover(Note* note) {
 
 // The first number after `taken` that no note has and no file has.
 int NextFreeNumber(const NoteList& notes, int taken) {
+  // (1 and up for taken 0: a note never has number 0.)
   struct stat st;
-  int n = taken < 0 ? 1 : taken + 1;
+  int n = taken <= 0 ? 1 : taken + 1;
   while (notes.FindNote(n) || lstat(notes.NoteFilePath(n).c_str(), &st) == 0) ++n;
   return n;
 }
@@ -32,25 +36,138 @@ std::string Unchanged(const std::string& path, bool new_file) {
   return new_file ? std::string() : "\n" + path + " is unchanged.";
 }
 
+// What the note's file holds now that this program wrote it.
+void TakeIdentity(Note* note, const std::string& bytes) {
+  struct stat st;
+  if (stat(note->file_path.c_str(), &st) == 0) note->stored_file = IdentityOf(st, bytes);
+}
+
 }  // namespace
 
+void TakeFileVersion(Note* note, Note&& from_file, const StoredFile& file, std::size_t unit) {
+  note->name = std::move(from_file.name);
+  note->text = std::move(from_file.text);
+  note->file_bytes = std::move(from_file.file_bytes);
+  note->x = from_file.x;
+  note->y = from_file.y;
+  note->width = note->window_width = from_file.width;
+  note->height = note->window_height = from_file.height;
+  note->has_geometry = true;
+  note->hidden = note->stored_hidden = from_file.hidden;
+  note->anchored = from_file.anchored;
+  note->alarm = from_file.alarm;
+  note->moved = false;
+  note->buffer_size = GrownBufferSize(note->buffer_size, note->text.size(), unit);
+  note->stored_file = file;
+}
+
+std::string BothVersionsMessage(const std::vector<std::string>& names) {
+  constexpr std::size_t kMaxListed = 20;
+  std::string message =
+      "These notes were changed here and, meanwhile, in their files\n"
+      "by another program or machine. Both versions are kept;\n"
+      "the other one is now a note of its own:\n";
+  for (std::size_t i = 0; i < names.size() && i < kMaxListed; ++i) message += "  " + names[i] + "\n";
+  if (names.size() > kMaxListed) message += "  and " + std::to_string(names.size() - kMaxListed) + " more\n";
+  message.pop_back();
+  return message;
+}
+
+bool KeepOtherVersion(const NoteList& notes, const Note& note, const std::string& found, OutsideChanges* outside,
+                      std::string* err, std::string* detail) {
+  auto other = std::make_unique<Note>();
+  if (!ReadNoteFile(found, outside->options, other.get())) return true;  // no note: nothing to keep
+  other->name = MarkedName(other->name, kFromSyncMark);
+  // Beside the note, not hidden under it.
+  other->x += kOtherVersionOffset;
+  other->y += kOtherVersionOffset;
+  other->id = NextFreeNumber(notes, 0);
+  other->has_geometry = true;
+  other->window_width = other->width;
+  other->window_height = other->height;
+  other->buffer_size = BufferSizeFor(other->text.size(), notes.settings().buffer_size);
+  std::string why;
+  if (!WriteNoteFile(notes, other.get(), FormatNoteFile(*other, outside->options.screen), &why, nullptr, detail)) {
+    *err = "Couldn't keep the version of\n" + note.name + "\nthat another program wrote:\n" + why +
+           "\nThe note was not saved; " + note.file_path + " is unchanged.";
+    return false;
+  }
+  outside->made.push_back(std::move(other));
+  return true;
+}
+
 bool WriteNoteFile(const NoteList& notes, Note* note, ScreenSize screen, std::string* err, ReplacePass* pass,
-                   std::string* detail) {
-  return WriteNoteFile(notes, note, FormatNoteFile(*note, screen), err, pass, detail);
+                   std::string* detail, OutsideChanges* outside) {
+  return WriteNoteFile(notes, note, FormatNoteFile(*note, screen), err, pass, detail, outside);
 }
 
 bool WriteNoteFile(const NoteList& notes, Note* note, const std::string& bytes, std::string* err,
-                   ReplacePass* pass, std::string* detail) {
+                   ReplacePass* pass, std::string* detail, OutsideChanges* outside) {
   err->clear();
   if (detail) detail->clear();
   const bool new_file = note->file_path.empty();
-  if (new_file) note->file_path = notes.NoteFilePath(note->id);
+  bool keep_existing = new_file;
   ReplaceOptions options;
-  options.keep_existing = new_file;
-  options.pass = pass;
   ReplaceDetails details;
   std::string system;
-  bool ok = ReplaceFile(note->file_path, bytes, &system, options, &details);
+  bool ok = false;
+  for (int attempt = 0;; ++attempt) {
+    // What the file was when it was looked at last; the rename happens only
+    // while it still is (a sync engine may rename a new version over it
+    // while this one is written).
+    StoredFile seen;
+    bool seen_gone = false;
+    if (!new_file && outside && note->stored_file.known) {
+      // Another program may have changed or removed the file since this one
+      // read or wrote it: its version is never written over unseen.
+      std::string found;
+      StoredFile now;
+      switch (LookAgain(note->file_path, note->stored_file, outside->options, &found, &now)) {
+        case FileNow::kSame:
+          note->stored_file = now;
+          seen = now;
+          break;
+        case FileNow::kNotNote:
+          break;  // nothing that reads as a note is lost
+        case FileNow::kGone:
+          if (!note->changed()) {
+            outside->gone.push_back(note);
+            return true;
+          }
+          keep_existing = true;  // written again, but over nothing that came meanwhile
+          seen_gone = true;
+          break;
+        case FileNow::kChanged:
+          if (!note->changed()) {
+            Note theirs;
+            ReadNoteFile(found, outside->options, &theirs);
+            TakeFileVersion(note, std::move(theirs), now, notes.settings().buffer_size);
+            outside->taken.push_back(note);
+            return true;
+          }
+          if (!KeepOtherVersion(notes, *note, found, outside, err, detail)) return false;
+          note->stored_file = now;
+          seen = now;
+          break;
+      }
+    }
+    if (new_file) note->file_path = notes.NoteFilePath(note->id);
+    options = ReplaceOptions();
+    options.keep_existing = keep_existing;
+    options.pass = pass;
+    if (seen.known || seen_gone) {
+      const std::string path = note->file_path;
+      options.still_as_seen = [path, seen, seen_gone] {
+        struct stat st;
+        if (lstat(path.c_str(), &st) != 0) return seen_gone && errno == ENOENT;
+        return !seen_gone && st.st_dev == seen.device && st.st_ino == seen.inode &&
+               static_cast<unsigned long long>(st.st_size) == seen.size && st.st_mtim.tv_sec == seen.mtime_sec &&
+               st.st_mtim.tv_nsec == seen.mtime_nsec;
+      };
+    }
+    ok = ReplaceFile(note->file_path, bytes, &system, options, &details);
+    if (ok || details.failed_step != ReplaceDetails::kChanged || attempt >= 5) break;
+  }
   // A new note whose number another program took meanwhile is saved under
   // the next free number; an existing file is never replaced by it.
   int number = note->id;
@@ -79,6 +196,9 @@ bool WriteNoteFile(const NoteList& notes, Note* note, const std::string& bytes, 
           note->leftover_temp = temp;
         }
         break;
+      case ReplaceDetails::kChanged:
+        *err = note->file_path + " keeps being changed by another program.\nSave of note failed.";
+        break;
       case ReplaceDetails::kDone:
         break;
       case ReplaceDetails::kFlushDirectory:
@@ -87,6 +207,7 @@ bool WriteNoteFile(const NoteList& notes, Note* note, const std::string& bytes, 
         // save writes it again.
         note->stored_hidden = note->hidden;
         ForgetLeftover(note);
+        TakeIdentity(note, bytes);
         *err = "Couldn't flush " + DirectoryOf(note->file_path) + " to disk:\n" + details.reason +
                "\nSave of note failed.\n" + note->file_path + " holds the note,\nbut a crash may still lose it.";
         return false;
@@ -97,7 +218,9 @@ bool WriteNoteFile(const NoteList& notes, Note* note, const std::string& bytes, 
   note->stored_hidden = note->hidden;
   ForgetLeftover(note);
   struct stat st;
-  if (stat(note->file_path.c_str(), &st) != 0) {
+  if (stat(note->file_path.c_str(), &st) == 0) note->stored_file = IdentityOf(st, bytes);
+  else {
+    note->stored_file = StoredFile();
     *err = "Rename " + temp + " to\n " + note->file_path + " failed.\nMight be NFS problems.\nSave of note failed.";
     return false;
   }
@@ -105,7 +228,7 @@ bool WriteNoteFile(const NoteList& notes, Note* note, const std::string& bytes, 
 }
 
 bool SaveNotes(const NoteList& notes, const std::vector<Note*>& which, ScreenSize screen, bool ahead,
-               const SaveTold& told, std::string* flush_err) {
+               const SaveTold& told, std::string* flush_err, OutsideChanges* outside) {
   flush_err->clear();
   ReplacePass pass;
   bool all = true;
@@ -126,7 +249,7 @@ bool SaveNotes(const NoteList& notes, const std::vector<Note*>& which, ScreenSiz
     for (std::size_t i = start; i < end; ++i) {
       Note* note = which[i];
       const bool written =
-          WriteNoteFile(notes, note, files[i - start], &message, ahead ? &pass : nullptr, &detail);
+          WriteNoteFile(notes, note, files[i - start], &message, ahead ? &pass : nullptr, &detail, outside);
       if (written) {
         note->moved = false;
         note->MarkSaved();
@@ -139,7 +262,7 @@ bool SaveNotes(const NoteList& notes, const std::vector<Note*>& which, ScreenSiz
   return all;
 }
 
-bool SaveChangedNotes(NoteList& notes, ScreenSize screen, std::string* err) {
+bool SaveChangedNotes(NoteList& notes, ScreenSize screen, std::string* err, const NoteFileReadOptions* options) {
   err->clear();
   std::vector<Note*> which;
   for (const auto& note : notes)
@@ -150,7 +273,10 @@ bool SaveChangedNotes(NoteList& notes, ScreenSize screen, std::string* err) {
     if (!written && !detail.empty()) *err += (err->empty() ? "" : "\n") + detail;
   };
   std::string flush;
-  bool all = SaveNotes(notes, which, screen, true, told, &flush);
+  // The versions other programs wrote are kept on disk; nothing is shown.
+  OutsideChanges outside;
+  if (options) outside.options = *options;
+  bool all = SaveNotes(notes, which, screen, true, told, &flush, options ? &outside : nullptr);
   if (!flush.empty()) *err += (err->empty() ? "" : "\n") + flush;
   return all;
 }

@@ -8,6 +8,8 @@ import time
 from e2e import wait_for
 
 HEADER = re.compile(rb"^%%!!<tackonnote>((?: -?\d+){14}) \n")
+# A recovery file's header line also names what the note's file held.
+RECOVERY_HEADER = re.compile(rb"^%%!!<tackonnote>((?: -?\d+){14}) base (none|\d+ \d+ \d+ \d+ \d+ [0-9a-f]{16}) \n")
 
 # Where the bar's menu buttons sit in a note's client window, and how far
 # below the top of a note menu the centre of each entry lies (a label and a
@@ -22,10 +24,15 @@ class TornNote(Exception):
     pass
 
 
-def parse_note(data):
+def parse_recovery(data):
+    """parse_note for a recovery file, with "base": what it names."""
+    return parse_note(data, RECOVERY_HEADER)
+
+
+def parse_note(data, header=HEADER):
     """The fields of a complete note file in the current format; raises
     TornNote when the bytes are not one (a torn or foreign file)."""
-    m = HEADER.match(data)
+    m = header.match(data)
     if not m:
         raise TornNote("bad header: %r" % data[:80])
     nums = [int(v) for v in m.group(1).split()]
@@ -41,6 +48,8 @@ def parse_note(data):
     note = dict(zip(keys, nums))
     note["name"] = name
     note["text"] = text
+    if header is RECOVERY_HEADER:
+        note["base"] = m.group(2)
     return note
 
 

@@ -6,8 +6,8 @@ new contents, no note file is missing or added, and every recovery file is
 complete. Each restart reads them all with the program's own reader (one it
 cannot read is reported on standard error, which fails the test) and shows
 every note with its last saved or its last recovered text: the recovery
-popup comes up exactly when a recovery file is newer than its note's file,
-and whatever is saved or recovered next holds that text.
+popup comes up exactly when a recovery file was written against the note
+file as it stands and holds another text, and whatever is saved or recovered next holds that text.
 
 STIKKEL_CRASH_KILLS sets how many kills the test makes (default 50);
 STIKKEL_CRASH_SEED fixes the random choices."""
@@ -21,7 +21,7 @@ import time
 import unittest
 
 from e2e import E2ETest, make_note_dir, note_file, wait_for
-from faults import (FILE_ENTRIES, TornNote, choose_note_menu_entry, note_dir_state, parse_note,
+from faults import (FILE_ENTRIES, TornNote, choose_note_menu_entry, note_dir_state, parse_note, parse_recovery,
                     sleep_ms, type_into_note)
 
 KILLS = int(os.environ.get("STIKKEL_CRASH_KILLS", "50"))
@@ -39,15 +39,20 @@ NOTES = [
 
 POPUP = "Stikkel Recovery"
 
-# The recovery file of each note: note<id>.
-RECOVERY_OF = {"note" + str(int(file_name[4:])): file_name for file_name, _, _, _ in NOTES}
+
+
+def identity(path):
+    """What a recovery file names of its note's file: device, inode, size
+    and modification time."""
+    st = os.stat(path)
+    return b"%d %d %d %d %d" % (st.st_dev, st.st_ino, st.st_size, st.st_mtime_ns // 10**9, st.st_mtime_ns % 10**9)
 
 
 class CrashConsistencyTest(E2ETest):
 
     def recovery_state(self, note_dir):
-        """{note file name: (text, mtime ns)} of the complete recovery files;
-        fails on a torn one."""
+        """{note file name: (text, base)} of the complete recovery files (each
+        is named as its note's file); fails on a torn one."""
         path = os.path.join(note_dir, ".recovery")
         out = {}
         if not os.path.isdir(path):
@@ -58,10 +63,10 @@ class CrashConsistencyTest(E2ETest):
             full = os.path.join(path, name)
             with open(full, "rb") as f:
                 try:
-                    note = parse_note(f.read())
+                    note = parse_recovery(f.read())
                 except TornNote as e:
                     self.fail("recovery file %s is torn: %s" % (name, e))
-            out[RECOVERY_OF[name]] = (note["text"], os.stat(full).st_mtime_ns)
+            out[name] = (note["text"], note["base"])
         return out
 
     def check_text(self, name, text, shown, edited, typed, exact):
@@ -86,7 +91,8 @@ class CrashConsistencyTest(E2ETest):
         every recovery file is complete, and both hold what the notes
         showed (with what was typed). Returns the files, the outcome and
         what each note shows at the next start: its recovered text when its
-        recovery file is newer than its note file, else its saved text."""
+        recovery file was written against the note file as it stands, else
+        its saved text."""
         after, others = note_dir_state(note_dir)
         self.assertEqual(sorted(after), sorted(before), "note files missing or added")
         for other in others:
@@ -115,12 +121,16 @@ class CrashConsistencyTest(E2ETest):
         next_shown = {}
         for name, data in after.items():
             next_shown[name] = parse_note(data)["text"]
-            # A recovery file not newer than its note file is stale (a kill
-            # came between a save and the file's removal, and the start that
-            # would have removed it was killed too): only it must be whole.
+            # A recovery file written against an earlier version of its note
+            # file is stale (a kill came between a save and the file's
+            # removal, and the start that would have removed it was killed
+            # too): it holds what the save wrote, since the program brings
+            # the recovery file up to date before a save.
             if name in recovered:
-                text, mtime = recovered[name]
-                if mtime > os.stat(os.path.join(note_dir, name)).st_mtime_ns:
+                text, base = recovered[name]
+                if not base.startswith(identity(os.path.join(note_dir, name)) + b" "):
+                    self.assertEqual(text, next_shown[name], "%s: a stale recovery file holds what was saved" % name)
+                elif text != next_shown[name]:
                     self.check_text(name, text, shown, edited, typed, False)
                     next_shown[name] = text
                     self.stats["recovered"] += 1

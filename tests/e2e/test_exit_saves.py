@@ -11,7 +11,7 @@ import time
 import unittest
 
 from e2e import E2ETest, choose_from_main_menu, make_note_dir, note_file, wait_for
-from faults import parse_note, sync_note, type_into_note
+from faults import parse_note, parse_recovery, sync_note, type_into_note
 
 OLD = note_file("Precious", "old words\n", x=100, y=120)
 
@@ -71,7 +71,7 @@ class ExitSavesTest(E2ETest):
         recovery = os.path.join(self.note_dir, ".recovery", "note1")
         self.assertIn("stikkel: note 1 could not be saved; its text is in %s\n" % recovery, app.stderr())
         with open(recovery, "rb") as f:
-            saved = parse_note(f.read())
+            saved = parse_recovery(f.read())
         self.assertEqual(saved["text"], b"new old words\n")
         self.assertEqual(saved["name"], b"Precious")
         self.assertEqual(sorted(os.listdir(os.path.join(self.note_dir, ".recovery"))), ["note1"])

@@ -11,7 +11,7 @@ import time
 import unittest
 
 from e2e import E2ETest, make_note_dir, note_file, wait_for
-from faults import FILE_ENTRIES, choose_note_menu_entry, parse_note, sync_note, type_into_note
+from faults import FILE_ENTRIES, choose_note_menu_entry, parse_note, parse_recovery, sync_note, type_into_note
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 NOTES = {"note1": ("Shopping", "milk\n", 40), "note2": ("Work", "call Bob\n", 420)}
@@ -61,7 +61,7 @@ class RecoveryTest(E2ETest):
         time.sleep(1.5)
         def complete():
             files = self.recovery_files()
-            return all(name in files and parse_note(files[name])["text"].startswith(word.encode())
+            return all(name in files and parse_recovery(files[name])["text"].startswith(word.encode())
                        for name, word in typed.items())
         wait_for(complete, timeout=5, what="the recovery files")
 
@@ -76,7 +76,7 @@ class RecoveryTest(E2ETest):
         self.apps.remove(app)
         self.assertEqual(self.files(), self.saved)
         for name, word in typed.items():
-            self.assertEqual(parse_note(files[name])["text"], (word + NOTES[name][1]).encode())
+            self.assertEqual(parse_recovery(files[name])["text"], (word + NOTES[name][1]).encode())
 
         app = self.start(home=self.home)
         self.x.wait_mapped(POPUP)
@@ -164,7 +164,7 @@ class RecoveryTest(E2ETest):
                          % (self.recovery_dir, app.proc.pid), "told once")
         self.assertEqual(os.listdir(self.recovery_dir), ["note1"], "no temporary is left")
         with open(note1, "rb") as f:
-            self.assertEqual(parse_note(f.read())["text"], b"ABCmilk\n", "the last good write stays")
+            self.assertEqual(parse_recovery(f.read())["text"], b"ABCmilk\n", "the last good write stays")
         app.signal(signal.SIGKILL)
         app.proc.wait(10)
         self.apps.remove(app)

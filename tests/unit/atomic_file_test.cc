@@ -99,6 +99,34 @@ TEST(AtomicFile, NoReplaceKeepsAnExistingFile) {
   EXPECT_EQ(ReadFile(dir / "note2"), "new");
 }
 
+// A sync engine may rename a new version over the file while a save
+// writes and flushes its own: asked just before the rename, the save leaves
+// that version in place and removes its temporary.
+TEST(AtomicFile, AFileChangedWhileTheNewOneIsWrittenIsNotReplaced) {
+  TempDir dir;
+  const std::string path = dir / "note1";
+  WriteFile(path, "old");
+  ReplaceOptions options;
+  options.still_as_seen = [&] {
+    WriteFile(dir / ".syncthing.note1.tmp", "theirs");
+    rename((dir / ".syncthing.note1.tmp").c_str(), path.c_str());
+    return false;
+  };
+  std::string err;
+  ReplaceDetails details;
+  EXPECT_FALSE(ReplaceFile(path, "ours", &err, options, &details));
+  EXPECT_EQ(details.failed_step, ReplaceDetails::kChanged);
+  EXPECT_EQ(ReadFile(path), "theirs");
+  DIR* d = opendir(dir.path().c_str());
+  int entries = 0;
+  while (dirent* e = readdir(d)) entries += e->d_name[0] != '.';
+  closedir(d);
+  EXPECT_EQ(entries, 1) << "no temporary left";
+  options.still_as_seen = [] { return true; };
+  EXPECT_TRUE(ReplaceFile(path, "ours", &err, options)) << err;
+  EXPECT_EQ(ReadFile(path), "ours");
+}
+
 TEST(AtomicFile, ADirectoryThatTakesNoFileIsReported) {
   TempDir dir;
   ReplaceDetails r;

@@ -94,6 +94,51 @@ TEST(DirLock, AHolderInAnotherProcessIsSeenAndTheSeekerTouchesNothing) {
   EXPECT_EQ(TakeOf(seeker, dir.path(), &error), kTaken) << error;
 }
 
+// A sync engine may delete ".lock" or put another file in its place: the
+// holder keeps the notes, names itself again, and never removes a lock
+// file that is not its own.
+TEST(DirLock, HoldsWhenTheLockFileIsDeletedOrReplaced) {
+  for (const char* what : {"deleted", "replaced"}) {
+    SCOPED_TRACE(what);
+    TempDir dir;
+    const std::string path = LockFilePath(dir.path());
+    NoteDirLock first, second;
+    std::string error;
+    ASSERT_EQ(TakeOf(first, dir.path(), &error), kTaken) << error;
+    ASSERT_TRUE(first.Announce({"box", 42}, &error)) << error;
+    if (std::string(what) == "deleted") {
+      ASSERT_EQ(unlink(path.c_str()), 0);
+    } else {
+      WriteFile(dir / "lock.new", "elsewhere 7\n");
+      ASSERT_EQ(rename((dir / "lock.new").c_str(), path.c_str()), 0);
+    }
+    EXPECT_EQ(TakeOf(second, dir.path(), &error), kHeld) << "no second holder while the file is away";
+    ASSERT_TRUE(first.Keep(&error)) << error;
+    LockHolder holder;
+    ASSERT_TRUE(ReadLockHolder(dir.path(), &holder));
+    EXPECT_EQ(holder.host, "box") << "named again";
+    EXPECT_TRUE(first.Keep(&error)) << "nothing to do while the file is its own";
+    EXPECT_EQ(TakeOf(second, dir.path(), &error), kHeld);
+    first.Release();
+    struct stat st;
+    EXPECT_NE(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(TakeOf(second, dir.path(), &error), kTaken) << error;
+  }
+}
+
+TEST(DirLock, AReleaseLeavesALockFileThatIsNotItsOwn) {
+  TempDir dir;
+  const std::string path = LockFilePath(dir.path());
+  NoteDirLock first;
+  std::string error;
+  ASSERT_EQ(TakeOf(first, dir.path(), &error), kTaken) << error;
+  ASSERT_TRUE(first.Announce({"box", 42}, &error)) << error;
+  WriteFile(dir / "lock.new", "other 7\n");
+  ASSERT_EQ(rename((dir / "lock.new").c_str(), path.c_str()), 0);
+  first.Release();
+  EXPECT_EQ(ReadFile(path), "other 7\n");
+}
+
 TEST(DirLock, AnUnusableLockFileIsReported) {
   TempDir dir;
   ASSERT_EQ(symlink("elsewhere", LockFilePath(dir.path()).c_str()), 0);

@@ -55,12 +55,15 @@ TEST_F(RecoveryJournalTest, FollowsANoteSavedUnderTheNextFreeNumber) {
   WriteFile(dir_ / taken, FormatNoteFile(foreign, CurrentScreen()));
   note->MarkChanged();
   FlushRecovery();
-  ASSERT_TRUE(Exists(".recovery/" + taken)) << "a note never saved keeps its recovery file under its number";
+  const std::string unsaved = "new" + std::to_string(id);
+  ASSERT_TRUE(Exists(".recovery/" + unsaved)) << "a note never saved keeps its recovery file under its number";
+  EXPECT_FALSE(Exists(".recovery/" + taken)) << "never under a name a file of another note may have";
   ASSERT_TRUE(SaveNote(note));
   ASSERT_TRUE(Exists(next));
-  EXPECT_FALSE(Exists(".recovery/" + taken)) << "saved: its recovery file goes";
+  EXPECT_FALSE(Exists(".recovery/" + unsaved)) << "saved: its recovery file goes";
 
   // Changed again and not saved: the recovery file is the saved file's.
+  WindowOf(note)->SetText("ours, more\n");
   note->MarkChanged();
   FlushRecovery();
   EXPECT_TRUE(Exists(".recovery/" + next));
@@ -84,6 +87,57 @@ TEST_F(RecoveryJournalTest, FollowsANoteSavedUnderTheNextFreeNumber) {
   ASSERT_TRUE(SaveNote(note));
   EXPECT_FALSE(Exists(".recovery/" + next));
   EXPECT_FALSE(Exists(".recovery/" + taken));
+}
+
+// Files whose names read as one number (a sync engine's conflict copy, an
+// editor's backup, a second spelling) are notes of their own, each with its
+// own recovery file: typing in one never reaches another's, and saving one
+// never removes another's.
+TEST_F(RecoveryJournalTest, EveryNoteFileHasARecoveryFileOfItsOwn) {
+  const std::vector<std::string> files = {"note1", "note1.sync-conflict-20261211-101010-ABCDEFG", "note1~", "note01",
+                                          "note1 (conflicted copy 2026-12-11)"};
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    Note original;
+    original.name = "Name " + std::to_string(i);
+    original.text = "saved " + std::to_string(i) + "\n";
+    WriteFile(dir_ / files[i], FormatNoteFile(original, CurrentScreen()));
+  }
+  LoadNotes();
+  ASSERT_EQ(Notes().size(), files.size());
+  auto note_of = [&](const std::string& file) -> Note* {
+    for (const auto& n : Notes())
+      if (n->file_path == dir_ / file) return n.get();
+    return nullptr;
+  };
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    Note* note = note_of(files[i]);
+    ASSERT_NE(note, nullptr) << files[i];
+    WindowOf(note)->SetText("typed " + std::to_string(i) + "\n");
+    note->MarkChanged();
+  }
+  FlushRecovery();
+  for (std::size_t i = 0; i < files.size(); ++i)
+    EXPECT_NE(ReadFile(dir_ / (".recovery/" + files[i])).find("\ntyped " + std::to_string(i) + "\n"),
+              std::string::npos)
+        << files[i];
+  // Saving the copies leaves note1's recovery file alone.
+  for (std::size_t i = 1; i < files.size(); ++i) ASSERT_TRUE(SaveNote(note_of(files[i]))) << files[i];
+  EXPECT_TRUE(Exists(".recovery/note1"));
+  for (std::size_t i = 1; i < files.size(); ++i) EXPECT_FALSE(Exists(".recovery/" + files[i])) << files[i];
+
+  // What the next start makes of it: note1 gets its own typing back, and
+  // nothing of the others'.
+  NoteList later;
+  later.Configure({dir_.path(), 1024});
+  NoteFileReadOptions options;
+  options.screen = CurrentScreen();
+  LoadNoteFiles(later, options);
+  RecoveredNotes recovered = ApplyRecoveryFiles(later, options);
+  ASSERT_EQ(recovered.notes.size(), 1u);
+  EXPECT_EQ(recovered.notes[0]->file_path, dir_ / "note1");
+  EXPECT_EQ(recovered.notes[0]->text, "typed 0\n");
+  EXPECT_EQ(recovered.notes[0]->name, "Name 0");
+  EXPECT_EQ(ReadFile(dir_ / "note1").find("typed"), std::string::npos) << "note1 itself was never written";
 }
 
 }  // namespace

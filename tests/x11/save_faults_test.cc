@@ -247,8 +247,9 @@ TEST_F(SaveFaults, NoteFileReplacedByADirectory) {
   fault.expected_stderr = [&] { return "stikkel: " + Temp() + "-" + Path() + ": " + std::strerror(EISDIR) + "\n"; };
   fault.popup = true;
   fault.popup_text = "Couldn't rename " + Temp() + "\nto " + Path() + ".\nSave of note failed.";
-  // The new contents stay in the temporary file.
-  fault.entries = {"sk1." + std::to_string(getpid()) + ".XXXXXX"};
+  // The new contents stay in the temporary file, and in the note's
+  // recovery file, which the save brought up to date first.
+  fault.entries = {"sk1." + std::to_string(getpid()) + ".XXXXXX", ".recovery"};
   FailThenRecover(fault, 100);
 }
 

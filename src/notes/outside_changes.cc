@@ -1,0 +1,56 @@
+#include "notes/outside_changes.h"
+
+#include <string>
+#include <vector>
+
+#include "app/popups.h"
+#include "model/note_list.h"
+#include "notes/note_window.h"
+#include "notes/recovery_journal.h"
+
+void RemakeNoteWindow(Note* note) {
+  if (NoteWindow* window = WindowOf(note)) DestroyPopup(window->shell());
+  note->view.reset();
+  CreateNoteWindow(note);
+}
+
+namespace {
+
+DestroyedFiles destroyed;
+
+}  // namespace
+
+void RememberDestroyedFile(const Note* note) {
+  if (note->stored_file.known) destroyed.insert({note->stored_file.size, note->stored_file.hash});
+}
+
+const DestroyedFiles& DestroyedNoteFiles() { return destroyed; }
+
+void DropNote(Note* note) {
+  if (NoteWindow* window = WindowOf(note)) DestroyPopup(window->shell());
+  RecoveryNoteGone(note->id);
+  note->file_path.clear();
+  Notes().RemoveNote(note);
+}
+
+void ShowOutsideChanges(OutsideChanges* outside) {
+  for (Note* note : outside->taken)
+    if (Notes().Contains(note)) RemakeNoteWindow(note);
+  for (Note* note : outside->gone)
+    if (Notes().Contains(note)) DropNote(note);
+  std::vector<std::string> names;
+  for (auto& made : outside->made) {
+    Note* note = Notes().Add(std::move(made));
+    CreateNoteWindow(note);
+    names.push_back(note->name);
+  }
+  for (auto& arrived : outside->arrived) CreateNoteWindow(Notes().Add(std::move(arrived)));
+  outside->taken.clear();
+  outside->gone.clear();
+  outside->made.clear();
+  outside->arrived.clear();
+  if (names.empty()) return;
+  static const MessagePopup kBothVersions = {"SyncShell", "syncDialog", "syncConfirm", "Stikkel Notes Changed",
+                                             "Continue"};
+  PopUpMessage(kBothVersions, BothVersionsMessage(names), DestroyMessagePopup, XtGrabNone);
+}
