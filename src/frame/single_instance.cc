@@ -126,9 +126,16 @@ enum class Delivery { kUnreachable, kAccepted, kRefused };
 
 // Hands the request to the holder, when it runs on this display; *answer
 // gets a refusal's reason.
-Delivery Deliver(const LockHolder& holder, const RemoteRequest& request, std::string* answer) {
+// Whether the holder owns its selection on this display (else it runs on
+// another display or machine).
+bool Reachable(const LockHolder& holder) {
   Atom selection = XInternAtom(program.display, SelectionName(holder).c_str(), True);
-  if (selection == None || XGetSelectionOwner(program.display, selection) == None) return Delivery::kUnreachable;
+  return selection != None && XGetSelectionOwner(program.display, selection) != None;
+}
+
+Delivery Deliver(const LockHolder& holder, const RemoteRequest& request, std::string* answer) {
+  if (!Reachable(holder)) return Delivery::kUnreachable;
+  Atom selection = XInternAtom(program.display, SelectionName(holder).c_str(), True);
   Window w = XCreateSimpleWindow(program.display, DefaultRootWindow(program.display), 0, 0, 1, 1, 0, 0, 0);
   Atom property = XInternAtom(program.display, kRequestAtom, False);
   std::string bytes = EncodeRequest(request);
@@ -166,7 +173,8 @@ std::string InUse(const std::string& dir, const LockHolder& holder) {
   RemoteRequest sent = request;
   if (!told) sent.command = RemoteCommand::kRaise;
   const std::string option = RemoteCommandOption(sent.command);
-  if (holder.pid != 0) {
+  // A holder out of reach is named as such, whatever its key.
+  if (holder.pid != 0 && Reachable(holder)) {
     std::string err;
     if (!ReadCommandKey(dir, &sent.key, &err)) {
       ReportOnStandardError(InUse(dir, holder) + "; " + option + " was not sent: " + err);

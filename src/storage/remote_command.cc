@@ -1,10 +1,12 @@
 #include "storage/remote_command.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/random.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 
@@ -93,7 +95,44 @@ bool KeysMatch(std::string_view a, std::string_view b) {
   return diff == 0;
 }
 
-std::string CommandKeyPath(const std::string& dir) { return dir + "/.command-key"; }
+std::string CommandKeyDirectory() {
+  const char* run = std::getenv("XDG_RUNTIME_DIR");
+  if (run && run[0] == '/') return run;
+  return "/tmp/stikkel-" + std::to_string(getuid());
+}
+
+std::string CommandKeyPath(const std::string& dir) {
+  struct stat st;
+  if (stat(dir.c_str(), &st) != 0) return CommandKeyDirectory() + "/stikkel-key-of-a-missing-directory";
+  char name[64];
+  std::snprintf(name, sizeof name, "/stikkel-key-%llx-%llx", static_cast<unsigned long long>(st.st_dev),
+                static_cast<unsigned long long>(st.st_ino));
+  return CommandKeyDirectory() + name;
+}
+
+namespace {
+
+// The directory of the keys, made when missing. Under /tmp it must be this
+// user's alone, or another user could read the key written into it.
+bool PrivateKeyDirectory(std::string* err) {
+  const std::string keys = CommandKeyDirectory();
+  if (mkdir(keys.c_str(), 0700) != 0 && errno != EEXIST) {
+    *err = keys + ": " + std::strerror(errno);
+    return false;
+  }
+  struct stat st;
+  if (lstat(keys.c_str(), &st) != 0) {
+    *err = keys + ": " + std::strerror(errno);
+    return false;
+  }
+  if (!S_ISDIR(st.st_mode) || st.st_uid != getuid() || (st.st_mode & 077) != 0) {
+    *err = keys + ": not a directory of this user alone";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 bool WriteCommandKey(const std::string& dir, std::string* key, std::string* err) {
   unsigned char random[kKeyBytes];
@@ -113,6 +152,12 @@ bool WriteCommandKey(const std::string& dir, std::string* key, std::string* err)
     std::snprintf(two, sizeof two, "%02x", c);
     hex += two;
   }
+  struct stat st;
+  if (stat(dir.c_str(), &st) != 0) {
+    *err = dir + ": " + std::strerror(errno);
+    return false;
+  }
+  if (!PrivateKeyDirectory(err)) return false;
   std::string path = CommandKeyPath(dir);
   std::string temp = path + "." + std::to_string(getpid());
   unlink(temp.c_str());

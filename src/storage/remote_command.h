@@ -1,8 +1,8 @@
 // What a second stikkel asks of the one running on the same note directory
 // (X-free): the request's wire form, and the key that proves a request
 // comes from the user whose notes they are. The running stikkel writes a
-// fresh random key into the note directory, readable by its user alone; a
-// request is acted on only when it carries that key.
+// fresh random key into the user's runtime directory, readable by its user
+// alone; a request is acted on only when it carries that key.
 #pragma once
 
 #include <string>
@@ -30,12 +30,19 @@ bool DecodeRequest(std::string_view bytes, RemoteRequest* request);
 // difference (a running stikkel compares keys sent by anyone on its display).
 bool KeysMatch(std::string_view a, std::string_view b);
 
-// The key's file in a note directory.
+// Where keys are kept: $XDG_RUNTIME_DIR, else /tmp/stikkel-UID.
+std::string CommandKeyDirectory();
+
+// The key's file of the notes in `dir`: in the keys' directory, named by
+// the note directory's device and inode. Never in the note directory
+// itself, which a sync engine may carry to another machine (where it would
+// take the place of that machine's key); each note directory has its own.
 std::string CommandKeyPath(const std::string& dir);
 
 // Makes a new random key and writes it, readable and writable by this user
-// alone, through a temporary of its own renamed over the key's file. False
-// with *err ("<file>: <system's text>") when that fails.
+// alone, through a temporary of its own renamed over the key's file; the
+// keys' directory is made when missing and must be this user's alone.
+// False with *err ("<file>: <system's text>") when that fails.
 bool WriteCommandKey(const std::string& dir, std::string* key, std::string* err);
 
 // Reads the key; false with *err when the file cannot be read (another

@@ -79,6 +79,10 @@ class XSession:
         self.env["DISPLAY"] = self.display
         self.env.pop("XENVIRONMENT", None)
         self.env["LC_ALL"] = self.locale
+        # The runtime directory (where a running stikkel keeps the key that
+        # commands from a second one must carry) is the session's own.
+        self.env["XDG_RUNTIME_DIR"] = os.path.join(self.tmp, "run")
+        os.makedirs(self.env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
         # The server answers before anything else runs on it.
         wait_for(lambda: subprocess.run(["xprop", "-root", "-len", "0"], env=self.env,
                                         capture_output=True).returncode == 0,
@@ -214,6 +218,13 @@ class XSession:
     def is_viewable_override(self, wid):
         out = self.run(["xwininfo", "-id", str(wid)], check=False)
         return "Map State: IsViewable" in out and "Override Redirect State: yes" in out
+
+    def confirm_buttons(self, popup):
+        """The buttons of a Confirm popup (Confirm, Cancel), left to right:
+        they stand side by side under the question."""
+        parts = [w for w in self.descendants(popup) if w["depth"] == 2]
+        bottom = max(w["y"] for w in parts)
+        return sorted((w for w in parts if w["y"] == bottom), key=lambda w: w["x"])
 
     def viewable_overrides(self):
         """The ids of the override-redirect windows (menus, undecorated

@@ -6,12 +6,34 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
 #include "temp_dir.h"
 
 namespace {
+
+// Keys go to $XDG_RUNTIME_DIR for the test's life.
+class ScopedRuntimeDir {
+ public:
+  explicit ScopedRuntimeDir(const std::string& dir) {
+    const char* old = std::getenv("XDG_RUNTIME_DIR");
+    had_ = old != nullptr;
+    if (had_) old_ = old;
+    setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+  }
+  ~ScopedRuntimeDir() {
+    if (had_)
+      setenv("XDG_RUNTIME_DIR", old_.c_str(), 1);
+    else
+      unsetenv("XDG_RUNTIME_DIR");
+  }
+
+ private:
+  bool had_ = false;
+  std::string old_;
+};
 
 const std::string kKey(32, 'a');
 
@@ -59,7 +81,10 @@ TEST(RemoteCommand, KeysMatchOnlyWhole) {
 }
 
 TEST(RemoteCommand, KeyFileIsTheUsersAloneAndNewEachTime) {
-  TempDir dir;
+  TempDir dir, run;
+  ScopedRuntimeDir in_run(run.path() + "/keys");
+  // The key stays out of the note directory (a sync engine would carry it).
+  EXPECT_EQ(CommandKeyPath(dir.path()).rfind(run.path() + "/keys/stikkel-key-", 0), 0u) << CommandKeyPath(dir.path());
   std::string first, second, read, err;
   ASSERT_TRUE(WriteCommandKey(dir.path(), &first, &err)) << err;
   struct stat st;
@@ -81,7 +106,14 @@ TEST(RemoteCommand, KeyFileIsTheUsersAloneAndNewEachTime) {
   EXPECT_EQ(err, CommandKeyPath(dir.path()) + ": No such file or directory");
   // A directory it cannot be written into.
   EXPECT_FALSE(WriteCommandKey(dir.path() + "/missing", &read, &err));
-  EXPECT_NE(err.find("/missing/.command-key."), std::string::npos) << err;
+  EXPECT_EQ(err, dir.path() + "/missing: No such file or directory");
+  // Another note directory has a key of its own.
+  TempDir other;
+  EXPECT_NE(CommandKeyPath(other.path()), CommandKeyPath(dir.path()));
+  // A keys' directory others can read is refused.
+  ASSERT_EQ(chmod((run.path() + "/keys").c_str(), 0755), 0);
+  EXPECT_FALSE(WriteCommandKey(dir.path(), &read, &err));
+  EXPECT_EQ(err, run.path() + "/keys: not a directory of this user alone");
 }
 
 }  // namespace
