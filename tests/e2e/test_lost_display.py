@@ -102,10 +102,11 @@ class WindowManagerCloseTest(E2ETest):
             note = parse_note(f.read())
         self.assertEqual(note["text"], b"edit text\n")
         self.assertEqual(note["hidden"], 1, "the closed note is a hidden note")
-        # It comes back hidden: loaded, its window not shown.
+        # It comes back hidden: loaded, and no window made for it until it
+        # is shown.
         app = self.start("-sv", "-interval", "60", home=self.home)
         self.x.wait_mapped("Open")
-        self.assertTrue(self.x.find_windows("Closed"), "the hidden note has its window")
+        self.assertFalse(self.x.find_windows("Closed"), "a hidden note makes no window until shown")
         self.assertIsNone(self.x.mapped_window("Closed"))
 
     def test_delete_dismisses_the_save_prompt(self):

@@ -216,9 +216,9 @@ class PieceEdgesUnderValgrindTest(E2ETest):
         settle(app.proc, timeout=300)
         for name, wid in windows.items():
             self.x.click_window(wid, 150, 120)
-            # Where the click put the caret, then (Ctrl+A, Ctrl+E) the start
-            # and the end of the one line.
-            for keys in ([], ["ctrl+a"], ["ctrl+e"]):
+            # Where the click put the caret, then (Ctrl+Home, Ctrl+End) the
+            # start and the end of the one line.
+            for keys in ([], ["ctrl+Home"], ["ctrl+End"]):
                 if keys:
                     self.x.xdotool("key", *keys)
                 self.x.xdotool("type", "x")

@@ -126,7 +126,7 @@ class SharedFolderTest(SharedFolderBase):
         before = self.x.viewable_overrides()
         self.x.choose_from_menu(self.bar_button(wid, 1), NOTES_MENU, "Destroy")
         popup = self.x.wait_new_override(before)
-        buttons = sorted((w for w in self.x.descendants(popup) if w["depth"] == 2), key=lambda w: w["x"])
+        buttons = self.x.confirm_buttons(popup)
         self.x.click(buttons[0]["x"] + buttons[0]["w"] // 2, buttons[0]["y"] + buttons[0]["h"] // 2)
 
     def shown_within(self, title, seconds=SHOWN_WITHIN):

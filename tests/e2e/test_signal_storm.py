@@ -59,9 +59,9 @@ class SignalStormTest(E2ETest):
         prompt = self.x.wait_mapped("Save Notes Prompt")
         wait_for(lambda: len(self.x.find_windows("Save Notes Prompt")) >= 2, what="several prompts")
         self.assertIsNone(app.proc.poll(), "the program waits for an answer")
-        # The No button: the last child of the prompt's form.
+        # The No button: the one before the last (Cancel) of the prompt's form.
         form = child_windows(self.x, prompt)[0][0]
-        no = child_windows(self.x, form)[-1]
+        no = child_windows(self.x, form)[-2]
         self.x.click(no[1] + no[3] // 2, no[2] + no[4] // 2)
         self.assertEqual(app.wait_exit(), 0, app.stderr())
         after, others = note_dir_state(self.note_dir)

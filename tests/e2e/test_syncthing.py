@@ -292,7 +292,7 @@ class SyncthingTest(E2ETest):
         before = session.viewable_overrides()
         session.choose_from_menu(buttons[1]["id"], menu, "Destroy")
         popup = session.wait_new_override(before)
-        confirm = sorted((w for w in session.descendants(popup) if w["depth"] == 2), key=lambda w: w["x"])[0]
+        confirm = session.confirm_buttons(popup)[0]
         session.click(confirm["x"] + confirm["w"] // 2, confirm["y"] + confirm["h"] // 2)
 
 
