@@ -8,8 +8,18 @@
 #include "notes/note_window.h"
 #include "notes/recovery_journal.h"
 
+namespace {
+
+// A hidden note may have no widgets yet: then there is no shell to destroy.
+void DestroyNoteShell(Note* note) {
+  NoteWindow* window = WindowOf(note);
+  if (window && window->shell()) DestroyPopup(window->shell());
+}
+
+}  // namespace
+
 void RemakeNoteWindow(Note* note) {
-  if (NoteWindow* window = WindowOf(note)) DestroyPopup(window->shell());
+  DestroyNoteShell(note);
   note->view.reset();
   CreateNoteWindow(note);
 }
@@ -27,7 +37,7 @@ void RememberDestroyedFile(const Note* note) {
 const DestroyedFiles& DestroyedNoteFiles() { return destroyed; }
 
 void DropNote(Note* note) {
-  if (NoteWindow* window = WindowOf(note)) DestroyPopup(window->shell());
+  DestroyNoteShell(note);
   RecoveryNoteGone(note->id);
   note->file_path.clear();
   Notes().RemoveNote(note);

@@ -224,6 +224,23 @@ class SharedFolderTest(SharedFolderBase):
         self.assertEqual(app.wait_exit(), 0)
         self.assertFalse(os.path.exists(lock))
 
+    def test_hidden_notes_follow_the_directory_too(self):
+        # A hidden note has no window until it is shown: a new version of
+        # one and the deletion of another reach them all the same.
+        make_note_dir(self.home, {"note2": note_file("Away", "old\n", hidden=1),
+                                  "note3": note_file("Gone", "bye\n", hidden=1)})
+        app = self.start("-sv", "-interval", "60", home=self.home)
+        self.x.wait_mapped("Groceries")
+        self.from_elsewhere("note2", note_file("Away", "new\n", hidden=1))
+        os.unlink(self.path("note3"))
+        # A note that arrives after them shows once they are dealt with.
+        self.from_elsewhere("note4", note_file("Later", "x\n", x=300, y=300))
+        self.x.wait_mapped("Later")
+        self.assertIsNone(app.proc.poll(), app.stderr())
+        app.signal(signal.SIGTERM)
+        self.assertEqual(app.wait_exit(), 0, app.stderr())
+        self.assertEqual(self.read("note2")["text"], b"new\n")
+        self.assertEqual(self.notes_on_disk(), ["note1", "note2", "note4"])
 
 
 @unittest.skipUnless(shutil.which("valgrind"), "needs valgrind")
