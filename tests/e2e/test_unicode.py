@@ -426,14 +426,14 @@ class Utf8NamesTest(UnicodeTest):
         self.assertIsNone(app.proc.poll())
 
     def coloured(self, win):
-        """The pixels of a window that only an emoji's colours give: orange
-        and golden yellow, far from black ink blended into the background
-        (PeachPuff of dialogs, the note's pure yellow)."""
+        """The pixels of a window that only an emoji's colours give: golden
+        yellow, far from black ink blended into the background (PeachPuff
+        of dialogs, the note's pure yellow) and from the red of buttons."""
         xwd = subprocess.run(["xwd", "-silent", "-id", str(win)], env=self.x.env, capture_output=True,
                              check=True).stdout
         rgb = subprocess.run(["convert", "xwd:-", "-depth", "8", "rgb:-"], input=xwd,
                              capture_output=True, check=True).stdout
-        return sum(1 for i in range(0, len(rgb), 3) if rgb[i] > 120 and rgb[i + 2] < rgb[i] * 0.45 and rgb[i] - rgb[i + 1] > 40)
+        return sum(1 for i in range(0, len(rgb), 3) if rgb[i] > 120 and rgb[i + 2] < rgb[i] * 0.45 and rgb[i] * 0.5 < rgb[i + 1] < rgb[i] - 40)
 
     def test_an_emoji_in_the_reminder_and_the_name_field_is_drawn_in_colour(self):
         name = "Party \U0001F600"
