@@ -264,11 +264,12 @@ TEST_F(XftSinkTest, TheNameFieldIsOneLineOfTheFaceAndScrollsToTheCaret) {
   Arg arg;
   XtSetArg(arg, XtNforeground, &foreground);
   XtGetValues(ctx->text.sink, &arg, 1);
+  _XawTextPosToXY(field, 5, &x, &y);
+  const int left = ctx->text.r_margin.left;
   int selected = 0;
-  const int end5 = [&] { Position px = 0, py = 0; _XawTextPosToXY(field, 5, &px, &py); return px; }();
-  for (int px = ctx->text.r_margin.left; px < end5; px++) selected += XGetPixel(image, px, ctx->text.r_margin.top + 1) == foreground;
+  for (int px = left; px < x; px++) selected += XGetPixel(image, px, ctx->text.r_margin.top + 1) == foreground;
   XDestroyImage(image);
-  EXPECT_GT(selected, (end5 - ctx->text.r_margin.left) / 2) << "the highlight covers the selected characters";
+  EXPECT_GT(selected, (x - left) / 2) << "the highlight covers the selected characters";
   DismissNameDialog();
 }
 
