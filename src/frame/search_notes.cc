@@ -24,6 +24,7 @@
 #include "app/take_focus.h"
 #include "model/note_list.h"
 #include "model/note_search.h"
+#include "notes/XftSink.h"
 #include "notes/note_window.h"
 
 namespace {
@@ -193,6 +194,7 @@ void Build() {
   XtSetArg(args[n], XtNwidth, kListWidth); n++;
   n = AddChains(args, n, XtChainTop, XtChainTop, XtChainLeft, XtChainRight);
   dialog.field = XtCreateManagedWidget("SearchText", asciiTextWidgetClass, form, args, n);
+  XftSinkInstallOneLine(dialog.field);
   MakeOneLineField(dialog.field, ReturnInField, nullptr);
   Widget source = nullptr;
   XtSetArg(args[0], XtNtextSource, &source);

@@ -604,4 +604,18 @@ bool XftSinkInstall(Widget text) {
   return true;
 }
 
+bool XftSinkInstallOneLine(Widget text) {
+  TextWidget ctx = reinterpret_cast<TextWidget>(text);
+  Widget old_sink = ctx->text.sink;
+  // The height the widget gave itself for one line of the sink it made.
+  int one_line = old_sink ? VMargins(ctx) + XawTextSinkMaxHeight(old_sink, 1) : -1;
+  if (!XftSinkInstall(text)) return false;
+  if (ctx->core.height == one_line) {
+    Arg args[1];
+    XtSetArg(args[0], XtNheight, static_cast<Dimension>(VMargins(ctx) + XftSinkMaxHeight(ctx->text.sink, 1)));
+    XtSetValues(text, args, 1);
+  }
+  return true;
+}
+
 int XftSinkLineHeight(Widget sink) { return LineHeight(Sink(sink)); }

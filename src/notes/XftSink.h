@@ -39,5 +39,9 @@ extern WidgetClass xftSinkObjectClass;
 // before the widget gets its source. Returns whether the sink was put in.
 bool XftSinkInstall(Widget text);
 
+// XftSinkInstall for a text widget that shows one line: a field made
+// without a height of its own gets the height of one line of the face.
+bool XftSinkInstallOneLine(Widget text);
+
 // The pixel height of a sink's lines (ascent plus descent of its face).
 int XftSinkLineHeight(Widget sink);

@@ -16,6 +16,7 @@
 #include "model/note_list.h"
 #include "model/note_name.h"
 #include "model/utf8.h"
+#include "notes/XftSink.h"
 #include "notes/note_window.h"
 
 namespace {
@@ -68,6 +69,7 @@ void CreateNameDialog(const Note* note, Point at, XtCallbackList confirm, XtCall
   name_dialog.dialog = XtCreateManagedWidget("Dialog", dialogWidgetClass, name_dialog.shell, args, 4);
   // Return rings the bell: the name is taken only through Confirm.
   if (Widget field = XtNameToWidget(name_dialog.dialog, "value")) {
+    XftSinkInstallOneLine(field);
     MakeOneLineField(field, nullptr, nullptr);
     if (Utf8Notes()) ShowName(field, note->name);
   }

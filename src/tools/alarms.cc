@@ -1,12 +1,15 @@
 #include "tools/alarms.h"
 
+#include <X11/IntrinsicP.h>
 #include <X11/Shell.h>
 #include <X11/StringDefs.h>
+#include <X11/Xaw/AsciiText.h>
 #include <X11/Xaw/Box.h>
 #include <X11/Xaw/Command.h>
 #include <X11/Xaw/Dialog.h>
 #include <X11/Xaw/Form.h>
 #include <X11/Xaw/Label.h>
+#include <X11/Xaw/TextP.h>
 
 #include <algorithm>
 #include <ctime>
@@ -15,9 +18,12 @@
 #include "app/app.h"
 #include "app/client_data.h"
 #include "app/form_args.h"
+#include "app/locale.h"
 #include "app/popups.h"
 #include "app/timer_fd.h"
 #include "model/note_list.h"
+#include "model/utf8.h"
+#include "notes/XftSink.h"
 #include "notes/note_window.h"
 #include "tools/alarm_rules.h"
 
@@ -281,9 +287,93 @@ void ClearAlarm(Note* note) {
 
 namespace {
 
+// The size of a text widget that shows all of its text, at most as wide as
+// the screen.
+void FitToText(Widget text) {
+  TextWidget ctx = reinterpret_cast<TextWidget>(text);
+  Widget source = ctx->text.source;
+  Widget sink = ctx->text.sink;
+  XawTextPosition last = XawTextSourceScan(source, 0, XawstAll, XawsdRight, 1, True);
+  int widest = 0;
+  int lines = 0;
+  for (XawTextPosition pos = 0;;) {
+    XawTextPosition end = XawTextSourceScan(source, pos, XawstEOL, XawsdRight, 1, False);
+    int width = 0, height = 0;
+    XawTextPosition reached = 0;
+    XawTextSinkFindDistance(sink, pos, ctx->text.left_margin, end, &width, &reached, &height);
+    widest = std::max(widest, width);
+    ++lines;
+    if (end >= last) break;
+    pos = end + 1;
+  }
+  int width = std::min(HMargins(ctx) + widest + 1, WidthOfScreen(XtScreen(text)));
+  Arg args[2];
+  XtSetArg(args[0], XtNwidth, static_cast<Dimension>(width));
+  XtSetArg(args[1], XtNheight, static_cast<Dimension>(VMargins(ctx) + XawTextSinkMaxHeight(sink, lines)));
+  XtSetValues(text, args, 2);
+}
+
+// In a UTF-8 locale the message is drawn with Xft (emoji in colour, every
+// script at one size) by a read-only text widget, "message", in the place
+// of the Dialog's label, which keeps the message but is not shown. Null
+// when the core fonts draw the message (the label shows it then).
+Widget XftMessage(Widget dialog, const std::string& message) {
+  Widget label = XtNameToWidget(dialog, "label");
+  if (!Utf8Notes() || !label) return nullptr;
+  Pixel foreground = 0, background = 0;
+  Arg args[8];
+  Cardinal n = 0;
+  XtSetArg(args[n], XtNforeground, &foreground); n++;
+  XtSetArg(args[n], XtNbackground, &background); n++;
+  XtGetValues(label, args, n);
+  n = 0;
+  XtSetArg(args[n], XtNinternational, True); n++;
+  XtSetArg(args[n], XtNeditType, XawtextEdit); n++;
+  XtSetArg(args[n], XtNdisplayCaret, False); n++;
+  XtSetArg(args[n], XtNborderWidth, 0); n++;
+  XtSetArg(args[n], XtNbackground, background); n++;
+  XtSetArg(args[n], XtNwrap, XawtextWrapNever); n++;
+  Widget text = XtCreateWidget("message", asciiTextWidgetClass, dialog, args, n);
+  if (!XftSinkInstall(text)) {
+    XtDestroyWidget(text);
+    return nullptr;
+  }
+  n = 0;
+  XtSetArg(args[n], XtNforeground, foreground); n++;
+  XtSetArg(args[n], XtNbackground, background); n++;
+  XtSetValues(reinterpret_cast<TextWidget>(text)->text.sink, args, n);
+  // Wide characters made here: the toolkit's own conversion gives up on a
+  // whole string for one byte it cannot read.
+  std::wstring chars = WideFromUtf8(StoredTextToUtf8(message));
+  XawTextBlock block{0, static_cast<int>(chars.size()), reinterpret_cast<char*>(chars.data()), XawFmtWide};
+  XawTextReplace(text, 0, 0, &block);
+  XawTextSetInsertionPoint(text, 0);
+  XtSetArg(args[0], XtNeditType, XawtextRead);
+  XtSetValues(text, args, 1);
+  FitToText(text);
+  XtUnmanageChild(label);
+  XtManageChild(text);
+  return text;
+}
+
+// A "Stikkel Alarm" reminder: the Dialog alarmDialog, labelled with the
+// message, and its button alarmconfirm.
 void PopUpReminder(const Note& note) {
-  static const MessagePopup kReminder = {"AlarmShell", "alarmDialog", "alarmconfirm", "Stikkel Alarm", "OK"};
-  PopUpMessage(kReminder, ar::ReminderText(note.name), DismissAlarm, XtGrabNonexclusive);
+  std::string message = ar::ReminderText(note.name);
+  Widget shell = CreateDialogShell("AlarmShell", "Stikkel Alarm", PointerPosition());
+  Arg args[2];
+  XtSetArg(args[0], XtNlabel, message.c_str());
+  Widget dialog = XtCreateManagedWidget("alarmDialog", dialogWidgetClass, shell, args, 1);
+  Widget drawn = XftMessage(dialog, message);
+  XtCallbackRec callbacks[] = {{DismissAlarm, shell}, {nullptr, nullptr}};
+  XtSetArg(args[0], XtNcallback, callbacks);
+  XtSetArg(args[1], XtNlabel, "OK");
+  Widget ok = XtCreateManagedWidget("alarmconfirm", commandWidgetClass, dialog, args, 2);
+  if (drawn) {
+    XtSetArg(args[0], XtNfromVert, drawn);
+    XtSetValues(ok, args, 1);
+  }
+  PopUpDialog(shell, DismissAlarm, shell, XtGrabNonexclusive);
   for (int i = 0; i < 3; ++i) XBell(program.display, 80);
 }
 

@@ -21,6 +21,7 @@
 #include "app/popups.h"
 #include "app/report.h"
 #include "model/note_list.h"
+#include "notes/XftSink.h"
 #include "notes/note_window.h"
 #include "tools/insert_text.h"
 #include "tools/path_rules.h"
@@ -297,6 +298,7 @@ void OpenFileSelector(Note* note, SelectionMode mode, const std::string& directo
   SetChains(args, &n, XtChainTop);
   XtSetArg(args[n], XtNfromVert, label); n++;
   w.text = XtCreateManagedWidget("IOText", asciiTextWidgetClass, form, args, n);
+  XftSinkInstallOneLine(w.text);
   MakeOneLineField(w.text, AcceptFromField, note);
 
   n = BoxArgs(args);

@@ -17,6 +17,7 @@
 #include "app/popups.h"
 #include "app/report.h"
 #include "model/note_list.h"
+#include "notes/XftSink.h"
 #include "notes/note_window.h"
 #include "tools/command_jobs.h"
 #include "tools/insert_text.h"
@@ -139,6 +140,7 @@ void EmailNote(Note* note) {
   XtSetArg(args[n], XtNtop, XtChainTop); n++;
   XtSetArg(args[n], XtNbottom, XtChainTop); n++;
   email.address = XtCreateManagedWidget("EmailText", asciiTextWidgetClass, form, args, n);
+  XftSinkInstallOneLine(email.address);
   MakeOneLineField(email.address, AcceptEmail, note);
 
   XtCallbackRec accept[] = {{AcceptEmail, note}, {nullptr, nullptr}};

@@ -403,9 +403,10 @@ class Utf8NamesTest(UnicodeTest):
         # the second.
         self.write_note("note1", note_file(name, "\n" + name, x=100, y=100, height=200, width=300,
                                            alarm=(1,) + now))
-        # The note's text drawn with the core fonts of the other widgets, for
-        # glyphs to compare with theirs (by default it is drawn with Xft).
-        app = self.start("-xrm", "Kleebord*TackOnNote*Note*NoteText*faceName:", home=self.home)
+        # The note's text and the reminder drawn with the core fonts of the
+        # other widgets, for glyphs to compare with theirs (by default both
+        # are drawn with Xft).
+        app = self.start("-xrm", "Kleebord*faceName:", home=self.home)
         app.wait_ready()
         wid = self.x.wait_mapped(name)
         reminder = self.x.wait_mapped("Stikkel Alarm")
@@ -424,6 +425,49 @@ class Utf8NamesTest(UnicodeTest):
         found = self.x.wait_mapped("Find A Note")
         for glyph in drawn:
             self.assertTrue(self.shown_in(found, glyph), "the note list shows the name")
+        self.assertIsNone(app.proc.poll())
+
+    def coloured(self, win):
+        """The pixels of a window that only an emoji's colours give: golden
+        yellow, far from black ink blended into the background (PeachPuff
+        of dialogs, the note's pure yellow) and from the red of buttons."""
+        xwd = subprocess.run(["xwd", "-silent", "-id", str(win)], env=self.x.env, capture_output=True,
+                             check=True).stdout
+        rgb = subprocess.run(["convert", "xwd:-", "-depth", "8", "rgb:-"], input=xwd,
+                             capture_output=True, check=True).stdout
+        return sum(1 for i in range(0, len(rgb), 3) if rgb[i] > 120 and rgb[i + 2] < rgb[i] * 0.45 and rgb[i] * 0.5 < rgb[i + 1] < rgb[i] - 40)
+
+    def test_an_emoji_in_the_reminder_and_the_name_field_is_drawn_in_colour(self):
+        name = "Party \U0001F600"
+        self.x.xdotool("mousemove", "--sync", 700, 500)
+        now = this_minute_with_time_to_spare(15)
+        self.write_note("note1", note_file(name, "text", x=100, y=100, height=200, width=300, alarm=(1,) + now))
+        app = self.start(home=self.home)
+        app.wait_ready()
+        wid = self.x.wait_mapped(name)
+        reminder = self.x.wait_mapped("Stikkel Alarm")
+        self.assertEqual(self.coloured(wid), 0, "nothing coloured but the emoji counts")
+        wait_for(lambda: self.coloured(reminder) >= 50, what="the emoji in colour in the reminder")
+        rx, ry, rw, rh = self.x.geometry(reminder)
+        self.x.click(rx + 20, ry + rh - 16)
+        self.x.wait_unmapped("Stikkel Alarm")
+
+        self.choose(wid, "Name")
+        dialog = self.x.wait_mapped("Name")
+        label, field, confirm, cancel = self.rows(dialog)
+        wait_for(lambda: self.coloured(field["id"]) >= 50, what="the emoji in colour in the Name field")
+        # One line of the face: the emoji whole, no room for a second line.
+        self.assertLess(field["h"], 2 * 20, "the field is one line tall: %r" % (field,))
+        # A name longer than the field scrolls it sideways: the end, typed
+        # last, is in view, the emoji at the start is not.
+        self.x.click_center(field)
+        self.x.xdotool("key", "End")
+        self.x.xdotool("type", "--delay", "20", " and a long line that goes on past the end of the field")
+        wait_for(lambda: self.coloured(field["id"]) == 0, what="the field to scroll past the emoji")
+        self.x.xdotool("key", "Home")
+        wait_for(lambda: self.coloured(field["id"]) >= 50, what="the field to scroll back to the emoji")
+        self.x.click_center(confirm)
+        self.x.wait_unmapped("Name")
         self.assertIsNone(app.proc.poll())
 
 

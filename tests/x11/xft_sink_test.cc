@@ -9,6 +9,7 @@
 #include <X11/IntrinsicP.h>
 #include <X11/StringDefs.h>
 #include <X11/Xaw/TextP.h>
+#include <X11/Xaw/TextSink.h>
 #include <X11/Xutil.h>
 
 #include <memory>
@@ -17,10 +18,14 @@
 
 #include "app/app.h"
 #include "app/locale.h"
+#include "app/one_line_field.h"
 #include "model/note_list.h"
 #include "notes/XftSink.h"
 #include "notes/XftSinkP.h"
+#include "notes/name_dialog.h"
 #include "notes/note_window.h"
+#include "tools/alarm_rules.h"
+#include "tools/alarms.h"
 #include "x11_util.h"
 
 namespace {
@@ -211,6 +216,108 @@ TEST_F(XftSinkTest, CoreFontsByResourceKeepTheFontSetSink) {
   XrmPutStringResource(&db, "Kleebord*TackOnNote*Note*NoteText*faceName", "DejaVu Sans Mono");
   Show(kLine);
   EXPECT_TRUE(XtIsSubclass(SinkOf(), xftSinkObjectClass));
+}
+
+const char kEmojiName[] = "Party \xf0\x9f\x98\x80 \xe6\x97\xa5\xe6\x9c\xac";
+
+int CaretX(Widget text) {
+  Position x = 0, y = 0;
+  _XawTextPosToXY(text, XawTextGetInsertionPoint(text), &x, &y);
+  return x;
+}
+
+TEST_F(XftSinkTest, TheNameFieldIsOneLineOfTheFaceAndScrollsToTheCaret) {
+  Show("");
+  note_->name = kEmojiName;
+  NameNote(note_);
+  Widget shell = PopupNamed("Name");
+  ASSERT_NE(shell, nullptr);
+  ASSERT_TRUE(PumpUntil([&] { return IsMapped(shell); }));
+  Widget field = XtNameToWidget(shell, "Dialog.value");
+  ASSERT_NE(field, nullptr);
+  TextWidget ctx = reinterpret_cast<TextWidget>(field);
+  ASSERT_TRUE(XtIsSubclass(ctx->text.sink, xftSinkObjectClass));
+  EXPECT_EQ(ctx->core.height, VMargins(ctx) + XftSinkLineHeight(ctx->text.sink));
+  EXPECT_EQ(SourceText(ctx->text.source), kEmojiName);
+  // A name far wider than the field: the caret at its end stays in view,
+  // the start scrolls out to the left, and back at the start it shows.
+  const std::string long_name = std::string(kEmojiName) + std::string(200, 'x');
+  SetOneLineFieldText(field, long_name);
+  Pump();
+  const int right = static_cast<int>(ctx->core.width) - ctx->text.r_margin.right;
+  EXPECT_GE(CaretX(field), 0);
+  EXPECT_LE(CaretX(field), right);
+  Position x = 0, y = 0;
+  _XawTextPosToXY(field, 0, &x, &y);
+  EXPECT_LT(x, 0) << "the field scrolled sideways";
+  XawTextSetInsertionPoint(field, 0);
+  Pump();
+  EXPECT_EQ(CaretX(field), ctx->text.r_margin.left);
+  // The selection is drawn in the text's foreground over its characters.
+  XawTextSetSelection(field, 0, 5);
+  Pump();
+  XSync(program.display, False);
+  XImage* image = XGetImage(program.display, XtWindow(field), 0, 0, ctx->core.width, ctx->core.height, AllPlanes,
+                            ZPixmap);
+  ASSERT_NE(image, nullptr);
+  Pixel foreground = 0;
+  Arg arg;
+  XtSetArg(arg, XtNforeground, &foreground);
+  XtGetValues(ctx->text.sink, &arg, 1);
+  _XawTextPosToXY(field, 5, &x, &y);
+  const int left = ctx->text.r_margin.left;
+  int selected = 0;
+  for (int px = left; px < x; px++) selected += XGetPixel(image, px, ctx->text.r_margin.top + 1) == foreground;
+  XDestroyImage(image);
+  EXPECT_GT(selected, (x - left) / 2) << "the highlight covers the selected characters";
+  DismissNameDialog();
+}
+
+// The reminder draws its message with the face unless faceName is empty;
+// the Dialog's label keeps the message either way.
+TEST_F(XftSinkTest, TheReminderDrawsItsMessageWithTheFace) {
+  XrmDatabase db = XtDatabase(program.display);
+  for (const char* face : {"DejaVu Sans Mono", ""}) {
+    SCOPED_TRACE(face);
+    XrmPutStringResource(&db, "Kleebord*alarmDialog*faceName", face);
+    Show("");
+    note_->name = kEmojiName;
+    for (const auto& note : Notes()) note->alarm.set = note.get() == note_;
+    ResetAlarmChecks();
+    CheckAlarmsAt(std::time(nullptr));
+    ResetAlarmChecks();
+    std::vector<Widget> reminders = PopupsNamed("AlarmShell");
+    ASSERT_EQ(reminders.size(), 1u);
+    ASSERT_TRUE(PumpUntil([&] { return IsMapped(reminders[0]); }));
+    Widget dialog = XtNameToWidget(reminders[0], "alarmDialog");
+    const std::string message = alarm_rules::ReminderText(kEmojiName);
+    EXPECT_EQ(LabelOf(dialog), message);
+    Widget text = XtNameToWidget(dialog, "message");
+    Widget ok = XtNameToWidget(dialog, "alarmconfirm");
+    ASSERT_NE(ok, nullptr);
+    if (!*face) {
+      EXPECT_EQ(text, nullptr);
+      EXPECT_TRUE(XtIsManaged(XtNameToWidget(dialog, "label")));
+      DestroyPopupsNamed("AlarmShell");
+      continue;
+    }
+    ASSERT_NE(text, nullptr);
+    EXPECT_FALSE(XtIsManaged(XtNameToWidget(dialog, "label")));
+    TextWidget ctx = reinterpret_cast<TextWidget>(text);
+    ASSERT_TRUE(XtIsSubclass(ctx->text.sink, xftSinkObjectClass));
+    EXPECT_EQ(SourceText(ctx->text.source), message);
+    // Three whole lines, the longest one in full, above the button.
+    EXPECT_EQ(ctx->core.height, VMargins(ctx) + 3 * XftSinkLineHeight(ctx->text.sink));
+    for (XawTextPosition end : {XawTextPosition(41), XawTextLastPosition(text)}) {
+      Position x = 0, y = 0;
+      _XawTextPosToXY(text, end, &x, &y);
+      EXPECT_LE(x, static_cast<int>(ctx->core.width) - ctx->text.r_margin.right) << end;
+      EXPECT_LT(y, static_cast<int>(ctx->core.height)) << end;
+    }
+    EXPECT_GE(ok->core.y, text->core.y + static_cast<int>(text->core.height));
+    DestroyPopupsNamed("AlarmShell");
+  }
+  XrmPutStringResource(&db, "Kleebord*alarmDialog*faceName", "DejaVu Sans Mono");
 }
 
 }  // namespace
