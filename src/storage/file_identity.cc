@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "storage/load.h"
 
 std::uint64_t ContentHash(std::string_view bytes) {
   // Eight bytes a step, each mixed in by a multiplication (FNV's prime) and
@@ -43,31 +42,3 @@ bool SameBytes(const StoredFile& a, const StoredFile& b) {
   return a.known && b.known && a.size == b.size && a.hash == b.hash;
 }
 
-FileNow LookAgain(const std::string& path, const StoredFile& stored, const NoteFileReadOptions& options,
-                  std::string* bytes, StoredFile* now) {
-  bytes->clear();
-  *now = StoredFile();
-  struct stat st;
-  if (lstat(path.c_str(), &st) != 0) return errno == ENOENT ? FileNow::kGone : FileNow::kNotNote;
-  if (stored.known && S_ISREG(st.st_mode)) {
-    StoredFile quick = stored;
-    quick.device = st.st_dev;
-    quick.inode = st.st_ino;
-    quick.size = static_cast<unsigned long long>(st.st_size);
-    quick.mtime_sec = st.st_mtim.tv_sec;
-    quick.mtime_nsec = st.st_mtim.tv_nsec;
-    if (SameFileState(quick, stored)) {
-      *now = stored;
-      return FileNow::kSame;
-    }
-  }
-  std::string reason;
-  if (!ReadCandidateFile(path, options, bytes, &reason, now)) {
-    bytes->clear();
-    return FileNow::kNotNote;
-  }
-  if (SameBytes(*now, stored)) return FileNow::kSame;
-  Note probe;
-  if (!ReadNoteFile(*bytes, options, &probe)) return FileNow::kNotNote;
-  return FileNow::kChanged;
-}

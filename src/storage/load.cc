@@ -146,3 +146,32 @@ std::vector<Note*> LoadNoteFiles(NoteList& notes, const NoteFileReadOptions& opt
   }
   return loaded;
 }
+
+FileNow LookAgain(const std::string& path, const StoredFile& stored, const NoteFileReadOptions& options,
+                  std::string* bytes, StoredFile* now) {
+  bytes->clear();
+  *now = StoredFile();
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0) return errno == ENOENT ? FileNow::kGone : FileNow::kNotNote;
+  if (stored.known && S_ISREG(st.st_mode)) {
+    StoredFile quick = stored;
+    quick.device = st.st_dev;
+    quick.inode = st.st_ino;
+    quick.size = static_cast<unsigned long long>(st.st_size);
+    quick.mtime_sec = st.st_mtim.tv_sec;
+    quick.mtime_nsec = st.st_mtim.tv_nsec;
+    if (SameFileState(quick, stored)) {
+      *now = stored;
+      return FileNow::kSame;
+    }
+  }
+  std::string reason;
+  if (!ReadCandidateFile(path, options, bytes, &reason, now)) {
+    bytes->clear();
+    return FileNow::kNotNote;
+  }
+  if (SameBytes(*now, stored)) return FileNow::kSame;
+  Note probe;
+  if (!ReadNoteFile(*bytes, options, &probe)) return FileNow::kNotNote;
+  return FileNow::kChanged;
+}

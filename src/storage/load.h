@@ -22,3 +22,18 @@ std::vector<Note*> LoadNoteFiles(NoteList& notes, const NoteFileReadOptions& opt
 // as it was read (storage/file_identity.h).
 bool ReadCandidateFile(const std::string& path, const NoteFileReadOptions& options, std::string* bytes,
                        std::string* reason, StoredFile* identity = nullptr);
+
+// How a note's file stands against what the program last read or wrote.
+enum class FileNow {
+  kSame,     // the file is what it was (or holds the same bytes)
+  kChanged,  // another note stands there now: its bytes are in *bytes
+  kNotNote,  // something that is no note stands there now
+  kGone,     // no file stands there
+};
+
+// Looks at the file at path again. *now gets its identity (for kSame too:
+// a file renamed over with the same bytes has a new inode); *bytes the
+// bytes read, when it had to be read. A note never read or written
+// (stored.known false) is kChanged whenever a note stands at path.
+FileNow LookAgain(const std::string& path, const StoredFile& stored, const NoteFileReadOptions& options,
+                  std::string* bytes, StoredFile* now);

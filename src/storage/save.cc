@@ -10,6 +10,7 @@
 
 #include "storage/atomic_file.h"
 #include "storage/file_identity.h"
+#include "storage/load.h"
 #include "storage/file_io.h"
 #include "storage/recovery.h"
 
