@@ -15,10 +15,13 @@
 #include "frame/note_menus.h"
 #include "frame/search_notes.h"
 #include "frame/note_dir_watch.h"
+#include "frame/remote_commands.h"
 #include "frame/single_instance.h"
 #include "model/note_list.h"
+#include "notes/note_commands.h"
 #include "notes/note_keys.h"
 #include "notes/note_saving.h"
+#include "notes/note_window.h"
 #include "tools/alarms.h"
 
 int main(int argc, char** argv) {
@@ -60,11 +63,20 @@ int main(int argc, char** argv) {
   XawSimpleMenuAddGlobalActions(program.app_context);
   XtRealizeWidget(main_menu);
   XtRealizeWidget(program.toplevel);
-  AnnounceNoteDirLock();
+  AnnounceNoteDirLock(RunRemoteCommand);
   ExitOnControlWindowClose();
   XFlush(program.display);
   InstallNoteMenus();
-  SetNoteKeyCommands([] { NewNoteForTyping(""); }, OpenNoteSearch);
+  NoteKeyCommands keys;
+  keys.new_note = [] { NewNoteForTyping(""); };
+  keys.search_all_notes = OpenNoteSearch;
+  keys.save_note = [](Widget w) {
+    if (Note* note = NoteOfWidget(w)) SaveNote(note);
+  };
+  keys.hide_note = [](Widget w) {
+    if (Note* note = NoteOfWidget(w)) HideNote(note);
+  };
+  SetNoteKeyCommands(keys);
   WatchNoteDir();
   LoadNotes();
   // -new with no stikkel running: this one opens the note.

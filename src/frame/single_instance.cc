@@ -14,8 +14,6 @@
 
 #include "app/app.h"
 #include "app/report.h"
-#include "frame/all_notes.h"
-#include "frame/exit.h"
 #include "model/note.h"
 #include "storage/atomic_file.h"
 #include "storage/dir_lock.h"
@@ -73,9 +71,11 @@ bool ReadProperty(Window w, Atom property, bool remove, std::string* bytes) {
   return whole;
 }
 
+void (*run_command)(const RemoteRequest&) = nullptr;
+
 void RunLater(XtPointer client_data, XtIntervalId*) {
   std::unique_ptr<RemoteRequest> request(static_cast<RemoteRequest*>(client_data));
-  RunRemoteCommand(*request);
+  if (run_command) run_command(*request);
 }
 
 // Answers a second stikkel's request, written in the property the request
@@ -227,7 +227,8 @@ void TakeNoteDirLock(const std::string& dir, const RemoteRequest& request) {
   if (needs_holder) EndAsSecondInstance(1);
 }
 
-void AnnounceNoteDirLock() {
+void AnnounceNoteDirLock(void (*run)(const RemoteRequest&)) {
+  run_command = run;
   if (!dir_lock.taken()) return;
   std::string error;
   if (!WriteCommandKey(lock_dir, &command_key, &error)) {
@@ -247,23 +248,6 @@ void ReleaseNoteDirLock() {
   dir_lock.Release();
 }
 
-void RunRemoteCommand(const RemoteRequest& request) {
-  switch (request.command) {
-    case RemoteCommand::kNone: break;
-    case RemoteCommand::kRaise: RaiseAllNotes(); break;
-    case RemoteCommand::kNew: NewNoteForTyping(request.has_text ? request.text : std::string()); break;
-    case RemoteCommand::kToggle: ToggleAllNotes(); break;
-    case RemoteCommand::kQuit: {
-      // As Exit with -sv: changed notes are saved without asking. When a
-      // save fails the program stays up with its popup, as it was set.
-      Boolean save_notes = program.res.saveNotes;
-      program.res.saveNotes = True;
-      RequestExit();
-      program.res.saveNotes = save_notes;
-      break;
-    }
-  }
-}
 
 void KeepNoteDirLock() {
   static bool told = false;

@@ -22,20 +22,17 @@
 // and the program goes on unlocked.
 void TakeNoteDirLock(const std::string& note_dir, const RemoteRequest& request);
 
-// Once toplevel is realized: writes a new key into the note directory, owns
-// the selection through which a second stikkel hands this one commands,
-// then writes this process's host and pid into the lock file. A command
-// that does not carry the key is refused, with a line on standard error.
-void AnnounceNoteDirLock();
+// Once toplevel is realized: writes a new key (remote_command.h), owns the
+// selection through which a second stikkel hands this one commands, which
+// `run` carries out, then writes this process's host and pid into the lock
+// file. A command that does not carry the key is refused, with a line on
+// standard error.
+void AnnounceNoteDirLock(void (*run)(const RemoteRequest&));
 
 // Removes the lock file and the key at a clean exit (the kernel lock goes
 // with the process in any case).
 void ReleaseNoteDirLock();
 
-// Carries out a command of the command line or of a second stikkel: -raise
-// raises all notes, -new opens a new note (with its text), -toggle hides
-// or shows all notes, -quit ends the program as Exit does with -sv.
-void RunRemoteCommand(const RemoteRequest& request);
 
 // The lock file was deleted, replaced or made by another program: makes
 // sure this stikkel still holds it and is named in it (NoteDirLock::Keep).

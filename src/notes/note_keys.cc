@@ -1,14 +1,8 @@
 #include "notes/note_keys.h"
 
-#include "model/note_list.h"
-#include "notes/note_commands.h"
-#include "notes/note_saving.h"
-#include "notes/note_window.h"
-
 namespace {
 
-void (*open_new_note)() = nullptr;
-void (*open_search)() = nullptr;
+NoteKeyCommands commands;
 
 // Shift+Ctrl+F before Ctrl+F: a table's first match is taken.
 constexpr const char* kKeys =
@@ -19,38 +13,25 @@ constexpr const char* kKeys =
     "Ctrl<Key>s: save-note()\n"
     "Ctrl<Key>w: hide-note()";
 
-// The note whose window holds widget w, or null.
-Note* NoteOf(Widget w) {
-  while (w && !XtIsShell(w)) w = XtParent(w);
-  for (const auto& note : Notes()) {
-    NoteWindow* window = WindowOf(note.get());
-    if (window && window->shell() == w) return note.get();
-  }
-  return nullptr;
-}
-
 void NewNoteAction(Widget, XEvent*, String*, Cardinal*) {
-  if (open_new_note) open_new_note();
+  if (commands.new_note) commands.new_note();
 }
 
 void SaveNoteAction(Widget w, XEvent*, String*, Cardinal*) {
-  if (Note* note = NoteOf(w)) SaveNote(note);
+  if (commands.save_note) commands.save_note(w);
 }
 
 void HideNoteAction(Widget w, XEvent*, String*, Cardinal*) {
-  if (Note* note = NoteOf(w)) HideNote(note);
+  if (commands.hide_note) commands.hide_note(w);
 }
 
 void SearchAllAction(Widget, XEvent*, String*, Cardinal*) {
-  if (open_search) open_search();
+  if (commands.search_all_notes) commands.search_all_notes();
 }
 
 }  // namespace
 
-void SetNoteKeyCommands(void (*new_note)(), void (*search_all_notes)()) {
-  open_new_note = new_note;
-  open_search = search_all_notes;
-}
+void SetNoteKeyCommands(const NoteKeyCommands& given) { commands = given; }
 
 void AddNoteCommandKeys(Widget text) {
   static XtActionsRec actions[] = {

@@ -5,10 +5,17 @@
 
 #include <X11/Intrinsic.h>
 
-// What Ctrl+N and Ctrl+Shift+F do: opening a new note and the search of
-// all notes belong to the program's frame, which hands them in at start-up
-// (until then the two keys do nothing).
-void SetNoteKeyCommands(void (*new_note)(), void (*search_all_notes)());
+// What the keys do belongs to the parts of the program above a note's
+// window, which hand it in at start-up (until then the keys do nothing):
+// opening a new note, the search of all notes, and saving or hiding the
+// note whose window holds the widget given.
+struct NoteKeyCommands {
+  void (*new_note)() = nullptr;
+  void (*search_all_notes)() = nullptr;
+  void (*save_note)(Widget) = nullptr;
+  void (*hide_note)(Widget) = nullptr;
+};
+void SetNoteKeyCommands(const NoteKeyCommands& commands);
 
 // Binds the keys on a note's text widget, over its own bindings. The first
 // call registers their actions: new-note, save-note, hide-note and

@@ -64,6 +64,16 @@ Pixmap BlankBitmap() {
 
 NoteWindow* WindowOf(const Note* note) { return static_cast<NoteWindow*>(note->view.get()); }
 
+Note* NoteOfWidget(Widget w) {
+  while (w && !XtIsShell(w)) w = XtParent(w);
+  if (!w) return nullptr;
+  for (const auto& note : Notes()) {
+    NoteWindow* window = WindowOf(note.get());
+    if (window && window->shell() == w) return note.get();
+  }
+  return nullptr;
+}
+
 void CreateNoteWindow(Note* note) {
   auto window = std::make_unique<NoteWindow>(note);
   NoteWindow* w = window.get();

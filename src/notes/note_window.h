@@ -148,6 +148,9 @@ class NoteWindow : public NoteView {
 // The note's window, or null before CreateNoteWindow.
 NoteWindow* WindowOf(const Note* note);
 
+// The note whose window holds widget w, or null.
+Note* NoteOfWidget(Widget w);
+
 // Gives the note its window: built, realized and shown, or for a hidden
 // note only made ready to be built when it is first shown.
 void CreateNoteWindow(Note* note);
