@@ -182,8 +182,10 @@ class StaleTemporaryFileTest(E2ETest):
         self.assertEqual(read(os.path.join(note_dir, "note2")), other, "the other note was written through a link")
         self.assertFalse(os.path.islink(path))
         self.assertEqual(parse_note(read(path))["text"], b"new mine\n")
-        # The planted link stays as it was; no temporary is left.
+        # The planted link stays as it was; no temporary is left, and the
+        # recovery file goes once the note is saved.
         self.assertEqual(os.readlink(temp), "note2")
+        wait_for(lambda: not os.path.exists(os.path.join(note_dir, ".recovery")), what="the recovery file to go")
         self.assertEqual(sorted(n for n in os.listdir(note_dir) if n != ".lock"),
                          ["note1", "note2", os.path.basename(temp)])
 
