@@ -29,7 +29,7 @@ TEST(KeyMapTest, ResourceValues) {
   }
 }
 
-// The lines of a translation table that bind an event spec.
+// The lines of a translation table that bind an event to actions.
 bool Binds(const std::string& table, const std::string& event) {
   std::istringstream lines(table);
   for (std::string line; std::getline(lines, line);)
