@@ -40,6 +40,34 @@ bool StillNamed(int fd, const std::string& path) {
   return open_st.st_dev == path_st.st_dev && open_st.st_ino == path_st.st_ino;
 }
 
+enum class Opened { kLocked, kHeld, kFailed };
+
+// Opens the lock file at path (made when missing) and locks it, trying
+// again when the file locked was removed or replaced between the open and
+// the lock (a holder removes it as it ends). kHeld when another process
+// holds it; kFailed with *error for anything else.
+Opened OpenAndLock(const std::string& path, FileDescriptor* locked, std::string* error) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    FileDescriptor fd(open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0644));
+    if (!fd.valid()) {
+      *error = path + ": " + std::strerror(errno);
+      return Opened::kFailed;
+    }
+    int lock_error = 0;
+    if (!LockWithoutWaiting(fd.get(), &lock_error)) {
+      if (lock_error == EAGAIN || lock_error == EACCES) return Opened::kHeld;
+      *error = path + ": " + std::strerror(lock_error);
+      return Opened::kFailed;
+    }
+    if (StillNamed(fd.get(), path)) {
+      *locked = std::move(fd);
+      return Opened::kLocked;
+    }
+  }
+  *error = path + ": keeps being replaced";
+  return Opened::kFailed;
+}
+
 }  // namespace
 
 std::string LockFilePath(const std::string& dir) { return dir + "/.lock"; }
@@ -56,34 +84,21 @@ bool NoteDirLock::Take(const std::string& dir, bool* held, std::string* error) {
     }
     dir_fd.Close();  // a file system that does not lock directories (NFS)
   }
-  // A holder removes the file as it ends; retry when the file locked was
-  // removed between the open and the lock.
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    FileDescriptor fd(open(path_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0644));
-    if (!fd.valid()) {
-      *error = path_ + ": " + std::strerror(errno);
-      return false;
-    }
-    int lock_error = 0;
-    if (!LockWithoutWaiting(fd.get(), &lock_error)) {
-      *held = lock_error == EAGAIN || lock_error == EACCES;
-      if (!*held) *error = path_ + ": " + std::strerror(lock_error);
-      return false;
-    }
-    if (StillNamed(fd.get(), path_)) {
-      // What a holder killed before its exit left in the file names no one
-      // now; the file stays empty until Announce.
-      if (ftruncate(fd.get(), 0) != 0) {
-        *error = path_ + ": " + std::strerror(errno);
-        return false;
-      }
-      fd_ = std::move(fd);
-      dir_fd_ = std::move(dir_fd);
-      return true;
-    }
+  FileDescriptor fd;
+  switch (OpenAndLock(path_, &fd, error)) {
+    case Opened::kHeld: *held = true; return false;
+    case Opened::kFailed: return false;
+    case Opened::kLocked: break;
   }
-  *error = path_ + ": keeps being replaced";
-  return false;
+  // What a holder killed before its exit left in the file names no one
+  // now; the file stays empty until Announce.
+  if (ftruncate(fd.get(), 0) != 0) {
+    *error = path_ + ": " + std::strerror(errno);
+    return false;
+  }
+  fd_ = std::move(fd);
+  dir_fd_ = std::move(dir_fd);
+  return true;
 }
 
 bool NoteDirLock::Announce(const LockHolder& me, std::string* error) {
@@ -98,30 +113,19 @@ bool NoteDirLock::Announce(const LockHolder& me, std::string* error) {
 
 bool NoteDirLock::Keep(std::string* error) {
   if (!fd_.valid() || StillNamed(fd_.get(), path_)) return true;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    FileDescriptor fd(open(path_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0644));
-    if (!fd.valid()) {
-      *error = path_ + ": " + std::strerror(errno);
-      return false;
-    }
-    int lock_error = 0;
-    if (!LockWithoutWaiting(fd.get(), &lock_error)) {
-      *error = lock_error == EAGAIN || lock_error == EACCES
-                   ? path_ + ": taken by another process while it was away"
-                   : path_ + ": " + std::strerror(lock_error);
-      return false;
-    }
-    if (!StillNamed(fd.get(), path_)) continue;
-    if (ftruncate(fd.get(), 0) != 0 ||
-        pwrite(fd.get(), announced_.data(), announced_.size(), 0) != static_cast<ssize_t>(announced_.size())) {
-      *error = path_ + ": " + std::strerror(errno);
-      return false;
-    }
-    fd_ = std::move(fd);  // the old file's lock goes with it
-    return true;
+  FileDescriptor fd;
+  switch (OpenAndLock(path_, &fd, error)) {
+    case Opened::kHeld: *error = path_ + ": taken by another process while it was away"; return false;
+    case Opened::kFailed: return false;
+    case Opened::kLocked: break;
   }
-  *error = path_ + ": keeps being replaced";
-  return false;
+  if (ftruncate(fd.get(), 0) != 0 ||
+      pwrite(fd.get(), announced_.data(), announced_.size(), 0) != static_cast<ssize_t>(announced_.size())) {
+    *error = path_ + ": " + std::strerror(errno);
+    return false;
+  }
+  fd_ = std::move(fd);  // the old file's lock goes with it
+  return true;
 }
 
 void NoteDirLock::Release() {
