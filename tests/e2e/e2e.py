@@ -35,6 +35,36 @@ def wait_for(cond, timeout=10.0, interval=0.05, what="condition"):
         time.sleep(interval)
 
 
+# strace's system calls that count an X round trip: each write to the
+# connection, and each wait for its reply (a poll of the connection alone,
+# for reading, with no timeout; the main loop's waits watch more than the
+# connection).
+ROUND_TRIP_CALLS = ("poll", "write", "writev", "sendmsg")
+_REPLY_WAIT = re.compile(r"\bpoll\(\[\{fd=(\d+), events=POLLIN\}\], 1, -1\)")
+_SEND = re.compile(r"\b(?:write|writev|sendmsg)\((\d+),")
+
+
+def x_round_trips(lines):
+    """X round trips in the lines of an strace log (of the calls in
+    ROUND_TRIP_CALLS): waits for a reply after something was sent. A slow
+    server hands a reply, and the events before it, in several reads, each
+    after a wait of its own; those waits are still one round trip, so a
+    wait counts only when the program has sent something since the last
+    one counted."""
+    trips = 0
+    sent = set()
+    for line in lines:
+        m = _SEND.search(line)
+        if m:
+            sent.add(m.group(1))
+            continue
+        m = _REPLY_WAIT.search(line)
+        if m and m.group(1) in sent:
+            trips += 1
+            sent.discard(m.group(1))
+    return trips
+
+
 class XSession:
     """A private Xvfb of 1920x1080 at 96 dpi, with twm when wm is true.
     Every program started in it (stikkel, twm, xdotool) runs in the locale

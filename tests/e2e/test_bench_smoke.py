@@ -24,8 +24,14 @@ def rows(output, first_cell):
 class BenchSmokeTest(unittest.TestCase):
 
     def bench(self, name, *args):
-        p = subprocess.run([sys.executable, os.path.join(BENCH, name)] + list(args), capture_output=True,
-                           text=True, timeout=120, stdin=subprocess.DEVNULL)
+        # Generous: a bench starts the program several times, each with its
+        # own window manager, and the machine may be busy with other tests.
+        try:
+            p = subprocess.run([sys.executable, os.path.join(BENCH, name)] + list(args), capture_output=True,
+                               text=True, timeout=480, stdin=subprocess.DEVNULL)
+        except subprocess.TimeoutExpired as e:
+            printed = (e.stderr or b"").decode(errors="replace")[-3000:]
+            self.fail("bench/%s did not end; it printed:\n%s" % (name, printed))
         self.assertEqual(p.returncode, 0, p.stderr[-3000:])
         return p.stdout
 

@@ -12,7 +12,8 @@ import tempfile
 import time
 import unittest
 
-from e2e import E2ETest, SOURCE_DIR, choose_from_main_menu, make_note_dir, note_file, wait_for
+from e2e import (E2ETest, ROUND_TRIP_CALLS, SOURCE_DIR, choose_from_main_menu, make_note_dir, note_file, wait_for,
+                 x_round_trips)
 from xprobe import Probe
 
 ANSWER = 1.0  # seconds the program may leave a request unanswered
@@ -130,14 +131,13 @@ class SaveAllTest(E2ETest):
     def traced(self, app, probe, label):
         """Chooses `label` from the main menu with strace attached to the
         program; returns (X round trips, fsync calls) until the program
-        answers the probe again. A round trip is a wait for a reply: a poll
-        of the X connection alone, for reading, with no timeout (the main
-        loop's waits watch more than the X connection)."""
+        answers the probe again."""
         log = os.path.join(self.x.tmp, "trace-%d" % time.monotonic_ns())
         tracer = [None]
 
         def attach():
-            tracer[0] = subprocess.Popen(["strace", "-f", "-qq", "-e", "trace=poll,fsync,fdatasync", "-o", log,
+            calls = ",".join(ROUND_TRIP_CALLS + ("fsync", "fdatasync"))
+            tracer[0] = subprocess.Popen(["strace", "-f", "-qq", "-e", "trace=" + calls, "-o", log,
                                           "-p", str(app.proc.pid)], stdout=subprocess.DEVNULL,
                                          stderr=subprocess.DEVNULL)
             wait_for(lambda: "TracerPid:\t0" not in open("/proc/%d/status" % app.proc.pid).read(),
@@ -152,7 +152,7 @@ class SaveAllTest(E2ETest):
                 tracer[0].wait(10)
         with open(log) as f:
             lines = f.read().splitlines()
-        round_trips = sum(1 for line in lines if re.search(r"\bpoll\(\[\{fd=\d+, events=POLLIN\}\], 1, -1\)", line))
+        round_trips = x_round_trips(lines)
         fsyncs = sum(1 for line in lines if re.search(r"\bf(data)?sync\(", line))
         return round_trips, fsyncs
 
