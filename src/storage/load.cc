@@ -11,6 +11,7 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <unordered_set>
 
 #include "storage/dir_names.h"
 #include "storage/file_identity.h"
@@ -84,11 +85,12 @@ bool ReadCandidateFile(const std::string& path, const NoteFileReadOptions& optio
 
 namespace {
 
-// A note whose id another loaded note already has gets a fresh one; it
-// keeps its own file.
-int UniqueId(const NoteList& notes, int id) {
-  if (notes.FindNote(id) == nullptr) return id;
-  return notes.LowestFreeId();
+// A note whose id another note already has (`taken`) gets a fresh one; it
+// keeps its own file. The set saves a walk of the list for every file.
+int UniqueId(const NoteList& notes, std::unordered_set<int>* taken, int id) {
+  if (taken->count(id)) id = notes.LowestFreeId();
+  taken->insert(id);
+  return id;
 }
 
 // A file name may hold control characters: none reaches the terminal.
@@ -111,13 +113,16 @@ std::vector<Note*> LoadNoteFiles(NoteList& notes, const NoteFileReadOptions& opt
     return loaded;
   }
   const std::size_t unit = notes.settings().buffer_size;
-  const std::time_t now = std::time(nullptr);
+  // The alarm a note of the older format keeps: now, worked out once.
+  const Alarm alarm_now = AlarmAt(std::time(nullptr));
+  std::unordered_set<int> taken;
+  for (const auto& note : notes) taken.insert(note->id);
   std::string bytes;
   while (dirent* entry = readdir(d.get())) {
     if (!IsNoteCandidateName(entry->d_name)) continue;
     std::string path = dir + "/" + entry->d_name;
     auto note = std::make_unique<Note>();
-    note->alarm = AlarmAt(now);  // kept by a note of the older format
+    note->alarm = alarm_now;
     std::string reason;
     NoteFileInfo info;
     bool ok = ReadCandidateFile(path, options, &bytes, &reason, &note->stored_file);
@@ -133,7 +138,7 @@ std::vector<Note*> LoadNoteFiles(NoteList& notes, const NoteFileReadOptions& opt
       if (problems) problems->push_back(SkippedFileLine(path, reason));
       continue;
     }
-    note->id = UniqueId(notes, NoteIdFromFileName(entry->d_name));
+    note->id = UniqueId(notes, &taken, NoteIdFromFileName(entry->d_name));
     note->has_geometry = true;
     note->window_width = note->width;
     note->window_height = note->height;

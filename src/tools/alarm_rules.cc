@@ -101,13 +101,39 @@ std::time_t LatestOccurrence(const Alarm& alarm, const CheckWindow& window) {
   return latest;
 }
 
+namespace {
+
+int DateKey(int year, int month, int day) { return year * 10000 + month * 100 + day; }
+
+}  // namespace
+
 void DueChecker::BeginCheck(std::time_t now) {
   window_ = WindowSince(has_previous_, previous_, now);
   has_previous_ = true;
   previous_ = now;
+  // A day on either side covers any shift of the local time the zone
+  // makes within the window.
+  constexpr std::time_t kDay = 24 * 3600;
+  std::tm first{}, last{};
+  const std::time_t from = window_.after - kDay;
+  const std::time_t to = window_.until + kDay;
+  dates_known_ = localtime_r(&from, &first) && localtime_r(&to, &last);
+  if (!dates_known_) return;
+  first_date_ = DateKey(first.tm_year, first.tm_mon, first.tm_mday);
+  last_date_ = DateKey(last.tm_year, last.tm_mon, last.tm_mday);
+}
+
+bool DueChecker::DateNear(const Alarm& alarm) const {
+  if (!dates_known_) return true;
+  for (int year = first_date_ / 10000; year <= last_date_ / 10000; ++year) {
+    int date = DateKey(year, alarm.month, alarm.day);
+    if (date >= first_date_ && date <= last_date_) return true;
+  }
+  return false;
 }
 
 bool DueChecker::Due(const Alarm& alarm, int key) {
+  if (!DateNear(alarm)) return false;
   std::time_t when = LatestOccurrence(alarm, window_);
   if (when == -1) return false;
   auto it = fired_.find(key);

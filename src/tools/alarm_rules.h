@@ -96,9 +96,20 @@ class DueChecker {
   }
 
  private:
+  // Whether the alarm's date can be a local date of the window: a check
+  // of many notes asks the time zone rules only about the few whose date
+  // is near.
+  bool DateNear(const Alarm& alarm) const;
+
   bool has_previous_ = false;
   std::time_t previous_ = 0;
   CheckWindow window_{0, 0};
+  // The local dates from a day before the window to a day after it, as
+  // year * 10000 + month * 100 + day (month from 0); unknown when the
+  // local time could not be had.
+  bool dates_known_ = false;
+  int first_date_ = 0;
+  int last_date_ = 0;
   std::map<int, std::time_t> fired_;  // key: the minute it last fired for
 };
 

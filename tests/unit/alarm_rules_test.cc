@@ -276,6 +276,47 @@ TEST_F(AlarmDueTest, ClockChangesSkipNoMinuteAndRepeatNone) {
 // An alarm armed in the current minute, after that minute's check, fires
 // when a check runs at once (as Accept does), and not again at the next
 // minute's check.
+// The checker passes over alarms whose date is far from the window; it must
+// never pass over one that falls due: around the changes to and from summer
+// time, midnight and the new year, in the zone of the fixture and in one
+// that moves its clocks at midnight, every alarm of the nearby minutes is
+// due exactly when it occurs in the window.
+TEST_F(AlarmDueTest, PassingOverFarDatesMissesNoAlarm) {
+  const char* zones[] = {"CET-1CEST,M3.5.0,M10.5.0/3", "<-03>3<-02>,M10.1.0/0,M2.3.0/0"};
+  const std::time_t around[] = {LocalTime(2025, 3, 30, 2, 0), LocalTime(2025, 10, 26, 3, 0),
+                                LocalTime(2024, 12, 31, 23, 59), LocalTime(2025, 10, 5, 0, 0),
+                                LocalTime(2025, 2, 16, 0, 0)};
+  for (const char* zone : zones) {
+    setenv("TZ", zone, 1);
+    tzset();
+    for (std::time_t middle : around) {
+      for (std::time_t now = middle - 2 * 3600; now <= middle + 2 * 3600; now += 7 * 60 + 13) {
+        ar::DueChecker checker;
+        checker.BeginCheck(now - 600);
+        checker.BeginCheck(now);
+        std::tm local{};
+        localtime_r(&now, &local);
+        for (int back = -2; back <= 2; ++back) {
+          for (int minute = 0; minute < 24 * 60; minute += 10) {
+            std::tm day = local;
+            day.tm_mday += back;
+            day.tm_hour = 12;
+            day.tm_isdst = -1;
+            std::time_t noon = std::mktime(&day);
+            std::tm date{};
+            localtime_r(&noon, &date);
+            const Alarm alarm{date.tm_mon, date.tm_mday, minute / 60, minute % 60};
+            SCOPED_TRACE(std::string(zone) + " at " + std::to_string(now) + ": " + std::to_string(alarm.month) +
+                         "/" + std::to_string(alarm.day) + " " + std::to_string(alarm.hour) + ":" +
+                         std::to_string(alarm.minute));
+            ASSERT_EQ(checker.Due(alarm), ar::OccursIn(alarm, checker.window()));
+          }
+        }
+      }
+    }
+  }
+}
+
 TEST_F(AlarmDueTest, AlarmArmedInTheCurrentMinuteFiresAtOnce) {
   ar::DueChecker checker;
   const Alarm alarm{5, 14, 9, 30};
