@@ -1,7 +1,6 @@
 #include "model/text_scale.h"
 
 #include <cerrno>
-#include <cmath>
 #include <cstdlib>
 #include <vector>
 
@@ -71,9 +70,14 @@ double FontDpi(const std::string& xft_dpi, int height_px, int height_mm) {
   return kDefaultDpi;
 }
 
+// Rounded halves away from zero, as lround, without the maths library (the
+// program needs nothing else from it, and it costs every start).
+long RoundedHalfAway(double v) { return v < 0 ? -static_cast<long>(-v + 0.5) : static_cast<long>(v + 0.5); }
+
 int FacePixels(double points, double dpi) {
-  long pixels = std::lround(points * dpi / 72.0);
-  return pixels < 1 ? 1 : pixels > 4096 ? 4096 : static_cast<int>(pixels);
+  double pixels = points * dpi / 72.0;
+  if (!(pixels >= 1.5)) return 1;  // also NaN
+  return pixels >= 4095.5 ? 4096 : static_cast<int>(RoundedHalfAway(pixels));
 }
 
 double WidgetScale(double dpi) {
@@ -82,7 +86,7 @@ double WidgetScale(double dpi) {
   return dpi > 4 * kDefaultDpi ? 4.0 : dpi / kDefaultDpi;
 }
 
-int Scaled(int pixels, double scale) { return static_cast<int>(std::lround(pixels * scale)); }
+int Scaled(int pixels, double scale) { return static_cast<int>(RoundedHalfAway(pixels * scale)); }
 
 std::string ScaleFontNames(const std::string& lines, double scale) {
   if (scale == 1.0) return lines;

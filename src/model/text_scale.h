@@ -19,6 +19,10 @@ int FacePixels(double points, double dpi);
 // at most 4.
 double WidgetScale(double dpi);
 
+// v rounded to the nearest whole number, halves away from zero (v within
+// the range of long).
+long RoundedHalfAway(double v);
+
 // `pixels` times `scale`, rounded (what the control window's side becomes).
 int Scaled(int pixels, double scale);
 

@@ -1,7 +1,8 @@
 #include "notes/list_rows.h"
 
 #include <algorithm>
-#include <cmath>
+
+#include "model/text_scale.h"
 
 std::size_t FullRows(int height, int pitch) {
   if (pitch <= 0 || height < pitch) return 1;
@@ -15,7 +16,7 @@ std::size_t ClampFirst(long long first, std::size_t count, std::size_t full) {
 
 std::size_t FirstAtFraction(double top, std::size_t count, std::size_t full) {
   if (!(top > 0)) return 0;  // also NaN
-  return ClampFirst(std::llround(std::min(top, 1.0) * static_cast<double>(count)), count, full);
+  return ClampFirst(RoundedHalfAway(std::min(top, 1.0) * static_cast<double>(count)), count, full);
 }
 
 std::size_t FirstAfterScroll(std::size_t first, int pixels, int pitch, std::size_t count, std::size_t full) {

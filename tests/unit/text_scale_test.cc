@@ -23,6 +23,19 @@ TEST(TextScale, DpiFromTheResourceElseTheScreen) {
     EXPECT_DOUBLE_EQ(FontDpi(c.xft_dpi, c.height_px, c.height_mm), c.dpi) << '"' << c.xft_dpi << '"';
 }
 
+TEST(TextScale, RoundsHalvesAwayFromZero) {
+  const struct {
+    double v;
+    long rounded;
+  } cases[] = {{0, 0}, {0.49, 0}, {0.5, 1}, {1.49, 1}, {2.5, 3}, {-0.5, -1}, {-2.5, -3}, {-2.49, -2}, {4095.5, 4096}};
+  for (const auto& c : cases) EXPECT_EQ(RoundedHalfAway(c.v), c.rounded) << c.v;
+  // A face whose size rounds below one pixel, or is no number, is one pixel.
+  EXPECT_EQ(FacePixels(0.7, 72), 1);
+  EXPECT_EQ(FacePixels(1.5, 72), 2);
+  EXPECT_EQ(FacePixels(-3, 96), 1);
+  EXPECT_EQ(FacePixels(0.0 / 0.0, 96), 1);
+}
+
 TEST(TextScale, PointsToPixelsAndWidgetScale) {
   EXPECT_EQ(FacePixels(11, 96), 15);
   EXPECT_EQ(FacePixels(11, 192), 29);
