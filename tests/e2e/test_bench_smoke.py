@@ -108,11 +108,12 @@ class BenchSmokeTest(unittest.TestCase):
 
     def test_paired(self):
         binary = os.environ.get("STIKKEL_BIN", os.path.join(SOURCE_DIR, "build", "stikkel"))
-        out = self.bench("paired", "--baseline", binary, "--new", binary, "--startup", "4:2",
+        out = self.bench("paired", "--baseline", binary, "--new", binary, "--floor", "--startup", "4:2",
                          "--sizes", "1", "--locales", "C")
-        for case in ("start-up 4 notes, 2 shown", "1 KiB note, C"):
-            found = rows(out, case)
-            self.assertEqual([r[1] for r in found], ["baseline", "new"], out)
+        found = rows(out, "start-up 4 notes, 2 shown")
+        self.assertEqual([r[1] for r in found], ["floor", "baseline", "new"], out)
+        self.assertRegex(found[2][4], r"^\d+\.\d\d / \d+\.\d\d$", "CPU and memory against the floor's")
+        self.assertEqual([r[1] for r in rows(out, "1 KiB note, C")], ["baseline", "new"], out)
 
 
 if __name__ == "__main__":
