@@ -11,7 +11,8 @@ import time
 import unittest
 
 from e2e import E2ETest, make_note_dir, note_file, wait_for
-from faults import FILE_ENTRIES, choose_note_menu_entry, parse_note, parse_recovery, sync_note, type_into_note
+from faults import (FILE_ENTRIES, choose_note_menu_entry, move_pointer, parse_note, parse_recovery, sync_note,
+                    type_into_note)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 NOTES = {"note1": ("Shopping", "milk\n", 40), "note2": ("Work", "call Bob\n", 420)}
@@ -158,6 +159,11 @@ class RecoveryTest(E2ETest):
         for word in ("DEF", "GHI"):
             type_into_note(self.x, wid, word)
             sync_note(self.x, wid)
+            # The failure is told in a popup at the pointer: away from the
+            # note, where it covers none of what the test presses.
+            move_pointer(self.x, 1800, 1000)
+            if word == "DEF":
+                wait_for(lambda: "No space left" in app.stderr(), what="the failing write")
             time.sleep(1.5)
         err = app.stderr()
         self.assertRegex(err, r"^stikkel: %s/tmp\.%d\.\w{6}: No space left on device\n$"
