@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <string>
 #include <thread>
 
 #include "app/app.h"
@@ -213,9 +215,17 @@ int main(int argc, char** argv) {
   AddInternationalResources();
   SanitizeResources();
   InstallNoteMenus();
-  UseNoteSettings(program.res.noteDir ? program.res.noteDir : "", static_cast<std::size_t>(program.res.bufSize));
+  // A note directory of the run's own: a test that leaves a note changed
+  // for longer than the recovery journal waits (a busy machine) has it
+  // written there, not into a directory that is not there.
+  std::string note_dir = (std::filesystem::temp_directory_path() / "stikkel-x11-XXXXXX").string();
+  if (!mkdtemp(note_dir.data())) return 1;
+  UseNoteSettings(note_dir, static_cast<std::size_t>(program.res.bufSize));
   testing::UnitTest::GetInstance()->listeners().Append(new ResetNoteSettings(Notes().settings()));
   XtRealizeWidget(program.toplevel);
   Pump();
-  return RUN_ALL_TESTS();
+  int status = RUN_ALL_TESTS();
+  std::error_code ignored;
+  std::filesystem::remove_all(note_dir, ignored);
+  return status;
 }
