@@ -244,7 +244,9 @@ class DocumentedResources(E2ETest):
             app, wid = self.run_program(line, text="old")
             self.x.click_center(self.text_area(wid))
             self.x.xdotool("key", "ctrl+e", "N")
-            wait_for(lambda: True)
+            # The keys are in once the change is in the recovery journal.
+            journal = os.path.join(app.home, ".tackonnotes", ".recovery", "note1")
+            wait_for(lambda: os.path.exists(journal), what="the recovery journal")
             app.signal(signal.SIGTERM)
             self.assertEqual(app.wait_exit(timeout=20), 0)
             with open(os.path.join(app.home, ".tackonnotes", "note1"), "rb") as f:

@@ -136,6 +136,9 @@ class HostileNotesTest(E2ETest):
             choose_note_menu_entry(self.x, wids[title], "File", FILE_ENTRIES.index("Save"))
             path = os.path.join(os.fsencode(self.note_dir), own)
             wait_for(lambda: read(path) != self.before[own][1], what="%r saved" % own)
+            # The recovery file goes once the note file is in place.
+            wait_for(lambda: not os.path.exists(os.path.join(self.note_dir, ".recovery")),
+                     what="the recovery file to go")
             note = parse_note(read(path))
             self.assertEqual(note["text"], b"+" + parse_note(self.before[own][1])["text"])
             now = self.snapshot()
