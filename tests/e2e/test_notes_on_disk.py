@@ -95,6 +95,7 @@ class NotesOnDiskTest(E2ETest):
         wid = self.x.wait_mapped("Ask")
         self.x.click_window(wid, 100, 100)
         self.x.xdotool("type", "XYZ")
+        sync_note(self.x, wid)  # the program has every key before the exit request
         app.signal(signal.SIGTERM)
         yes, no = self.prompt_buttons()
         self.assertIsNone(app.proc.poll(), "the program waits for the answer")
@@ -106,6 +107,7 @@ class NotesOnDiskTest(E2ETest):
         wid = self.x.wait_mapped("Ask")
         self.x.click_window(wid, 100, 100)
         self.x.xdotool("type", "XYZ")
+        sync_note(self.x, wid)
         # Two hangups in a row (the kernel merges two that arrive before the
         # first is handled): two prompts.
         app.signal(signal.SIGHUP)

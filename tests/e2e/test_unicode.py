@@ -14,6 +14,7 @@ import tempfile
 import unittest
 
 from e2e import E2ETest, choose_from_main_menu, home_with_notes, make_note_dir, note_file, wait_for
+from faults import sync_note
 from test_alarms import this_minute_with_time_to_spare
 
 YELLOW = (255, 255, 0)  # the note text's background
@@ -249,6 +250,7 @@ class Utf8NotesTest(UnicodeTest):
         text = self.text_window(wid)
         self.x.click(text["x"] + 20, text["y"] + text["h"] - 5)
         self.x.xdotool("type", "--delay", "40", "ß!")
+        sync_note(self.x, wid)  # the program has every key before the exit request
         app.signal(signal.SIGTERM)
         self.assertEqual(app.wait_exit(), 0)
         name, saved = split_note(self.read_note("note1"))
