@@ -87,10 +87,16 @@ def paste_edit_and_exit(test, app, windows, paste, log, what, timeout=180):
     Above, types into the note Other, ends the program with SIGTERM and
     checks that it exited cleanly with no invalid write in valgrind's log."""
     sel = Selection(test.x, paste)
+    files = {name: "note%d" % i for i, name in enumerate(windows, 1)}
     try:
         for name in ("Below", "At", "Above"):
             # Clear of the scroll bar a long note shows at its left.
             test.x.click_window(windows[name], 150, 120, button=2)
+            # A paste that goes in changes the note, which its recovery file
+            # then holds: the selection's owner is waited for however slow.
+            if name != "Above":
+                journal = os.path.join(app.note_dir, ".recovery", files[name])
+                wait_for(lambda: os.path.exists(journal), timeout=timeout, what="the paste into " + name)
             settle(app.proc, timeout=timeout)
     finally:
         sel.close()

@@ -160,10 +160,15 @@ class RecoveryTest(E2ETest):
             type_into_note(self.x, wid, word)
             sync_note(self.x, wid)
             # The failure is told in a popup at the pointer: away from the
-            # note, where it covers none of what the test presses.
+            # note, where it covers none of what the test presses; it is
+            # dismissed before the note is typed into again.
             move_pointer(self.x, 1800, 1000)
             if word == "DEF":
-                wait_for(lambda: "No space left" in app.stderr(), what="the failing write")
+                error = self.x.wait_mapped("Stikkel Error")
+                button = min((w for w in self.x.descendants(error) if w["depth"] == 2),
+                             key=lambda w: w["w"] * w["h"])
+                self.x.click_center(button)
+                self.x.wait_unmapped("Stikkel Error")
             time.sleep(1.5)
         err = app.stderr()
         self.assertRegex(err, r"^stikkel: %s/tmp\.%d\.\w{6}: No space left on device\n$"
