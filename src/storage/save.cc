@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "storage/atomic_file.h"
+#include "storage/conflict_copy.h"
 #include "storage/file_identity.h"
 #include "storage/load.h"
 #include "storage/file_io.h"
@@ -106,6 +107,8 @@ bool WriteNoteFile(const NoteList& notes, Note* note, const std::string& bytes, 
                    ReplacePass* pass, std::string* detail, OutsideChanges* outside) {
   err->clear();
   if (detail) detail->clear();
+  // A sync engine's conflict copy is never written in place.
+  if (outside) MoveOffConflictCopy(notes, note);
   const bool new_file = note->file_path.empty();
   bool keep_existing = new_file;
   ReplaceOptions options;
