@@ -25,6 +25,7 @@
 #include "app/take_focus.h"
 #include "app/text_keys.h"
 #include "app/window_title.h"
+#include "model/caret_follow.h"
 #include "model/note_list.h"
 #include "model/utf8.h"
 #include "notes/NoteSource.h"
@@ -474,10 +475,17 @@ bool NoteWindow::ShowFileVersion() {
     return true;
   }
   if (note_->text.size() > MaxLength() || over_cap_label_) return false;
-  const XawTextPosition caret = InsertionPoint();
+  // The insertion point stays between the same characters, counted as the
+  // source counts them.
+  const std::size_t caret = static_cast<std::size_t>(std::max<XawTextPosition>(0, InsertionPoint()));
+  std::size_t at = 0;
+  if (Wide())
+    at = CaretInNewText(WideFromUtf8(Text()), WideFromUtf8(StoredTextToUtf8(note_->text)), caret);
+  else
+    at = CaretInNewText(Text(), note_->text, caret);
   if (!SetText(note_->text)) return false;
   std::string().swap(note_->text);  // the source holds it
-  SetInsertionPoint(std::min(caret, XawTextLastPosition(text_)));
+  SetInsertionPoint(std::min(static_cast<XawTextPosition>(at), XawTextLastPosition(text_)));
   Arg args[2];
   XtSetArg(args[0], XtNtitle, note_->name.c_str());
   XtSetValues(shell_, args, 1);

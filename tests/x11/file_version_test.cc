@@ -75,7 +75,7 @@ TEST_F(FileVersionTest, TheWindowStaysAndShowsTheNewVersion) {
   EXPECT_EQ(WindowOf(note), window);
   EXPECT_EQ(NoteText(note), "milk\nbread\n");
   EXPECT_TRUE(note->text.empty()) << "the text source holds the text";
-  EXPECT_EQ(window->InsertionPoint(), 3) << "the insertion point stays";
+  EXPECT_EQ(window->InsertionPoint(), 3) << "the insertion point stays where it stood";
   EXPECT_EQ(Title(shell), "Groceries list");
   EXPECT_FALSE(note->changed());
   EXPECT_FALSE(XtIsSensitive(NoteWidget(note, "Save")));
@@ -87,20 +87,27 @@ TEST_F(FileVersionTest, TheWindowStaysAndShowsTheNewVersion) {
   EXPECT_TRUE(note->changed());
   note->MarkSaved();
 
-  // A shorter text puts the insertion point at its end.
-  window->SetInsertionPoint(10);
-  Take(note, "Groceries list", "x");
+  // Text added before the insertion point moves it along with what it
+  // stands between.
+  Take(note, "Groceries list", "eggs\nmilkk\nbread\n");
+  EXPECT_EQ(window->InsertionPoint(), 9);
+  ASSERT_TRUE(window->InsertAtCaret("x"));
+  EXPECT_EQ(NoteText(note), "eggs\nmilkxk\nbread\n");
+  note->MarkSaved();
+
+  // A text that is all new puts it at its end.
+  Take(note, "Groceries list", "y");
   EXPECT_EQ(window->InsertionPoint(), 1);
 
   // Hidden in the file: the window goes down; shown again: it comes up.
   Take(note, "Groceries list", "x", true);
   EXPECT_TRUE(note->hidden);
   EXPECT_FALSE(Up(shell));
-  Take(note, "Groceries list", "y");
+  Take(note, "Groceries list", "z");
   EXPECT_EQ(NoteShell(note), shell);
   EXPECT_TRUE(Up(shell));
   EXPECT_TRUE(PumpUntil([&] { return IsMapped(shell); }));
-  EXPECT_EQ(NoteText(note), "y");
+  EXPECT_EQ(NoteText(note), "z");
 }
 
 }  // namespace
