@@ -10,7 +10,7 @@ import signal
 import time
 import unittest
 
-from e2e import SOURCE_DIR, E2ETest, make_note_dir, note_file, wait_for
+from e2e import SOURCE_DIR, E2ETest, choose_from_main_menu, make_note_dir, note_file, wait_for
 from faults import FILE_ENTRIES, choose_note_menu_entry, move_pointer, parse_note, sync_note, type_into_note
 
 TOLD = "Stikkel Notes Changed"
@@ -87,6 +87,28 @@ class SharedFolderTest(SharedFolderBase):
         wait_for(lambda: self.read("note1")["text"] == b"eggs milk\nbread\n", what="the save of what was typed")
         self.assertEqual(self.read("note1")["name"], b"Groceries list")
         self.assertEqual(self.notes_on_disk(), ["note1"])
+        self.assertNotIn("stikkel:", app.stderr())
+
+    def test_a_new_note_whose_number_another_machine_took_is_kept(self):
+        # Made and saved here; the other machine made its own note under
+        # the same number meanwhile, and an engine that keeps the last
+        # writer's file (no conflict copy) puts it in place of this one's.
+        app = self.start("-interval", "60", home=self.home)
+        self.x.wait_mapped("Groceries")
+        choose_from_main_menu(self.x, self.x.mapped_window("stikkel"), "Create 3x5 Note")
+        wid = self.x.wait_mapped("Note 2")
+        type_into_note(self.x, wid, "made here ")
+        sync_note(self.x, wid)
+        choose_note_menu_entry(self.x, wid, "File", FILE_ENTRIES.index("Save"))
+        wait_for(lambda: os.path.exists(self.path("note2")) and self.read("note2")["text"] == b"made here ",
+                 what="the first save")
+        self.from_elsewhere("note2", note_file("Note 2", "bread\n", x=300, y=300))
+        self.x.wait_mapped("Note 2 (from sync)", timeout=SHOWN_WITHIN + 3)
+        self.assertEqual(self.x.mapped_window("Note 2"), wid, "this machine's note stays")
+        wait_for(lambda: self.read("note2")["text"] == b"made here ", timeout=SHOWN_WITHIN + 3,
+                 what="this machine's note written again")
+        self.assertEqual(self.read("note3")["text"], b"bread\n")
+        self.assertEqual(self.notes_on_disk(), ["note1", "note2", "note3"])
         self.assertNotIn("stikkel:", app.stderr())
 
     def test_each_save_that_meets_a_file_changed_or_deleted_elsewhere(self):
