@@ -62,13 +62,14 @@ void Settle() {
     std::string error;
     DirChange change = LookAtName(Notes(), name, DestroyedNoteFiles(), &outside, &error);
     if (!error.empty()) ReportError(error);
-    if (change == DirChange::kSaveAgain) {
+    if (change == DirChange::kSaveAgain || change == DirChange::kKeptOwn) {
       for (const auto& note : Notes())
         if (note->file_path == Notes().settings().note_dir + "/" + name) save_again.push_back(note->id);
     }
   }
   ShowOutsideChanges(&outside);
-  // Deleted elsewhere with unsaved changes here: the note is a note still.
+  // Deleted elsewhere with unsaved changes here, or made here and met by
+  // another machine's note of the same number: the note is written again.
   for (int id : save_again)
     if (Note* note = Notes().FindNote(id)) SaveNote(note);
 }

@@ -70,6 +70,11 @@ class Note {
   } file_bytes;
   std::string file_path;  // empty until the note has a file
   StoredFile stored_file;
+  // The note's file was made by this program (a new note's first save) and
+  // no version of it written elsewhere has been seen since: another
+  // machine that made a note under the same number meanwhile may put its
+  // own there (storage/own_version.h).
+  bool file_made_here = false;
   // The name of the note's recovery file in the recovery directory, while
   // it has one on disk (empty otherwise).
   std::string journal_name;

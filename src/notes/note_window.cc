@@ -2,6 +2,7 @@
 
 #include <X11/IntrinsicP.h>
 #include <X11/Shell.h>
+#include <X11/ShellP.h>
 #include <X11/StringDefs.h>
 #include <X11/Vendor.h>
 #include <X11/Xaw/AsciiText.h>
@@ -19,10 +20,12 @@
 #include "app/form_args.h"
 #include "app/input_method.h"
 #include "app/locale.h"
+#include "app/place_window.h"
 #include "app/popups.h"
 #include "app/take_focus.h"
 #include "app/text_keys.h"
 #include "app/window_title.h"
+#include "model/caret_follow.h"
 #include "model/note_list.h"
 #include "model/utf8.h"
 #include "notes/NoteSource.h"
@@ -463,6 +466,49 @@ void NoteWindow::Create() {
     note_->y = static_cast<unsigned short>(y);
   }
   if (!note_->hidden) XtPopup(shell_, XtGrabNone);
+}
+
+bool NoteWindow::ShowFileVersion() {
+  if (!shell_) {
+    // Never shown: the record holds the text until the window is built.
+    if (!note_->hidden) Create();
+    return true;
+  }
+  if (note_->text.size() > MaxLength() || over_cap_label_) return false;
+  // The insertion point stays between the same characters, counted as the
+  // source counts them.
+  const std::size_t caret = static_cast<std::size_t>(std::max<XawTextPosition>(0, InsertionPoint()));
+  std::size_t at = 0;
+  if (Wide())
+    at = CaretInNewText(WideFromUtf8(Text()), WideFromUtf8(StoredTextToUtf8(note_->text)), caret);
+  else
+    at = CaretInNewText(Text(), note_->text, caret);
+  if (!SetText(note_->text)) return false;
+  std::string().swap(note_->text);  // the source holds it
+  SetInsertionPoint(std::min(static_cast<XawTextPosition>(at), XawTextLastPosition(text_)));
+  Arg args[2];
+  XtSetArg(args[0], XtNtitle, note_->name.c_str());
+  XtSetValues(shell_, args, 1);
+  ShowAnchored();
+  ShowAlarm();
+  // The file's size, place and hidden flag.
+  if (shell_->core.width != note_->width || shell_->core.height != note_->height) {
+    XtSetArg(args[0], XtNwidth, static_cast<Dimension>(note_->width));
+    XtSetArg(args[1], XtNheight, static_cast<Dimension>(note_->height));
+    XtSetValues(shell_, args, 2);
+  }
+  const bool up = reinterpret_cast<ShellWidget>(shell_)->shell.popped_up;
+  if (note_->hidden && up) {
+    XtPopdown(shell_);
+  } else if (!note_->hidden && !up) {
+    ReturnTo(shell_, {note_->x, note_->y});
+    XtPopup(shell_, XtGrabNone);
+  } else if (up) {
+    Point at = MoveFrameOnScreen(shell_, {note_->x, note_->y});
+    note_->x = at.x;
+    note_->y = at.y;
+  }
+  return true;
 }
 
 void NoteWindow::FocusWhenShown() { ::FocusWhenShown(shell_, text_); }

@@ -91,6 +91,14 @@ class NoteWindow : public NoteView {
 
   // Builds, realizes and (unless hidden) shows the window.
   void Create();
+  // Shows the record as it now is after it took a version of its file that
+  // another program wrote (TakeFileVersion: the text is in the record): in
+  // this very window, so that its focus, its place in the stacking order
+  // and the keys typed meanwhile stay, the insertion point between the same
+  // characters as before (model/caret_follow.h). False, changing nothing,
+  // when the window cannot
+  // take the new text (over the cap): then it must be made again.
+  bool ShowFileVersion();
   // Makes the File and Notes menus, once: they are made when one of them is
   // first popped up (or a test asks for them).
   void BuildMenusOnce();

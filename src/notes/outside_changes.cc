@@ -44,8 +44,13 @@ void DropNote(Note* note) {
 }
 
 void ShowOutsideChanges(OutsideChanges* outside) {
-  for (Note* note : outside->taken)
-    if (Notes().Contains(note)) RemakeNoteWindow(note);
+  // A note that took its file's version shows it in the window it has:
+  // keys typed into it meanwhile reach it still.
+  for (Note* note : outside->taken) {
+    if (!Notes().Contains(note)) continue;
+    NoteWindow* window = WindowOf(note);
+    if (!window || !window->ShowFileVersion()) RemakeNoteWindow(note);
+  }
   for (Note* note : outside->gone)
     if (Notes().Contains(note)) DropNote(note);
   std::vector<std::string> names;

@@ -6,7 +6,8 @@
 #include "storage/save.h"
 
 // Shows what a save or the watch of the note directory found: a note that
-// took its file's version shows it (its window made again); a note whose
+// took its file's version shows it (in its window as it stands, which keeps
+// the keyboard focus and the keys typed meanwhile); a note whose
 // file was deleted elsewhere goes; the other versions of notes changed here
 // and elsewhere join the note list with windows of their own, and one popup
 // names them; notes from files that came join with windows of their own.

@@ -7,6 +7,7 @@
 
 #include "storage/file_identity.h"
 #include "storage/load.h"
+#include "storage/own_version.h"
 
 namespace {
 
@@ -61,6 +62,8 @@ DirChange LookAtName(NoteList& notes, const std::string& name, const DestroyedFi
   StoredFile now;
   switch (LookAgain(path, note->stored_file, outside->options, &found, &now)) {
     case FileNow::kSame:
+      // The same bytes under a new inode: the other machine has them.
+      if (now.inode != note->stored_file.inode) note->file_made_here = false;
       note->stored_file = now;
       return DirChange::kNothing;
     case FileNow::kNotNote:
@@ -72,9 +75,10 @@ DirChange LookAtName(NoteList& notes, const std::string& name, const DestroyedFi
     case FileNow::kChanged:
       break;
   }
-  if (!note->changed()) {
-    Note theirs;
-    ReadNoteFile(found, outside->options, &theirs);
+  Note theirs;
+  ReadNoteFile(found, outside->options, &theirs);
+  const bool own_at_risk = OwnVersionAtRisk(*note, theirs, notes.settings().note_dir);
+  if (!note->changed() && !own_at_risk) {
     TakeFileVersion(note, std::move(theirs), now, notes.settings().buffer_size);
     outside->taken.push_back(note);
     return DirChange::kTaken;
@@ -84,5 +88,9 @@ DirChange LookAtName(NoteList& notes, const std::string& name, const DestroyedFi
   // The file's version is kept elsewhere now: the next save of the note
   // replaces it without asking again.
   note->stored_file = now;
-  return DirChange::kKeptBoth;
+  note->file_made_here = false;
+  if (note->changed()) return DirChange::kKeptBoth;
+  // Its own version exists nowhere else: it is written again at once.
+  note->MarkChanged();
+  return DirChange::kKeptOwn;
 }

@@ -20,6 +20,8 @@ enum class DirChange {
   kGone,       // the file of a note with no unsaved change was deleted: it goes
   kSaveAgain,  // the file of a note with unsaved changes was deleted: save it
   kKeptBoth,   // changed here and there: the other version is a note of its own
+  kKeptOwn,    // a note made here met another machine's note under its number,
+               // which is a note of its own now: the note is to be saved again
   kArrived,    // a new note file came
   kStaleCopy,  // a copy of a destroyed note's file came, and was removed
 };

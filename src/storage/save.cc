@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "storage/atomic_file.h"
+#include "storage/conflict_copy.h"
 #include "storage/file_identity.h"
 #include "storage/load.h"
 #include "storage/file_io.h"
+#include "storage/own_version.h"
 #include "storage/recovery.h"
 
 namespace {
@@ -60,6 +62,7 @@ void TakeFileVersion(Note* note, Note&& from_file, const StoredFile& file, std::
   note->moved = false;
   note->buffer_size = GrownBufferSize(note->buffer_size, note->text.size(), unit);
   note->stored_file = file;
+  note->file_made_here = false;
 }
 
 std::string BothVersionsMessage(const std::vector<std::string>& names) {
@@ -106,6 +109,8 @@ bool WriteNoteFile(const NoteList& notes, Note* note, const std::string& bytes, 
                    ReplacePass* pass, std::string* detail, OutsideChanges* outside) {
   err->clear();
   if (detail) detail->clear();
+  // A sync engine's conflict copy is never written in place.
+  if (outside) MoveOffConflictCopy(notes, note);
   const bool new_file = note->file_path.empty();
   bool keep_existing = new_file;
   ReplaceOptions options;
@@ -138,18 +143,20 @@ bool WriteNoteFile(const NoteList& notes, Note* note, const std::string& bytes, 
           keep_existing = true;  // written again, but over nothing that came meanwhile
           seen_gone = true;
           break;
-        case FileNow::kChanged:
-          if (!note->changed()) {
-            Note theirs;
-            ReadNoteFile(found, outside->options, &theirs);
+        case FileNow::kChanged: {
+          Note theirs;
+          ReadNoteFile(found, outside->options, &theirs);
+          if (!note->changed() && !OwnVersionAtRisk(*note, theirs, notes.settings().note_dir)) {
             TakeFileVersion(note, std::move(theirs), now, notes.settings().buffer_size);
             outside->taken.push_back(note);
             return true;
           }
           if (!KeepOtherVersion(notes, *note, found, outside, err, detail)) return false;
           note->stored_file = now;
+          note->file_made_here = false;
           seen = now;
           break;
+        }
       }
     }
     if (new_file) note->file_path = notes.NoteFilePath(note->id);
@@ -218,6 +225,7 @@ bool WriteNoteFile(const NoteList& notes, Note* note, const std::string& bytes, 
   }
   note->stored_hidden = note->hidden;
   ForgetLeftover(note);
+  if (new_file) note->file_made_here = true;
   struct stat st;
   if (stat(note->file_path.c_str(), &st) == 0) note->stored_file = IdentityOf(st, bytes);
   else {

@@ -10,8 +10,8 @@ import signal
 import time
 import unittest
 
-from e2e import SOURCE_DIR, E2ETest, make_note_dir, note_file, wait_for
-from faults import FILE_ENTRIES, choose_note_menu_entry, parse_note, sync_note, type_into_note
+from e2e import SOURCE_DIR, E2ETest, choose_from_main_menu, make_note_dir, note_file, wait_for
+from faults import FILE_ENTRIES, choose_note_menu_entry, move_pointer, parse_note, sync_note, type_into_note
 
 TOLD = "Stikkel Notes Changed"
 NOTES_MENU = ["Menu", "-", "Hide", "Erase", "-", "Destroy", "-", "Name", "Anchor", "UnAnchor",
@@ -66,6 +66,49 @@ class SharedFolderTest(SharedFolderBase):
         other = self.read("note2")
         self.assertEqual((other["name"], other["text"]), (b"Groceries (from sync)", b"milk\nbread\n"))
         self.assertEqual(len(self.x.find_windows(TOLD)), 1, "told once")
+        self.assertNotIn("stikkel:", app.stderr())
+
+    def test_a_new_version_shows_in_the_window_being_typed_into(self):
+        # The note is focused, nothing typed yet: the new version comes into
+        # this very window, which keeps the focus, so that keys typed right
+        # after (or meanwhile) go into it, at the insertion point.
+        app = self.start("-interval", "60", home=self.home)
+        wid = self.x.wait_mapped("Groceries")
+        gx, gy, w, h = self.x.geometry(wid)
+        focused = lambda: self.x.run(["xdotool", "getwindowfocus"], check=False).strip() == str(wid)
+        move_pointer(self.x, gx + w // 2, gy + h // 2 + 10)
+        wait_for(focused, what="focus on the note")
+        self.from_elsewhere("note1", note_file("Groceries list", "milk\nbread\n", x=40, y=120))
+        self.assertEqual(self.x.wait_mapped("Groceries list", timeout=SHOWN_WITHIN + 3), wid, "the same window")
+        self.assertTrue(focused(), "it keeps the focus")
+        self.x.xdotool("type", "--delay", "1", "eggs ")
+        sync_note(self.x, wid)
+        choose_note_menu_entry(self.x, wid, "File", FILE_ENTRIES.index("Save"))
+        wait_for(lambda: self.read("note1")["text"] == b"eggs milk\nbread\n", what="the save of what was typed")
+        self.assertEqual(self.read("note1")["name"], b"Groceries list")
+        self.assertEqual(self.notes_on_disk(), ["note1"])
+        self.assertNotIn("stikkel:", app.stderr())
+
+    def test_a_new_note_whose_number_another_machine_took_is_kept(self):
+        # Made and saved here; the other machine made its own note under
+        # the same number meanwhile, and an engine that keeps the last
+        # writer's file (no conflict copy) puts it in place of this one's.
+        app = self.start("-interval", "60", home=self.home)
+        self.x.wait_mapped("Groceries")
+        choose_from_main_menu(self.x, self.x.mapped_window("stikkel"), "Create 3x5 Note")
+        wid = self.x.wait_mapped("Note 2")
+        type_into_note(self.x, wid, "made here ")
+        sync_note(self.x, wid)
+        choose_note_menu_entry(self.x, wid, "File", FILE_ENTRIES.index("Save"))
+        wait_for(lambda: os.path.exists(self.path("note2")) and self.read("note2")["text"] == b"made here ",
+                 what="the first save")
+        self.from_elsewhere("note2", note_file("Note 2", "bread\n", x=300, y=300))
+        self.x.wait_mapped("Note 2 (from sync)", timeout=SHOWN_WITHIN + 3)
+        self.assertEqual(self.x.mapped_window("Note 2"), wid, "this machine's note stays")
+        wait_for(lambda: self.read("note2")["text"] == b"made here ", timeout=SHOWN_WITHIN + 3,
+                 what="this machine's note written again")
+        self.assertEqual(self.read("note3")["text"], b"bread\n")
+        self.assertEqual(self.notes_on_disk(), ["note1", "note2", "note3"])
         self.assertNotIn("stikkel:", app.stderr())
 
     def test_each_save_that_meets_a_file_changed_or_deleted_elsewhere(self):
@@ -245,12 +288,12 @@ class SharedFolderTest(SharedFolderBase):
 
 @unittest.skipUnless(shutil.which("valgrind"), "needs valgrind")
 class SharedFolderUnderValgrindTest(SharedFolderBase):
-    """A note's window made again from its changed file, the window of a
+    """A note's window showing its changed file, the window of a
     note that came, the windows of notes that went and the popup of both
     versions all pass through libXt and libXaw, whose writes only valgrind
     sees."""
 
-    def test_windows_made_and_gone_for_changes_from_elsewhere(self):
+    def test_windows_changed_made_and_gone_for_changes_from_elsewhere(self):
         make_note_dir(self.home, {"note2": note_file("Work", "call Bob\n", x=400, y=120)})
         log = os.path.join(self.x.tmp, "valgrind.log")
         wrapper = ["valgrind", "-q", "--error-exitcode=99", "--errors-for-leak-kinds=none",
