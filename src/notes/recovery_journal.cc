@@ -46,8 +46,10 @@ struct Journal {
   // The names a note's recovery file had before the one it has now, to go
   // once a write under the new name is through.
   std::unordered_map<int, std::vector<std::string>> former_names;
-  // Memory that held the bytes of earlier writes, for the next ones.
-  std::vector<std::string> spare;
+  // Memory that held the bytes of an earlier write, or that the writer
+  // made ready, for the next bytes (empty when there is none).
+  std::string spare;
+  bool preparing = false;  // the writer is making memory ready
   // What the start-up told besides the recovered notes: their names.
   std::vector<std::string> both_kept;
   std::vector<std::string> set_aside;
@@ -114,8 +116,8 @@ void Rearm(Millis now) {
 // (unless the job said not to: a save follows that tells its own).
 void HandleResults() {
   for (RecoveryWriter::Result& result : journal.writer.TakeResults()) {
-    // Two buffers are enough: one being written, one waiting its turn.
-    if (result.spare.capacity() > 0 && journal.spare.size() < 2) journal.spare.push_back(std::move(result.spare));
+    if (result.prepared) journal.preparing = false;
+    if (result.spare.capacity() > journal.spare.capacity()) journal.spare = std::move(result.spare);
     auto job = journal.job_note.find(result.tag);
     if (job == journal.job_note.end()) {
       // A removal, or a write of a note saved or gone since: only a file
@@ -182,11 +184,8 @@ void WriteRecovery(Note* note, Millis now, bool tell = true) {
   const int job = ++journal.last_job;
   journal.job_note[job] = note->id;
   Watch();
-  std::string bytes;
-  if (!journal.spare.empty()) {
-    bytes = std::move(journal.spare.back());
-    journal.spare.pop_back();
-  }
+  std::string bytes = std::move(journal.spare);
+  journal.spare = std::string();
   JournalFileBytes(*note, CurrentScreen(), &bytes);
   journal.writer.Write(NoteDir(), job, name, std::move(bytes), std::move(then_remove), tell);
   journal.schedule.Written(note->id, now, true);
@@ -229,7 +228,18 @@ void RecordChange(const Note* note) {
   if (off || journal.schedule.Pending(note->id) || NoteDir().empty()) return;
   Millis now = Now();
   Millis due = journal.schedule.Changed(note->id, now);
-  if (due >= 0) Arm(due, now);
+  if (due < 0) return;
+  Arm(due, now);
+  // A large note: the writer makes the memory for its bytes ready
+  // meanwhile, so that the main loop does not wait for new pages.
+  constexpr std::size_t kLarge = 1 << 20;
+  constexpr std::size_t kRoom = 64 << 10;  // header, name, and more typing
+  const std::size_t size = note->TextLength() + kRoom;
+  if (size > kLarge && journal.spare.capacity() < size && !journal.preparing) {
+    journal.preparing = true;
+    Watch();
+    journal.writer.Prepare(size);
+  }
 }
 
 void RecoveryNoteGone(int id) {
@@ -241,7 +251,7 @@ void RecoveryNoteGone(int id) {
   // Gone when the save or the destruction is done, not only asked for.
   WaitForWriter();
   // The memory of earlier writes is kept while typing goes on, not after.
-  journal.spare.clear();
+  journal.spare = std::string();
 }
 
 void DiscardRecovery() {
@@ -251,7 +261,7 @@ void DiscardRecovery() {
   Disarm();
   // The program ends next: nothing may be left half done.
   WaitForWriter();
-  journal.spare.clear();
+  journal.spare = std::string();
 }
 
 void FlushRecovery() {

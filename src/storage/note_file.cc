@@ -1,5 +1,7 @@
 #include "storage/note_file.h"
 
+#include <sys/mman.h>
+
 #include <cctype>
 #include <climits>
 #include <cstdint>
@@ -175,6 +177,20 @@ std::string StoredPart(std::string_view shown, bool kept, std::string_view store
 
 namespace {
 
+// Makes room for `size` bytes in *out. A large buffer new to it asks for
+// huge pages where the system gives them on request: filling 16 MiB then
+// costs eight page faults instead of four thousand.
+void Reserve(std::string* out, std::size_t size) {
+  if (size <= out->capacity()) return;
+  out->reserve(size);
+  constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
+  if (size < 2 * kHuge) return;
+  const auto start = reinterpret_cast<std::uintptr_t>(out->data());
+  const std::uintptr_t begin = (start + kHuge - 1) & ~(kHuge - 1);
+  const std::uintptr_t end = (start + out->capacity()) & ~(kHuge - 1);
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
+
 // Appends the header line (the fourteen numbers for a text of `length`
 // bytes, then header_words) and the name line of the note's file.
 void AppendHead(const Note& note, ScreenSize screen, std::size_t length, std::string_view header_words,
@@ -211,7 +227,7 @@ void AppendHead(const Note& note, ScreenSize screen, std::size_t length, std::st
   }
   *out += '\n';
   // One allocation for all of it: the text may be megabytes.
-  out->reserve(out->size() + name.size() + 1 + length);
+  Reserve(out, out->size() + name.size() + 1 + length);
   *out += name;
   *out += '\n';
 }

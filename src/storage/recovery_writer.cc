@@ -100,6 +100,13 @@ void RecoveryWriter::Remove(const std::string& note_dir, int tag, const std::str
   }
 }
 
+void RecoveryWriter::Prepare(std::size_t size) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  Job job;
+  job.prepare = size;
+  Queue(std::move(job), lock);
+}
+
 void RecoveryWriter::Drain() {
   std::unique_lock<std::mutex> lock(mutex_);
   idle_.wait(lock, [this] { return jobs_.empty() && !working_; });
@@ -158,6 +165,12 @@ RecoveryWriter::Result RecoveryWriter::Do(Job& job) {
   result.name = job.name;
   result.removal = job.removal;
   result.tell = job.tell;
+  if (job.prepare) {
+    result.prepared = true;
+    result.ok = true;
+    job.bytes.resize(job.prepare);  // every page touched
+    return result;
+  }
   if (job.removal) {
     result.ok = RemoveRecoveryFile(job.note_dir, job.name, &result.error);
     result.path = RecoveryPath(job.note_dir, job.name);

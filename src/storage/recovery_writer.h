@@ -25,6 +25,7 @@ class RecoveryWriter {
     int tag = 0;  // the caller's, as given with the job
     std::string name;
     bool removal = false;
+    bool prepared = false;  // the job only made `spare` ready
     bool ok = false;
     bool tell = false;   // as given with the write
     std::string path;    // the file written
@@ -54,6 +55,11 @@ class RecoveryWriter {
   // queued before; a queued write of it that has not begun is dropped.
   void Remove(const std::string& note_dir, int tag, const std::string& name);
 
+  // Has memory for `size` bytes made ready (its pages touched) and handed
+  // back as the spare of a result: the caller then fills it without the
+  // cost of new pages.
+  void Prepare(std::size_t size);
+
   // Waits until every job queued so far is done.
   void Drain();
   // The results of the jobs done since the last call, in their order.
@@ -72,6 +78,7 @@ class RecoveryWriter {
     bool tell = false;
     std::string bytes;
     std::vector<std::string> then_remove;
+    std::size_t prepare = 0;  // a job that only makes memory ready
   };
   // With the lock held: starts the thread and the descriptor when needed;
   // false when no thread can be made (the caller does the job itself).
