@@ -152,9 +152,11 @@ void RecoveryWriter::Run() {
     result.spare = std::move(job.bytes);
     result.spare.clear();
     job = Job();
-    Post(std::move(result));
     lock.lock();
+    // Done as its result is told: who hears it finds the writer idle
+    // unless more was asked for.
     working_ = false;
+    PostLocked(std::move(result));
     idle_.notify_all();
   }
 }
@@ -187,6 +189,10 @@ RecoveryWriter::Result RecoveryWriter::Do(Job& job) {
 
 void RecoveryWriter::Post(Result result) {
   std::lock_guard<std::mutex> lock(mutex_);
+  PostLocked(std::move(result));
+}
+
+void RecoveryWriter::PostLocked(Result result) {
   results_.push_back(std::move(result));
   if (event_.valid()) {
     std::uint64_t one = 1;

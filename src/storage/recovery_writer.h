@@ -86,6 +86,7 @@ class RecoveryWriter {
   void Run();
   static Result Do(Job& job);
   void Post(Result result);
+  void PostLocked(Result result);  // with the lock held
   void Queue(Job job, std::unique_lock<std::mutex>& lock);
 
   std::mutex mutex_;
