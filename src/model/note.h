@@ -26,6 +26,10 @@ class NoteView {
   // The note's text, read from memory of the program's own: asks no server
   // anything (a save reads it when the display is lost).
   virtual std::string Text() const = 0;
+  // The length of Text() in bytes, and Text() appended to *out: a large
+  // text copied once, into memory the caller uses again.
+  virtual std::size_t TextLength() const { return Text().size(); }
+  virtual void AppendText(std::string* out) const { out->append(Text()); }
   // The note was changed (called for every change, however small) or
   // saved.
   virtual void NoteChanged() = 0;
@@ -103,6 +107,11 @@ class Note {
 
   // The note's text: its view's, else `text`.
   std::string Text() const { return view ? view->Text() : text; }
+  std::size_t TextLength() const { return view ? view->TextLength() : text.size(); }
+  void AppendText(std::string* out) const {
+    if (view) view->AppendText(out);
+    else out->append(text);
+  }
 
   // Whether the note has changes not yet written. This is the one flag;
   // every change of it goes through MarkChanged and MarkSaved, which tell

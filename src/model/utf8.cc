@@ -72,25 +72,34 @@ std::size_t Utf8PrefixLength(std::string_view bytes, std::size_t max_bytes) {
 }
 
 void AppendWideAsUtf8(std::string* out, const wchar_t* chars, std::size_t count) {
+  // Encoded a block at a time: one append per block rather than per byte
+  // (a note's text may be millions of characters).
+  char block[1024];
+  std::size_t used = 0;
   for (std::size_t i = 0; i < count; ++i) {
+    if (used > sizeof block - 4) {
+      out->append(block, used);
+      used = 0;
+    }
     auto code = static_cast<std::uint32_t>(chars[i]);
     if (code < 0x80) {
-      *out += static_cast<char>(code);
+      block[used++] = static_cast<char>(code);
       continue;
     }
     if ((code >= 0xd800 && code <= 0xdfff) || code > 0x10ffff) code = 0xfffd;
     if (code < 0x800) {
-      *out += static_cast<char>(0xc0 | (code >> 6));
+      block[used++] = static_cast<char>(0xc0 | (code >> 6));
     } else if (code < 0x10000) {
-      *out += static_cast<char>(0xe0 | (code >> 12));
-      *out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
+      block[used++] = static_cast<char>(0xe0 | (code >> 12));
+      block[used++] = static_cast<char>(0x80 | ((code >> 6) & 0x3f));
     } else {
-      *out += static_cast<char>(0xf0 | (code >> 18));
-      *out += static_cast<char>(0x80 | ((code >> 12) & 0x3f));
-      *out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
+      block[used++] = static_cast<char>(0xf0 | (code >> 18));
+      block[used++] = static_cast<char>(0x80 | ((code >> 12) & 0x3f));
+      block[used++] = static_cast<char>(0x80 | ((code >> 6) & 0x3f));
     }
-    *out += static_cast<char>(0x80 | (code & 0x3f));
+    block[used++] = static_cast<char>(0x80 | (code & 0x3f));
   }
+  out->append(block, used);
 }
 
 std::wstring WideFromUtf8(std::string_view bytes) {

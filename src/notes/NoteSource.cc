@@ -411,15 +411,19 @@ XawTextPosition NoteSourceLength(Widget w) {
 
 std::string NoteSourceText(Widget w) {
   std::string text;
-  text.reserve(static_cast<std::size_t>(NoteSourceLength(w)));
+  NoteSourceAppendText(w, &text);
+  return text;
+}
+
+void NoteSourceAppendText(Widget w, std::string* out) {
+  out->reserve(out->size() + static_cast<std::size_t>(NoteSourceLength(w)));
   if (XtIsSubclass(w, noteMultiSourceObjectClass)) {
     for (const MultiPiece* p = reinterpret_cast<NoteMultiSourceObject>(w)->multi_src.first_piece; p; p = p->next)
-      AppendWideAsUtf8(&text, p->text, static_cast<std::size_t>(p->used));
+      AppendWideAsUtf8(out, p->text, static_cast<std::size_t>(p->used));
   } else {
     for (const Piece* p = reinterpret_cast<NoteSourceObject>(w)->ascii_src.first_piece; p; p = p->next)
-      text.append(p->text, static_cast<std::size_t>(p->used));
+      out->append(p->text, static_cast<std::size_t>(p->used));
   }
-  return text;
 }
 
 // The classes keep the class names of their superclasses, as AsciiText keeps

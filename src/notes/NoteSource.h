@@ -87,3 +87,5 @@ XawTextPosition NoteSourceLength(Widget w);
 // class), taken from its pieces in order: in time proportional to the text,
 // however many pieces hold it.
 std::string NoteSourceText(Widget w);
+// The same text appended to *out.
+void NoteSourceAppendText(Widget w, std::string* out);

@@ -102,6 +102,11 @@ std::string NoteWindow::Text() const {
   return NoteSourceText(source_);
 }
 
+void NoteWindow::AppendText(std::string* out) const {
+  if (!source_) out->append(Text());
+  else NoteSourceAppendText(source_, out);
+}
+
 void NoteWindow::LoadWide(const std::string& utf8) {
   // Up to the first NUL, as a string resource would be.
   NoteSourceLoadUtf8(source_, std::string_view(utf8.c_str()));

@@ -31,6 +31,8 @@ class NoteWindow : public NoteView {
   // while the window exists: the record's text is handed to the source when
   // the window is built. Reading it makes no X request.
   std::string Text() const override;
+  std::size_t TextLength() const override { return Length(); }
+  void AppendText(std::string* out) const override;
   // Its length in bytes, in constant time.
   std::size_t Length() const;
   // The most text the note holds: kMaxTextLength (its text source's

@@ -1,8 +1,9 @@
 // The recovery journal: while a note has changes not yet saved, its text and
 // name are kept in its recovery file (storage/recovery.h), written from a
 // timer on the monotonic clock. A change only marks the note and arms that
-// timer; the timer reads the text and writes. No timer is armed while every
-// change is written.
+// timer; the timer copies the text and hands it to the writer's thread
+// (storage/recovery_writer.h), which writes it. No timer is armed while
+// every change is written.
 #pragma once
 
 #include <vector>
@@ -13,7 +14,8 @@
 // change (every keystroke), so it does no more than that.
 void RecordChange(const Note* note);
 
-// The note was saved or destroyed: its recovery file goes.
+// The note was saved or destroyed: its recovery file goes (after any write
+// of it still under way; gone when this returns).
 void RecoveryNoteGone(int id);
 
 // The user discarded every change: every recovery file the program wrote or

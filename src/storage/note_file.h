@@ -78,8 +78,13 @@ NoteFileExtent MeasureNoteFile(std::string_view head, bool at_end, const NoteFil
 
 // The bytes of a note file in the current format for the note's record,
 // written on a screen of the given size. The size is the window's when it
-// is known. The text is written up to its first NUL.
-std::string FormatNoteFile(const Note& note, ScreenSize screen);
+// is known. The text is written up to its first NUL. `header_words`, when
+// given, go on the header line after the fourteen numbers, where readers
+// of note files look no further. The text is copied once, into the bytes.
+std::string FormatNoteFile(const Note& note, ScreenSize screen, std::string_view header_words = {});
+// The same bytes in *out (what it held is dropped, its memory used again),
+// the text appended straight from where the note keeps it.
+void FormatNoteFileInto(const Note& note, ScreenSize screen, std::string_view header_words, std::string* out);
 
 // The id a note file's name gives: the characters after "note" read as a
 // decimal integer the way atoi does (0 when no digit follows).

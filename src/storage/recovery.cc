@@ -103,9 +103,10 @@ std::string RecoveryPath(const std::string& note_dir, const std::string& name) {
   return RecoveryDirectory(note_dir) + "/" + name;
 }
 
-std::string JournalBytes(const std::string& note_file, const StoredFile& base) {
-  std::size_t header_end = note_file.find('\n');
-  if (header_end == std::string::npos) return note_file;
+namespace {
+
+// The words of a recovery file's header line that name its base.
+std::string BaseWords(const StoredFile& base) {
   std::string word(kBaseWord.substr(1));
   if (!base.known) {
     word += kNoBase;
@@ -115,7 +116,25 @@ std::string JournalBytes(const std::string& note_file, const StoredFile& base) {
                   base.mtime_sec, base.mtime_nsec, base.hash);
     word += numbers;
   }
-  return note_file.substr(0, header_end) + word + " " + note_file.substr(header_end);
+  return word;
+}
+
+}  // namespace
+
+std::string JournalBytes(const std::string& note_file, const StoredFile& base) {
+  std::size_t header_end = note_file.find('\n');
+  if (header_end == std::string::npos) return note_file;
+  return note_file.substr(0, header_end) + BaseWords(base) + " " + note_file.substr(header_end);
+}
+
+std::string JournalFileBytes(const Note& note, ScreenSize screen) {
+  std::string out;
+  JournalFileBytes(note, screen, &out);
+  return out;
+}
+
+void JournalFileBytes(const Note& note, ScreenSize screen, std::string* out) {
+  FormatNoteFileInto(note, screen, BaseWords(note.stored_file), out);
 }
 
 bool ReadJournalBase(std::string_view bytes, StoredFile* base) {
@@ -167,7 +186,8 @@ bool WriteRecoveryFile(const std::string& note_dir, const std::string& name, con
 
 bool RemoveRecoveryFile(const std::string& note_dir, const std::string& name, std::string* error) {
   const std::string path = RecoveryPath(note_dir, name);
-  if (unlink(path.c_str()) != 0 && errno != ENOENT) {
+  // Where the directory is not one, no file of it can be either.
+  if (unlink(path.c_str()) != 0 && errno != ENOENT && errno != ENOTDIR) {
     *error = path + ": " + std::strerror(errno);
     return false;
   }

@@ -29,6 +29,10 @@ std::string RecoveryPath(const std::string& note_dir, const std::string& name);
 // note's file held) named at the end of the header line, past the fourteen
 // numbers, where a reader of note files looks no further.
 std::string JournalBytes(const std::string& note_file, const StoredFile& base);
+// The same bytes made from the note itself, its text copied once; the
+// second puts them in *out, using its memory again.
+std::string JournalFileBytes(const Note& note, ScreenSize screen);
+void JournalFileBytes(const Note& note, ScreenSize screen, std::string* out);
 // Reads the base a recovery file names; false when it names none (a file
 // of an older stikkel). base->known is false for a note that had no file.
 bool ReadJournalBase(std::string_view bytes, StoredFile* base);

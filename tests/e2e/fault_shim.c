@@ -4,7 +4,8 @@
  * STIKKEL_FAULT_COUNT how many such calls fail (default 1);
  * STIKKEL_FAULT_SKIP how many such calls succeed first (default 0);
  * STIKKEL_FAULT_FILE another name prefix for the temporary (the recovery
- * journal's is "tmp."); STIKKEL_FAULT_ENOSPC set: the disk is full. */
+ * journal's is "tmp."); STIKKEL_FAULT_ENOSPC set: the disk is full;
+ * STIKKEL_FAULT_DELAY_MS set: the calls do not fail but take that long. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -14,6 +15,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/types.h>
+#include <time.h>
 #include <unistd.h>
 
 static int tracked[1024];
@@ -35,6 +37,18 @@ static int faulty(const char *call) {
   }
   if (left == 0) return 0;
   --left;
+  return 1;
+}
+
+/* A slow disk instead of a failing one: the call waits, then is made.
+ * Returns whether it did. */
+static int slowed(void) {
+  const char *delay = getenv("STIKKEL_FAULT_DELAY_MS");
+  if (!delay) return 0;
+  long ms = atol(delay);
+  struct timespec ts = {ms / 1000, (ms % 1000) * 1000000L};
+  while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+  }
   return 1;
 }
 
@@ -79,7 +93,7 @@ int open64(const char *path, int flags, ...) {
 
 ssize_t write(int fd, const void *buf, size_t n) {
   ssize_t (*real)(int, const void *, size_t) = (ssize_t (*)(int, const void *, size_t))dlsym(RTLD_NEXT, "write");
-  if (fd >= 0 && fd < 1024 && tracked[fd] && faulty("write")) {
+  if (fd >= 0 && fd < 1024 && tracked[fd] && faulty("write") && !slowed()) {
     errno = fault_errno();
     return -1;
   }
@@ -88,7 +102,7 @@ ssize_t write(int fd, const void *buf, size_t n) {
 
 int fsync(int fd) {
   int (*real)(int) = (int (*)(int))dlsym(RTLD_NEXT, "fsync");
-  if (fd >= 0 && fd < 1024 && tracked[fd] && faulty("fsync")) {
+  if (fd >= 0 && fd < 1024 && tracked[fd] && faulty("fsync") && !slowed()) {
     errno = fault_errno();
     return -1;
   }

@@ -83,10 +83,18 @@ class BenchSmokeTest(unittest.TestCase):
 
     def test_journal(self):
         # The same program on both sides: no build of an older commit here.
-        out = self.bench("journal", "--baseline", os.environ.get("STIKKEL_BIN", os.path.join(SOURCE_DIR, "build",
-                                                                                            "stikkel")),
-                         "--runs", "1", "--chars", "30", "--delay", "40", "--idle", "1")
+        binary = os.environ.get("STIKKEL_BIN", os.path.join(SOURCE_DIR, "build", "stikkel"))
+        out = self.bench("journal", "--baseline", binary, "--nojournal", binary,
+                         "--runs", "1", "--chars", "30", "--delay", "40", "--idle", "1",
+                         "--stall-sizes", "1", "--locales", "C", "--stall-chars", "20")
         self.assertIn("## Typing 30 characters", out)
+        self.assertIn("## Typing stall: 20 characters", out)
+        stall = rows(out, "1 KiB")
+        self.assertEqual(len(stall), 1, out)
+        self.assertEqual(stall[0][1], "C")
+        for cell in stall[0][2:8]:
+            self.assertGreaterEqual(float(cell), 0, out)
+        self.assertGreaterEqual(float(stall[0][8]), 1, "the journal wrote what was typed")
         for size in ("short", "60 KiB"):
             row = rows(out, size)
             self.assertEqual(len(row), 1, out)

@@ -13,6 +13,7 @@ import unittest
 from e2e import E2ETest, make_note_dir, note_file, wait_for
 from faults import (FILE_ENTRIES, choose_note_menu_entry, move_pointer, parse_note, parse_recovery, sync_note,
                     type_into_note)
+from xprobe import Probe
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 NOTES = {"note1": ("Shopping", "milk\n", 40), "note2": ("Work", "call Bob\n", 420)}
@@ -141,12 +142,43 @@ class RecoveryTest(E2ETest):
         self.assertEqual(self.x.find_windows(POPUP), [])
         self.assertEqual(self.files(), self.saved)
 
-    def test_full_disk_keeps_the_last_good_recovery_file(self):
+    def fault_shim(self):
         build = tempfile.mkdtemp(prefix="stikkel-shim-")
         self.addCleanup(shutil.rmtree, build, True)
         shim = os.path.join(build, "fault_shim.so")
         subprocess.run(["cc", "-shared", "-fPIC", "-O1", "-o", shim, os.path.join(HERE, "fault_shim.c"), "-ldl"],
                        check=True)
+        return shim
+
+    def test_a_slow_disk_does_not_hold_up_typing(self):
+        # Every flush of a recovery file takes 2 s, as on a busy disk.
+        app = self.start(home=self.home, env={"LD_PRELOAD": self.fault_shim(), "STIKKEL_FAULT": "fsync",
+                                              "STIKKEL_FAULT_FILE": "tmp.", "STIKKEL_FAULT_COUNT": "1000",
+                                              "STIKKEL_FAULT_DELAY_MS": "2000"})
+        wid = self.x.wait_mapped("Shopping")
+        probe = Probe(self.x.env, wid)
+        self.addCleanup(probe.stop)
+        probe.wait_answer()
+        type_into_note(self.x, wid, "ABC")
+        # The journal's write has begun (half a second after the keys) and
+        # waits for the disk: the keys typed meanwhile are taken at once.
+        time.sleep(0.8)
+        t0 = time.monotonic()
+        self.x.xdotool("type", "--delay", "50", "DEFGHIJKLM")
+        sync_note(self.x, wid)
+        time.sleep(0.5)
+        t1 = time.monotonic()
+        longest = probe.unanswered(t0, t1)
+        self.assertLess(longest, 0.5, "the program answered nothing for %.2f s while the journal wrote" % longest)
+        self.assertLess(t1 - t0, 1.9, "the keys went in without waiting for the disk")
+        # The writes still get there, the newest last.
+        wait_for(lambda: self.recovery_files().get("note1", b"").endswith(b"ABCDEFGHIJKLMmilk\n"), timeout=15,
+                 what="the recovery file with every key")
+        probe.stop()
+        self.assertNotIn("stikkel:", app.stderr())
+
+    def test_full_disk_keeps_the_last_good_recovery_file(self):
+        shim = self.fault_shim()
         # The journal's first write goes through; every one after it finds
         # the disk full.
         app = self.start(home=self.home, env={"LD_PRELOAD": shim, "STIKKEL_FAULT": "write",

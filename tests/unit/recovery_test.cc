@@ -122,6 +122,40 @@ TEST(RecoveryFile, NamesTheNotesFileAndWhatItHeld) {
   ASSERT_TRUE(ReadJournalBase(JournalBytes(bytes, StoredFile()), &back));
   EXPECT_FALSE(back.known) << "a note that had no file";
   EXPECT_FALSE(ReadJournalBase(bytes, &back)) << "a plain note file names no base";
+
+  // Made from the note at once, the bytes are the same, whatever the text
+  // holds: a NUL ends it, a text read as Latin-1 keeps its file's bytes.
+  struct Case {
+    const char* what;
+    std::string text;
+    bool kept_latin1;
+  };
+  const Case cases[] = {
+      {"plain", "milk\n", false},
+      {"empty", "", false},
+      {"a NUL ends the text", std::string("before\0after", 12), false},
+      {"large", std::string(3 << 20, 'x'), false},
+      {"read as Latin-1, unchanged", "Gr\xc3\xbc\xc3\x9f" "e\n", true},
+  };
+  for (const Case& c : cases) {
+    Note from;
+    from.name = note.name;
+    from.x = 10;
+    from.width = 200;
+    from.height = 100;
+    from.alarm.set = true;
+    from.alarm.month = 12;
+    from.text = c.text;
+    if (c.kept_latin1) {
+      from.file_bytes.kept = true;
+      from.file_bytes.text = "Gr\xfc\xdf" "e\n";
+      from.file_bytes.name = from.name;
+    }
+    for (const StoredFile& b : {base, StoredFile()}) {
+      from.stored_file = b;
+      EXPECT_EQ(JournalFileBytes(from, kScreen), JournalBytes(FormatNoteFile(from, kScreen), b)) << c.what;
+    }
+  }
 }
 
 class ApplyRecoveryTest : public testing::Test {

@@ -149,6 +149,14 @@ TEST(Utf8, WideCharactersRoundTrip) {
   std::string back;
   AppendWideAsUtf8(&back, chars.data(), chars.size());
   EXPECT_EQ(back, kSample);
+  // A long text, its characters of every length falling across every
+  // place the encoder may stop to hand bytes on, appended after text.
+  std::string long_sample;
+  for (int i = 0; i < 500; ++i) long_sample += kSample + std::string(i % 4, 'x');
+  const std::wstring long_chars = WideFromUtf8(long_sample);
+  back = "before ";
+  AppendWideAsUtf8(&back, long_chars.data(), long_chars.size());
+  EXPECT_EQ(back, "before " + long_sample);
 }
 
 TEST(Utf8, CharactersAreCounted) {
