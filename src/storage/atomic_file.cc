@@ -42,7 +42,8 @@ namespace {
 // an invalid descriptor with errno set when none can be made.
 FileDescriptor CreateUniqueTemporary(const std::string& stem, std::string* path) {
   static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  static std::mt19937_64 random{std::random_device{}() ^ (static_cast<std::uint64_t>(getpid()) << 32)};
+  // Each thread that saves has its own.
+  static thread_local std::mt19937_64 random{std::random_device{}() ^ (static_cast<std::uint64_t>(getpid()) << 32)};
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string name = stem;
     std::uint64_t bits = random();
