@@ -67,7 +67,7 @@ TEST_F(SaveTest, ChangedNoteIsWrittenInTheNoteFormat) {
 
 TEST_F(SaveTest, UntouchedNoteIsNotWrittenAndAMovedOneIs) {
   Note* note = Shown("text");
-  SaveAllNotes(false);
+  SaveAllAndWait(false);
   Pump();
   EXPECT_TRUE(Files(dir_.path()).empty()) << "neither moved nor edited";
 
@@ -78,7 +78,7 @@ TEST_F(SaveTest, UntouchedNoteIsNotWrittenAndAMovedOneIs) {
     return a.x == 300;
   }));
   EXPECT_FALSE(note->changed());
-  SaveAllNotes(false);
+  SaveAllAndWait(false);
   std::string bytes = ReadFile(dir_ / "note1");
   EXPECT_EQ(bytes.substr(0, 25), "%%!!<tackonnote> 300 310 ");
   EXPECT_EQ(note->x, 300);
@@ -87,7 +87,7 @@ TEST_F(SaveTest, UntouchedNoteIsNotWrittenAndAMovedOneIs) {
   struct stat before, after;
   std::filesystem::last_write_time(dir_ / "note1", std::filesystem::file_time_type{});
   stat((dir_ / "note1").c_str(), &before);
-  SaveAllNotes(false);
+  SaveAllAndWait(false);
   stat((dir_ / "note1").c_str(), &after);
   EXPECT_EQ(before.st_mtim.tv_sec, after.st_mtim.tv_sec);
 }
@@ -103,11 +103,11 @@ TEST_F(SaveTest, NoteMovedThenHiddenIsWrittenAtItsNewPlace) {
   WindowOf(note)->Hide();
   Pump();
   EXPECT_FALSE(note->changed()) << "hiding is not an edit";
-  SaveAllNotes(false);
+  SaveAllAndWait(false);
   EXPECT_EQ(ReadFile(dir_ / "note1").substr(0, 29), "%%!!<tackonnote> 500 510 169 ");
   EXPECT_NE(ReadFile(dir_ / "note1").find(" 4 1 0 "), std::string::npos) << "stored hidden";
   std::filesystem::last_write_time(dir_ / "note1", std::filesystem::file_time_type{});
-  SaveAllNotes(false);
+  SaveAllAndWait(false);
   EXPECT_EQ(std::filesystem::last_write_time(dir_ / "note1"), std::filesystem::file_time_type{});
 }
 
@@ -197,10 +197,10 @@ TEST_F(SaveTest, FullDiskKeepsTheOldFileAndTheUnsavedFlag) {
 }
 
 TEST_F(SaveTest, SaveAllWithNoNotes) {
-  SaveAllNotes(false);
+  SaveAllAndWait(false);
   Pump();
   EXPECT_TRUE(PopupsNamed("ErrorShell").empty());
-  SaveAllNotes(true);
+  SaveAllAndWait(true);
   Pump();
   std::vector<Widget> popups = PopupsNamed("ErrorShell");
   ASSERT_EQ(popups.size(), 1u);
