@@ -18,7 +18,7 @@
 #include "app/app.h"
 #include "model/note_list.h"
 #include "notes/note_window.h"
-#include "notes/note_saving.h"
+#include "notes/note_commands.h"
 #include "notes/note_saving.h"
 #include "stderr_capture.h"
 #include "temp_dir.h"
@@ -109,6 +109,39 @@ TEST_F(SaveTest, NoteMovedThenHiddenIsWrittenAtItsNewPlace) {
   std::filesystem::last_write_time(dir_ / "note1", std::filesystem::file_time_type{});
   SaveAllAndWait(false);
   EXPECT_EQ(std::filesystem::last_write_time(dir_ / "note1"), std::filesystem::file_time_type{});
+}
+
+TEST_F(SaveTest, APassUnderWayKeepsLaterEditsLetsADestroyedNoteGoAndTakesASecondPassAfterIt) {
+  // Enough notes that the writer is still busy when the commands below come.
+  std::vector<Note*> notes;
+  for (int i = 0; i < 40; ++i) notes.push_back(Shown(("text " + std::to_string(i)).c_str(), 20 + 30 * i, 60));
+  for (Note* note : notes) note->MarkChanged();
+  Note* edited = notes.front();
+  Note* doomed = notes.back();
+  const std::string edited_path = dir_ / ("note" + std::to_string(edited->id));
+  const std::string doomed_path = dir_ / ("note" + std::to_string(doomed->id));
+  bool first_ended = false;
+  SaveOutcome first;
+  SaveAllNotes(false, [&](const SaveOutcome& outcome) {
+    first_ended = true;
+    first = outcome;
+  });
+  ASSERT_TRUE(WindowOf(edited)->Insert(0, std::string_view("more ", 5)));
+  DestroyNote(doomed);
+  Press(XtNameToWidget(PopupNamed("Confirm"), "Buttons.Confirm"));
+  int second = 0;
+  SaveAllNotes(false, [&](const SaveOutcome&) { ++second; });
+  EXPECT_EQ(second, 0) << "never two passes at once";
+  ASSERT_TRUE(PumpUntil([&] { return first_ended; }, 10000));
+  EXPECT_TRUE(first.all);
+  EXPECT_EQ(first.tried, 40u);
+  ASSERT_TRUE(PumpUntil([&] { return second == 1; }, 10000));
+  EXPECT_FALSE(edited->changed());
+  EXPECT_NE(ReadFile(edited_path).find("\nmore text 0"), std::string::npos) << ReadFile(edited_path);
+  EXPECT_FALSE(std::filesystem::exists(doomed_path)) << "the destroyed note's file does not come back";
+  for (const std::string& name : Files(dir_.path())) EXPECT_EQ(name.rfind("sk1.", 0), std::string::npos) << name;
+  Pump();
+  EXPECT_EQ(second, 1);
 }
 
 TEST_F(SaveTest, StoredSizeIsTheWindowsAtSaving) {
