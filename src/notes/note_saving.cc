@@ -1,8 +1,11 @@
 #include "notes/note_saving.h"
 
+#include <chrono>
 #include <cstdio>
+#include <deque>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -79,8 +82,15 @@ bool SaveNote(Note* note) {
 
 namespace {
 
-// A pass of SaveAllNotes: its files are written by `writer` while the main
-// loop goes on.
+// How many notes a step of a pass looks at (asking the server where their
+// windows stand, formatting their files), and how long a step may take
+// notes in: the main loop answers between steps.
+constexpr std::size_t kNotesPerStep = 250;
+constexpr auto kStepTime = std::chrono::milliseconds(20);
+
+// A pass of SaveAllNotes. The main loop looks at the notes in steps and
+// hands their files to `writer`, which writes them while the main loop goes
+// on; what it wrote is taken into the notes in steps too.
 struct Pass {
   std::unique_ptr<SaveWriter> writer;  // made at the first pass
   bool running = false;
@@ -89,43 +99,88 @@ struct Pass {
   std::vector<SaveDone> done;     // of the pass under way
   bool again = false;             // another pass was asked for meanwhile
   std::vector<SaveDone> waiting;  // and these run after it
+  std::vector<int> ids;           // the notes when the pass began, in list order
+  std::size_t next = 0;           // the first of them not yet looked at
+  bool added = false;             // the writer has files of this pass
+  bool written = false;           // and has ended: every one written
+  std::string flush;              // a failed flush of the note directory
+  std::deque<FileWrite> backlog;  // written, not yet taken into their notes
+  bool step_armed = false;
 } pass;
 
 void StartPass();
+void Advance();
+
+// The notes by id, for many look-ups at once.
+std::unordered_map<int, Note*> NotesById() {
+  std::unordered_map<int, Note*> by_id;
+  by_id.reserve(Notes().size());
+  for (const auto& note : Notes()) by_id.emplace(note->id, note.get());
+  return by_id;
+}
 
 // Takes one finished write into its note and tells a failure (with the
 // display: in a popup, as a save does; without: nothing, as the save that
-// follows tells it).
-void TakeWrite(const FileWrite& write, bool display) {
-  Note* note = Notes().FindNote(write.id);
+// follows tells it). True when it saved a note afresh here (the note list
+// may have changed).
+bool TakeWrite(Note* note, const FileWrite& write, bool display) {
   // A note destroyed meanwhile had its save withdrawn: this is another.
-  if (!note || note->file_path != write.path) return;
+  if (!note || note->file_path != write.path) return false;
   if (!write.ok && (write.details.failed_step == ReplaceDetails::kChanged || write.details.exists)) {
     // The file changed again, or the new note's number was taken, after the
     // pass looked: the note is saved again here, looking afresh.
     if (write.new_file) note->file_path.clear();
-    if (display && note->NeedsWrite() && !Save({note}, false)) pass.outcome.all = false;
-    return;
+    if (!display || !note->NeedsWrite()) return false;
+    if (!Save({note}, false)) pass.outcome.all = false;
+    return true;
   }
   std::string err, detail;
   if (!FinishNoteWrite(note, write, &err, &detail)) {
     pass.outcome.all = false;
     if (display) ReportFileFailure(err, detail);
-    return;
+    return false;
   }
   // Changed again while it was written: it stays to be saved.
-  if (FormatNoteFile(*note, pass.screen) != write.bytes) return;
+  if (FormatNoteFile(*note, pass.screen) != write.bytes) return false;
   note->moved = false;
   note->MarkSaved();
   if (display) RecoveryNoteGone(note->id);
+  return false;
 }
 
-void EndPass(const std::string& flush) {
-  if (!flush.empty()) {
+// Takes written files into their notes, for at most `until` (all of them
+// when it is the zero time point).
+void TakeBacklog(bool display, std::chrono::steady_clock::time_point until = {}) {
+  if (pass.backlog.empty()) return;
+  // A few writes are found by walking the list; many through an index.
+  constexpr std::size_t kIndexFrom = 32;
+  std::unordered_map<int, Note*> by_id;
+  if (pass.backlog.size() >= kIndexFrom) by_id = NotesById();
+  std::size_t count = 0;
+  while (!pass.backlog.empty()) {
+    if (until != std::chrono::steady_clock::time_point() && ++count % 16 == 0 &&
+        std::chrono::steady_clock::now() > until)
+      break;
+    FileWrite write = std::move(pass.backlog.front());
+    pass.backlog.pop_front();
+    Note* note = nullptr;
+    if (by_id.empty()) {
+      note = Notes().FindNote(write.id);
+    } else if (auto it = by_id.find(write.id); it != by_id.end()) {
+      note = it->second;
+    }
+    if (TakeWrite(note, write, display) && !by_id.empty()) by_id = NotesById();
+  }
+}
+
+void EndPass() {
+  if (!pass.flush.empty()) {
     pass.outcome.all = false;
-    ReportFileFailure("Couldn't flush the note directory to disk.\nThe notes saved may not survive a crash.", flush);
+    ReportFileFailure("Couldn't flush the note directory to disk.\nThe notes saved may not survive a crash.",
+                      pass.flush);
   }
   pass.running = false;
+  pass.ids.clear();
   const SaveOutcome outcome = pass.outcome;
   std::vector<SaveDone> done = std::move(pass.done);
   pass.done.clear();
@@ -138,34 +193,48 @@ void EndPass(const std::string& flush) {
   StartPass();
 }
 
-// Takes in every write finished so far; ends the pass when it is over.
-void TakeWrites() {
+// Takes in every write finished so far; with `renames`, a rename under way
+// is waited for too.
+void TakeWrites(bool renames = false) {
   if (!pass.writer) return;
   std::vector<FileWrite> done;
   std::string flush;
-  const bool ended = pass.writer->Take(&done, &flush);
-  for (const FileWrite& write : done) TakeWrite(write, true);
-  if (ended && pass.running) EndPass(flush);
+  if (pass.writer->Take(&done, &flush, renames)) {
+    pass.written = true;
+    pass.flush = flush;
+  }
+  for (FileWrite& write : done) pass.backlog.push_back(std::move(write));
 }
 
-void WritesReadable(XtPointer, int*, XtInputId*) { TakeWrites(); }
+void WritesReadable(XtPointer, int*, XtInputId*) {
+  TakeWrites();
+  if (pass.running) Advance();
+}
 
-void StartPass() {
-  pass.running = true;
-  pass.outcome = SaveOutcome();
-  if (!pass.writer) {
-    pass.writer = std::make_unique<SaveWriter>();
-    if (pass.writer->fd() >= 0)
-      XtAppAddInput(program.app_context, pass.writer->fd(), IntClientData(XtInputReadMask), WritesReadable,
-                    nullptr);
+void StepDue(XtPointer, XtIntervalId*) {
+  pass.step_armed = false;
+  if (pass.running) Advance();
+}
+
+// Looks at the next step of notes: where their windows stand, whether they
+// need saving; formats their files and hands them to the writer.
+void LookAtNextNotes() {
+  std::unordered_map<int, Note*> by_id = NotesById();
+  const std::size_t end = std::min(pass.ids.size(), pass.next + kNotesPerStep);
+  std::vector<Note*> notes;
+  std::vector<NoteWindow*> windows;
+  for (; pass.next < end; ++pass.next) {
+    auto it = by_id.find(pass.ids[pass.next]);
+    if (it == by_id.end()) continue;  // gone meanwhile
+    notes.push_back(it->second);
+    if (NoteWindow* window = WindowOf(it->second); window && !it->second->hidden) windows.push_back(window);
   }
-  LookAtAllNotes();
+  NoteWindow::LookAt(windows);
   std::vector<Note*> which;
-  for (const auto& note : Notes())
-    if (ReadyToSave(note.get())) which.push_back(note.get());
-  pass.outcome.tried = which.size();
+  for (Note* note : notes)
+    if (ReadyToSave(note)) which.push_back(note);
+  pass.outcome.tried += which.size();
   CatchUpRecovery(which);
-  pass.screen = CurrentScreen();
   OutsideChanges outside;
   outside.options = ReadOptions();
   std::vector<FileWrite> writes;
@@ -190,13 +259,52 @@ void StartPass() {
     }
   }
   ShowOutsideChanges(&outside);
-  if (writes.empty()) {
-    EndPass(std::string());
+  if (writes.empty()) return;
+  pass.writer->Add(std::move(writes));
+  pass.added = true;
+}
+
+// One step of the pass in the main loop: the next notes looked at, then
+// written files taken into their notes for what is left of the step's time;
+// the pass ends once every note is looked at and every file taken in.
+void Advance() {
+  const auto until = std::chrono::steady_clock::now() + kStepTime;
+  if (pass.next < pass.ids.size()) {
+    LookAtNextNotes();
+    if (pass.next == pass.ids.size() && pass.added) {
+      pass.writer->Close();
+      if (pass.writer->fd() < 0) TakeWrites();  // written already, on this thread
+    }
+  }
+  TakeBacklog(true, until);
+  const bool looked = pass.next == pass.ids.size();
+  if (looked && pass.backlog.empty() && (pass.written || !pass.added)) {
+    EndPass();
     return;
   }
-  pass.writer->Add(std::move(writes));
-  pass.writer->Close();
-  if (pass.writer->fd() < 0) TakeWrites();  // written already, on this thread
+  if ((!looked || !pass.backlog.empty()) && !pass.step_armed) {
+    pass.step_armed = true;
+    XtAppAddTimeOut(program.app_context, 0, StepDue, nullptr);
+  }
+}
+
+void StartPass() {
+  pass.running = true;
+  pass.outcome = SaveOutcome();
+  pass.added = pass.written = false;
+  pass.flush.clear();
+  pass.backlog.clear();
+  pass.ids.clear();
+  pass.next = 0;
+  for (const auto& note : Notes()) pass.ids.push_back(note->id);
+  pass.screen = CurrentScreen();
+  if (!pass.writer) {
+    pass.writer = std::make_unique<SaveWriter>();
+    if (pass.writer->fd() >= 0)
+      XtAppAddInput(program.app_context, pass.writer->fd(), IntClientData(XtInputReadMask), WritesReadable,
+                    nullptr);
+  }
+  Advance();
 }
 
 }  // namespace
@@ -217,16 +325,27 @@ void SaveAllNotes(bool report, SaveDone done) {
 }
 
 void TakeFinishedSaves() {
-  if (pass.running) TakeWrites();
+  if (!pass.running) return;
+  TakeWrites(true);
+  TakeBacklog(true);
+  Advance();
 }
 
 void ForgetQueuedSave(Note* note) {
   if (!pass.running || !pass.writer) return;
   std::vector<FileWrite> done;
   bool dropped = false, was_new = false;
+  // Written already and waiting to be taken in: taken in now.
+  for (auto it = pass.backlog.begin(); it != pass.backlog.end(); ++it) {
+    if (it->id != note->id) continue;
+    FileWrite write = std::move(*it);
+    pass.backlog.erase(it);
+    TakeWrite(note, write, true);
+    break;
+  }
   if (!pass.writer->Withdraw(note->id, &done, &dropped, &was_new)) return;
-  for (const FileWrite& write : done) TakeWrite(write, true);
-  if (dropped && was_new && Notes().Contains(note)) note->file_path.clear();
+  for (const FileWrite& write : done) TakeWrite(note, write, true);
+  if (dropped && was_new) note->file_path.clear();
 }
 
 void WaitForSaves() {
@@ -273,10 +392,8 @@ void SaveChangedNotesWithoutDisplay() {
   // is written below.
   if (pass.writer) {
     pass.writer->Wait();
-    std::vector<FileWrite> done;
-    std::string flush;
-    pass.writer->Take(&done, &flush);
-    for (const FileWrite& write : done) TakeWrite(write, false);
+    TakeWrites();
+    TakeBacklog(false);
   }
   std::string error;
   const NoteFileReadOptions options = ReadOptions();

@@ -162,12 +162,17 @@ void SaveWriter::RunStretch(std::vector<Job*> stretch) {
     write.options = ReplaceOptions();  // holds nothing of this thread's any more
     std::lock_guard<std::mutex> lock(mutex_);
     job->state = State::kDone;
-    if (!job->withdrawn) Wake();
+    // The main loop hears of the writes a few dozen at a time, and of the
+    // last of each stretch at once.
+    if (++unsent_ >= kWritesPerWake || job == stretch.back()) {
+      unsent_ = 0;
+      Wake();
+    }
     changed_.notify_all();
   }
 }
 
-bool SaveWriter::Take(std::vector<FileWrite>* done, std::string* flush_err) {
+bool SaveWriter::Take(std::vector<FileWrite>* done, std::string* flush_err, bool renames) {
   std::unique_lock<std::mutex> lock(mutex_);
   if (woken_) {
     char bytes[64];
@@ -175,9 +180,7 @@ bool SaveWriter::Take(std::vector<FileWrite>* done, std::string* flush_err) {
     }
     woken_ = false;
   }
-  // A rename under way is waited for: once Take returns, every file renamed
-  // is handed back.
-  for (std::size_t i = taken_; i < next_ && i < jobs_.size(); ++i) {
+  for (std::size_t i = taken_; renames && i < next_ && i < jobs_.size(); ++i) {
     Job* job = jobs_[i].get();
     changed_.wait(lock, [job] { return job->state != State::kRenaming; });
   }

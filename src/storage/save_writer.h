@@ -59,10 +59,12 @@ class SaveWriter {
   // No more writes come for this batch: once they are done, the directories
   // are flushed and the batch ends.
   void Close();
-  // Moves the finished writes into *done (withdrawn ones are dropped).
-  // True when the batch has ended too: every write of it handed back, and
-  // *flush_err says whether the flush of a directory failed (empty if not).
-  bool Take(std::vector<FileWrite>* done, std::string* flush_err);
+  // Moves the finished writes into *done (withdrawn ones are dropped); with
+  // `renames`, a rename under way is waited for first, so that every file
+  // renamed so far is handed back. True when the batch has ended too: every
+  // write of it handed back, and *flush_err says whether the flush of a
+  // directory failed (empty if not).
+  bool Take(std::vector<FileWrite>* done, std::string* flush_err, bool renames = false);
   // After this, no write for note `id` renames anything any more. A write
   // not done yet is dropped (true in *dropped, with the write's new_file in
   // *was_new); one renaming now is waited for; a finished one not yet
@@ -92,6 +94,8 @@ class SaveWriter {
   bool closed_ = false;                    // no more writes come for it
   bool ended_ = false;                     // its directories are flushed
   bool woken_ = false;                     // a byte is in the pipe
+  std::size_t unsent_ = 0;                 // writes done since the last wake
+  static constexpr std::size_t kWritesPerWake = 32;
   bool stop_ = false;
   std::string flush_err_;
   ReplacePass pass_;  // the thread's alone
