@@ -30,16 +30,16 @@ struct SaveOutcome {
 };
 using SaveDone = std::function<void(const SaveOutcome&)>;
 
-// Saves every note in list order, each failure with its popup. The server
-// is asked where the windows that may have moved stand all at once (a few
-// round trips in all) and each note's file is formatted here; the files are
-// written, flushed and renamed by a thread of their own while the main loop
-// goes on, and the note directory is flushed once after the pass. A note
-// counts as saved when its file is in place, if its text, name and place
-// are still those written. `done` (may be empty) runs once the pass has
-// ended. Asked while a pass runs, a second pass follows that one (with
-// what still needs saving then), never two at once. With report on, an
-// empty note list shows "There are no notes to save.".
+// Saves every note in list order, each failure with its popup, in steps
+// of the main loop: the notes are looked at a few hundred at a time (the
+// server asked where those windows that may have moved stand, all at once)
+// and their files formatted; a thread of their own writes, flushes and
+// renames the files meanwhile, and the note directory is flushed once
+// after the pass. A note counts as saved when its file is in place, if its
+// text, name and place are still those written. `done` (may be empty) runs
+// once the pass has ended. Asked while a pass runs, a second pass follows
+// that one (with what still needs saving then), never two at once. With
+// report on, an empty note list shows "There are no notes to save.".
 void SaveAllNotes(bool report, SaveDone done = {});
 
 // Takes into the notes what the pass under way has written so far (a
