@@ -31,6 +31,35 @@ namespace {
 
 Widget save_prompt = nullptr;
 
+// The program is saving its notes to end: a second request waits for that.
+bool exiting = false;
+bool exit_by_signal = false;
+
+// The end of a pass of the exit's save: every note on disk ends the
+// program; a note changed meanwhile is saved again first. A failed note
+// keeps the program up with its popup, unless a signal asked.
+void ExitSaved(const SaveOutcome& outcome) {
+  if (outcome.all) {
+    if (outcome.tried == 0) EndProgram();
+    SaveAllNotes(false, ExitSaved);
+    return;
+  }
+  exiting = false;
+  // A signal may mean the session is going away: nobody will see the
+  // popup.
+  if (exit_by_signal) EndWithRecovery();
+  // A note whose save failed keeps its last changes for the next start.
+  FlushRecovery();
+}
+
+// Saves every note and ends the program once all are on disk; the main
+// loop goes on meanwhile.
+void SaveForExit(bool by_signal) {
+  exiting = true;
+  exit_by_signal = by_signal;
+  SaveAllNotes(false, ExitSaved);
+}
+
 void DismissSaveOnExit() {
   if (!save_prompt) return;
   DestroyPopup(save_prompt);
@@ -41,9 +70,7 @@ void DismissSaveOnExit() {
 // so that the user can make room and choose Exit again.
 void SaveAndExit(Widget, XtPointer, XtPointer) {
   DismissSaveOnExit();
-  if (SaveAllNotes(false)) EndProgram();
-  // A note whose save failed keeps its last changes for the next start.
-  FlushRecovery();
+  if (!exiting) SaveForExit(false);
 }
 
 // A deliberate discard: the changes do not come back at the next start.
@@ -102,6 +129,8 @@ void PutUpSavePrompt() {
 }  // namespace
 
 void EndProgram() {
+  // A pass under way ends first: every file it writes is on disk.
+  WaitForSaves();
   ReleaseNoteDirLock();
   XUnmapWindow(program.display, XtWindow(program.toplevel));
   XCloseDisplay(program.display);
@@ -109,14 +138,15 @@ void EndProgram() {
 }
 
 void RequestExit(bool by_signal) {
+  if (exiting) {
+    // The save for the exit is under way; it ends the program.
+    exit_by_signal = exit_by_signal || by_signal;
+    return;
+  }
   // Nothing to save: no question to ask.
   if (!AnyNoteNeedsSaving()) EndProgram();
   if (program.res.saveNotes) {
-    if (SaveAllNotes(false)) EndProgram();
-    // A signal may mean the session is going away: nobody will see the
-    // popup.
-    if (by_signal) EndWithRecovery();
-    FlushRecovery();
+    SaveForExit(by_signal);
     return;
   }
   PutUpSavePrompt();
@@ -146,7 +176,6 @@ void StartAutoSave() {
 }
 
 void AutoSave(XtPointer, XtIntervalId*) {
-  SaveAllNotes(false);
   // The period counts from the end of this save.
-  ArmAutoSave();
+  SaveAllNotes(false, [](const SaveOutcome&) { ArmAutoSave(); });
 }

@@ -6,7 +6,8 @@
 
 // Ends the program at once when no note has anything to save. Otherwise,
 // with saveNotes on, saves every changed or moved note and ends the
-// program; when a note cannot be saved the program stays up with the
+// program once all are on disk (the main loop goes on meanwhile; another
+// request then changes nothing); when a note cannot be saved the program stays up with the
 // save's popup and the note unsaved, unless a signal asked (by_signal):
 // then each unsaved note's text goes to the recovery place, standard error
 // says where, and the program ends with status 1. With saveNotes off, puts

@@ -39,6 +39,7 @@ long long NowMs() {
 
 // Looks at every name that changed, applies the rules and shows the outcome.
 void Settle() {
+  TakeFinishedSaves();  // the files this program wrote are its own
   DirEvents events = std::move(watch.pending);
   watch.pending = DirEvents();
   watch.first_ms = -1;

@@ -8,6 +8,7 @@
 #include "app/popups.h"
 #include "app/report.h"
 #include "model/note_list.h"
+#include "notes/note_saving.h"
 #include "notes/note_window.h"
 #include "notes/outside_changes.h"
 #include "notes/recovery_journal.h"
@@ -28,6 +29,7 @@ void ConfirmDestroy(Widget, XtPointer client_data, XtPointer) {
   Note* note = Notes().FindNote(IntOfClientData(client_data));
   if (!note) return;
   if (NoteWindow* window = WindowOf(note)) DestroyPopup(window->shell());
+  ForgetQueuedSave(note);  // a save under way must not bring the file back
   const std::string path = note->file_path;
   RememberDestroyedFile(note);
   RecoveryNoteGone(note->id);

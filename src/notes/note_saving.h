@@ -1,6 +1,9 @@
 // Saving and loading notes that have windows: the X side of storage/.
 #pragma once
 
+#include <cstddef>
+#include <functional>
+
 #include "model/note.h"
 #include "notes/note_file_options.h"
 
@@ -19,12 +22,39 @@ bool AnyNoteNeedsSaving();
 // a write failed.
 bool SaveNote(Note* note);
 
-// Saves every note in list order, each failure with its popup; false when
-// any note could not be saved. The server is asked where the windows that
-// may have moved stand all at once (a few round trips in all), and the note
-// directory is flushed once after the pass. With report on, an empty note
-// list shows "There are no notes to save.".
-bool SaveAllNotes(bool report);
+// What a pass of SaveAllNotes came to: whether every note it tried is on
+// disk (and the note directory flushed), and how many notes it tried.
+struct SaveOutcome {
+  bool all = true;
+  std::size_t tried = 0;
+};
+using SaveDone = std::function<void(const SaveOutcome&)>;
+
+// Saves every note in list order, each failure with its popup, in steps
+// of the main loop: the notes are looked at a few hundred at a time (the
+// server asked where those windows that may have moved stand, all at once)
+// and their files formatted; a thread of their own writes, flushes and
+// renames the files meanwhile, and the note directory is flushed once
+// after the pass. A note counts as saved when its file is in place, if its
+// text, name and place are still those written. `done` (may be empty) runs
+// once the pass has ended. Asked while a pass runs, a second pass follows
+// that one (with what still needs saving then), never two at once. With
+// report on, an empty note list shows "There are no notes to save.".
+void SaveAllNotes(bool report, SaveDone done = {});
+
+// Takes into the notes what the pass under way has written so far (a
+// rename under way is waited for), so that a look at the note files sees
+// no file of this program's as another program's.
+void TakeFinishedSaves();
+
+// Before a note's file is replaced or removed here: the note's save in a
+// pass under way is taken in when it is done, else dropped (it renames
+// nothing afterwards), and the note stays to be saved.
+void ForgetQueuedSave(Note* note);
+
+// Blocks until the pass under way, if any, has every file on disk: before
+// the program ends.
+void WaitForSaves();
 
 // Writes the text of every note that is still unsaved to the recovery place
 // (storage/recovery.h), saying on standard error where each one went (or,

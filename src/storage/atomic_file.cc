@@ -42,8 +42,8 @@ namespace {
 // an invalid descriptor with errno set when none can be made.
 FileDescriptor CreateUniqueTemporary(const std::string& stem, std::string* path) {
   static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  // One generator per thread: recovery files are written on a thread of
-  // their own while saves make temporaries on the main one.
+  // One generator per thread: recovery files and note files are written
+  // on threads of their own.
   thread_local std::mt19937_64 random{std::random_device{}() ^ (static_cast<std::uint64_t>(getpid()) << 32)};
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string name = stem;

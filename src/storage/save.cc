@@ -105,96 +105,91 @@ bool WriteNoteFile(const NoteList& notes, Note* note, ScreenSize screen, std::st
   return WriteNoteFile(notes, note, FormatNoteFile(*note, screen), err, pass, detail, outside);
 }
 
-bool WriteNoteFile(const NoteList& notes, Note* note, const std::string& bytes, std::string* err,
-                   ReplacePass* pass, std::string* detail, OutsideChanges* outside) {
+NoteWriteStart PrepareNoteWrite(const NoteList& notes, Note* note, const std::string& bytes, std::string* err,
+                                std::string* detail, OutsideChanges* outside, FileWrite* write) {
   err->clear();
   if (detail) detail->clear();
   // A sync engine's conflict copy is never written in place.
   if (outside) MoveOffConflictCopy(notes, note);
   const bool new_file = note->file_path.empty();
   bool keep_existing = new_file;
-  ReplaceOptions options;
-  ReplaceDetails details;
-  std::string system;
-  bool ok = false;
-  for (int attempt = 0;; ++attempt) {
-    // What the file was when it was looked at last; the rename happens only
-    // while it still is (a sync engine may rename a new version over it
-    // while this one is written).
-    StoredFile seen;
-    bool seen_gone = false;
-    if (!new_file && outside && note->stored_file.known) {
-      // Another program may have changed or removed the file since this one
-      // read or wrote it: its version is never written over unseen.
-      std::string found;
-      StoredFile now;
-      switch (LookAgain(note->file_path, note->stored_file, outside->options, &found, &now)) {
-        case FileNow::kSame:
-          note->stored_file = now;
-          seen = now;
-          break;
-        case FileNow::kNotNote:
-          break;  // nothing that reads as a note is lost
-        case FileNow::kGone:
-          if (!note->changed()) {
-            outside->gone.push_back(note);
-            return true;
-          }
-          keep_existing = true;  // written again, but over nothing that came meanwhile
-          seen_gone = true;
-          break;
-        case FileNow::kChanged: {
-          Note theirs;
-          ReadNoteFile(found, outside->options, &theirs);
-          if (!note->changed() && !OwnVersionAtRisk(*note, theirs, notes.settings().note_dir)) {
-            TakeFileVersion(note, std::move(theirs), now, notes.settings().buffer_size);
-            outside->taken.push_back(note);
-            return true;
-          }
-          if (!KeepOtherVersion(notes, *note, found, outside, err, detail)) return false;
-          note->stored_file = now;
-          note->file_made_here = false;
-          seen = now;
-          break;
+  // What the file was when it was looked at last; the rename happens only
+  // while it still is (a sync engine may rename a new version over it
+  // while this one is written).
+  StoredFile seen;
+  bool seen_gone = false;
+  if (!new_file && outside && note->stored_file.known) {
+    // Another program may have changed or removed the file since this one
+    // read or wrote it: its version is never written over unseen.
+    std::string found;
+    StoredFile now;
+    switch (LookAgain(note->file_path, note->stored_file, outside->options, &found, &now)) {
+      case FileNow::kSame:
+        note->stored_file = now;
+        seen = now;
+        break;
+      case FileNow::kNotNote:
+        break;  // nothing that reads as a note is lost
+      case FileNow::kGone:
+        if (!note->changed()) {
+          outside->gone.push_back(note);
+          return NoteWriteStart::kNothingToWrite;
         }
+        keep_existing = true;  // written again, but over nothing that came meanwhile
+        seen_gone = true;
+        break;
+      case FileNow::kChanged: {
+        Note theirs;
+        ReadNoteFile(found, outside->options, &theirs);
+        if (!note->changed() && !OwnVersionAtRisk(*note, theirs, notes.settings().note_dir)) {
+          TakeFileVersion(note, std::move(theirs), now, notes.settings().buffer_size);
+          outside->taken.push_back(note);
+          return NoteWriteStart::kNothingToWrite;
+        }
+        if (!KeepOtherVersion(notes, *note, found, outside, err, detail)) return NoteWriteStart::kFailed;
+        note->stored_file = now;
+        note->file_made_here = false;
+        seen = now;
+        break;
       }
     }
-    if (new_file) note->file_path = notes.NoteFilePath(note->id);
-    options = ReplaceOptions();
-    options.keep_existing = keep_existing;
-    options.pass = pass;
-    if (seen.known || seen_gone) {
-      const std::string path = note->file_path;
-      options.still_as_seen = [path, seen, seen_gone] {
-        struct stat st;
-        if (lstat(path.c_str(), &st) != 0) return seen_gone && errno == ENOENT;
-        return !seen_gone && st.st_dev == seen.device && st.st_ino == seen.inode &&
-               static_cast<unsigned long long>(st.st_size) == seen.size && st.st_mtim.tv_sec == seen.mtime_sec &&
-               st.st_mtim.tv_nsec == seen.mtime_nsec;
-      };
-    }
-    ok = ReplaceFile(note->file_path, bytes, &system, options, &details);
-    if (ok || details.failed_step != ReplaceDetails::kChanged || attempt >= 5) break;
   }
-  // A new note whose number another program took meanwhile is saved under
-  // the next free number; an existing file is never replaced by it.
-  int number = note->id;
-  for (int tries = 0; !ok && details.exists && tries < 100; ++tries) {
-    number = NextFreeNumber(notes, number);
-    note->file_path = notes.NoteFilePath(number);
-    ok = ReplaceFile(note->file_path, bytes, &system, options, &details);
+  if (new_file) note->file_path = notes.NoteFilePath(note->id);
+  *write = FileWrite();
+  write->id = note->id;
+  write->path = note->file_path;
+  write->bytes = bytes;
+  write->new_file = new_file;
+  write->hidden = note->hidden;
+  write->options.keep_existing = keep_existing;
+  if (seen.known || seen_gone) {
+    const std::string path = note->file_path;
+    write->options.still_as_seen = [path, seen, seen_gone] {
+      struct stat st;
+      if (lstat(path.c_str(), &st) != 0) return seen_gone && errno == ENOENT;
+      return !seen_gone && st.st_dev == seen.device && st.st_ino == seen.inode &&
+             static_cast<unsigned long long>(st.st_size) == seen.size && st.st_mtim.tv_sec == seen.mtime_sec &&
+             st.st_mtim.tv_nsec == seen.mtime_nsec;
+    };
   }
+  return NoteWriteStart::kWrite;
+}
+
+bool FinishNoteWrite(Note* note, const FileWrite& write, std::string* err, std::string* detail) {
+  err->clear();
+  if (detail) detail->clear();
+  const ReplaceDetails& details = write.details;
   const std::string& temp = details.temp_path;
-  if (!ok) {
-    if (detail) *detail = system;
+  if (!write.ok) {
+    if (detail) *detail = write.system;
     switch (details.failed_step) {
       case ReplaceDetails::kCreate:
         *err = "Couldn't create " + temp + ":\n" + details.reason + "\nSave of note failed." +
-               Unchanged(note->file_path, new_file);
+               Unchanged(note->file_path, write.new_file);
         break;
       case ReplaceDetails::kWrite:
         *err = "Couldn't write " + temp + ":\n" + details.reason + "\nSave of note failed." +
-               Unchanged(note->file_path, new_file);
+               Unchanged(note->file_path, write.new_file);
         break;
       case ReplaceDetails::kRename:
         *err = "Couldn't rename " + temp + "\nto " + note->file_path + ".\nSave of note failed.\n" + temp +
@@ -213,27 +208,52 @@ bool WriteNoteFile(const NoteList& notes, Note* note, const std::string& bytes, 
         // The new file is in place; only its surviving a crash is in doubt.
         // It stays the note's file, and the note stays changed, so the next
         // save writes it again.
-        note->stored_hidden = note->hidden;
+        note->stored_hidden = write.hidden;
         ForgetLeftover(note);
-        TakeIdentity(note, bytes);
+        TakeIdentity(note, write.bytes);
         *err = "Couldn't flush " + DirectoryOf(note->file_path) + " to disk:\n" + details.reason +
                "\nSave of note failed.\n" + note->file_path + " holds the note,\nbut a crash may still lose it.";
         return false;
     }
-    if (new_file) note->file_path.clear();
+    if (write.new_file) note->file_path.clear();
     return false;
   }
-  note->stored_hidden = note->hidden;
+  note->stored_hidden = write.hidden;
   ForgetLeftover(note);
-  if (new_file) note->file_made_here = true;
-  struct stat st;
-  if (stat(note->file_path.c_str(), &st) == 0) note->stored_file = IdentityOf(st, bytes);
-  else {
-    note->stored_file = StoredFile();
+  if (write.new_file) note->file_made_here = true;
+  note->stored_file = write.identity;
+  if (!write.identity.known) {
     *err = "Rename " + temp + " to\n " + note->file_path + " failed.\nMight be NFS problems.\nSave of note failed.";
     return false;
   }
   return true;
+}
+
+bool WriteNoteFile(const NoteList& notes, Note* note, const std::string& bytes, std::string* err,
+                   ReplacePass* pass, std::string* detail, OutsideChanges* outside) {
+  FileWrite write;
+  for (int attempt = 0;; ++attempt) {
+    switch (PrepareNoteWrite(notes, note, bytes, err, detail, outside, &write)) {
+      case NoteWriteStart::kNothingToWrite:
+        return true;
+      case NoteWriteStart::kFailed:
+        return false;
+      case NoteWriteStart::kWrite:
+        break;
+    }
+    write.options.pass = pass;
+    ReplaceNow(&write);
+    if (write.ok || write.details.failed_step != ReplaceDetails::kChanged || attempt >= 5) break;
+  }
+  // A new note whose number another program took meanwhile is saved under
+  // the next free number; an existing file is never replaced by it.
+  int number = note->id;
+  for (int tries = 0; !write.ok && write.details.exists && tries < 100; ++tries) {
+    number = NextFreeNumber(notes, number);
+    note->file_path = write.path = notes.NoteFilePath(number);
+    ReplaceNow(&write);
+  }
+  return FinishNoteWrite(note, write, err, detail);
 }
 
 bool SaveNotes(const NoteList& notes, const std::vector<Note*>& which, ScreenSize screen, bool ahead,

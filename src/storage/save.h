@@ -10,6 +10,7 @@
 #include "model/note_list.h"
 #include "storage/atomic_file.h"
 #include "storage/note_file.h"
+#include "storage/save_writer.h"
 
 // Writes the note's file from its record, through a temporary file of its
 // own that is renamed over it. A note without a file gets
@@ -60,6 +61,23 @@ bool WriteNoteFile(const NoteList& notes, Note* note, ScreenSize screen, std::st
 // it meanwhile, OutsideChanges says what was done instead.
 bool WriteNoteFile(const NoteList& notes, Note* note, const std::string& bytes, std::string* err,
                    ReplacePass* pass = nullptr, std::string* detail = nullptr, OutsideChanges* outside = nullptr);
+
+// The two halves of WriteNoteFile, for a write done elsewhere (SaveWriter).
+// PrepareNoteWrite looks at the note's file again (as WriteNoteFile does
+// with `outside`) and, when the file is to be written, fills *write with
+// the path, the bytes and the check made right before the rename; a note
+// without a file gets its path now. kNothingToWrite: another program's
+// version was taken or the file is gone (see OutsideChanges); kFailed: with
+// *err and *detail, as WriteNoteFile's.
+enum class NoteWriteStart { kWrite, kNothingToWrite, kFailed };
+NoteWriteStart PrepareNoteWrite(const NoteList& notes, Note* note, const std::string& bytes, std::string* err,
+                                std::string* detail, OutsideChanges* outside, FileWrite* write);
+// Takes what came of the write into the record (the file, its identity,
+// the stored hidden flag, a temporary left by a failed rename) and, when it
+// failed, words it for the user as WriteNoteFile does. True when the file
+// is on disk. A failure at ReplaceDetails::kChanged, or a new note's file
+// name found taken (details.exists), is for WriteNoteFile to try again.
+bool FinishNoteWrite(Note* note, const FileWrite& write, std::string* err, std::string* detail);
 
 // Writes the other version of a note changed here and elsewhere (`found`,
 // the bytes now at its file) to a file of its own under the next free

@@ -5,7 +5,9 @@
  * STIKKEL_FAULT_SKIP how many such calls succeed first (default 0);
  * STIKKEL_FAULT_FILE another name prefix for the temporary (the recovery
  * journal's is "tmp."); STIKKEL_FAULT_ENOSPC set: the disk is full;
- * STIKKEL_FAULT_DELAY_MS set: the calls do not fail but take that long. */
+ * STIKKEL_FAULT_DELAY_MS set: the calls do not fail but take that long.
+ * STIKKEL_SLOW_FSYNC_MS: every fsync of such a temporary first takes that
+ * many milliseconds (a slow disk), whether or not it then fails. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -102,6 +104,12 @@ ssize_t write(int fd, const void *buf, size_t n) {
 
 int fsync(int fd) {
   int (*real)(int) = (int (*)(int))dlsym(RTLD_NEXT, "fsync");
+  const char *slow = getenv("STIKKEL_SLOW_FSYNC_MS");
+  if (slow && fd >= 0 && fd < 1024 && tracked[fd]) {
+    long ms = atol(slow);
+    struct timespec pause = {ms / 1000, (ms % 1000) * 1000000L};
+    nanosleep(&pause, NULL);
+  }
   if (fd >= 0 && fd < 1024 && tracked[fd] && faulty("fsync") && !slowed()) {
     errno = fault_errno();
     return -1;

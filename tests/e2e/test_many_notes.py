@@ -128,10 +128,11 @@ class SaveAllTest(E2ETest):
 
     NOTES = 40
 
-    def traced(self, app, probe, label):
+    def traced(self, app, probe, label, done=lambda: True):
         """Chooses `label` from the main menu with strace attached to the
         program; returns (X round trips, fsync calls) until the program
-        answers the probe again."""
+        answers the probe again and `done` holds (the files are written by
+        a thread of their own, the directory flushed right after)."""
         log = os.path.join(self.x.tmp, "trace-%d" % time.monotonic_ns())
         tracer = [None]
 
@@ -146,6 +147,8 @@ class SaveAllTest(E2ETest):
         try:
             t0 = choose_from_main_menu(self.x, self.control, label, wait_gone=False, before_release=attach)
             wait_for(lambda: probe.answered_since(t0 + 0.5), timeout=60, what="the program to answer")
+            wait_for(done, timeout=60, what="the save to end")
+            time.sleep(0.5)
         finally:
             if tracer[0]:
                 tracer[0].terminate()
@@ -185,11 +188,13 @@ class SaveAllTest(E2ETest):
         wait_for(lambda: all(self.x.geometry(f)[:2] != p for f, p in zip(frames, before)), timeout=30,
                  what="twm to move the notes")
         time.sleep(0.5)
-        round_trips, fsyncs = self.traced(app, probe, "Save All Notes")
+        def written():
+            return [n for n in os.listdir(note_dir)
+                    if n.startswith("note") and os.stat(os.path.join(note_dir, n)).st_mtime_ns != files.get(n)]
+        round_trips, fsyncs = self.traced(app, probe, "Save All Notes", lambda: len(written()) == self.NOTES)
         self.assertLess(round_trips, self.NOTES // 2, "a few round trips for all %d windows, not some per window" % self.NOTES)
         self.assertEqual(fsyncs, self.NOTES + 1, "each note file, and the directory once")
-        written = [n for n in os.listdir(note_dir) if os.stat(os.path.join(note_dir, n)).st_mtime_ns != files.get(n)]
-        self.assertEqual(len(written), self.NOTES)
+        self.assertEqual(len(written()), self.NOTES)
 
 
 if __name__ == "__main__":

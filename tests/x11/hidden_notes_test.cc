@@ -57,7 +57,7 @@ TEST_F(HiddenNotesTest, AHiddenNoteMakesNoWidgetsUntilShown) {
   // Saved meanwhile (hidden moved in the record): the file keeps its text.
   hidden_->x = 310;
   hidden_->moved = true;
-  ASSERT_TRUE(SaveAllNotes(false));
+  ASSERT_TRUE(SaveAllAndWait(false));
   EXPECT_EQ(ReadFile(dir_ / "note2"), NoteFileAt(310, 320, true, "Hidden", "out of view"));
   EXPECT_EQ(NoteShell(hidden_), nullptr);
   // Unhide All builds it and shows it where it was.

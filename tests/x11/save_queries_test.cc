@@ -39,7 +39,7 @@ class SaveQueriesTest : public testing::Test {
   unsigned long RequestsOfOnePass() {
     XFlush(program.display);
     unsigned long before = NextRequest(program.display);
-    SaveAllNotes(false);
+    SaveAllAndWait(false);
     XFlush(program.display);
     return NextRequest(program.display) - before;
   }
@@ -81,7 +81,7 @@ TEST_F(SaveQueriesTest, MovedNoteIsAskedForAndWrittenAgainAfterAQuietPass) {
   RequestsOfOnePass();
   Pump();
   Move(mover, 610, 20);
-  SaveAllNotes(false);
+  SaveAllAndWait(false);
   EXPECT_EQ(ReadFile(dir_ / ("note" + std::to_string(mover->id))).substr(0, 24), "%%!!<tackonnote> 610 20 ");
 }
 
@@ -90,7 +90,7 @@ TEST_F(SaveQueriesTest, EditedNoteIsWrittenWithoutAMove) {
   RequestsOfOnePass();
   Pump();
   ASSERT_TRUE(WindowOf(note)->Insert(0, std::string_view("more ", 5)));
-  SaveAllNotes(false);
+  SaveAllAndWait(false);
   ASSERT_TRUE(Written(note));
   std::string bytes = ReadFile(dir_ / ("note" + std::to_string(note->id)));
   EXPECT_EQ(bytes.substr(0, 23), "%%!!<tackonnote> 40 60 ");

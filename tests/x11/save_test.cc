@@ -18,7 +18,7 @@
 #include "app/app.h"
 #include "model/note_list.h"
 #include "notes/note_window.h"
-#include "notes/note_saving.h"
+#include "notes/note_commands.h"
 #include "notes/note_saving.h"
 #include "stderr_capture.h"
 #include "temp_dir.h"
@@ -67,7 +67,7 @@ TEST_F(SaveTest, ChangedNoteIsWrittenInTheNoteFormat) {
 
 TEST_F(SaveTest, UntouchedNoteIsNotWrittenAndAMovedOneIs) {
   Note* note = Shown("text");
-  SaveAllNotes(false);
+  SaveAllAndWait(false);
   Pump();
   EXPECT_TRUE(Files(dir_.path()).empty()) << "neither moved nor edited";
 
@@ -78,7 +78,7 @@ TEST_F(SaveTest, UntouchedNoteIsNotWrittenAndAMovedOneIs) {
     return a.x == 300;
   }));
   EXPECT_FALSE(note->changed());
-  SaveAllNotes(false);
+  SaveAllAndWait(false);
   std::string bytes = ReadFile(dir_ / "note1");
   EXPECT_EQ(bytes.substr(0, 25), "%%!!<tackonnote> 300 310 ");
   EXPECT_EQ(note->x, 300);
@@ -87,7 +87,7 @@ TEST_F(SaveTest, UntouchedNoteIsNotWrittenAndAMovedOneIs) {
   struct stat before, after;
   std::filesystem::last_write_time(dir_ / "note1", std::filesystem::file_time_type{});
   stat((dir_ / "note1").c_str(), &before);
-  SaveAllNotes(false);
+  SaveAllAndWait(false);
   stat((dir_ / "note1").c_str(), &after);
   EXPECT_EQ(before.st_mtim.tv_sec, after.st_mtim.tv_sec);
 }
@@ -103,12 +103,45 @@ TEST_F(SaveTest, NoteMovedThenHiddenIsWrittenAtItsNewPlace) {
   WindowOf(note)->Hide();
   Pump();
   EXPECT_FALSE(note->changed()) << "hiding is not an edit";
-  SaveAllNotes(false);
+  SaveAllAndWait(false);
   EXPECT_EQ(ReadFile(dir_ / "note1").substr(0, 29), "%%!!<tackonnote> 500 510 169 ");
   EXPECT_NE(ReadFile(dir_ / "note1").find(" 4 1 0 "), std::string::npos) << "stored hidden";
   std::filesystem::last_write_time(dir_ / "note1", std::filesystem::file_time_type{});
-  SaveAllNotes(false);
+  SaveAllAndWait(false);
   EXPECT_EQ(std::filesystem::last_write_time(dir_ / "note1"), std::filesystem::file_time_type{});
+}
+
+TEST_F(SaveTest, APassUnderWayKeepsLaterEditsLetsADestroyedNoteGoAndTakesASecondPassAfterIt) {
+  // Enough notes that the writer is still busy when the commands below come.
+  std::vector<Note*> notes;
+  for (int i = 0; i < 40; ++i) notes.push_back(Shown(("text " + std::to_string(i)).c_str(), 20 + 30 * i, 60));
+  for (Note* note : notes) note->MarkChanged();
+  Note* edited = notes.front();
+  Note* doomed = notes.back();
+  const std::string edited_path = dir_ / ("note" + std::to_string(edited->id));
+  const std::string doomed_path = dir_ / ("note" + std::to_string(doomed->id));
+  bool first_ended = false;
+  SaveOutcome first;
+  SaveAllNotes(false, [&](const SaveOutcome& outcome) {
+    first_ended = true;
+    first = outcome;
+  });
+  ASSERT_TRUE(WindowOf(edited)->Insert(0, std::string_view("more ", 5)));
+  DestroyNote(doomed);
+  Press(XtNameToWidget(PopupNamed("Confirm"), "Buttons.Confirm"));
+  int second = 0;
+  SaveAllNotes(false, [&](const SaveOutcome&) { ++second; });
+  EXPECT_EQ(second, 0) << "never two passes at once";
+  ASSERT_TRUE(PumpUntil([&] { return first_ended; }, 10000));
+  EXPECT_TRUE(first.all);
+  EXPECT_EQ(first.tried, 40u);
+  ASSERT_TRUE(PumpUntil([&] { return second == 1; }, 10000));
+  EXPECT_FALSE(edited->changed());
+  EXPECT_NE(ReadFile(edited_path).find("\nmore text 0"), std::string::npos) << ReadFile(edited_path);
+  EXPECT_FALSE(std::filesystem::exists(doomed_path)) << "the destroyed note's file does not come back";
+  for (const std::string& name : Files(dir_.path())) EXPECT_EQ(name.rfind("sk1.", 0), std::string::npos) << name;
+  Pump();
+  EXPECT_EQ(second, 1);
 }
 
 TEST_F(SaveTest, StoredSizeIsTheWindowsAtSaving) {
@@ -197,10 +230,10 @@ TEST_F(SaveTest, FullDiskKeepsTheOldFileAndTheUnsavedFlag) {
 }
 
 TEST_F(SaveTest, SaveAllWithNoNotes) {
-  SaveAllNotes(false);
+  SaveAllAndWait(false);
   Pump();
   EXPECT_TRUE(PopupsNamed("ErrorShell").empty());
-  SaveAllNotes(true);
+  SaveAllAndWait(true);
   Pump();
   std::vector<Widget> popups = PopupsNamed("ErrorShell");
   ASSERT_EQ(popups.size(), 1u);

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "app/app.h"
+#include "notes/note_saving.h"
 #include "app/locale.h"
 #include "frame/note_menus.h"
 #include "model/note_list.h"
@@ -35,6 +36,19 @@ bool PumpUntil(const std::function<bool()>& cond, int timeout_ms) {
     if (std::chrono::steady_clock::now() > deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
+}
+
+bool SaveAllAndWait(bool report) {
+  bool ended = false, all = false;
+  SaveAllNotes(report, [&](const SaveOutcome& outcome) {
+    ended = true;
+    all = outcome.all;
+  });
+  // A pass with nothing to write ends at once, asking the server nothing more.
+  if (!ended) {
+    EXPECT_TRUE(PumpUntil([&] { return ended; }, 10000)) << "the pass never ended";
+  }
+  return all;
 }
 
 std::vector<Widget> PopupsNamed(const std::string& name) {

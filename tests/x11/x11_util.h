@@ -17,6 +17,10 @@ void Pump();
 // Pumps until cond holds or timeout_ms passes; returns cond's last value.
 bool PumpUntil(const std::function<bool()>& cond, int timeout_ms = 3000);
 
+// SaveAllNotes, pumping until its pass has ended (its files are written on
+// a thread of their own); whether every note was saved.
+bool SaveAllAndWait(bool report);
+
 // Popup shells that are children of toplevel with this name, mapped or not.
 std::vector<Widget> PopupsNamed(const std::string& name);
 
