@@ -96,10 +96,6 @@ std::string BothVersionsMessage(const std::vector<std::string>& names);
 // The buffer grows in steps of `unit`.
 void TakeFileVersion(Note* note, Note&& from_file, const StoredFile& file, std::size_t unit);
 
-// How many note files a pass writes ahead at a time (each holds a file
-// descriptor open until its save).
-constexpr std::size_t kNotesWrittenAhead = 128;
-
 // What a save tells of each note it tried: whether the file is on disk, and
 // if not what the user is told and the failed call in the system's words
 // (as WriteNoteFile's err and detail).

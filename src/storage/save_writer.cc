@@ -10,7 +10,6 @@
 #include <utility>
 
 #include "storage/file_identity.h"
-#include "storage/save.h"
 
 void ReplaceNow(FileWrite* write) {
   write->ok = ReplaceFile(write->path, write->bytes, &write->system, write->options, &write->details);

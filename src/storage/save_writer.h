@@ -36,6 +36,10 @@ struct FileWrite {
 // the new file's identity.
 void ReplaceNow(FileWrite* write);
 
+// How many note files a pass writes ahead at a time (each holds a file
+// descriptor open until its save).
+constexpr std::size_t kNotesWrittenAhead = 128;
+
 // A thread that replaces note files in batches. Each stretch of
 // kNotesWrittenAhead files is written ahead and sent to the disk together,
 // then each file is flushed and renamed; the directories renamed into are
