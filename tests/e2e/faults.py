@@ -3,9 +3,19 @@ menus driven with xdotool, and a note directory's state."""
 
 import os
 import re
+import subprocess
 import time
 
 from e2e import wait_for
+
+
+def build_fault_shim(build_dir):
+    """Compiles fault_shim.c (next to this file) into build_dir; returns the
+    shared object's path, for LD_PRELOAD."""
+    shim = os.path.join(build_dir, "fault_shim.so")
+    source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "fault_shim.c")
+    subprocess.run(["cc", "-shared", "-fPIC", "-O1", "-o", shim, source, "-ldl"], check=True)
+    return shim
 
 HEADER = re.compile(rb"^%%!!<tackonnote>((?: -?\d+){14}) \n")
 # A recovery file's header line also names what the note's file held.

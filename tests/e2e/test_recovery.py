@@ -5,17 +5,15 @@ them), and a No at the exit prompt discards it for good."""
 import os
 import shutil
 import signal
-import subprocess
 import tempfile
 import time
 import unittest
 
 from e2e import E2ETest, make_note_dir, note_file, wait_for
-from faults import (FILE_ENTRIES, choose_note_menu_entry, move_pointer, parse_note, parse_recovery, sync_note,
-                    type_into_note)
+from faults import (FILE_ENTRIES, build_fault_shim, choose_note_menu_entry, move_pointer, parse_note, parse_recovery,
+                    sync_note, type_into_note)
 from xprobe import Probe
 
-HERE = os.path.dirname(os.path.abspath(__file__))
 NOTES = {"note1": ("Shopping", "milk\n", 40), "note2": ("Work", "call Bob\n", 420)}
 POPUP = "Stikkel Recovery"
 
@@ -145,10 +143,7 @@ class RecoveryTest(E2ETest):
     def fault_shim(self):
         build = tempfile.mkdtemp(prefix="stikkel-shim-")
         self.addCleanup(shutil.rmtree, build, True)
-        shim = os.path.join(build, "fault_shim.so")
-        subprocess.run(["cc", "-shared", "-fPIC", "-O1", "-o", shim, os.path.join(HERE, "fault_shim.c"), "-ldl"],
-                       check=True)
-        return shim
+        return build_fault_shim(build)
 
     def test_a_slow_disk_does_not_hold_up_typing(self):
         # Every flush of a recovery file takes 2 s, as on a busy disk.

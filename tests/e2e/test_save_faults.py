@@ -5,13 +5,11 @@ sensitive; the next save through the menu succeeds."""
 
 import os
 import signal
-import subprocess
 import unittest
 
 from e2e import E2ETest, make_note_dir, note_file, wait_for
-from faults import FILE_ENTRIES, choose_note_menu_entry, note_dir_state, parse_note, type_into_note
+from faults import build_fault_shim, FILE_ENTRIES, choose_note_menu_entry, note_dir_state, parse_note, type_into_note
 
-HERE = os.path.dirname(os.path.abspath(__file__))
 
 # fault -> (the line on standard error, the files left besides the note
 # file). {t} is the temporary file, {p} the note file.
@@ -29,9 +27,7 @@ class SaveFaultsTest(E2ETest):
     def setUpClass(cls):
         cls.build = os.path.join(os.environ.get("TMPDIR", "/tmp"), "stikkel-fault-shim-%d" % os.getpid())
         os.makedirs(cls.build, exist_ok=True)
-        cls.shim = os.path.join(cls.build, "fault_shim.so")
-        subprocess.run(["cc", "-shared", "-fPIC", "-O1", "-o", cls.shim, os.path.join(HERE, "fault_shim.c"), "-ldl"],
-                       check=True)
+        cls.shim = build_fault_shim(cls.build)
 
     @classmethod
     def tearDownClass(cls):

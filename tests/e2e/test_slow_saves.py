@@ -6,17 +6,15 @@ program only once every note is on disk."""
 
 import os
 import signal
-import subprocess
 import tempfile
 import time
 import unittest
 
 from e2e import E2ETest, choose_from_main_menu, make_note_dir, note_file, wait_for
-from faults import note_dir_state, parse_note, type_into_note
+from faults import build_fault_shim, note_dir_state, parse_note, type_into_note
 from test_many_notes import max_unanswered
 from xprobe import Probe
 
-HERE = os.path.dirname(os.path.abspath(__file__))
 NOTES = 8
 SLOW_MS = 300  # per fsync: a pass in the main loop would stand still NOTES times that
 ANSWER = 1.0   # seconds the program may leave a request unanswered
@@ -27,9 +25,7 @@ class SlowSavesTest(E2ETest):
     @classmethod
     def setUpClass(cls):
         cls.build = tempfile.mkdtemp(prefix="stikkel-slow-shim-")
-        cls.shim = os.path.join(cls.build, "fault_shim.so")
-        subprocess.run(["cc", "-shared", "-fPIC", "-O1", "-o", cls.shim, os.path.join(HERE, "fault_shim.c"), "-ldl"],
-                       check=True)
+        cls.shim = build_fault_shim(cls.build)
 
     @classmethod
     def tearDownClass(cls):
